@@ -1,0 +1,59 @@
+// Object identifiers: eight bytes naming a controller, unit, drive or port,
+// phy, LUN, task record, enclosure or enclosure element; byte 0 is the kind.
+// Bytes a kind does not use are 0xFF.
+#pragma once
+
+#include <cstdint>
+
+struct ObjectId {
+    uint8_t b[8];
+};
+static_assert(sizeof(ObjectId) == 8);
+
+// Kinds (byte 0).
+enum : uint8_t {
+    kKindController = 1,
+    kKindUnit = 2,
+    kKindDrive = 3,  // drive or port
+    kKindEnclosure = 4,
+    kKindFan = 5,
+    kKindPowerSupply = 6,
+    kKindDoorLock = 7,
+    kKindAlarm = 8,
+    kKindSlot = 9,
+    kKindTaskRecord = 11,
+    kKindLun = 12,
+    kKindTempSensor = 13,
+    kKindPhy = 14,
+};
+
+// Identifier lists: the identifiers first, then the 32-bit count; entries
+// after the count are 0xFF.
+template <int N>
+struct IdListOf {
+    ObjectId ids[N];
+    uint32_t count;
+};
+using ControllerIdList = IdListOf<255>;  // the controllers found
+using IdList = IdListOf<128>;            // units, drives, ports, phys, LUNs, task records
+using EnclosureIdList = IdListOf<16>;    // enclosures; element lists use 16, 32 or 128
+static_assert(sizeof(ControllerIdList) == 255 * 8 + 4);
+static_assert(sizeof(IdList) == 128 * 8 + 4);
+
+// Builders and parsers: 0 on success, -1 with an API error recorded (and no
+// output written) on refusal.
+extern "C" {
+int ctl_make_controller_id(uint8_t controller, ObjectId* out);
+int ctl_make_unit_id(uint8_t controller, uint8_t level3, uint8_t unit, uint8_t level1,
+                     uint8_t level2, ObjectId* out);
+int ctl_make_drive_id(uint8_t controller, uint8_t port, ObjectId* out);
+int ctl_make_port_id(uint8_t controller, uint8_t port, ObjectId* out);
+int ctl_make_phy_id(uint8_t controller, uint8_t phy, ObjectId* out);
+
+int ctl_parse_controller_id(ObjectId id, uint8_t* controller);
+int ctl_parse_unit_id(ObjectId id, uint8_t* controller, uint8_t* level3, uint8_t* unit,
+                      uint8_t* level1, uint8_t* level2);
+int ctl_parse_drive_id(ObjectId id, uint8_t* controller, uint8_t* port);
+int ctl_parse_port_id(ObjectId id, uint8_t* controller, uint8_t* port);
+int ctl_parse_phy_id(ObjectId id, uint8_t* controller, uint8_t* phy);
+}
