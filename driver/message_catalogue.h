@@ -28,5 +28,6 @@ private:
     uint8_t ring_position_;
 };
 
-// The library's own catalogue, built before main.
+// The library's own catalogue: one per thread, built at the thread's first
+// lookup, so a text handed to one thread is never freed by another's lookups.
 MessageCatalogue& library_catalogue();
