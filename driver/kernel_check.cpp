@@ -1,0 +1,31 @@
+#include "driver/kernel_check.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__x86_64__)
+const char kBuildArch[] = "x86_64";
+#elif defined(__i386__)
+const char kBuildArch[] = "i686";
+#elif defined(__aarch64__)
+const char kBuildArch[] = "aarch64";
+#elif defined(__powerpc64__)
+const char kBuildArch[] = "ppc64";
+#else
+const char kBuildArch[] = "unknown";
+#endif
+
+bool is_old_kernel_release(const char* release) {
+    long part[3] = {0, 0, 0};
+    const char* p = release;
+    for (int i = 0; i < 3 && p != nullptr; ++i) {
+        part[i] = std::strtol(p, nullptr, 10);
+        p = std::strchr(p, '.');
+        if (p != nullptr) ++p;
+    }
+    return part[0] <= 2 && part[1] <= 6 && part[2] <= 23;
+}
+
+bool machine_matches_build(const char* machine, const char* build_arch) {
+    return std::strcmp(machine, "x86_64") != 0 || std::strcmp(build_arch, "x86_64") == 0;
+}

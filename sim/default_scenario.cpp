@@ -1,0 +1,45 @@
+// The machine the simulator presents when no scenario is chosen: a current
+// kernel with one first-series controller and two second-series controllers
+// of different generations, each with drives and a unit.
+#include "sim/sim.h"
+
+namespace sim {
+
+const char* default_scenario() {
+    return R"(# Default simulated machine.
+kernel release=6.1.0-sim
+
+driver name=dq-xxxx pairing=proc
+driver name=dq-Mxxx pairing=sysfs
+driver name=dq-sas pairing=sysfs
+
+scsihost host=0 stats="ahci\n"
+
+controller index=1 driver=dq-xxxx model="QX-2400-4" serial="L1A0000001" firmware="FE7X 1.05.00.034" bios="BE7X 1.08.00.016" ports=4 memory=0
+  drive port=0 model="SIMDISK S250" serial="S250-0001" capacity=488397168 firmware="08.02D08"
+  drive port=1 model="SIMDISK S250" serial="S250-0002" capacity=488397168 firmware="08.02D08"
+  drive port=2 model="SIMDISK S250" serial="S250-0003" capacity=488397168 firmware="08.02D08"
+  unit number=0 type=raid1 drives=0,1
+
+controller index=2 driver=dq-Mxxx arch=5 model="QX-6200-8" serial="M2B0000002" firmware="FE9X 3.08.00.016" ports=8 memory=224
+  drive port=0 model="SIMDISK S500" serial="S500-0001" capacity=976773168 firmware="02.AA1"
+  drive port=1 model="SIMDISK S500" serial="S500-0002" capacity=976773168 firmware="02.AA1"
+  drive port=2 model="SIMDISK S500" serial="S500-0003" capacity=976773168 firmware="02.AA1"
+  drive port=3 model="SIMDISK S500" serial="S500-0004" capacity=976773168 firmware="02.AA1"
+  unit number=0 type=raid5 drives=0,1,2 stripe=64
+  unit number=1 type=spare drives=3
+  event code=0x0031 severity=3 text="" description="Synchronize host/controller time"
+
+controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" firmware="FH9X 4.10.00.027" ports=4 phys=8 memory=512
+  drive port=0 model="SIMDISK X1000" serial="X1K-0001" capacity=1953525168 firmware="SN04" interface=sas
+  drive port=1 model="SIMDISK X1000" serial="X1K-0002" capacity=1953525168 firmware="SN04" interface=sas
+  drive port=2 model="SIMDISK X1000" serial="X1K-0003" capacity=1953525168 firmware="SN04" interface=sas
+  drive port=3 model="SIMDISK X1000" serial="X1K-0004" capacity=1953525168 firmware="SN04" interface=sas
+  unit number=0 type=raid6 drives=0,1,2,3 stripe=256
+  battery voltage=normal temperature=normal capacity=255
+  enclosure number=0 type=ses slots=4 fans=2 temp-sensors=2 power-supplies=1
+  event code=0x0005 severity=3 text="unit=0" description="Rebuild completed"
+)";
+}
+
+}  // namespace sim

@@ -1,0 +1,286 @@
+// The kernel drivers' request handling: first-series requests 0x1F and 0x1C
+// with their 512-byte command packets, second-series control codes 257 to
+// 264 with the 24-byte header and the 1024-byte command area, and the
+// firmware commands behind them.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "sim/machine.h"
+
+namespace sim {
+
+namespace {
+
+// Request buffers as the drivers read them.
+constexpr size_t kFirstPacket = 512;  // first series: u32 data length at 0
+constexpr size_t kFirstData = 1024;
+constexpr size_t kSecondArea = 512;  // second series: 24-byte header at 0
+constexpr size_t kSecondData = 1536;
+constexpr size_t kAreaPacket = 128;  // the firmware packet inside the area
+constexpr size_t kAreaCode = 22;
+constexpr size_t kAreaTexts = 26;
+
+// Driver status words of the second series.
+constexpr uint32_t kNotLocked = 0x1001;
+constexpr uint32_t kAlreadyLocked = 0x1002;
+constexpr uint32_t kNoMoreEvents = 0x1003;
+
+struct CodeText {
+    uint16_t code;
+    const char* text;
+};
+// The second-series firmware's own texts for the errors it returns.
+const CodeText kSecondSeriesTexts[] = {
+    {0x0101, "Invalid command opcode"},         {0x0103, "SGL size does not match command"},
+    {0x0105, "Command packet is not aligned"},  {0x010B, "Parameter table does not exist"},
+    {0x010C, "Parameter index does not exist"}, {0x010D, "Invalid field in CDB"},
+    {0x010F, "Parameter item size mismatch"},
+};
+
+// First-series status codes (byte 4 low, byte 5 high).
+constexpr uint16_t kFirstBadSize = 0x0EC1;
+constexpr uint16_t kFirstNoTable = 0x15C1;
+constexpr uint16_t kFirstNoIndex = 0x16C1;
+constexpr uint16_t kFirstBadOpcode = 0x00D2;
+
+const char* text_of(uint16_t code) {
+    for (const CodeText& t : kSecondSeriesTexts)
+        if (t.code == code) return t.text;
+    return "";
+}
+
+// A failed second-series command: status byte, code, and from byte 26 of
+// the area the detail text and the error text, each NUL-terminated while
+// there is room before the packet at 128. A detail that fills the room
+// leaves no terminator and no error text.
+void fail_series(uint8_t* area, uint16_t code, const std::string& detail, const std::string& text) {
+    put16(area + kAreaCode, code);
+    char* texts = reinterpret_cast<char*>(area + kAreaTexts);
+    const size_t room = kAreaPacket - kAreaTexts;
+    std::memset(texts, 0, room);
+    area[kAreaPacket + 4] = 1;
+    const size_t d = std::min(detail.size(), room);
+    std::memcpy(texts, detail.data(), d);
+    if (d + 1 < room) std::memcpy(texts + d + 1, text.data(), std::min(text.size(), room - d - 1));
+}
+
+void fail_series(uint8_t* area, uint16_t code, const std::string& detail) {
+    fail_series(area, code, detail, text_of(code));
+}
+
+void fail_first(uint8_t* packet, uint16_t code) {
+    packet[4] = uint8_t(code);
+    packet[5] = uint8_t(code >> 8);
+}
+
+std::string describe(uint16_t table, uint16_t id, unsigned size) {
+    char text[64];
+    std::snprintf(text, sizeof text, "table 0x%04X parameter %u size %u", table, id, size);
+    return text;
+}
+
+void series_parameter(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_t length) {
+    uint8_t* packet = area + kAreaPacket;
+    if (packet[1] != 2 + m.arch_class()) return fail_series(area, 0x010D, "packet size");
+    if (get16(packet + 6) != 1) return fail_series(area, 0x010D, "parameter count");
+    if (length < 8) return fail_series(area, 0x0103, "parameter block");
+    const uint16_t table = get16(data), id = get16(data + 2), size = get16(data + 4);
+    const std::string detail = describe(table, id, size);
+    if (length != uint32_t(size) + 8) return fail_series(area, 0x0103, detail);
+    if ((table & 0x8000) == 0) return fail_series(area, 0x010B, detail);
+    long expected = parameter_size(c, table, id);
+    if (expected == 0) return fail_series(area, 0x010B, detail);
+    if (expected == -1) return fail_series(area, 0x010C, detail);
+    if (expected > 0 && expected != size) return fail_series(area, 0x010F, detail);
+    if (packet[0] == 0x52) {
+        std::vector<uint8_t> value = parameter_value(c, table, id, size);
+        std::memcpy(data + 8, value.data(), size);
+    } else {
+        store_parameter(m, c, table, id, std::vector<uint8_t>(data + 8, data + 8 + size));
+    }
+}
+
+void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_t length) {
+    uint8_t* packet = area + kAreaPacket;
+    packet[4] = 0;
+    if (area[124] != 0x80) return fail_series(area, 0x0105, "command area");
+    switch (packet[0]) {
+        case 0x52:
+        case 0x53:
+            return series_parameter(m, c, area, data, length);
+        default: {
+            char detail[32];
+            std::snprintf(detail, sizeof detail, "opcode 0x%02X", packet[0]);
+            return fail_series(area, 0x0101, detail);
+        }
+    }
+}
+
+void first_parameter(Machine& m, Controller& c, uint8_t* packet, uint8_t* data, uint32_t length) {
+    if (packet[1] != 4 || get16(packet + 6) != 1 || length < 4)
+        return fail_first(packet, kFirstBadSize);
+    const uint16_t table = get16(data);
+    const uint8_t id = data[2], size_byte = data[3];
+    long expected = parameter_size(c, table, id);
+    if (expected == 0) return fail_first(packet, kFirstNoTable);
+    if (expected == -1) return fail_first(packet, kFirstNoIndex);
+    if (expected == -2) expected = long(length) - 4;
+    if ((expected & 0xFF) != size_byte || length != uint32_t(expected) + 4)
+        return fail_first(packet, kFirstBadSize);
+    if (packet[0] == 0x52) {
+        std::vector<uint8_t> value = parameter_value(c, table, id, expected);
+        std::memcpy(data + 4, value.data(), size_t(expected));
+    } else {
+        store_parameter(m, c, table, id, std::vector<uint8_t>(data + 4, data + 4 + expected));
+    }
+}
+
+int first_series(Machine& m, Controller& c, unsigned long request, uint8_t* buffer) {
+    uint8_t* packet = buffer + kFirstPacket;
+    uint8_t* data = buffer + kFirstData;
+    const uint32_t length = get32(buffer);
+    packet[4] = packet[5] = 0;
+    if (request == 0x1C) {
+        if (packet[0] != 0x5C || length < 2) {
+            fail_first(packet, kFirstBadOpcode);
+            return 0;
+        }
+        uint16_t word = 0;
+        if (!c.events.empty()) {
+            const SimEvent& e = c.events.front();
+            word = uint16_t((e.code & 0xFF) | e.param << 8);
+            c.events.pop_front();
+        }
+        put16(data, word);
+        return 0;
+    }
+    if (packet[0] == 0x52 || packet[0] == 0x53) {
+        first_parameter(m, c, packet, data, length);
+    } else {
+        fail_first(packet, kFirstBadOpcode);
+    }
+    return 0;
+}
+
+int second_series(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error) {
+    uint8_t* area = buffer + kSecondArea;
+    uint8_t* data = buffer + kSecondData;
+    const uint32_t length = get32(buffer + 20);
+    put32(buffer + 4, 0);
+    switch (request) {
+        case 257: {
+            std::string record = compat_record(c);
+            std::memcpy(data, record.data(), std::min<size_t>(length, record.size()));
+            return 0;
+        }
+        case 258:
+        case 259:
+        case 260:
+        case 261: {
+            if (length < 112) {
+                *error = EINVAL;
+                return -1;
+            }
+            const SimEvent* pick = nullptr;
+            const uint32_t reference = get32(data);
+            for (const SimEvent& e : c.events) {
+                if (request == 258 || (request == 259 && pick == nullptr) ||
+                    (request == 260 && e.sequence > reference && pick == nullptr) ||
+                    (request == 261 && e.sequence < reference))
+                    pick = &e;
+            }
+            if (pick == nullptr) {
+                put32(buffer + 4, kNoMoreEvents);
+            } else {
+                encode_event(*pick, data);
+            }
+            return 0;
+        }
+        case 262:
+        case 263: {
+            if (length < 4) {
+                *error = EINVAL;
+                return -1;
+            }
+            const uint64_t now = m.now_us();
+            const bool held = c.locked && now < c.lock_expiry_us;
+            if (request == 262) {
+                if (held) {
+                    put32(buffer + 4, kAlreadyLocked);
+                } else {
+                    c.locked = true;
+                    c.lock_expiry_us = now + uint64_t(get32(data)) * 1000;
+                }
+            } else {
+                if (!held) put32(buffer + 4, kNotLocked);
+                c.locked = false;
+            }
+            return 0;
+        }
+        case 264:
+            firmware_command(m, c, area, data, length);
+            return 0;
+    }
+    *error = ENOTTY;
+    return -1;
+}
+
+// Takes the first fault that matches this request, if any.
+bool take_fault(Machine& m, const Controller& c, unsigned long request, int opcode, Fault* out) {
+    for (auto it = m.faults.begin(); it != m.faults.end(); ++it) {
+        if (it->call != FaultCall::Ioctl) continue;
+        if (it->controller >= 0 && it->controller != c.index) continue;
+        if (it->request >= 0 && (unsigned long)it->request != request) continue;
+        if (it->opcode >= 0 && it->opcode != opcode) continue;
+        *out = *it;
+        if (it->count > 0 && --it->count == 0) m.faults.erase(it);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error) {
+    const bool first = c.series() == Series::First;
+    const bool known =
+        first ? (request == 0x1F || request == 0x1C) : (request >= 257 && request <= 264);
+    if (!known || buffer == nullptr) {
+        *error = known ? EFAULT : ENOTTY;
+        return -1;
+    }
+    JournalEntry entry;
+    entry.controller = c.index;
+    entry.request = request;
+    const size_t total = first ? kFirstData + get32(buffer) : kSecondData + get32(buffer + 20);
+    entry.sent.assign(buffer, buffer + total);
+
+    int result = 0;
+    const int opcode = first            ? buffer[kFirstPacket]
+                       : request == 264 ? buffer[kSecondArea + kAreaPacket]
+                                        : -1;
+    Fault fault;
+    if (take_fault(m, c, request, opcode, &fault)) {
+        if (fault.error != 0) {
+            *error = fault.error;
+            result = -1;
+        } else if (fault.driver_status != 0 && !first) {
+            put32(buffer + 4, fault.driver_status);
+        } else if (first) {
+            fail_first(buffer + kFirstPacket, fault.firmware_code);
+        } else {
+            fail_series(buffer + kSecondArea, fault.firmware_code, fault.detail, fault.text);
+        }
+    } else {
+        result = first ? first_series(m, c, request, buffer)
+                       : second_series(m, c, request, buffer, error);
+    }
+    entry.returned.assign(buffer, buffer + total);
+    entry.result = result;
+    entry.error = result < 0 ? *error : 0;
+    add_journal(m, entry);
+    return result;
+}
+
+}  // namespace sim

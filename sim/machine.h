@@ -1,0 +1,195 @@
+// The simulated machine: kernel, drivers, controllers and their firmware
+// state, the in-memory /dev tree, injected faults and the request journal.
+// Internal to the simulator; tests and the simulated platform use sim.h.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim/sim.h"
+
+namespace sim {
+
+using Attrs = std::map<std::string, std::string>;
+
+enum class Series { First, Second };
+
+// A kernel driver the simulator knows how to be.
+struct DriverKind {
+    const char* name;    // as in /proc/scsi and the stats files
+    const char* prefix;  // device node prefix in /proc/devices and /dev
+    bool vm;             // one character device per controller, minor 0
+    Series series;
+    int default_major;
+};
+const DriverKind* find_driver_kind(const std::string& name);
+
+// A driver loaded on the machine.
+struct LoadedDriver {
+    const DriverKind* kind = nullptr;
+    int major = 0;
+    bool listed = true;     // appears in /proc/devices
+    bool proc_dir = false;  // /proc/scsi/<driver> exists (host pairing by procfs)
+    bool vm_links = false;  // virtual-machine nodes are symbolic links in /dev
+};
+
+// A drive, unit, enclosure or battery: its number and free-form attributes.
+struct SimObject {
+    int number = 0;
+    Attrs attrs;
+};
+
+struct SimEvent {
+    uint32_t sequence = 0;
+    uint32_t time = 0;
+    uint16_t code = 0;
+    uint8_t severity = 3;
+    uint8_t param = 0;  // first series: the unit or port of the event word
+    std::string text;
+    std::string description;
+};
+
+struct ScsiDevice {
+    int host, channel, target, lun;
+};
+
+struct Controller {
+    int index = 0;  // SCSI host number, or the number of a virtual-machine device
+    const LoadedDriver* driver = nullptr;
+    int minor = -1;  // base drivers: the minor the controller answers on
+    int vm_major = 0;
+    bool present = true;
+    Attrs attrs;
+    std::map<int, SimObject> drives, units, enclosures;
+    Attrs battery;
+    bool has_battery = false;
+    // Firmware parameters written by SET PARAMETER or the scenario, by
+    // (table id as the firmware sees it << 16 | parameter id).
+    std::map<uint32_t, std::vector<uint8_t>> params;
+    std::deque<SimEvent> events;  // oldest first, at most 256
+    uint32_t next_sequence = 1;
+    bool locked = false;
+    uint64_t lock_expiry_us = 0;
+    // sysfs files of the SAS driver: missing, or cut to a size.
+    std::map<std::string, long> sysfs_size;  // -1 missing
+
+    std::string attr(const char* key, const char* fallback = "") const;
+    long attr_number(const char* key, long fallback) const;
+    Series series() const { return driver->kind->series; }
+};
+
+struct DevEntry {
+    enum Kind { CharDevice, RegularFile, Link, Directory } kind = RegularFile;
+    int major = 0, minor = 0;
+    unsigned mode = 0600;
+    std::string target;  // links
+};
+
+enum class FaultCall { Ioctl, Open, Mknod, Unlink };
+
+struct Fault {
+    FaultCall call = FaultCall::Ioctl;
+    int controller = -1;  // -1 any
+    long request = -1;    // -1 any
+    int opcode = -1;      // -1 any
+    std::string path;     // open, mknod, unlink: "" any
+    int count = 1;        // -1 for ever
+    int error = 0;        // errno to fail the call with
+    uint32_t driver_status = 0;
+    bool firmware = false;
+    uint16_t firmware_code = 0;
+    std::string detail, text;
+};
+
+struct ScsiHostEntry {
+    int host;
+    int controller;  // position in Machine::controllers, or -1 for a foreign host
+    std::string stats;
+};
+
+struct OpenFile {
+    int controller = -1;  // node of a controller (position), else -1
+    std::string path;
+    std::string content;
+    size_t position = 0;
+    bool node = false;
+};
+
+struct Machine {
+    std::string release = "6.1.0";
+    std::string machine_name;  // uname machine; the real one by default
+    std::vector<LoadedDriver> drivers;
+    std::vector<Controller> controllers;
+    std::vector<ScsiHostEntry> hosts;  // sysfs listing order
+    std::vector<std::string> extra_device_lines;
+    std::map<std::string, DevEntry> dev;
+    std::vector<Fault> faults;
+    std::vector<ScsiDevice> scsi_devices;
+    bool scsi_devices_seeded = false;
+    bool virtual_clock = false;
+    uint64_t virtual_us = 0;
+    uint64_t slept_us = 0;
+    int descriptor_floor = 0;
+    std::string state_file;
+    std::string control_file;
+    long control_offset = 0;
+    std::vector<std::string> persisted;  // state file lines, in order
+    std::deque<JournalEntry> journal;
+    std::map<int, OpenFile> files;
+
+    LoadedDriver* driver(const std::string& name);
+    Controller* controller(int index);
+    bool old_kernel() const;
+    int arch_class() const;  // packet size of parameter commands, minus 2
+    uint64_t now_us() const;
+};
+
+// The one machine of the process; the caller holds the simulator lock.
+Machine& machine();
+
+// scenario.cpp: applies scenario, control or state-file lines to a machine.
+bool apply_lines(Machine& m, const std::string& text, bool persist, std::string* error);
+void finish_machine(Machine& m);
+
+// vfs.cpp
+std::string proc_devices_text(const Machine& m);
+bool generated_file(Machine& m, const std::string& path, std::string* content, bool* writable);
+bool generated_dir(const Machine& m, const std::string& path, std::vector<std::string>* names);
+int write_generated(Machine& m, const std::string& path, const std::string& text);
+std::string compat_record(const Controller& c);
+std::string event_file(const Controller& c);
+// The 112-byte event record the second-series driver hands out.
+void encode_event(const SimEvent& e, uint8_t* record);
+
+// driver_requests.cpp
+int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error);
+
+// firmware.cpp
+// Size of a parameter as the firmware of the series knows it; 0 when the
+// table does not exist, -1 when the table exists but not the parameter.
+long parameter_size(const Controller& c, uint16_t table, uint16_t id);
+std::vector<uint8_t> parameter_value(const Controller& c, uint16_t table, uint16_t id, long size);
+void store_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
+                     const std::vector<uint8_t>& value);
+
+// kernel.cpp
+void save_state(Machine& m);
+void add_journal(Machine& m, const JournalEntry& entry);
+
+// Little-endian access.
+inline uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint32_t get32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline void put16(uint8_t* p, uint16_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+inline void put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+}  // namespace sim

@@ -1,0 +1,83 @@
+// The simulated kernel drivers and controller firmware.
+//
+// The simulated platform hands every call on /dev, /proc/devices, /proc/scsi,
+// /sys/class/scsi_host and /sys/bus/scsi, every call on a descriptor the
+// simulator gave out, uname and the pauses to the kernel_ functions below.
+// Tests use the rest: they load a machine, change it while it runs, and read
+// the journal of the driver requests it received.
+//
+// The machine is built on first use from the scenario file named by
+// PYV2_SIM_SCENARIO, or from the built-in default scenario. PYV2_SIM_STATE
+// names a state file (controller changes that survive a restart) and
+// PYV2_SIM_CONTROL a control file whose new lines are applied to the running
+// machine. See sim/README.md for the scenario language.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/utsname.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// --- the simulated kernel -------------------------------------------------
+bool owns_path(const char* path);
+bool owns_fd(int fd);
+int kernel_uname(struct utsname* out);
+int kernel_open(const char* path, int flags);
+int kernel_close(int fd);
+int kernel_ioctl(int fd, unsigned long request, void* arg);
+ssize_t kernel_read(int fd, void* buffer, size_t length);
+ssize_t kernel_write(int fd, const void* buffer, size_t length);
+off_t kernel_lseek(int fd, off_t offset, int whence);
+int kernel_stat(const char* path, struct stat* out, bool follow_links);
+int kernel_mknod(const char* path, mode_t mode, dev_t device);
+int kernel_unlink(const char* path);
+int kernel_chmod(const char* path, mode_t mode);
+// 0 and the entry names ("." and ".." first), or -1 with errno.
+int kernel_list_dir(const char* path, std::vector<std::string>* names);
+void kernel_sleep(uint64_t microseconds);
+
+// --- control --------------------------------------------------------------
+// Replaces the machine by the one the scenario text describes. On a syntax
+// error the old machine stays and error says what and where.
+bool load_scenario(const std::string& text, std::string* error);
+bool load_scenario_file(const std::string& path, std::string* error);
+// Applies scenario lines (faults, events, changed attributes, ...) to the
+// running machine.
+bool apply(const std::string& lines, std::string* error);
+const char* default_scenario();
+
+// One driver request or one write to a kernel SCSI file, as received.
+struct JournalEntry {
+    int controller = -1;            // controller index (host or device number), -1 none
+    unsigned long request = 0;      // ioctl request number; 0 for a file write
+    std::string path;               // the node or file
+    std::vector<uint8_t> sent;      // the request buffer before the driver answered
+    std::vector<uint8_t> returned;  // the buffer after it
+    int result = 0;
+    int error = 0;
+};
+std::vector<JournalEntry> journal();
+void clear_journal();
+
+// What the simulated /dev holds at a path (without following links).
+struct NodeInfo {
+    bool exists = false;
+    bool char_device = false;
+    bool link = false;
+    int major = 0, minor = 0;
+    unsigned mode = 0;
+};
+NodeInfo node_info(const std::string& path);
+
+// Time spent in pauses since the machine was loaded, in microseconds.
+uint64_t slept_microseconds();
+
+// The SCSI devices the simulated kernel has attached, as "host:channel:target:lun".
+std::vector<std::string> scsi_devices();
+
+}  // namespace sim
