@@ -1,0 +1,79 @@
+#include "daemon/string_builder.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Smallest allocation that holds `needed` bytes, doubling so that a long run
+// of small appends copies each byte only a constant number of times.
+int next_capacity(int current, long long needed)
+{
+    long long cap = current < 16 ? 16 : current;
+    while (cap < needed)
+        cap *= 2;
+    if (cap > INT_MAX)
+        cap = INT_MAX;
+    return static_cast<int>(cap);
+}
+
+}  // namespace
+
+StringBuilder::StringBuilder() : text_(new char[1]), length_(0), capacity_(1)
+{
+    text_[0] = '\0';
+}
+
+StringBuilder::~StringBuilder()
+{
+    delete[] text_;
+}
+
+void StringBuilder::clear()
+{
+    delete[] text_;
+    text_ = new char[1];
+    text_[0] = '\0';
+    length_ = 0;
+    capacity_ = 1;
+}
+
+void StringBuilder::grow(unsigned n)
+{
+    long long needed = static_cast<long long>(length_) + n + 1;
+    if (needed > INT_MAX)
+        std::abort();  // a text of 2 GiB is a fault of the caller
+    if (needed > capacity_) {
+        int cap = next_capacity(capacity_, needed);
+        char* bigger = new char[cap];
+        std::memcpy(bigger, text_, static_cast<size_t>(length_) + 1);
+        delete[] text_;
+        text_ = bigger;
+        capacity_ = cap;
+    }
+    length_ += static_cast<int>(n);
+    text_[length_] = '\0';
+}
+
+StringBuilder& StringBuilder::append(const char* s)
+{
+    if (s == nullptr || s[0] == '\0')
+        return *this;
+    size_t n = std::strlen(s);
+    if (n > static_cast<size_t>(INT_MAX))
+        std::abort();
+    int old = length_;
+    grow(static_cast<unsigned>(n));
+    std::memcpy(text_ + old, s, n);
+    return *this;
+}
+
+StringBuilder& StringBuilder::append_int(int v)
+{
+    char scratch[64];
+    std::snprintf(scratch, sizeof scratch, "%d", v);
+    return append(scratch);
+}

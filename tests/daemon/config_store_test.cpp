@@ -1,0 +1,372 @@
+#include "daemon/config_store.h"
+
+#include "daemon_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using test_support::read_file;
+using test_support::TempDir;
+using test_support::write_file;
+
+namespace {
+
+const char kDefaultFile[] =
+    "Port 888\n"
+    "EmailEnable 0\n"
+    "EmailSender [none]\n"
+    "EmailServer [none]\n"
+    "EmailServerLogin \n"
+    "EmailServerPasswd \n"
+    "EmailRecipient [none]\n"
+    "EmailServerPortLastSetTo 25\n"
+    "EmailServerNoSSLPort 25\n"
+    "EmailServerSSLPort 465\n"
+    "EmailSeverity 3\n"
+    "EmailServerPortFlag 0\n"
+    "ROpwd gZvut5gu9qKCM\n"
+    "ADMINpwd gZvut5gu9qKCM\n"
+    "RemoteAccess 0\n"
+    "Language 0\n"
+    "Logger 0\n"
+    "Refresh 5\n"
+    "BGRate 3333333333333333\n"
+    "MsgPath /etc/pyv2/msg\n"
+    "imgPath /etc/pyv2\n"
+    "Help /usr/local/doc/pyv2\n"
+    "OEM 0\n"
+    "OEMBrand Tavix\n"
+    "AutoLogout 0\n"
+    "CommandLog 1\n"
+    "EnclosureMonitor 1\n"
+    "EnclMonitorSleepMinutes 2\n";
+
+std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> keys_of(const std::string& text)
+{
+    std::vector<std::string> keys;
+    for (const std::string& line : lines_of(text))
+        keys.push_back(line.substr(0, line.find(' ')));
+    return keys;
+}
+
+// The value of the key's line, "" when there is none.
+std::string line_value(const std::string& text, const std::string& key)
+{
+    for (const std::string& line : lines_of(text))
+        if (line.compare(0, key.size() + 1, key + " ") == 0)
+            return line.substr(key.size() + 1);
+    return "";
+}
+
+int mode_of(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+int entries_in(const std::string& dir)
+{
+    int n = 0;
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr)
+        return -1;
+    while (dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            n++;
+    closedir(d);
+    return n;
+}
+
+}  // namespace
+
+TEST(ConfigStore, FirstStartWritesTheDefaultFilePrivately)
+{
+    TempDir dir;
+    std::string path = dir.file("pyv2.conf");
+    ConfigStore config(path.c_str());
+    EXPECT_EQ(config.read_file(), 1);
+    EXPECT_EQ(config.write_file(), 0);
+    EXPECT_EQ(read_file(path), kDefaultFile);
+    EXPECT_EQ(mode_of(path), 0600);
+    EXPECT_EQ(entries_in(dir.path()), 1);  // no temporary file left behind
+    EXPECT_STREQ(config.get_aen_log_dir(), "/var/log");
+    EXPECT_STREQ(config.get_command_log_dir(), "/var/log");
+    EXPECT_STREQ(config.get_logo_dir(), "/etc/pyv2");
+}
+
+// Each file text is read, then written back; the written line of the key
+// shows the value taken, and the file always holds the 28 keys in order.
+TEST(ConfigStore, ReaderEdgeCases)
+{
+    const std::string long_value(1100, 'a');
+    const std::string padded_key = "Junk" + std::string(1018, ' ');  // a 1022-character piece
+    struct Case {
+        std::string file;
+        std::string expected_line;
+    } cases[] = {
+        {"Port    8443   \n", "Port 8443"},
+        {"   Port 8443\n", "Port 8443"},
+        {"Port\t8443\n", "Port 8443"},
+        {"Port abc\n", "Port 888"},
+        {"Port 12abc\n", "Port 12"},
+        {"Port\n", "Port 888"},
+        {"Port 70000\n", "Port 888"},
+        {"Port 0\n", "Port 888"},
+        {"Port 99999999999\n", "Port 888"},
+        {"port 8443\n", "Port 888"},
+        {"Port 1000\nPort 2000\n", "Port 2000"},
+        {"Refresh 7", "Refresh 7"},
+        {"Refresh 7\r\n", "Refresh 7"},
+        {"Refresh -3\n", "Refresh -3"},
+        {"# Port 1\n\n   \nUnknown 5\nRefresh 9\n", "Refresh 9"},
+        {"EmailSender   John  Doe <j@x>  \t\n", "EmailSender John  Doe <j@x>"},
+        {"EmailSender a@b\r\n", "EmailSender a@b"},
+        {"EmailServer\n", "EmailServer "},
+        {"EmailServer   \n", "EmailServer "},
+        {"EnclMonitorSleepMinutes 31\n", "EnclMonitorSleepMinutes 2"},
+        {"EnclMonitorSleepMinutes 1\n", "EnclMonitorSleepMinutes 2"},
+        {"EnclMonitorSleepMinutes -5\n", "EnclMonitorSleepMinutes 2"},
+        {"EnclMonitorSleepMinutes 30\n", "EnclMonitorSleepMinutes 30"},
+        {"EnclMonitorSleepMinutes x\n", "EnclMonitorSleepMinutes 2"},
+        {"OEMBrand Foo\nOEM 1\n", "OEMBrand Tavix"},
+        {"OEM 0\nOEMBrand Foo\n", "OEMBrand Tavix"},
+        {"OEM 1\nOEMBrand Foo Bar\n", "OEMBrand Foo Bar"},
+        {"EmailServerPortFlag 1\nEmailServerSSLPort 4650\nEmailServerPortLastSetTo 25\n",
+         "EmailServerPortLastSetTo 4650"},
+        {"EmailServerPortFlag 0\nEmailServerNoSSLPort 2525\nEmailServerPortLastSetTo 465\n",
+         "EmailServerPortLastSetTo 2525"},
+        // A line is taken in pieces of at most 1022 characters, each a line
+        // of its own.
+        {"EmailSender " + long_value + "\n", "EmailSender " + std::string(1010, 'a')},
+        {padded_key + "Port 7777\n", "Port 7777"},
+        {"EmailSourcePort 2525\n", "Port 888"},
+    };
+    const std::vector<std::string> default_keys = keys_of(kDefaultFile);
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::string path = dir.file("pyv2.conf");
+        write_file(path, c.file);
+        ConfigStore config(path.c_str());
+        ASSERT_EQ(config.read_file(), 0);
+        ASSERT_EQ(config.write_file(), 0);
+        std::string written = read_file(path);
+        std::vector<std::string> lines = lines_of(written);
+        bool found = false;
+        for (const std::string& line : lines)
+            found = found || line == c.expected_line;
+        EXPECT_TRUE(found) << "file: " << c.file.substr(0, 80) << "\nexpected: "
+                           << c.expected_line.substr(0, 80) << "\nwritten:\n" << written.substr(0, 2000);
+        EXPECT_EQ(keys_of(written), default_keys) << c.file.substr(0, 80);
+    }
+}
+
+TEST(ConfigStore, SourcePortIsUsedButNotWritten)
+{
+    TempDir dir;
+    std::string path = dir.file("pyv2.conf");
+    write_file(path, "EmailSourcePort 2525\nRefresh 8\n");
+    ConfigStore config(path.c_str());
+    ASSERT_EQ(config.read_file(), 0);
+    EXPECT_EQ(config.get_email_source_port(), 2525);
+    ASSERT_EQ(config.write_file(), 0);
+    EXPECT_EQ(read_file(path).find("EmailSourcePort"), std::string::npos);
+}
+
+TEST(ConfigStore, MailPasswordIsStoredEncryptedAndReadBack)
+{
+    struct Case {
+        const char* login;
+        std::string password;
+        std::string after_restart;
+    } cases[] = {
+        {"bob", "pw", "pw"},
+        {"a.very.long.login@example.org", "pass word", "pass word"},
+        {"bob", std::string(83, 'x'), std::string(83, 'x')},
+        // Stored texts of 128 characters and more are read whole.
+        {"bob", std::string(84, 'y'), std::string(84, 'y')},
+        {"bob", std::string(128, 'z'), std::string(128, 'z')},
+        // Cut to 127 characters when longer than 128.
+        {"bob", std::string(129, 'w'), std::string(127, 'w')},
+        // Without a login the password is not kept.
+        {"", "pw", ""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::string path = dir.file("pyv2.conf");
+        {
+            ConfigStore config(path.c_str());
+            ASSERT_EQ(config.set_email_server_login(c.login), 0);
+            ASSERT_EQ(config.set_email_server_passwd(c.password.c_str()), 0);
+            EXPECT_EQ(std::string(config.get_email_server_passwd()), c.password);
+        }
+        std::string stored = line_value(read_file(path), "EmailServerPasswd");
+        if (c.login[0] == '\0')
+            EXPECT_EQ(stored, "");
+        else
+            EXPECT_TRUE(stored.size() >= 12 && stored != c.password) << stored;
+        ConfigStore again(path.c_str());
+        ASSERT_EQ(again.read_file(), 0);
+        EXPECT_EQ(std::string(again.get_email_server_passwd()), c.after_restart) << c.login;
+    }
+}
+
+TEST(ConfigStore, PasswordTypedInPlainIsUsedAsItStands)
+{
+    TempDir dir;
+    std::string path = dir.file("pyv2.conf");
+    write_file(path, "EmailServerLogin bob\nEmailServerPasswd secret\n");
+    ConfigStore config(path.c_str());
+    ASSERT_EQ(config.read_file(), 0);
+    EXPECT_STREQ(config.get_email_server_passwd(), "secret");
+    // Written back in the stored form from then on.
+    ASSERT_EQ(config.write_file(), 0);
+    std::string stored = line_value(read_file(path), "EmailServerPasswd");
+    EXPECT_TRUE(stored.size() >= 12 && stored.find("secret") == std::string::npos) << stored;
+}
+
+TEST(ConfigStore, SettersRefuseControlCharacters)
+{
+    TempDir dir;
+    std::string path = dir.file("pyv2.conf");
+    ConfigStore config(path.c_str());
+    ASSERT_EQ(config.set_email_sender("ops@example.org"), 0);
+    std::string before = read_file(path);
+    const char* bad[] = {"a@b\r\nPort 1", "a@b\nRCPT To:<x@y>", "tab\there", "del\x7f"};
+    for (const char* v : bad) {
+        EXPECT_EQ(config.set_email_sender(v), 2);
+        EXPECT_EQ(config.set_email_recipient(v), 2);
+        EXPECT_EQ(config.set_email_server(v), 2);
+        EXPECT_EQ(config.set_admin_pwd(v), 2);
+    }
+    EXPECT_STREQ(config.get_email_sender(), "ops@example.org");
+    EXPECT_EQ(read_file(path), before);
+    EXPECT_EQ(config.set_email_sender("Jörg <j@example.org>"), 0);
+    EXPECT_STREQ(config.get_email_sender(), "Jörg <j@example.org>");
+}
+
+TEST(ConfigStore, SettersRewriteTheWholeFile)
+{
+    TempDir dir;
+    std::string path = dir.file("pyv2.conf");
+    ConfigStore config(path.c_str());
+    EXPECT_EQ(config.set_port(8443), 0);
+    EXPECT_EQ(config.set_email_recipient("a@x; b@y"), 0);
+    config.set_bg_rate("1234");
+    EXPECT_EQ(config.set_email_server_port_flag(1), 0);
+    config.use_email_server_ssl_port();
+    std::string written = read_file(path);
+    EXPECT_EQ(keys_of(written), keys_of(kDefaultFile));
+    for (const char* line : {"Port 8443\n", "EmailRecipient a@x; b@y\n", "BGRate 1234\n",
+                             "EmailServerPortFlag 1\n", "EmailServerPortLastSetTo 465\n"})
+        EXPECT_NE(written.find(line), std::string::npos) << line;
+    config.use_email_server_no_ssl_port();
+    EXPECT_NE(read_file(path).find("EmailServerPortLastSetTo 25\n"), std::string::npos);
+}
+
+// The file is replaced, never rewritten in place: a reader of the old file
+// still sees all of it, and the mode becomes 0600 whatever it was.
+TEST(ConfigStore, WriteReplacesTheFileWhole)
+{
+    TempDir dir;
+    std::string path = dir.file("pyv2.conf");
+    write_file(path, kDefaultFile);
+    chmod(path.c_str(), 0644);
+    int old_fd = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(old_fd, 0);
+    ConfigStore config(path.c_str());
+    ASSERT_EQ(config.set_refresh(9), 0);
+    char buf[4096];
+    ssize_t n = pread(old_fd, buf, sizeof buf, 0);
+    close(old_fd);
+    EXPECT_EQ(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0), kDefaultFile);
+    EXPECT_NE(read_file(path).find("Refresh 9\n"), std::string::npos);
+    EXPECT_EQ(mode_of(path), 0600);
+    EXPECT_EQ(entries_in(dir.path()), 1);
+}
+
+TEST(ConfigStore, UnwritableFileKeepsTheValueInMemory)
+{
+    TempDir dir;
+    std::string path = dir.file("missing-dir/pyv2.conf");
+    ConfigStore config(path.c_str());
+    EXPECT_EQ(config.read_file(), 1);
+    EXPECT_EQ(config.set_port(9443), 1);
+    EXPECT_EQ(config.get_port(), 9443);
+    EXPECT_EQ(config.write_file(), 1);
+    EXPECT_EQ(entries_in(dir.path()), 0);
+}
+
+// A page request changes settings while the monitor thread copies the mail
+// settings and re-reads the file: every file seen is complete.
+TEST(ConfigStore, ConcurrentWritersAndReadersSeeWholeFiles)
+{
+    TempDir dir;
+    std::string path = dir.file("pyv2.conf");
+    ConfigStore config(path.c_str());
+    ASSERT_EQ(config.write_file(), 0);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 100; i++) {
+            config.set_refresh(i);
+            config.set_email_sender(i % 2 ? "odd@example.org" : "even@example.org");
+        }
+        done = true;
+    });
+    int bad_files = 0, bad_copies = 0, reads = 0;
+    const std::vector<std::string> default_keys = keys_of(kDefaultFile);
+    while (!done || reads < 10) {
+        if (keys_of(read_file(path)) != default_keys)
+            bad_files++;
+        MailSettings s;
+        config.copy_mail_settings(s);
+        std::string sender = s.sender.c_str();
+        if (sender != "[none]" && sender != "odd@example.org" && sender != "even@example.org")
+            bad_copies++;
+        reads++;
+    }
+    writer.join();
+    EXPECT_EQ(bad_files, 0);
+    EXPECT_EQ(bad_copies, 0);
+    EXPECT_EQ(config.get_refresh(), 99);
+}
+
+TEST(ConfigStore, EnclosureLockWaitsForItsRelease)
+{
+    TempDir dir;
+    ConfigStore config(dir.file("pyv2.conf").c_str());
+    ASSERT_EQ(config.take_enclosure_lock(2), 1);
+    auto start = std::chrono::steady_clock::now();
+    std::thread holder([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        config.release_enclosure_lock();
+    });
+    EXPECT_EQ(config.take_enclosure_lock(2), 1);
+    double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    holder.join();
+    EXPECT_GE(waited, 0.39);
+    EXPECT_LT(waited, 2.0);
+    config.release_enclosure_lock();
+    EXPECT_EQ(config.take_enclosure_lock(1), 1);
+    config.release_enclosure_lock();
+}
