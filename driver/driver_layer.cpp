@@ -78,7 +78,21 @@ bool node_opens(const char* path) {
 
 DriverLayer::DriverLayer() : DriverLayer(kBuildArch) {}
 
-DriverLayer::DriverLayer(const char* build_arch) { discover(build_arch); }
+DriverLayer::DriverLayer(const char* build_arch) : build_arch_(build_arch) { discover(build_arch); }
+
+void DriverLayer::rediscover() {
+    reset();
+    discover(build_arch_);
+}
+
+void DriverLayer::reset() {
+    unsupported_arch_ = 0;
+    families_known_ = 0;
+    count_ = 0;
+    std::memset(nodes_, 0, sizeof nodes_);
+    std::memset(families_, 0, sizeof families_);
+    old_kernel_ = 0;
+}
 
 void DriverLayer::discover(const char* build_arch) {
     struct utsname name;
@@ -91,6 +105,7 @@ void DriverLayer::discover(const char* build_arch) {
     families_known_ = 0;
     count_ = 0;
     std::memset(nodes_, 0, sizeof nodes_);
+    std::memset(families_, 0, sizeof families_);
 
     for (const DriverPair& pair : kBasePairs) discover_base(pair.prefix, pair.driver);
     for (const DriverPair& pair : kVmPairs) discover_vm(pair.prefix, pair.driver);

@@ -47,9 +47,37 @@ class DriverLayer {
     int series_ioctl(const int32_t& descriptor, uint8_t* header, uint8_t* area, void* data,
                      uint32_t data_length);
 
+    // Runs the discovery again from scratch, for a machine whose controllers
+    // changed since (the simulated machines of the tests).
+    void rediscover();
+
+    // Controller families: 3 first series; 4 and 6 to 10 the generations of
+    // the second series; -1 unknown; 0 where no controller has the index
+    // (255, "no controller", included).
+    // The family of the identifier's controller (byte 1); detects the
+    // families first when they are not known yet, -1 when that fails.
+    int32_t get_controller_family(ObjectId id);
     // Detects the family of every controller found; the last step of the
-    // discovery when it found a controller.
+    // discovery when it found a controller. -1 with API error 1 when there
+    // is none.
     int detect_families();
+    // The family of one controller, from its node letter and, for the second
+    // series, its architecture id. Always 0; the family carries the outcome.
+    int detect_family(ObjectId id, int32_t* family);
+
+    // The first 56 bytes of the controller's driver compatibility record;
+    // zeros for drivers that have none (first series). Always 0.
+    int get_compat_info(ObjectId id, uint8_t* out);
+    // 1 when the controller sits behind a virtual-machine driver, else 0.
+    int is_vm_driver(ObjectId id);
+
+    // Time conversions for controllers on a virtual-machine driver, with the
+    // local time zone's offset east of UTC. A time in seconds, with the offset
+    // in force at that time; minutes of the week (0 to 10,079), with the
+    // offset in force now, wrapped into the week.
+    static uint32_t to_local_time(uint32_t seconds);
+    static uint32_t to_local_week_minutes(uint32_t minutes);
+    static uint32_t to_controller_week_minutes(uint32_t minutes);
 
     bool unsupported_arch() const { return unsupported_arch_ != 0; }
     bool families_known() const { return families_known_ != 0; }
@@ -64,6 +92,7 @@ class DriverLayer {
 
   private:
     void discover(const char* build_arch);
+    void reset();
     void discover_base(const char* prefix, const char* driver);
     void discover_vm(const char* prefix, const char* driver);
     bool repair_node(const char* path, int major, int minor);
@@ -84,6 +113,7 @@ class DriverLayer {
     // Descriptor -> SAS controller index; grows to cover any descriptor.
     std::vector<uint8_t> descriptor_map_;
     std::mutex descriptor_lock_;
+    const char* build_arch_ = nullptr;
 };
 
 // The library's driver layer, built before main (library_startup.cpp).

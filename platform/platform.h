@@ -13,6 +13,7 @@
 #include <sys/utsname.h>
 
 #include <cstddef>
+#include <ctime>
 
 namespace platform {
 
@@ -42,5 +43,10 @@ int close_dir(Directory* dir);
 // Pauses of the calling thread.
 int usleep(unsigned microseconds);
 unsigned sleep(unsigned seconds);
+
+// The wall clock, and the local time zone's offset east of UTC in seconds in
+// force at a moment (negative west of UTC; 0 when it cannot be told).
+time_t time_now();
+long utc_offset(time_t when);
 
 }  // namespace platform

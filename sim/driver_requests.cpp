@@ -35,7 +35,7 @@ const CodeText kSecondSeriesTexts[] = {
     {0x0101, "Invalid command opcode"},         {0x0103, "SGL size does not match command"},
     {0x0105, "Command packet is not aligned"},  {0x010B, "Parameter table does not exist"},
     {0x010C, "Parameter index does not exist"}, {0x010D, "Invalid field in CDB"},
-    {0x010F, "Parameter item size mismatch"},
+    {0x010F, "Parameter item size mismatch"},   {0x0133, "Handle has different owner"},
 };
 
 // First-series status codes (byte 4 low, byte 5 high).
@@ -94,10 +94,9 @@ void series_parameter(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
     if (expected == -1) return fail_series(area, 0x010C, detail);
     if (expected > 0 && expected != size) return fail_series(area, 0x010F, detail);
     if (packet[0] == 0x52) {
-        std::vector<uint8_t> value = parameter_value(c, table, id, size);
-        std::memcpy(data + 8, value.data(), size);
-    } else {
-        store_parameter(m, c, table, id, std::vector<uint8_t>(data + 8, data + 8 + size));
+        read_parameter(m, c, table, id, data + 8, size);
+    } else if (const uint16_t refused = write_parameter(m, c, table, id, data + 8, size)) {
+        fail_series(area, refused, detail);
     }
 }
 
@@ -129,10 +128,9 @@ void first_parameter(Machine& m, Controller& c, uint8_t* packet, uint8_t* data, 
     if ((expected & 0xFF) != size_byte || length != uint32_t(expected) + 4)
         return fail_first(packet, kFirstBadSize);
     if (packet[0] == 0x52) {
-        std::vector<uint8_t> value = parameter_value(c, table, id, expected);
-        std::memcpy(data + 4, value.data(), size_t(expected));
+        read_parameter(m, c, table, id, data + 4, size_t(expected));
     } else {
-        store_parameter(m, c, table, id, std::vector<uint8_t>(data + 4, data + 4 + expected));
+        write_parameter(m, c, table, id, data + 4, size_t(expected));
     }
 }
 
@@ -203,18 +201,11 @@ int second_series(Machine& m, Controller& c, unsigned long request, uint8_t* buf
                 *error = EINVAL;
                 return -1;
             }
-            const uint64_t now = m.now_us();
-            const bool held = c.locked && now < c.lock_expiry_us;
             if (request == 262) {
-                if (held) {
+                if (!take_controller_lock(m, c, uint64_t(get32(data)) * 1000))
                     put32(buffer + 4, kAlreadyLocked);
-                } else {
-                    c.locked = true;
-                    c.lock_expiry_us = now + uint64_t(get32(data)) * 1000;
-                }
-            } else {
-                if (!held) put32(buffer + 4, kNotLocked);
-                c.locked = false;
+            } else if (!release_controller_lock(m, c)) {
+                put32(buffer + 4, kNotLocked);
             }
             return 0;
         }
@@ -226,13 +217,28 @@ int second_series(Machine& m, Controller& c, unsigned long request, uint8_t* buf
     return -1;
 }
 
+// The parameter a GET or SET PARAMETER names: its table (without the
+// second series' 0x8000 mark) and id; -1 for other requests.
+void parameter_named(bool first, int opcode, const uint8_t* buffer, long* table, long* id) {
+    *table = *id = -1;
+    if (opcode != 0x52 && opcode != 0x53) return;
+    const uint8_t* data = buffer + (first ? kFirstData : kSecondData);
+    const uint32_t length = first ? get32(buffer) : get32(buffer + 20);
+    if (length < 4) return;
+    *table = get16(data) & 0x7FFF;
+    *id = first ? data[2] : get16(data + 2);
+}
+
 // Takes the first fault that matches this request, if any.
-bool take_fault(Machine& m, const Controller& c, unsigned long request, int opcode, Fault* out) {
+bool take_fault(Machine& m, const Controller& c, unsigned long request, int opcode, long table,
+                long id, Fault* out) {
     for (auto it = m.faults.begin(); it != m.faults.end(); ++it) {
         if (it->call != FaultCall::Ioctl) continue;
         if (it->controller >= 0 && it->controller != c.index) continue;
         if (it->request >= 0 && (unsigned long)it->request != request) continue;
         if (it->opcode >= 0 && it->opcode != opcode) continue;
+        if (it->table >= 0 && (it->table & 0x7FFF) != table) continue;
+        if (it->parameter >= 0 && it->parameter != id) continue;
         *out = *it;
         if (it->count > 0 && --it->count == 0) m.faults.erase(it);
         return true;
@@ -261,7 +267,9 @@ int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buff
                        : request == 264 ? buffer[kSecondArea + kAreaPacket]
                                         : -1;
     Fault fault;
-    if (take_fault(m, c, request, opcode, &fault)) {
+    long table, id;
+    parameter_named(first, opcode, buffer, &table, &id);
+    if (take_fault(m, c, request, opcode, table, id, &fault)) {
         if (fault.error != 0) {
             *error = fault.error;
             result = -1;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "sim/machine.h"
 
@@ -114,12 +115,212 @@ long size_in(const char* sizes, uint16_t id) {
     return 0;
 }
 
-void put_number(std::vector<uint8_t>& out, unsigned long long v) {
-    for (size_t i = 0; i < out.size() && i < 8; ++i) out[i] = uint8_t(v >> (8 * i));
+void put_number(uint8_t* out, size_t size, unsigned long long v) {
+    for (size_t i = 0; i < size && i < 8; ++i) out[i] = uint8_t(v >> (8 * i));
 }
 
-void put_text(std::vector<uint8_t>& out, const std::string& text) {
-    std::memcpy(out.data(), text.data(), std::min(out.size(), text.size()));
+void put_text(uint8_t* out, size_t size, const std::string& text) {
+    std::memcpy(out, text.data(), std::min(size, text.size()));
+}
+
+long long to_number(const std::string& text, long long fallback) {
+    char* end = nullptr;
+    long long v = std::strtoll(text.c_str(), &end, 0);
+    return text.empty() || *end != '\0' ? fallback : v;
+}
+
+// What each generation's firmware reports of itself, by architecture id.
+struct Generation {
+    long arch;
+    long level;     // firmware level (identity parameter 11)
+    long features;  // feature bits (identity parameter 21); bit 1: RAID 6
+};
+const Generation kGenerations[] = {
+    {4, 30, 0x0}, {5, 30, 0x0}, {6, 35, 0x2},  {7, 35, 0x2},
+    {8, 37, 0x3}, {9, 37, 0x2}, {10, 40, 0x3},
+};
+const Generation kOtherGeneration = {0, 36, 0x0};
+
+const Generation& generation_of(const Controller& c) {
+    const long arch = c.attr_number("arch", 0);
+    for (const Generation& g : kGenerations)
+        if (g.arch == arch) return g;
+    return kOtherGeneration;
+}
+
+// Values of parameters nothing has written: an attribute of the controller
+// (or of the drive or unit the table belongs to) or a fallback.
+enum class Source { Controller, Object, Fixed };
+enum class Kind { Text, Number };
+struct Default {
+    uint16_t table;  // without the 0x8000 mark; per-object tables by their first id
+    uint16_t id;
+    Source source;
+    const char* attr;
+    Kind kind;
+    const char* fallback;
+};
+
+const Default kDefaults[] = {
+    // identity
+    {0x402, 2, Source::Controller, "boot", Kind::Text, "BL 1.00.00.001"},
+    {0x402, 3, Source::Controller, "firmware", Kind::Text, "FW 4.10.00.024"},
+    {0x402, 4, Source::Controller, "bios", Kind::Text, "BE 1.08.00.020"},
+    {0x402, 5, Source::Controller, "info-a", Kind::Text, ""},
+    {0x402, 6, Source::Controller, "info-b", Kind::Text, ""},
+    {0x402, 7, Source::Controller, "info-c", Kind::Text, ""},
+    {0x402, 8, Source::Controller, "model", Kind::Text, "QX-0000"},
+    {0x402, 9, Source::Controller, "serial", Kind::Text, "SIM00000000"},
+    {0x402, 10, Source::Controller, "memory", Kind::Number, "256"},
+    {0x402, 14, Source::Controller, "arch", Kind::Number, "0"},
+    // settings
+    {0x403, 3, Source::Controller, "ports", Kind::Number, "4"},
+    {0x403, 7, Source::Controller, "spinups", Kind::Number, "1"},
+    {0x403, 8, Source::Controller, "stagger", Kind::Number, "2"},
+    {0x403, 28, Source::Controller, "auto-rebuild", Kind::Number, "0"},
+    // drives, for a port with a drive
+    {0x200, 19, Source::Object, "reallocated", Kind::Number, "0"},
+    {0x200, 20, Source::Object, "power-on-hours", Kind::Number, "1000"},
+    {0x200, 22, Source::Object, "temperature", Kind::Number, "30"},
+    {0x200, 25, Source::Object, "port-count", Kind::Number, "1"},
+    {0x200, 26, Source::Object, "connections", Kind::Number, "1"},
+    {0x200, 33, Source::Object, "rpm", Kind::Number, "7200"},
+    // units
+    {0x300, 16, Source::Object, "luns", Kind::Number, "1"},
+    {0x300, 24, Source::Object, "luns", Kind::Number, "1"},
+    // background tasks: rates 3, adaptive modes, basic verify on Sunday 0:00
+    {0x40C, 5, Source::Fixed, nullptr, Kind::Number, "120"},
+    {0x40C, 6, Source::Fixed, nullptr, Kind::Number, "120"},
+    // schedule slots: no task (start 0xFFFF, duration 0)
+    {0x410, 2, Source::Fixed, nullptr, Kind::Number, "0xFFFF"},
+    {0x410, 3, Source::Fixed, nullptr, Kind::Number, "0xFFFF"},
+    {0x410, 4, Source::Fixed, nullptr, Kind::Number, "0xFFFF"},
+};
+
+constexpr uint16_t kClockTable = 0x8403, kClockParameter = 21;
+constexpr uint16_t kLockTable = 0x8403, kLockParameter = 61;
+constexpr uint16_t kLockHeldCode = 0x0133;  // the lock belongs to another holder
+constexpr long kLockParameterArch = 10;
+constexpr uint32_t kLunEntrySize = 20;
+
+bool is_lock_parameter(const Controller& c, uint16_t table, uint16_t id) {
+    return table == kLockTable && id == kLockParameter &&
+           c.attr_number("arch", 0) == kLockParameterArch;
+}
+
+// The table a per-object id belongs to, and the object's number.
+uint16_t table_base(uint16_t table, int* number) {
+    const uint16_t plain = table & 0x7FFF;
+    *number = 0;
+    for (uint16_t base : {0x200, 0x300}) {
+        if (plain >= base && plain < base + 0x100) {
+            *number = plain - base;
+            return base;
+        }
+    }
+    if (plain >= 0x410 && plain <= 0x416) {
+        *number = plain - 0x410;
+        return 0x410;
+    }
+    if (plain >= 0x80 && plain < 0x100) {
+        *number = plain - 0x80;
+        return 0x80;
+    }
+    return plain;
+}
+
+const SimObject* object_of(const Controller& c, uint16_t base, int number) {
+    const std::map<int, SimObject>* objects = base == 0x200   ? &c.drives
+                                              : base == 0x300 ? &c.units
+                                                              : nullptr;
+    if (objects == nullptr) return nullptr;
+    auto it = objects->find(number);
+    return it == objects->end() ? nullptr : &it->second;
+}
+
+long lun_count(const SimObject& unit) {
+    auto it = unit.attrs.find("luns");
+    return it == unit.attrs.end() ? 1 : long(to_number(it->second, 1));
+}
+
+// A unit's LUN table: one 20-byte entry per LUN, in use (byte 1 = 0x80),
+// with the LUN's share of the unit's capacity at 12.
+void lun_table(const SimObject& unit, uint8_t* out, size_t size) {
+    const long luns = lun_count(unit);
+    auto it = unit.attrs.find("capacity");
+    const unsigned long long capacity =
+        it == unit.attrs.end() ? 0x10000000ull : (unsigned long long)to_number(it->second, 0);
+    for (long lun = 0; lun < luns && size_t(lun + 1) * kLunEntrySize <= size; ++lun) {
+        uint8_t* entry = out + lun * kLunEntrySize;
+        entry[0] = uint8_t(lun);
+        entry[1] = 0x80;
+        put_number(entry + 12, 8, capacity / (unsigned long long)(luns > 0 ? luns : 1));
+    }
+}
+
+// Values the firmware works out from what the controller has.
+bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, uint8_t* out,
+                   size_t size) {
+    const SimObject* object = object_of(c, base, number);
+    switch (base) {
+        case 0x402:
+            if (id == 11) put_number(out, size, c.attr_number("fw-level", generation_of(c).level));
+            if (id == 21)
+                put_number(out, size, c.attr_number("features", generation_of(c).features));
+            return id == 11 || id == 21;
+        case 0x002:
+            if (id == 2) put_number(out, size, c.drives.size());
+            return id == 2;
+        case 0x003:
+            if (id == 2) put_number(out, size, c.units.size());
+            if (id == 3)
+                for (const auto& u : c.units)
+                    if (size_t(u.first) < size) out[u.first] = 1;
+            return id == 2 || id == 3;
+        case 0x200:
+            // Interface: 0 no drive, 1 SATA, 3 SAS.
+            if (id == 24 && object != nullptr)
+                out[0] = object->attrs.count("interface") && object->attrs.at("interface") == "sas"
+                             ? 3
+                             : 1;
+            return id == 24 || object == nullptr;  // an empty port reads zeros
+        case 0x80:
+            // Device type of a phy: 1 with a drive on the port of its number.
+            if (id == 5) out[0] = c.drives.count(number) != 0 ? 1 : 0;
+            return id == 5;
+        case 0x300:
+            if (id == 25 && object != nullptr) lun_table(*object, out, size);
+            return id == 25;
+    }
+    return false;
+}
+
+void default_value(const Controller& c, uint16_t table, uint16_t id, uint8_t* out, size_t size) {
+    int number;
+    const uint16_t base = table_base(table, &number);
+    if (derived_value(c, base, number, id, out, size)) return;
+    const SimObject* object = object_of(c, base, number);
+    for (const Default& d : kDefaults) {
+        if (d.table != base || d.id != id) continue;
+        std::string value = d.fallback;
+        const Attrs* attrs = d.source == Source::Controller                    ? &c.attrs
+                             : d.source == Source::Object && object != nullptr ? &object->attrs
+                                                                               : nullptr;
+        if (attrs != nullptr && d.attr != nullptr && attrs->count(d.attr))
+            value = attrs->at(d.attr);
+        if (d.kind == Kind::Text) {
+            put_text(out, size, value);
+        } else {
+            put_number(out, size, (unsigned long long)to_number(value, to_number(d.fallback, 0)));
+        }
+        return;
+    }
+}
+
+std::string persisted_key(const Controller& c, uint16_t table, uint16_t id) {
+    char key[96];
+    std::snprintf(key, sizeof key, "param index=%d table=0x%04X id=%u value=", c.index, table, id);
+    return key;
 }
 
 }  // namespace
@@ -128,68 +329,74 @@ long parameter_size(const Controller& c, uint16_t table, uint16_t id) {
     const TableSizes* t = find_table(c, table);
     if (t == nullptr || !object_exists(c, *t, table)) return 0;
     long size = size_in(t->sizes, id);
+    if (size == -2 && c.series() == Series::Second) {
+        // A second-series unit's LUN table is as long as its LUNs take.
+        int number;
+        const uint16_t base = table_base(table, &number);
+        const SimObject* unit = object_of(c, base, number);
+        if (base == 0x300 && id == 25 && unit != nullptr)
+            return lun_count(*unit) * long(kLunEntrySize);
+    }
     return size == 0 ? -1 : size;
 }
 
-std::vector<uint8_t> parameter_value(const Controller& c, uint16_t table, uint16_t id, long size) {
-    std::vector<uint8_t> out(size_t(size), 0);
+void read_parameter(const Machine& m, const Controller& c, uint16_t table, uint16_t id,
+                    uint8_t* out, size_t size) {
+    std::memset(out, 0, size);
+    if (is_lock_parameter(c, table, id)) {
+        // The time-out still to run, in units of 10 ms.
+        if (controller_lock_held(m, c))
+            put_number(out, size,
+                       c.lock_expiry_us == UINT64_MAX ? 0xFFFFFFFFu
+                                                      : (c.lock_expiry_us - m.now_us()) / 10000);
+        return;
+    }
     auto stored = c.params.find(uint32_t(table) << 16 | id);
+    if (table == kClockTable && id == kClockParameter) {
+        // The controller's clock runs from the time it was last set, or with
+        // the host's wall clock.
+        unsigned long long ns;
+        if (stored != c.params.end() && stored->second.size() >= 8) {
+            ns = 0;
+            for (int i = 7; i >= 0; --i) ns = ns << 8 | stored->second[size_t(i)];
+            ns += (m.now_us() - c.clock_set_us) * 1000ull;
+        } else {
+            struct timespec now;
+            ::clock_gettime(CLOCK_REALTIME, &now);
+            ns = (unsigned long long)now.tv_sec * 1000000000ull + (unsigned long long)now.tv_nsec;
+        }
+        put_number(out, size, ns);
+        return;
+    }
     if (stored != c.params.end()) {
-        std::memcpy(out.data(), stored->second.data(), std::min(out.size(), stored->second.size()));
-        return out;
+        std::memcpy(out, stored->second.data(), std::min(size, stored->second.size()));
+        return;
     }
-    // Values the controller's description gives.
-    switch (table & 0x7FFF) {
-        case 0x402:
-            switch (id) {
-                case 2:
-                    put_text(out, c.attr("boot", "BL 1.00.00.001"));
-                    break;
-                case 3:
-                    put_text(out, c.attr("firmware", "FW 4.10.00.024"));
-                    break;
-                case 4:
-                    put_text(out, c.attr("bios", "BE 1.08.00.020"));
-                    break;
-                case 8:
-                    put_text(out, c.attr("model", "QX-0000"));
-                    break;
-                case 9:
-                    put_text(out, c.attr("serial", "SIM00000000"));
-                    break;
-                case 10:
-                    put_number(out, c.attr_number("memory", 256));
-                    break;
-                case 11:
-                    put_number(out, c.attr_number("fw-level", 36));
-                    break;
-                case 14:
-                    put_number(out, c.attr_number("arch", 0));
-                    break;
-            }
-            break;
-        case 0x403:
-            if (id == 3) put_number(out, c.attr_number("ports", 4));
-            break;
-        case 0x002:
-            if (id == 2) put_number(out, c.drives.size());
-            break;
-        case 0x003:
-            if (id == 2) put_number(out, c.units.size());
-            if (id == 3)
-                for (const auto& u : c.units)
-                    if (size_t(u.first) < out.size()) out[u.first] = 1;
-            break;
+    default_value(c, table, id, out, size);
+}
+
+uint16_t write_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
+                         const uint8_t* value, size_t size) {
+    if (is_lock_parameter(c, table, id)) {
+        uint32_t ticks = 0;
+        for (size_t i = 0; i < size && i < 4; ++i) ticks |= uint32_t(value[i]) << (8 * i);
+        if (ticks == 0) {
+            release_controller_lock(m, c);
+            return 0;
+        }
+        return take_controller_lock(m, c, uint64_t(ticks) * 10000) ? 0 : kLockHeldCode;
     }
-    return out;
+    store_parameter(m, c, table, id, std::vector<uint8_t>(value, value + size), true);
+    return 0;
 }
 
 void store_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
-                     const std::vector<uint8_t>& value) {
+                     const std::vector<uint8_t>& value, bool persist) {
     c.params[uint32_t(table) << 16 | id] = value;
-    char key[96];
-    std::snprintf(key, sizeof key, "param index=%d table=0x%04X id=%u value=", c.index, table, id);
-    std::string line = key + std::string("hex:");
+    if (table == kClockTable && id == kClockParameter) c.clock_set_us = m.now_us();
+    if (!persist) return;
+    const std::string key = persisted_key(c, table, id);
+    std::string line = key + "hex:";
     for (uint8_t b : value) {
         char hex[3];
         std::snprintf(hex, sizeof hex, "%02x", b);

@@ -491,6 +491,16 @@ void kernel_sleep(uint64_t microseconds) {
     }
 }
 
+long kernel_utc_offset(time_t when) {
+    {
+        std::lock_guard<std::mutex> hold(sim_lock());
+        const Machine& m = current();
+        if (m.fixed_utc_offset) return m.utc_offset;
+    }
+    struct tm local;
+    return ::localtime_r(&when, &local) == nullptr ? 0 : local.tm_gmtoff;
+}
+
 bool load_scenario(const std::string& text, std::string* error) {
     std::lock_guard<std::mutex> hold(sim_lock());
     Machine* m = build(text, error);

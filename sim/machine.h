@@ -72,7 +72,8 @@ struct Controller {
     std::deque<SimEvent> events;  // oldest first, at most 256
     uint32_t next_sequence = 1;
     bool locked = false;
-    uint64_t lock_expiry_us = 0;
+    uint64_t lock_expiry_us = 0;  // UINT64_MAX: held until released
+    uint64_t clock_set_us = 0;    // when the controller clock was last set
     // sysfs files of the SAS driver: missing, or cut to a size.
     std::map<std::string, long> sysfs_size;  // -1 missing
 
@@ -95,9 +96,11 @@ struct Fault {
     int controller = -1;  // -1 any
     long request = -1;    // -1 any
     int opcode = -1;      // -1 any
-    std::string path;     // open, mknod, unlink: "" any
-    int count = 1;        // -1 for ever
-    int error = 0;        // errno to fail the call with
+    long table = -1;      // GET and SET PARAMETER of this table (and id): -1 any
+    long parameter = -1;
+    std::string path;  // open, mknod, unlink: "" any
+    int count = 1;     // -1 for ever
+    int error = 0;     // errno to fail the call with
     uint32_t driver_status = 0;
     bool firmware = false;
     uint16_t firmware_code = 0;
@@ -130,6 +133,8 @@ struct Machine {
     std::vector<ScsiDevice> scsi_devices;
     bool scsi_devices_seeded = false;
     bool virtual_clock = false;
+    bool fixed_utc_offset = false;  // else the process's local time zone
+    long utc_offset = 0;            // seconds east of UTC
     uint64_t virtual_us = 0;
     uint64_t slept_us = 0;
     int descriptor_floor = 0;
@@ -169,11 +174,26 @@ int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buff
 
 // firmware.cpp
 // Size of a parameter as the firmware of the series knows it; 0 when the
-// table does not exist, -1 when the table exists but not the parameter.
+// table does not exist, -1 when the table exists but not the parameter, -2
+// when any size goes.
 long parameter_size(const Controller& c, uint16_t table, uint16_t id);
-std::vector<uint8_t> parameter_value(const Controller& c, uint16_t table, uint16_t id, long size);
+// GET: the parameter's value (written, or what the controller's description
+// gives) into size bytes.
+void read_parameter(const Machine& m, const Controller& c, uint16_t table, uint16_t id,
+                    uint8_t* out, size_t size);
+// SET: 0, or the firmware's error code when it refuses the value.
+uint16_t write_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
+                         const uint8_t* value, size_t size);
+// Keeps a written value; persisted values go to the state file.
 void store_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
-                     const std::vector<uint8_t>& value);
+                     const std::vector<uint8_t>& value, bool persist);
+
+// controller_lock.cpp: the lock of control codes 262 and 263 and of the
+// family-10 lock parameter. A take fails while the lock is held and not run
+// out; a release reports whether it was held.
+bool controller_lock_held(const Machine& m, const Controller& c);
+bool take_controller_lock(Machine& m, Controller& c, uint64_t timeout_us);
+bool release_controller_lock(Machine& m, Controller& c);
 
 // kernel.cpp
 void save_state(Machine& m);

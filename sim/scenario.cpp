@@ -275,6 +275,16 @@ class Applier {
             c->sysfs_size[a["file"]] = missing ? -1 : size;
             return true;
         }
+        if (cmd == "lock") {
+            // Another program takes the controller lock for ms= milliseconds
+            // (-1: until released), or releases it (ms=0).
+            Controller* c = target(a, why);
+            long ms = -1;
+            if (c == nullptr || !take_number(a, "ms", &ms, why, false)) return false;
+            release_controller_lock(m_, *c);
+            if (ms != 0) take_controller_lock(m_, *c, ms < 0 ? UINT64_MAX : uint64_t(ms) * 1000);
+            return true;
+        }
         if (cmd == "fault") return fault(a, why);
         if (cmd == "clear-faults") {
             m_.faults.clear();
@@ -298,7 +308,13 @@ class Applier {
             return true;
         }
         if (cmd == "clock") {
-            m_.virtual_clock = a["mode"] == "virtual";
+            if (a.count("mode")) m_.virtual_clock = a["mode"] == "virtual";
+            if (a.count("utc-offset")) {
+                long offset = 0;
+                if (!take_number(a, "utc-offset", &offset, why)) return false;
+                m_.fixed_utc_offset = true;
+                m_.utc_offset = offset;
+            }
             return true;
         }
         if (cmd == "descriptors") {
@@ -429,11 +445,7 @@ class Applier {
         if (!to_bytes(a["value"], &value, why)) return false;
         uint16_t t = uint16_t(table);
         if (c->series() == Series::Second) t |= 0x8000;
-        if (persist_) {
-            store_parameter(m_, *c, t, uint16_t(id), value);
-        } else {
-            c->params[uint32_t(t) << 16 | uint16_t(id)] = value;
-        }
+        store_parameter(m_, *c, t, uint16_t(id), value, persist_);
         return true;
     }
 
@@ -453,7 +465,9 @@ class Applier {
             return false;
         }
         long index = -1, request = -1, opcode = -1, count = 1, status = 0, code = -1;
-        if (!take_number(a, "index", &index, why, false) ||
+        if (!take_number(a, "table", &f.table, why, false) ||
+            !take_number(a, "parameter", &f.parameter, why, false) ||
+            !take_number(a, "index", &index, why, false) ||
             !take_number(a, "request", &request, why, false) ||
             !take_number(a, "opcode", &opcode, why, false) ||
             !take_number(a, "count", &count, why, false) ||

@@ -18,6 +18,7 @@
 #include <sys/utsname.h>
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ int kernel_chmod(const char* path, mode_t mode);
 // 0 and the entry names ("." and ".." first), or -1 with errno.
 int kernel_list_dir(const char* path, std::vector<std::string>* names);
 void kernel_sleep(uint64_t microseconds);
+// The machine's time zone: the offset the scenario fixed ("clock
+// utc-offset="), else the process's own local time zone.
+long kernel_utc_offset(time_t when);
 
 // --- control --------------------------------------------------------------
 // Replaces the machine by the one the scenario text describes. On a syntax

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 
 #include "platform/platform.h"
 
@@ -51,5 +52,13 @@ int close_dir(Directory* dir) {
 
 int usleep(unsigned microseconds) { return ::usleep(microseconds); }
 unsigned sleep(unsigned seconds) { return ::sleep(seconds); }
+
+time_t time_now() { return ::time(nullptr); }
+
+long utc_offset(time_t when) {
+    struct tm local;
+    if (::localtime_r(&when, &local) == nullptr) return 0;
+    return local.tm_gmtoff;
+}
 
 }  // namespace platform

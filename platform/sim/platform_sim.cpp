@@ -1,13 +1,14 @@
 // The platform seam on the simulated machine: the simulator serves its own
 // paths (/dev, /proc/devices, /proc/scsi, the SCSI host and device files in
-// /sys), the descriptors it gave out, uname and the pauses; every other call
-// goes to the real system.
+// /sys), the descriptors it gave out, uname, the pauses and the time zone;
+// every other call goes to the real system.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -101,5 +102,9 @@ unsigned sleep(unsigned seconds) {
     sim::kernel_sleep(uint64_t(seconds) * 1000000u);
     return 0;
 }
+
+time_t time_now() { return ::time(nullptr); }
+
+long utc_offset(time_t when) { return sim::kernel_utc_offset(when); }
 
 }  // namespace platform

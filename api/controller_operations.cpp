@@ -1,0 +1,39 @@
+// Controller operations that the dispatcher answers by itself.
+#include "api/family_router.h"
+#include "driver/record_failure.h"
+
+namespace {
+
+// Controllers above this firmware level schedule verifies the newer way.
+constexpr uint32_t kVerifyScheduleLevel = 35;
+
+bool is_later_series(int32_t family) {
+    return family == 6 || family == 7 || family == 8 || family == 10;
+}
+
+}  // namespace
+
+// 1 when a family 6, 7, 8 or 10 controller runs firmware above level 35, 0
+// for every other controller and family; -1 with the output untouched when
+// the level cannot be read.
+int FamilyRouter::get_verify_schedule_mode(ObjectId id, uint32_t* mode) {
+    if (!is_later_series(controller_family(id))) {
+        *mode = 0;
+        return 0;
+    }
+    uint32_t level = 0;
+    if (read_level(id, &level) != 0) return -1;
+    *mode = level > kVerifyScheduleLevel ? 1 : 0;
+    return 0;
+}
+
+// The second argument is not read.
+int FamilyRouter::get_flag_always_zero(ObjectId id, int32_t, uint8_t* flag) {
+    const int32_t family = controller_family(id);
+    if (family == 4 || is_later_series(family)) {
+        *flag = 0;
+        return 0;
+    }
+    if (family == 3) return fail_with_api_error(kApiNotSupported);
+    return -1;
+}

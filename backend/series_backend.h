@@ -1,0 +1,142 @@
+// The back end of the second controller series (families 4 and 6 to 10).
+// Nearly everything it knows of a controller lives in numbered parameters of
+// numbered parameter tables inside the firmware, moved one at a time by GET
+// and SET PARAMETER. Its only state is the enclosure cache.
+//
+// Results: 0 on success, -1 on failure with the reason in the last-error
+// record; outputs are written only on success unless a member says
+// otherwise. Controller members take any identifier of the controller (only
+// its index, byte 1, is used); drive members take a drive or port identifier
+// and use its port (byte 2); the phy member uses the phy (byte 2).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "backend/enclosure_cache.h"
+#include "backend/task_schedule.h"
+#include "driver/compat_info.h"
+#include "driver/object_id.h"
+
+class SeriesBackend {
+  public:
+    static constexpr size_t kTextSize = 32;   // identity and version texts
+    static constexpr size_t kModelSize = 64;  // the controller model
+    static constexpr size_t kLunTableEntries = 65;
+    static constexpr size_t kLunEntrySize = 20;
+    static constexpr size_t kLunTableSize = kLunTableEntries * kLunEntrySize;  // 1300
+    static constexpr uint32_t kLockMilliseconds = 5000;  // every read-modify-write
+
+    // The enclosure cache starts with every record invalid.
+    SeriesBackend();
+    ~SeriesBackend();
+    SeriesBackend(const SeriesBackend&) = delete;
+    SeriesBackend& operator=(const SeriesBackend&) = delete;
+
+    // --- Parameter access, on the library's driver layer. These use no
+    // state of the object.
+
+    // GET PARAMETER into out. The whole output buffer is zeroed first, so a
+    // failed read leaves zeros; a parameter larger than the buffer is refused
+    // (API error 116).
+    static int get_parameter(ObjectId id, void* out, uint32_t out_size, uint32_t table,
+                             uint32_t parameter, uint32_t size);
+    // SET PARAMETER of exactly size bytes of value; a parameter larger than
+    // the value buffer is refused (API error 116).
+    static int set_parameter(ObjectId id, const void* value, uint32_t value_size, uint32_t table,
+                             uint32_t parameter, uint32_t size);
+    // The packet size of parameter commands, in words, minus 2: 3 on 64-bit
+    // x86 and PowerPC kernels, else 2.
+    static int get_arch_class();
+    // Control code 257: the driver's 128-byte compatibility record.
+    static int get_compat_info(ObjectId id, DriverCompatInfo* out);
+
+    // --- The controller lock, taken around a read-modify-write of settings
+    // (kLockMilliseconds), on the identifier's controller. Ten tries a second
+    // apart; -1 with the last try's error when none took it.
+    static int get_controller_lock(ObjectId id, uint32_t timeout_ms);
+    // One try; -1 when the release request failed.
+    static int release_controller_lock(ObjectId id);
+
+    // --- Identity. Texts arrive trimmed and NUL-padded to the whole buffer
+    // (kTextSize bytes, kModelSize for the model).
+    int get_boot_loader_version(ObjectId id, char* out) const;
+    int get_firmware_version(ObjectId id, char* out) const;
+    int get_bios_version(ObjectId id, char* out) const;
+    int get_version_string_5(ObjectId id, char* out) const;
+    int get_version_string_6(ObjectId id, char* out) const;
+    int get_version_string_7(ObjectId id, char* out) const;
+    int get_controller_model(ObjectId id, char* out) const;
+    int get_serial_number(ObjectId id, char* out) const;
+    // Write the text up to its end, at most 16 (model) or 20 (serial number)
+    // characters, NUL-padded.
+    int set_controller_model(ObjectId id, const char* text) const;
+    int set_serial_number(ObjectId id, const char* text) const;
+    int get_memory_size(ObjectId id, uint32_t* out) const;
+    int get_firmware_level(ObjectId id, uint32_t* out) const;
+    int get_controller_features(ObjectId id, uint64_t* out) const;
+
+    // --- Settings and counts.
+    int get_number_of_ports(ObjectId id, uint32_t* out) const;
+    int get_number_spinups_allowed(ObjectId id, uint32_t* out) const;
+    int get_stagger_time(ObjectId id, uint32_t* out) const;
+    // The controller clock, in whole seconds.
+    int get_controller_time(ObjectId id, uint32_t* seconds) const;
+    int set_controller_time(ObjectId id, uint32_t seconds) const;
+    // Reads straight into the caller's byte: a failed read leaves it 0.
+    int get_auto_rebuild(ObjectId id, uint8_t* out) const;
+    int get_controller_setting_42(ObjectId id, uint32_t* out) const;
+    int get_drive_count(ObjectId id, uint32_t* out) const;
+    int get_unit_count(ObjectId id, uint32_t* out) const;
+
+    // --- Phys and drives.
+    int get_phy_device_type(ObjectId phy, uint8_t* out) const;
+    int get_drive_reallocated_sectors(ObjectId drive, uint32_t* out) const;
+    int get_drive_power_on_hours(ObjectId drive, uint32_t* out) const;
+    int get_drive_temperature(ObjectId drive, int32_t* degrees) const;
+    // 0 none, 1 or 5 SATA, 3 or 7 SAS.
+    int get_drive_interface(ObjectId drive, uint8_t* out) const;
+    int get_drive_port_count(ObjectId drive, uint32_t* out) const;
+    int get_drive_connections(ObjectId drive, uint32_t* out) const;
+    int get_drive_enclosure_position(ObjectId drive, uint32_t* out) const;
+    int get_drive_slot_number(ObjectId drive, uint32_t* out) const;
+    int get_drive_spindle_speed(ObjectId drive, uint32_t* out) const;
+
+    // --- Background tasks. Rates 1 (fastest I/O) to 5 (fastest task);
+    // modes 0 adaptive, 1 low latency. Minutes of the week are converted
+    // between controller and local time on a virtual-machine driver.
+    int get_rebuild_rate(ObjectId id, int32_t* rate) const;
+    int get_verify_rate(ObjectId id, int32_t* rate) const;
+    int get_task_setting_8(ObjectId id, uint16_t* out) const;
+    int get_selftest_flags(ObjectId id, uint16_t* out) const;
+    int get_basic_verify_time(ObjectId id, uint16_t* minutes) const;
+    int set_basic_verify_time(ObjectId id, uint16_t minutes) const;
+    int get_rebuild_mode(ObjectId id, uint8_t* mode) const;
+    int get_verify_mode(ObjectId id, uint8_t* mode) const;
+    // Schedule slots 0 to 6: starts (0xFFFF: none) and durations in minutes.
+    int get_selftest_task(ObjectId id, uint16_t slot, uint16_t* start) const;
+    int get_rebuild_task(ObjectId id, uint16_t slot, uint16_t* start, uint16_t* duration) const;
+    int get_verify_task(ObjectId id, uint16_t slot, uint16_t* start, uint16_t* duration) const;
+    // All seven slots; nothing is written unless every read succeeds.
+    int get_task_schedule(ObjectId id, TaskSchedule* out) const;
+
+    // --- Units.
+    // The unit-present map's byte for a unit number, as a signed value; 0
+    // for numbers the 32-byte map does not hold and when the read fails
+    // (nothing recorded by the member itself).
+    int is_unit_present(ObjectId id, uint8_t unit) const;
+    // The LUN count of the unit (byte 4); API error 63 "No unit" when the
+    // unit is absent. Reads straight into the caller's byte.
+    int get_unit_lun_count(ObjectId unit, uint8_t* out) const;
+    // The unit's LUN table: up to 65 entries of 20 bytes in kLunTableSize
+    // bytes, unused bytes 0xFF. API error 63 for an absent unit, 116 when
+    // the unit has more LUNs than the table holds.
+    int read_lun_table(ObjectId unit, uint8_t* out) const;
+
+    // --- The enclosure cache: the record of (controller index, position),
+    // or null outside the cache.
+    EnclosureCacheRecord* enclosure_record(uint8_t controller, uint8_t position);
+
+  private:
+    EnclosureCacheRecord* enclosure_cache_;
+};

@@ -1,0 +1,54 @@
+// Back-end tests run the library's own driver layer on a simulated machine:
+// each test loads its machine and has the library discover it again.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/driver_layer.h"
+#include "tests/driver/sim_machine.h"
+
+inline void use_machine(const std::string& scenario) {
+    load_machine(scenario);
+    library_driver_layer().rediscover();
+    sim::clear_journal();
+    clear_last_error();
+}
+
+inline ObjectId controller_id(uint8_t index) {
+    return ObjectId{{1, index, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+}
+
+inline ObjectId drive_id(uint8_t index, uint8_t port) {
+    return ObjectId{{3, index, port, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+}
+
+inline ObjectId unit_id(uint8_t index, uint8_t unit) {
+    return ObjectId{{2, index, 0xFF, 1, unit, 0xFF, 0xFF, 0xFF}};
+}
+
+// The driver requests of one control code in the journal, in order.
+inline std::vector<sim::JournalEntry> requests(unsigned long code) {
+    std::vector<sim::JournalEntry> out;
+    for (const sim::JournalEntry& e : sim::journal())
+        if (e.request == code) out.push_back(e);
+    return out;
+}
+
+// The parameter block of a request 264 as sent: table, id, size, value.
+struct SentBlock {
+    uint16_t table = 0, id = 0, size = 0;
+    std::vector<uint8_t> value;
+};
+
+inline SentBlock sent_block(const sim::JournalEntry& e) {
+    SentBlock b;
+    const uint8_t* data = e.sent.data() + 1536;
+    b.table = uint16_t(data[0] | data[1] << 8);
+    b.id = uint16_t(data[2] | data[3] << 8);
+    b.size = uint16_t(data[4] | data[5] << 8);
+    b.value.assign(data + 8, e.sent.data() + e.sent.size());
+    return b;
+}
