@@ -12,6 +12,7 @@
 
 #include "api/ctl_types.h"
 #include "api/routing_patterns.h"
+#include "driver/api_errors.h"
 
 class FamilyRouter {
   public:
@@ -34,9 +35,6 @@ class FamilyRouter {
 
 // The library's dispatcher; it has no data and needs no construction.
 FamilyRouter& family_router();
-
-// API error 2 "Feature not supported".
-constexpr int32_t kApiNotSupported = 2;
 
 // The family of the identifier's controller (one lookup): 3, 4 or 6 to 10,
 // -1 when unknown, 0 where no controller has the index (255 included).

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int32_t kInvalidArgument = 122;
 
 // 1 when the controller's firmware level is above the threshold, else 0;
 // the level is read through the firmware-level query.

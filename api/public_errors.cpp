@@ -17,7 +17,6 @@ constexpr uint32_t kApiCategory = 11;
 constexpr uint32_t kLegacyControllerCategory = 14;
 constexpr uint32_t kLegacyDriverCategory = 17;
 
-constexpr int32_t kInvalidArgument = 122;
 
 uint64_t encode(uint32_t category, int32_t code) {
     return uint64_t(category) << 32 | uint32_t(code);

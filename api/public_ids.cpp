@@ -18,15 +18,6 @@ constexpr uint8_t kNone = 0xFF;
 constexpr uint8_t kPositionBase = 0x40;
 constexpr uint8_t kPositions = 16;
 
-constexpr int32_t kInvalidUnitId = 9;
-constexpr int32_t kInvalidPortId = 11;
-constexpr int32_t kInvalidEnclosureId = 92;
-constexpr int32_t kInvalidFanId = 93;
-constexpr int32_t kInvalidDoorLockId = 94;
-constexpr int32_t kInvalidAlarmId = 95;
-constexpr int32_t kInvalidSlotId = 96;
-constexpr int32_t kInvalidTempSensorId = 110;
-constexpr int32_t kInvalidPowerSupplyId = 117;
 
 struct ElementKind {
     uint8_t kind;

@@ -70,7 +70,6 @@ constexpr Parameter kVerifyTask{0x8410, 4, 4};
 constexpr uint64_t kNanosecondsPerSecond = 1000000000ull;
 constexpr uint16_t kNoTask = TaskSchedule::kNoTask;
 constexpr size_t kUnitMapBuffer = 64;
-constexpr int32_t kApiNoUnit = 63;
 
 // The same parameter in the table of one object (port, phy, unit or slot).
 Parameter of_object(Parameter p, uint32_t number) {

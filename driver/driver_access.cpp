@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr int32_t kApiNotSupported = 2;
 
 }  // namespace
 

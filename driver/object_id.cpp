@@ -3,15 +3,10 @@
 
 #include <cstring>
 
+#include "driver/api_errors.h"
 #include "driver/error_record.h"
 
 namespace {
-
-// API error codes of the identifier checks.
-constexpr int32_t kInvalidControllerId = 8;
-constexpr int32_t kInvalidUnitId = 9;
-constexpr int32_t kInvalidDriveId = 10;
-constexpr int32_t kInvalidPortId = 11;
 
 constexpr uint8_t kUnused = 0xFF;
 constexpr uint8_t kMaxUnits = 64;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "driver/api_errors.h"
 #include "driver/error_record.h"
 
 inline int fail_with_api_error(int32_t api_code) {
@@ -18,8 +19,3 @@ inline int fail_with_os_error(int32_t os_error) {
     return -1;
 }
 
-// API error codes of the driver layer.
-constexpr int32_t kApiNoController = 1;
-constexpr int32_t kApiMemoryAllocation = 7;
-constexpr int32_t kApiArchMismatch = 106;
-constexpr int32_t kApiBufferTooSmall = 116;
