@@ -1,0 +1,58 @@
+#include "api/command_logger.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+char* copy_text(const char* s)
+{
+    if (s == nullptr)
+        s = "";
+    size_t n = std::strlen(s);
+    char* copy = new char[n + 1];
+    std::memcpy(copy, s, n + 1);
+    return copy;
+}
+
+}  // namespace
+
+CommandLogger::CommandLogger(const char* source_name, const char* log_path, uint8_t enabled)
+    : source_name_(copy_text(source_name)), log_path_(copy_text(log_path)), enabled_(enabled)
+{
+}
+
+CommandLogger::~CommandLogger()
+{
+    delete[] source_name_;
+    delete[] log_path_;
+}
+
+int CommandLogger::append_line(const char* text)
+{
+    FILE* f = std::fopen(log_path_, "a");
+    if (f == nullptr) {
+        std::fprintf(stderr, "Error: Could not open file %s\n", log_path_);
+        return 1;
+    }
+    // ctime_r: the request thread and the monitor thread may both log.
+    char when[64] = "";
+    time_t now = std::time(nullptr);
+    if (ctime_r(&now, when) != nullptr) {
+        size_t n = std::strlen(when);
+        if (n > 0 && when[n - 1] == '\n')
+            when[n - 1] = '\0';
+    }
+    int result = 0;
+    if (std::fprintf(f, "%s %s [%s]\n", when, source_name_, text == nullptr ? "" : text) < 0 ||
+        std::fflush(f) != 0) {
+        std::fprintf(stderr, "Error: Could not write to file %s\n", log_path_);
+        result = 1;
+    }
+    if (std::fclose(f) != 0 && result == 0) {
+        std::fprintf(stderr, "Error: Could not write to file %s\n", log_path_);
+        result = 1;
+    }
+    return result;
+}

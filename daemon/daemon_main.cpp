@@ -1,0 +1,253 @@
+#include "daemon/daemon_main.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <new>
+
+#include "daemon/config_store.h"
+#include "daemon/daemon_context.h"
+#include "daemon/http_codes.h"
+#include "daemon/https_connection.h"
+#include "daemon/listen_socket.h"
+#include "daemon/pending_connections.h"
+#include "daemon/termination.h"
+#include "daemon/tls_context.h"
+#include "driver/message_catalogue.h"
+
+namespace {
+
+// The long-lived objects, created by run_daemon and deleted by
+// shutdown_daemon.
+MessageCatalogue* g_catalogue = nullptr;
+ConfigStore* g_config = nullptr;
+TlsContext* g_tls = nullptr;
+ListenSocket* g_listen = nullptr;
+DaemonContext* g_context = nullptr;
+PendingConnections* g_pending = nullptr;
+
+// The start-up and rebuild failures: the daemon text (category 12) printed
+// and the exit code.
+struct Failure {
+    int message;
+    int exit_code;
+};
+
+enum FailureKind {
+    kNoConfig,
+    kNoTlsObject,
+    kNoTlsContext,
+    kNoListenSocket,
+    kListenFailed,
+    kNoContext,
+    kRebuildNoTlsObject,
+    kRebuildNoTlsContext,
+    kRebuildNoListenSocket,
+    kRebuildListenFailed,
+};
+
+const Failure kFailures[] = {
+    {1, 1}, {2, 7}, {3, 7}, {4, 2}, {5, 3}, {6, 4}, {7, 8}, {8, 8}, {9, 5}, {10, 6},
+};
+
+// Prints the failure's text (with the listener's result for a failed
+// rebuild), shuts down and gives the exit code.
+int fail(FailureKind kind, int open_result = 0)
+{
+    const Failure& f = kFailures[kind];
+    MessageCatalogue fallback;
+    MessageCatalogue* catalogue = g_catalogue != nullptr ? g_catalogue : &fallback;
+    const char* text = catalogue->lookup(12, f.message, "", 0);
+    if (kind == kRebuildListenFailed)
+        std::printf("%s - %d\n", text, open_result);
+    else
+        std::printf("%s\n", text);
+    std::fflush(stdout);
+    shutdown_daemon();
+    return f.exit_code;
+}
+
+long long now_ms()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+void stop_if_signalled()
+{
+    if (termination_signal() != 0)
+        on_terminate_signal(termination_signal());
+}
+
+// A new TLS context and listening socket on the configured port.
+int build_listener(bool rebuild)
+{
+    g_tls = new (std::nothrow) TlsContext(g_config);
+    if (g_tls == nullptr)
+        return fail(rebuild ? kRebuildNoTlsObject : kNoTlsObject);
+    if (g_tls->context() == nullptr)
+        return fail(rebuild ? kRebuildNoTlsContext : kNoTlsContext);
+    stop_if_signalled();
+    g_listen = new (std::nothrow) ListenSocket();
+    if (g_listen == nullptr)
+        return fail(rebuild ? kRebuildNoListenSocket : kNoListenSocket);
+    int opened = g_listen->open(g_config->get_port());
+    if (opened != 0)
+        return rebuild ? fail(kRebuildListenFailed, opened) : fail(kListenFailed);
+    return 0;
+}
+
+// After a change of the port: the old listener is closed before the new one
+// is opened, so nothing is accepted in between.
+int rebuild_listener()
+{
+    delete g_tls;
+    g_tls = nullptr;
+    delete g_listen;
+    g_listen = nullptr;
+    return build_listener(true);
+}
+
+// Serves one connection to its end. Returns its result.
+int serve(int fd, const char* peer)
+{
+    HttpsConnection* connection = new (std::nothrow) HttpsConnection(fd, peer, g_context, g_config, g_tls);
+    if (connection == nullptr) {
+        ::close(fd);
+        return 0;
+    }
+    int result = connection->handle();
+    delete connection;
+    return result;
+}
+
+// Takes every connection waiting in the listen queue into the waiting room.
+void accept_waiting()
+{
+    char peer[16];
+    for (;;) {
+        int fd = g_listen->accept_connection(peer);
+        if (fd >= 0) {
+            g_pending->add(fd, peer, now_ms());
+            continue;
+        }
+        if (errno == EMFILE || errno == ENFILE) {
+            // Out of descriptors: give the waiting ones time to finish.
+            usleep(100000);
+        }
+        return;
+    }
+}
+
+int accept_loop()
+{
+    pollfd fds[2 + PendingConnections::kRoom];
+    for (;;) {
+        stop_if_signalled();
+        g_pending->close_silent(now_ms());
+        fds[0] = {g_listen->descriptor(), POLLIN, 0};
+        fds[1] = {termination_descriptor(), POLLIN, 0};
+        g_pending->fill_poll(fds + 2);
+        int waiting = g_pending->count();
+        int n = poll(fds, static_cast<nfds_t>(2 + waiting), g_pending->next_limit(now_ms()));
+        if (n < 0)
+            continue;  // EINTR
+        stop_if_signalled();
+        if (fds[0].revents != 0)
+            accept_waiting();
+        // Serve the longest-waiting connection that has sent something.
+        for (int i = 0; i < waiting; i++) {
+            if (fds[2 + i].revents == 0)
+                continue;
+            char peer[16];
+            int fd = g_pending->take(i, peer);
+            if (serve(fd, peer) == kHandlerRebuildListener) {
+                int rebuilt = rebuild_listener();
+                if (rebuilt != 0)
+                    return rebuilt;
+            }
+            break;
+        }
+    }
+}
+
+// Logger mode: the monitor runs on this thread and nothing listens.
+int run_logger_mode()
+{
+    // The monitor routine comes with the monitor thread; until then the
+    // process waits for its terminating signal.
+    pollfd fd = {termination_descriptor(), POLLIN, 0};
+    for (;;) {
+        stop_if_signalled();
+        poll(&fd, 1, -1);
+    }
+}
+
+}  // namespace
+
+int daemon_program_main()
+{
+    if (fork() != 0)
+        return 0;
+    return run_daemon();
+}
+
+int run_daemon()
+{
+    g_catalogue = new MessageCatalogue();
+    g_config = new (std::nothrow) ConfigStore();
+    if (g_config == nullptr)
+        return fail(kNoConfig);
+    g_config->set_catalogue(g_catalogue);
+    install_termination_handler();
+    apply_start_settings();
+    stop_if_signalled();
+    if (g_config->get_logger() != 0)
+        return run_logger_mode();
+
+    int built = build_listener(false);
+    if (built != 0)
+        return built;
+    g_context = new (std::nothrow) DaemonContext(g_config, g_catalogue);
+    if (g_context == nullptr)
+        return fail(kNoContext);
+    g_pending = new PendingConnections();
+    return accept_loop();
+}
+
+int apply_start_settings()
+{
+    g_config->read_file();
+    g_config->write_file();
+    return 0;
+}
+
+int shutdown_daemon()
+{
+    delete g_catalogue;
+    g_catalogue = nullptr;
+    if (g_config != nullptr)
+        g_config->set_catalogue(nullptr);
+    delete g_config;
+    g_config = nullptr;
+    delete g_tls;
+    g_tls = nullptr;
+    delete g_listen;
+    g_listen = nullptr;
+    delete g_pending;
+    g_pending = nullptr;
+    delete g_context;
+    g_context = nullptr;
+    return 0;
+}
+
+void on_terminate_signal(int signal_number)
+{
+    shutdown_daemon();
+    std::exit(signal_number);
+}

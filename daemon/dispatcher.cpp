@@ -1,0 +1,181 @@
+#include "daemon/dispatcher.h"
+
+#include <cstring>
+#include <ctime>
+
+#include "daemon/config_store.h"
+#include "daemon/daemon_context.h"
+#include "daemon/http_codes.h"
+#include "daemon/login.h"
+#include "web/pages/frame_set.h"
+#include "daemon/string_builder.h"
+#include "web/pages/page_builder.h"
+
+namespace {
+
+// The page URLs in the order tried. Thirteen characters are compared for
+// every name of thirteen or more. Handlers that come with the pages they
+// answer are filled in here as those pages are built.
+const PageRoute kPageRoutes[] = {
+    {"/page0.html", 0, 11, nullptr},
+    {"/page1_0.html", 0, 13, nullptr},
+    {"/page1_1.html", 0, 13, nullptr},
+    {"/page1_2.html", 0, 13, nullptr},
+    {"/page1_0_1.html", 0, 13, nullptr},
+    {"/page2_0.html", 0, 13, nullptr},
+    {"/page2_1.html", 0, 13, nullptr},
+    {"/page2_2.html", 0, 13, nullptr},
+    {"/page3_0.html", 0, 13, nullptr},
+    {"/page3_1.html", 0, 13, nullptr},
+    {"/page3_2.html", 0, 13, nullptr},
+    {"/page3_3.html", 0, 13, nullptr},
+    {"/fwupdate.html", 0, 13, nullptr},
+    {"/fwupdate_canceled.html", 0, 13, nullptr},
+    {"/fwcheck.html", 0, 13, nullptr},
+    {"/alarmsdata.html", 0, 16, nullptr},
+    {"/page4.html", 0, 11, nullptr},
+    {"/page5.html", 0, 11, nullptr},
+    {"/smart.html", 0, 11, nullptr},
+    {"/smart.dat", 0, 10, nullptr},
+    {"errorlog_", 1, 9, nullptr},
+    {"encl_diaglog_", 1, 13, nullptr},
+    {"/help", 0, 5, nullptr},
+};
+
+bool begins_with(const char* url, const char* name, int count)
+{
+    return std::strncmp(url, name, static_cast<size_t>(count)) == 0;
+}
+
+bool contains(const char* url, const char* text)
+{
+    return std::strstr(url, text) != nullptr;
+}
+
+// The remote-access refusal: the login cookie is cleared and the refusal
+// page answered.
+int refuse_remote(DaemonContext* context, PageBuilder* page, const char* url, int level)
+{
+    int c = context->get_param_c(url);
+    (void)context->get_param_u(url);
+    if (level == kAccessUser || level == kAccessAdmin)
+        page->set_cookie(kClearedCookie);
+    return page->write_no_remote_access(c < 0 || c > 254 ? 0 : c);
+}
+
+// The menu with the controller selector: the controller list and one filled
+// record per controller, or the count -888 and no records when the list
+// does not hold 1 to 255 controllers.
+int write_menu_with_controllers(DaemonContext* context, PageBuilder* page, int level)
+{
+    ControllerIdList list;
+    clear_id_list(list);
+    list_controllers(&list);
+    int count = static_cast<int>(list.count);
+    ControllerRecord* records = nullptr;
+    if (count < 1 || count > 255) {
+        list.count = static_cast<uint32_t>(-888);
+    } else {
+        records = new ControllerRecord[count];
+        context->fill_controllers(list, records);
+    }
+    int result = write_menu(*page, context->get_host_name(), context->get_os_text(), &list, records, level);
+    delete[] records;
+    return result;
+}
+
+// Pushes the login's expiry AutoLogout minutes ahead, with the cookie value
+// of the configuration as it is after the handler ran.
+void renew_cookie(DaemonContext* context, PageBuilder* page, int level)
+{
+    ConfigStore* config = context->config();
+    long long minutes = config->get_auto_logout();
+    const char* stored = level == kAccessAdmin ? config->get_admin_pwd() : config->get_ro_pwd();
+    char value[kCryptTextSize];
+    if (!login_cookie_value(stored, level, value))
+        return;
+    char expiry[64];
+    format_cookie_expiry(static_cast<long long>(std::time(nullptr)) + minutes * 60, expiry, sizeof expiry);
+    StringBuilder tail;
+    tail.append(";Expires=").append(expiry).append(";");
+    StringBuilder cookie;
+    append_login_cookie(cookie, value, tail.c_str());
+    page->set_cookie(cookie.c_str());
+}
+
+}  // namespace
+
+const PageRoute* page_routes(int* count)
+{
+    *count = static_cast<int>(sizeof kPageRoutes / sizeof kPageRoutes[0]);
+    return kPageRoutes;
+}
+
+const PageRoute* find_page_route(const char* url)
+{
+    int count;
+    const PageRoute* routes = page_routes(&count);
+    for (int i = 0; i < count; i++) {
+        const PageRoute& r = routes[i];
+        if (r.offset > 0 && url[0] == '\0')
+            continue;
+        if (begins_with(url + r.offset, r.name, r.compared))
+            return &r;
+    }
+    return nullptr;
+}
+
+void format_cookie_expiry(long long t, char* out, int size)
+{
+    // Names are the C locale's, which this program never changes.
+    time_t when = static_cast<time_t>(t);
+    struct tm tm;
+    if (gmtime_r(&when, &tm) == nullptr || std::strftime(out, static_cast<size_t>(size), "%a, %d-%b-%Y %H:%M:%S GMT", &tm) == 0)
+        out[0] = '\0';
+}
+
+int DaemonContext::dispatch(PageBuilder* page, const char* url, const char* host, const char* peer,
+                            const char* cookie_line, const char* body, const ByteBuffer* upload)
+{
+    int level = get_access_level(cookie_line);
+    page->set_access_level(static_cast<uint32_t>(level));
+
+    int result;
+    bool may_renew = true;
+    if (contains(url, ".gif") && !begins_with(url, "/help", 5)) {
+        result = page->send_logo(url);
+    } else if (contains(url, "favicon.ico")) {
+        result = page->send_favicon();
+    } else if (begins_with(url, "/blank.html", 11)) {
+        result = page->write_blank();
+    } else if (std::strcmp(url, "/") == 0 || begins_with(url, "/index.htm", 10)) {
+        result = write_index(*page, get_host_name(), level);
+    } else if (begins_with(url, "/menu.html", 10)) {
+        result = write_menu_with_controllers(this, page, level);
+    } else if (begins_with(url, "/logout.html", 12)) {
+        result = handle_logout(this, page, url, level);
+        may_renew = false;
+    } else if (config_->get_remote_access() == 0 && !contains(peer, "127.0.0.1")) {
+        result = refuse_remote(this, page, url, level);
+        may_renew = false;
+    } else if (begins_with(url, "/login.html", 11)) {
+        result = handle_login(this, page, url, body, level);
+        // A successful login's new cookie stands.
+        may_renew = page->get_cookie()[0] == '\0';
+    } else if (const PageRoute* route = find_page_route(url)) {
+        if (level == kAccessNone)
+            result = handle_login(this, page, url, "", level);
+        else if (route->handler == nullptr)
+            result = kHandlerNotFound;
+        else
+            result = route->handler(this, page, PageRequest{url, host, peer, body, upload, level});
+    } else {
+        result = kHandlerNotFound;
+    }
+
+    char scratch[8];
+    if (may_renew && (level == kAccessUser || level == kAccessAdmin) && config_->get_auto_logout() != 0 &&
+        get_parameter(url, "auto=", scratch, sizeof scratch) == nullptr)
+        renew_cookie(this, page, level);
+    return result;
+}

@@ -1,0 +1,66 @@
+#include "daemon/pending_connections.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+PendingConnections::PendingConnections() : entries_{}, count_(0) {}
+
+PendingConnections::~PendingConnections()
+{
+    for (int i = 0; i < count_; i++)
+        ::close(entries_[i].fd);
+}
+
+void PendingConnections::add(int fd, const char* peer, long long now_ms)
+{
+    if (count_ == kRoom) {
+        ::close(entries_[0].fd);
+        remove(0);
+    }
+    Entry& e = entries_[count_++];
+    e.fd = fd;
+    e.since = now_ms;
+    std::memset(e.peer, 0, sizeof e.peer);
+    std::strncpy(e.peer, peer, sizeof e.peer - 1);
+}
+
+void PendingConnections::close_silent(long long now_ms)
+{
+    while (count_ > 0 && now_ms - entries_[0].since >= kSilenceLimit) {
+        ::close(entries_[0].fd);
+        remove(0);
+    }
+}
+
+int PendingConnections::next_limit(long long now_ms) const
+{
+    if (count_ == 0)
+        return -1;
+    long long left = entries_[0].since + kSilenceLimit - now_ms;
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
+void PendingConnections::fill_poll(pollfd* fds) const
+{
+    for (int i = 0; i < count_; i++) {
+        fds[i].fd = entries_[i].fd;
+        fds[i].events = POLLIN;
+        fds[i].revents = 0;
+    }
+}
+
+int PendingConnections::take(int i, char* peer)
+{
+    int fd = entries_[i].fd;
+    std::memcpy(peer, entries_[i].peer, sizeof entries_[i].peer);
+    remove(i);
+    return fd;
+}
+
+void PendingConnections::remove(int i)
+{
+    for (int k = i + 1; k < count_; k++)
+        entries_[k - 1] = entries_[k];
+    count_--;
+}

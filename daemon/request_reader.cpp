@@ -1,0 +1,344 @@
+#include "daemon/request_reader.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+const char kHeaderEnd[] = "\r\n\r\n";
+
+// First occurrence of needle in [p, p + n), or -1.
+int find_bytes(const char* p, int n, const char* needle, int needle_length)
+{
+    if (needle_length <= 0 || n < needle_length)
+        return -1;
+    const void* hit = memmem(p, static_cast<size_t>(n), needle, static_cast<size_t>(needle_length));
+    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - p);
+}
+
+void append_range(StringBuilder& out, const char* p, int n)
+{
+    if (n <= 0)
+        return;
+    int old = out.length();
+    out.grow(static_cast<unsigned>(n));
+    std::memcpy(const_cast<char*>(out.c_str()) + old, p, static_cast<size_t>(n));
+}
+
+// The header lines of a request: from the line after the request line up to
+// the header end (or the end of what arrived). Each call of next() gives one
+// line without its line end.
+class HeaderLines {
+public:
+    HeaderLines(const char* p, int n) : p_(p), end_(n), at_(0)
+    {
+        int first = find_line_end(0);
+        at_ = first < 0 ? end_ : skip_line_end(first);
+    }
+
+    bool next(int* start, int* length)
+    {
+        if (at_ >= end_)
+            return false;
+        int e = find_line_end(at_);
+        if (e < 0)
+            e = end_;
+        if (e == at_)
+            return false;  // the empty line that ends the headers
+        *start = at_;
+        *length = e - at_;
+        at_ = e >= end_ ? end_ : skip_line_end(e);
+        return true;
+    }
+
+private:
+    int find_line_end(int from) const
+    {
+        for (int i = from; i < end_; i++)
+            if (p_[i] == '\r' || p_[i] == '\n')
+                return i;
+        return -1;
+    }
+    int skip_line_end(int i) const
+    {
+        if (i < end_ && p_[i] == '\r')
+            i++;
+        if (i < end_ && p_[i] == '\n')
+            i++;
+        return i;
+    }
+
+    const char* p_;
+    int end_;
+    int at_;
+};
+
+// When the line [p, p + n) is the header `name` (compared without case, the
+// colon included in name), stores where its value starts (behind blanks).
+bool header_value(const char* p, int n, const char* name, int* value_start)
+{
+    int k = static_cast<int>(std::strlen(name));
+    if (n < k || strncasecmp(p, name, static_cast<size_t>(k)) != 0)
+        return false;
+    while (k < n && (p[k] == ' ' || p[k] == '\t'))
+        k++;
+    *value_start = k;
+    return true;
+}
+
+}  // namespace
+
+RequestReader::RequestReader()
+    : method_(kMethodUnknown), headers_examined_(false), boundary_usable_(false), content_length_(0),
+      header_end_(-1), search_from_(0), passes_(0)
+{
+}
+
+int RequestReader::add(const unsigned char* p, int n)
+{
+    if (n <= 0)
+        return kReadMore;
+    passes_++;
+    if (passes_ >= kMaxReadPasses) {
+        // A request that is not a multipart upload may take 639 reads; an
+        // upload may take more while it has not outgrown its length.
+        if (method_ != kMethodMultipart || request_.length() > content_length_ + 1000)
+            return kReadTooLong;
+    }
+    if (request_.append(p, n) != 0)
+        return kReadNoMemory;
+
+    if (method_ == kMethodUnknown) {
+        int r = recognise_method();
+        if (r != kReadMore)
+            return r;
+    }
+    if (header_end_ < 0) {
+        const char* data = reinterpret_cast<const char*>(request_.data());
+        int found = find_bytes(data + search_from_, request_.length() - search_from_, kHeaderEnd, 4);
+        if (found < 0) {
+            search_from_ = request_.length() > 3 ? request_.length() - 3 : 0;
+        } else {
+            header_end_ = search_from_ + found + 4;
+        }
+    }
+    if (method_ == kMethodUnknown || header_end_ < 0)
+        return kReadMore;
+    if (method_ != kMethodGet && !headers_examined_) {
+        int r = examine_headers();
+        if (r != kReadMore)
+            return r;
+    }
+    return is_complete() ? kReadDone : kReadMore;
+}
+
+int RequestReader::recognise_method()
+{
+    const unsigned char* d = request_.data();
+    int n = request_.length();
+    if (n > 2 && std::memcmp(d, "GET", 3) == 0) {
+        method_ = kMethodGet;
+        return kReadMore;
+    }
+    if (n > 3) {
+        if (std::memcmp(d, "POST", 4) != 0)
+            return kReadBadStart;
+        method_ = kMethodPost;
+    }
+    return kReadMore;
+}
+
+// Content-Length and the multipart boundary, from the header block only.
+int RequestReader::examine_headers()
+{
+    const char* data = reinterpret_cast<const char*>(request_.data());
+    HeaderLines lines(data, header_end_);
+    int start, length, value;
+    bool have_length = false;
+    while (lines.next(&start, &length)) {
+        const char* line = data + start;
+        if (!have_length && header_value(line, length, "Content-Length:", &value)) {
+            // Digits only: a negative, empty or non-numeric length is refused.
+            long long v = 0;
+            int i = value;
+            if (i >= length || line[i] < '0' || line[i] > '9')
+                return kReadBadStart;
+            for (; i < length && line[i] >= '0' && line[i] <= '9'; i++) {
+                v = v * 10 + (line[i] - '0');
+                if (v > INT_MAX)
+                    v = INT_MAX;
+            }
+            while (i < length && (line[i] == ' ' || line[i] == '\t'))
+                i++;
+            if (i != length)
+                return kReadBadStart;
+            if (v > kMaxContentLength) {
+                // Served as a plain form post of what arrived.
+                method_ = kMethodPost;
+                content_length_ = static_cast<int>(v);
+                headers_examined_ = true;
+                return kReadNoUpload;
+            }
+            content_length_ = static_cast<int>(v);
+            have_length = true;
+            continue;
+        }
+        if (method_ == kMethodPost && header_value(line, length, "Content-Type:", &value)) {
+            int at = find_bytes(line + value, length - value, "boundary=", 9);
+            if (at >= 0) {
+                int b = value + at + 9;
+                int e = b;
+                while (e < length && line[e] != ' ' && line[e] != '\t' && line[e] != ';')
+                    e++;
+                method_ = kMethodMultipart;
+                boundary_.clear();
+                boundary_usable_ = e > b && e - b <= kMaxBoundaryLength;
+                if (boundary_usable_)
+                    append_range(boundary_, line + b, e - b);
+            }
+        }
+    }
+    headers_examined_ = true;
+    return kReadMore;
+}
+
+bool RequestReader::is_complete() const
+{
+    if (header_end_ < 0)
+        return false;
+    if (method_ == kMethodGet)
+        return true;
+    return headers_examined_ && request_.length() - header_end_ >= content_length_;
+}
+
+int RequestReader::idle_wait_ms() const
+{
+    if (passes_ == 0)
+        return 10000;
+    if (method_ == kMethodMultipart && headers_examined_)
+        return 30000;
+    if (method_ == kMethodPost)
+        return 10000;
+    return 200;
+}
+
+int RequestReader::result_on_stop(bool timed_out) const
+{
+    if (passes_ == 0)
+        return timed_out ? kReadNoData : kReadBadStart;
+    return kReadOk;
+}
+
+int RequestReader::finish(int result)
+{
+    if (result != kReadOk && result != kReadNoUpload)
+        return result;
+    int r = method_ == kMethodUnknown ? 1 : parse_request();
+    if (r == 1 || r == 2)
+        return kReadBadLine;
+    if (r >= 3)
+        return kReadNoUpload;
+    return result;
+}
+
+int RequestReader::parse_request()
+{
+    const char* data = reinterpret_cast<const char*>(request_.data());
+    int n = request_.length();
+
+    // URL: from behind the method to the next blank on the request line.
+    int start = method_ == kMethodGet ? 4 : 5;
+    if (n < start)
+        return 2;
+    int end = start;
+    while (end < n && data[end] != ' ' && data[end] != '\r' && data[end] != '\n' && data[end] != '\0')
+        end++;
+    if (end >= n || data[end] != ' ')
+        return 2;
+    url_.clear();
+    append_range(url_, data + start, end - start);
+
+    // Host and the login cookie, from the header lines.
+    int block = header_end_ < 0 ? n : header_end_;
+    HeaderLines lines(data, block);
+    int line_start, length, value;
+    bool have_host = false, have_cookie = false;
+    host_.clear();
+    cookie_.clear();
+    while (lines.next(&line_start, &length)) {
+        const char* line = data + line_start;
+        if (!have_host && header_value(line, length, "Host:", &value)) {
+            append_range(host_, line + value, length - value);
+            have_host = true;
+        } else if (!have_cookie && header_value(line, length, "Cookie:", &value)) {
+            if (find_bytes(line + value, length - value, "WOXUSER=", 8) >= 0) {
+                append_range(cookie_, line + value, length - value);
+                have_cookie = true;
+            }
+        }
+    }
+    if (!have_host)
+        host_.append("<unknown>");
+
+    if (method_ == kMethodPost) {
+        body_.clear();
+        if (header_end_ >= 0) {
+            int avail = n - header_end_;
+            int take = headers_examined_ && content_length_ < avail ? content_length_ : avail;
+            const void* nul = std::memchr(data + header_end_, '\0', static_cast<size_t>(take));
+            if (nul != nullptr)
+                take = static_cast<int>(static_cast<const char*>(nul) - (data + header_end_));
+            append_range(body_, data + header_end_, take);
+        }
+        return 0;
+    }
+    if (method_ == kMethodMultipart)
+        return split_upload();
+    return 0;
+}
+
+// The upload is the content of the first part: from behind that part's
+// headers to the "\r\n--" before the last boundary of the body.
+int RequestReader::split_upload()
+{
+    const char* data = reinterpret_cast<const char*>(request_.data());
+    int n = request_.length();
+    if (header_end_ < 0)
+        return 3;
+    if (n - header_end_ < content_length_)
+        return 4;
+    if (!boundary_usable_)
+        return 4;
+    const char* body = data + header_end_;
+    int body_length = content_length_;
+    const char* b = boundary_.c_str();
+    int bl = boundary_.length();
+
+    int first = find_bytes(body, body_length, b, bl);
+    if (first < 0)
+        return 4;
+    int part_headers = find_bytes(body + first + bl, body_length - first - bl, kHeaderEnd, 4);
+    if (part_headers < 0)
+        return 5;
+    int content = first + bl + part_headers + 4;
+
+    int last = -1;
+    for (int i = body_length - bl; i >= content; i--) {
+        if (std::memcmp(body + i, b, static_cast<size_t>(bl)) == 0) {
+            last = i;
+            break;
+        }
+    }
+    if (last < 0)
+        return 6;
+    int content_end = last - 4;
+    if (content_end <= content)
+        return 6;
+    upload_.clear();
+    if (upload_.append(reinterpret_cast<const unsigned char*>(body + content), content_end - content) != 0)
+        return 6;
+    return 0;
+}

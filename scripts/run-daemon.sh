@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Starts the daemon program on the default simulated controllers (make run)
+# or stops it again (make stop). It needs root: it keeps its configuration
+# and certificate in /etc/pyv2, its logs in /var/log, and listens on port 888.
+set -euo pipefail
+program=$(readlink -f "${1:?daemon program}")
+action=${2:-start}
+pid_file="$(dirname "$program")/pyv2d.pid"
+sudo_cmd=""
+[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+
+running_pid() {
+    [ -s "$pid_file" ] || return 1
+    local pid
+    pid=$(cat "$pid_file")
+    [ "$(readlink -f "/proc/$pid/exe" 2>/dev/null)" == "$program" ] && echo "$pid"
+}
+
+if [ "$action" == stop ]; then
+    if pid=$(running_pid); then
+        $sudo_cmd kill -TERM "$pid"
+        rm -f "$pid_file"
+        echo "pyv2 daemon $pid stopped"
+    else
+        echo "no pyv2 daemon started by make run is running"
+    fi
+    exit 0
+fi
+
+if pid=$(running_pid); then
+    echo "the pyv2 daemon is already running (pid $pid): make stop ends it"
+    exit 0
+fi
+# The program forks into the background; its first start generates the
+# certificate, which takes a moment.
+$sudo_cmd "$program"
+for _ in $(seq 100); do
+    pid=$($sudo_cmd ss -Hltnp 'sport = :888' 2>/dev/null | grep -o 'pid=[0-9]*' | head -1 | cut -d= -f2 || true)
+    [ -n "$pid" ] && break
+    sleep 0.1
+done
+if [ -z "${pid:-}" ]; then
+    echo "the daemon did not start listening on port 888 (is the port in use?)"
+    exit 1
+fi
+echo "$pid" >"$pid_file"
+cat <<TEXT
+pyv2 daemon running (pid $pid) on the simulated controllers.
+  Open   https://127.0.0.1:888/  (the certificate is self-signed)
+  Log in as user or administrator with the password "pyv2"
+  Stop   make stop
+TEXT

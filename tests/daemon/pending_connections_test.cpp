@@ -1,0 +1,73 @@
+// The accept loop's waiting room: order, room, and the silence limit.
+#include "daemon/pending_connections.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+int new_descriptor()
+{
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    close(fds[1]);
+    return fds[0];
+}
+
+bool is_open(int fd)
+{
+    return fcntl(fd, F_GETFD) != -1;
+}
+
+TEST(PendingConnections, ServesInArrivalOrderAndClosesWhatWasSilentTooLong)
+{
+    PendingConnections pending;
+    int a = new_descriptor(), b = new_descriptor(), c = new_descriptor();
+    pending.add(a, "127.0.0.1", 1000);
+    pending.add(b, "127.0.0.2", 4000);
+    pending.add(c, "127.0.0.3", 9000);
+    EXPECT_EQ(pending.next_limit(5000), 6000);
+
+    pollfd fds[PendingConnections::kRoom];
+    pending.fill_poll(fds);
+    EXPECT_EQ(fds[0].fd, a);
+    EXPECT_EQ(fds[2].fd, c);
+
+    char peer[16];
+    EXPECT_EQ(pending.take(1, peer), b);
+    EXPECT_STREQ(peer, "127.0.0.2");
+    close(b);
+
+    // At 11000 the first has been silent for 10 s; the third not yet.
+    pending.close_silent(11000);
+    EXPECT_FALSE(is_open(a));
+    EXPECT_TRUE(is_open(c));
+    EXPECT_EQ(pending.count(), 1);
+    EXPECT_EQ(pending.next_limit(11000), 8000);
+    EXPECT_EQ(pending.next_limit(30000), 0);
+}
+
+TEST(PendingConnections, FullRoomClosesTheLongestWaiting)
+{
+    std::vector<int> fds;
+    {
+        PendingConnections pending;
+        for (int i = 0; i <= PendingConnections::kRoom; i++) {
+            fds.push_back(new_descriptor());
+            pending.add(fds.back(), "127.0.0.1", i);
+        }
+        EXPECT_EQ(pending.count(), PendingConnections::kRoom);
+        EXPECT_FALSE(is_open(fds[0]));
+        EXPECT_TRUE(is_open(fds[1]));
+    }
+    // What still waited is closed with the room.
+    for (int fd : fds)
+        EXPECT_FALSE(is_open(fd)) << fd;
+    EXPECT_EQ(PendingConnections().next_limit(0), -1);
+}
+
+}  // namespace

@@ -1,0 +1,148 @@
+# Helpers of the end-to-end tests, sourced inside the sandbox (sandbox.sh):
+# starting and stopping the daemon, HTTPS requests with curl and openssl
+# s_client, and checks that count passes and failures.
+
+W="$E2E_WORK/scratch"
+BASE="https://127.0.0.1:888"
+E2E_PASSED=0
+E2E_FAILED=0
+DAEMON_PID=""
+
+# Password hashes (crypt with the login salt) and the cookies they give.
+HASH_PYV2="gZvut5gu9qKCM"      # "pyv2", the default of both levels
+HASH_USERPW="gZXnTEG76PKSE"    # "userpw"
+ADMIN_COOKIE_PYV2="mJmyR92BjuCos"
+USER_COOKIE_PYV2="jUH8V5yT/afEs"
+USER_COOKIE_USERPW="jUd0cQMQXd7yk"
+
+pass() { E2E_PASSED=$((E2E_PASSED + 1)); }
+fail() {
+    E2E_FAILED=$((E2E_FAILED + 1))
+    echo "FAILED: $*"
+}
+
+# check <what> <command...>: passes when the command succeeds.
+check() {
+    local what=$1
+    shift
+    if "$@"; then pass; else fail "$what"; fi
+}
+
+# check_not <what> <command...>: passes when the command fails.
+check_not() {
+    local what=$1
+    shift
+    if "$@"; then fail "$what"; else pass; fi
+}
+
+# expect_eq <what> <expected> <actual>
+expect_eq() {
+    if [ "$2" == "$3" ]; then pass; else fail "$1: expected [$2], got [$3]"; fi
+}
+
+# expect_in <what> <text> <file>: the file holds the text.
+expect_in() {
+    if grep -qF -- "$2" "$3"; then pass; else fail "$1: [$2] not in $3"; fi
+}
+
+# expect_not_in <what> <text> <file>
+expect_not_in() {
+    if grep -qF -- "$2" "$3"; then fail "$1: [$2] found in $3"; else pass; fi
+}
+
+# The configuration file, from standard input.
+write_config() {
+    cat >/etc/pyv2/pyv2.conf
+}
+
+# launch_daemon: starts the daemon program; its output goes to
+# $W/daemon.out and $W/daemon.err, its pid to $W/pid and, when it ends, how
+# it ended to $W/status. Sets DAEMON_PID once the pid is known.
+launch_daemon() {
+    sanitizer_check
+    rm -f "$W/pid" "$W/status"
+    DAEMON_PID=""
+    "$E2E_REAPER" "$W/pid" "$W/status" "$E2E_DAEMON" >"$W/daemon.out" 2>"$W/daemon.err" &
+    for _ in $(seq 100); do
+        [ -s "$W/pid" ] && DAEMON_PID=$(cat "$W/pid") && return 0
+        [ -s "$W/status" ] && return 0
+        sleep 0.1
+    done
+}
+
+# start_daemon [port]: starts the daemon program and waits until it answers.
+start_daemon() {
+    local port=${1:-888}
+    launch_daemon
+    for _ in $(seq 300); do
+        if [ -n "$DAEMON_PID" ] && curl -sk --max-time 2 -o /dev/null "https://127.0.0.1:$port/blank.html"; then
+            return 0
+        fi
+        [ -s "$W/status" ] && break
+        sleep 0.1
+    done
+    fail "the daemon did not start: $(cat "$W/status" 2>/dev/null) $(cat "$W/daemon.out")"
+    return 1
+}
+
+# daemon_status: how the daemon ended ("exit N" or "signal N"), waiting up
+# to 20 seconds for it.
+daemon_status() {
+    for _ in $(seq 200); do
+        [ -s "$W/status" ] && break
+        sleep 0.1
+    done
+    cat "$W/status" 2>/dev/null
+}
+
+# stop_daemon <signal>: sends the signal and prints how the daemon ended.
+stop_daemon() {
+    kill -"$1" "$DAEMON_PID"
+    daemon_status
+    DAEMON_PID=""
+}
+
+# fetch <name> <path> [curl options...]: the answer's head in $W/<name>.h
+# and its body in $W/<name>.b.
+fetch() {
+    local name=$1 path=$2
+    shift 2
+    curl -sk --max-time 30 -D "$W/$name.h" -o "$W/$name.b" "$@" "$BASE$path"
+}
+
+# The status line, a header's value (empty when absent), the body length.
+status_of() { head -1 "$W/$1.h" | tr -d '\r'; }
+header_of() { grep -i "^$2:" "$W/$1.h" | head -1 | cut -d' ' -f2- | tr -d '\r'; }
+body_size() { stat -c %s "$W/$1.b"; }
+
+# raw <name> [seconds]: sends standard input as it is over TLS and keeps
+# what comes back in $W/<name>.raw.
+raw() {
+    timeout "${2:-30}" openssl s_client -quiet -connect 127.0.0.1:888 -ign_eof >"$W/$1.raw" 2>/dev/null
+}
+
+# Milliseconds of a monotonic enough clock, and since a start.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+since_ms() { echo $(($(now_ms) - $1)); }
+
+# A sanitizer build of the daemon reports memory faults, undefined behaviour
+# and leaks on standard error.
+sanitizer_check() {
+    if grep -qE "Sanitizer|runtime error" "$W/daemon.err" 2>/dev/null; then
+        fail "sanitizer report: $(head -c 4000 "$W/daemon.err")"
+    fi
+    rm -f "$W/daemon.err"
+}
+
+e2e_finish() {
+    if [ -n "$DAEMON_PID" ] && kill -TERM "$DAEMON_PID" 2>/dev/null; then
+        daemon_status >/dev/null
+    fi
+    sanitizer_check
+    if [ "$E2E_FAILED" -ne 0 ]; then
+        echo "--- daemon output"
+        cat "$W/daemon.out" "$W/daemon.err" 2>/dev/null
+    fi
+    echo "$E2E_PASSED passed, $E2E_FAILED failed"
+    [ "$E2E_FAILED" -eq 0 ] && [ "$E2E_PASSED" -gt 0 ]
+}

@@ -1,0 +1,65 @@
+# Start-up, its failures and the ends by signal, with their exit statuses.
+
+# A first start writes the complete configuration file and the certificate.
+start_daemon || return
+expect_eq "configuration keys" "Port EmailEnable EmailSender EmailServer EmailServerLogin EmailServerPasswd EmailRecipient EmailServerPortLastSetTo EmailServerNoSSLPort EmailServerSSLPort EmailSeverity EmailServerPortFlag ROpwd ADMINpwd RemoteAccess Language Logger Refresh BGRate MsgPath imgPath Help OEM OEMBrand AutoLogout CommandLog EnclosureMonitor EnclMonitorSleepMinutes" "$(cut -d' ' -f1 /etc/pyv2/pyv2.conf | tr '\n' ' ' | sed 's/ $//')"
+expect_eq "certificate mode" "400" "$(stat -c %a /etc/pyv2/pyv2.pem)"
+
+# A second daemon cannot listen on the same port.
+"$E2E_REAPER" "$W/pid2" "$W/status2" "$E2E_DAEMON" >"$W/second.out" 2>&1
+for _ in $(seq 100); do [ -s "$W/status2" ] && break; sleep 0.1; done
+expect_eq "port taken: status" "exit 3" "$(cat "$W/status2")"
+expect_eq "port taken: message" "(0x0C:0x0005): Failed to start listening socket" "$(cat "$W/second.out")"
+
+# signal | exit status
+while IFS='|' read -r signal status; do
+    [ -n "$DAEMON_PID" ] || start_daemon || return
+    expect_eq "SIG$signal" "$status" "$(stop_daemon "$signal")"
+    DAEMON_PID=""
+    check_not "port closed after SIG$signal" curl -sk --max-time 2 -o /dev/null "$BASE/blank.html"
+done <<'TABLE'
+TERM|exit 15
+QUIT|exit 3
+TABLE
+
+# A terminating signal ends the daemon at once, also while a client holds
+# a request open.
+start_daemon || return
+{ printf 'POST /login.html HTTP/1.1\r\nContent-Length: 100\r\n\r\nwhopwd'; sleep 8; } | raw held 10 &
+held=$!
+sleep 1
+started=$(now_ms)
+expect_eq "SIGTERM during a request" "exit 15" "$(stop_daemon TERM)"
+DAEMON_PID=""
+check "SIGTERM during a request ends at once" test "$(since_ms "$started")" -lt 3000
+wait "$held"
+
+# The configured port is the one listened on.
+printf 'Port 8443\n' | write_config
+start_daemon 8443 || return
+check "configured port" curl -sk --max-time 2 -o /dev/null "https://127.0.0.1:8443/blank.html"
+check_not "default port unused" curl -sk --max-time 2 -o /dev/null "$BASE/blank.html"
+stop_daemon TERM >/dev/null
+
+# A certificate file that cannot be loaded is left as it is and the start
+# fails; so does a start that cannot write a missing certificate.
+printf 'not a certificate\n' >/etc/pyv2/pyv2.pem
+printf 'Port 888\n' | write_config
+launch_daemon
+expect_eq "bad certificate: status" "exit 7" "$(daemon_status)"
+expect_eq "bad certificate: message" "(0x0C:0x0003): Failed to create SSL context" "$(cat "$W/daemon.out")"
+expect_eq "bad certificate kept" "not a certificate" "$(cat /etc/pyv2/pyv2.pem)"
+rm -f /etc/pyv2/pyv2.pem
+mount -o remount,bind,ro /etc/pyv2
+launch_daemon
+expect_eq "read-only directory: status" "exit 7" "$(daemon_status)"
+expect_eq "read-only directory: message" "(0x0C:0x0003): Failed to create SSL context" "$(cat "$W/daemon.out")"
+mount -o remount,bind,rw /etc/pyv2
+
+# Logger mode: no certificate and no listening socket; the signals still end it.
+printf 'Logger 1\n' | write_config
+launch_daemon
+sleep 1
+check "logger mode: no certificate" test ! -e /etc/pyv2/pyv2.pem
+check_not "logger mode: nothing listens" curl -sk --max-time 2 -o /dev/null "$BASE/blank.html"
+expect_eq "logger mode: SIGTERM" "exit 15" "$(stop_daemon TERM)"

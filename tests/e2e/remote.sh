@@ -1,0 +1,48 @@
+# While RemoteAccess is 0 only clients whose address text holds "127.0.0.1"
+# are served; the others get the refusal page, except for the frame set,
+# the menu, the images, the blank page and the logout.
+printf 'RemoteAccess 0\n' | write_config
+start_daemon || return
+refusal="Remote Access to Pyv2 has been disabled."
+
+# client address | path | curl options | answered by (refusal, status line)
+while IFS='|' read -r from path opts expected; do
+    name=remote$((++n))
+    # shellcheck disable=SC2086
+    fetch "$name" "$path" --interface "$from" $opts
+    if [ "$expected" == refusal ]; then
+        expect_eq "$path from $from" "HTTP/1.1 200 OK" "$(status_of $name)"
+        expect_in "$path from $from" "$refusal" "$W/$name.b"
+    else
+        expect_eq "$path from $from" "$expected" "$(status_of $name)"
+        expect_not_in "$path from $from" "$refusal" "$W/$name.b"
+    fi
+done <<'TABLE'
+127.0.0.2|/page0.html?c=1||refusal
+127.0.0.2|/login.html||refusal
+127.0.0.2|/login.html|--data whopwd=a&thepwd=pyv2|refusal
+127.0.0.2|/nosuch.html||refusal
+127.0.0.2|/help/index.gif||refusal
+127.0.0.2|/||HTTP/1.1 200 OK
+127.0.0.2|/menu.html||HTTP/1.1 200 OK
+127.0.0.2|/blank.html||HTTP/1.1 200 OK
+127.0.0.2|/logo.gif||HTTP/1.1 200 OK
+127.0.0.2|/logout.html||HTTP/1.1 200 OK
+127.0.0.2|/favicon.ico||HTTP/1.1 404 Not-Found
+127.0.0.15|/page0.html||HTTP/1.1 200 OK
+127.0.0.1|/page0.html||HTTP/1.1 200 OK
+TABLE
+
+# A refused client loses its login; one without a login gets no cookie.
+fetch refused_in /page0.html --interface 127.0.0.2 -b "WOXUSER=$ADMIN_COOKIE_PYV2"
+expect_eq "refused login" "WOXUSER=; expires=Thu, 01-Jan-1970 00:00:01 GMT;" "$(header_of refused_in Set-Cookie)"
+expect_in "refused login state" "parent.who = 1;" "$W/refused_in.b"
+fetch refused_out /page0.html --interface 127.0.0.2
+expect_eq "refused without login" "" "$(header_of refused_out Set-Cookie)"
+
+# With remote access on, the other address is served like a local one.
+stop_daemon TERM >/dev/null
+printf 'RemoteAccess 1\n' | write_config
+start_daemon || return
+fetch allowed /page0.html --interface 127.0.0.2
+expect_in "remote access on" 'action="/login.html"' "$W/allowed.b"
