@@ -31,6 +31,9 @@ if pid=$(running_pid); then
     echo "the pyv2 daemon is already running (pid $pid): make stop ends it"
     exit 0
 fi
+# The daemon keeps its configuration and certificate in /etc/pyv2, which an
+# installation provides.
+$sudo_cmd install -d -m 0700 /etc/pyv2
 # The program forks into the background; its first start generates the
 # certificate, which takes a moment.
 $sudo_cmd "$program"

@@ -78,6 +78,19 @@ TEST_P(ControllerLock, TakenAndReleased) {
     }
     EXPECT_EQ(timeout_of(sent[0]), 5000u);  // 500 in units of 10 ms on family 10
     EXPECT_EQ(timeout_of(sent[1]), 0u);
+    // Every byte of both requests.
+    const uint8_t words = parameter_packet_words();
+    const std::vector<uint8_t> take =
+        GetParam().parameter
+            ? expected_request(264, {0x53, words, 0, 0, 0, 0, 1},
+                               {0x03, 0x84, 61, 0, 4, 0, 0, 0, 0xF4, 0x01, 0, 0})
+            : expected_request(262, {}, {0x88, 0x13, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    const std::vector<uint8_t> release =
+        GetParam().parameter ? expected_request(264, {0x53, words, 0, 0, 0, 0, 1},
+                                                {0x03, 0x84, 61, 0, 4, 0, 0, 0, 0, 0, 0, 0})
+                             : expected_request(263, {}, std::vector<uint8_t>(12, 0));
+    EXPECT_EQ(first_difference(sent[0].sent, take), -1);
+    EXPECT_EQ(first_difference(sent[1].sent, release), -1);
     EXPECT_EQ(slept(), 0u);
     // Released: it can be taken again at once.
     EXPECT_EQ(SeriesBackend::get_controller_lock(controller_id(5), 5000), 0);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,4 +52,29 @@ inline SentBlock sent_block(const sim::JournalEntry& e) {
     b.size = uint16_t(data[4] | data[5] << 8);
     b.value.assign(data + 8, e.sent.data() + e.sent.size());
     return b;
+}
+
+// A second-series request as the driver must receive it, byte for byte: the
+// header with its control code and data length, the command area zero but
+// for the library's mark at 124 and the packet's leading bytes at 128, then
+// the data.
+inline std::vector<uint8_t> expected_request(uint32_t code, const std::vector<uint8_t>& packet,
+                                             const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> bytes(1536 + data.size(), 0);
+    store32(&bytes[0], code);
+    store32(&bytes[20], uint32_t(data.size()));
+    bytes[512 + 124] = 0x80;
+    std::copy(packet.begin(), packet.end(), bytes.begin() + 512 + 128);
+    std::copy(data.begin(), data.end(), bytes.begin() + 1536);
+    return bytes;
+}
+
+// The offset of the first byte where a request differs from the expected
+// one (the shorter length when one is a prefix of the other), or -1.
+inline long first_difference(const std::vector<uint8_t>& sent,
+                             const std::vector<uint8_t>& expected) {
+    const size_t n = std::min(sent.size(), expected.size());
+    for (size_t i = 0; i < n; ++i)
+        if (sent[i] != expected[i]) return long(i);
+    return sent.size() == expected.size() ? -1 : long(n);
 }

@@ -43,6 +43,11 @@ TEST_P(ParameterPacket, GetSendsTheBlockInAPacketSizedForTheKernel) {
     for (size_t i = 512 + 136; i < 1536; ++i) ASSERT_EQ(bytes[i], 0) << i;
     const uint8_t block[12] = {0x02, 0x84, 0x0E, 0, 0x04, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(std::memcmp(&bytes[1536], block, 12), 0);
+    // And nothing else: every byte not named is 0.
+    EXPECT_EQ(
+        first_difference(bytes, expected_request(264, {0x52, GetParam().words, 0, 0, 0, 0, 1},
+                                                 {0x02, 0x84, 0x0E, 0, 0x04, 0, 0, 0, 0, 0, 0, 0})),
+        -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, ParameterPacket,
@@ -66,6 +71,10 @@ TEST(SetParameter, SendsExactlyTheParameterSizeOfALargerValue) {
     EXPECT_EQ(block.id, 8);
     EXPECT_EQ(block.size, 16);
     EXPECT_EQ(block.value, std::vector<uint8_t>(value, value + 16));
+    std::vector<uint8_t> data = {0x02, 0x84, 8, 0, 16, 0, 0, 0};
+    data.insert(data.end(), value, value + 16);
+    EXPECT_EQ(first_difference(sent[0].sent, expected_request(264, {0x53, 5, 0, 0, 0, 0, 1}, data)),
+              -1);
 
     uint8_t back[16];
     ASSERT_EQ(SeriesBackend::get_parameter(controller_id(3), back, sizeof back, 0x402, 8, 16), 0);
@@ -139,6 +148,10 @@ TEST(CompatInfo, DriverRequest257FillsTheWholeRecord) {
     const std::vector<sim::JournalEntry> sent = requests(257);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(load32(&sent[0].sent[20]), 128u);
+    // A bare header and area; the caller's record goes as the data.
+    EXPECT_EQ(
+        first_difference(sent[0].sent, expected_request(257, {}, std::vector<uint8_t>(128, 0xEE))),
+        -1);
 }
 
 }  // namespace
