@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/daemon/context_fixture.h"
 #include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
@@ -21,28 +22,7 @@ const char kAdminCookiePyv2[] = "mJmyR92BjuCos";
 const char kUserCookiePyv2[] = "jUH8V5yT/afEs";
 const char kUserCookieUserpw[] = "jUd0cQMQXd7yk";
 
-class AccessLevelTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/access_level_test.XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        config_ = new ConfigStore((dir_ + "/pyv2.conf").c_str());
-        context_ = new DaemonContext(config_, &catalogue_);
-    }
-    void TearDown() override
-    {
-        delete context_;
-        delete config_;
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-    }
-
-    std::string dir_;
-    MessageCatalogue catalogue_;
-    ConfigStore* config_ = nullptr;
-    DaemonContext* context_ = nullptr;
-};
+using AccessLevelTest = ContextFixture;
 
 TEST_F(AccessLevelTest, CookieLinesAgainstTheStoredHashes)
 {

@@ -18,6 +18,8 @@
 
 using test_support::read_file;
 using test_support::TempDir;
+using test_support::entries_in;
+using test_support::mode_of;
 using test_support::write_file;
 
 namespace {
@@ -77,25 +79,6 @@ std::string line_value(const std::string& text, const std::string& key)
         if (line.compare(0, key.size() + 1, key + " ") == 0)
             return line.substr(key.size() + 1);
     return "";
-}
-
-int mode_of(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
-}
-
-int entries_in(const std::string& dir)
-{
-    int n = 0;
-    DIR* d = opendir(dir.c_str());
-    if (d == nullptr)
-        return -1;
-    while (dirent* e = readdir(d))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-            n++;
-    closedir(d);
-    return n;
 }
 
 }  // namespace

@@ -6,34 +6,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/daemon/context_fixture.h"
 #include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
 #include "driver/message_catalogue.h"
 
 namespace {
 
-class ControllerFillTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/controller_fill_test.XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        dir_ = dir;
-        config_ = new ConfigStore((dir_ + "/pyv2.conf").c_str());
-        context_ = new DaemonContext(config_, &catalogue_);
-    }
-    void TearDown() override
-    {
-        delete context_;
-        delete config_;
-        std::system(("rm -rf '" + dir_ + "'").c_str());
-    }
-
-    std::string dir_;
-    MessageCatalogue catalogue_;
-    ConfigStore* config_ = nullptr;
-    DaemonContext* context_ = nullptr;
-};
+using ControllerFillTest = ContextFixture;
 
 TEST_F(ControllerFillTest, RecordsOfTheListedControllers)
 {

@@ -2,11 +2,14 @@
 // running a shell command, whole-file reads and writes.
 #pragma once
 
+#include <dirent.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -41,6 +44,27 @@ public:
 private:
     std::string path_;
 };
+
+// The permission bits of a file, or -1 when it does not exist.
+inline int mode_of(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+// The number of entries in a directory, or -1 when it cannot be read.
+inline int entries_in(const std::string& dir)
+{
+    int n = 0;
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr)
+        return -1;
+    while (dirent* e = readdir(d))
+        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+            n++;
+    closedir(d);
+    return n;
+}
 
 // Runs command with sh, stdout captured; returns the exit status.
 inline int run_capture(const std::string& command, std::string* out)
