@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <new>
 
 ByteBuffer::ByteBuffer() : data_(nullptr), length_(0), capacity_(0) {}
@@ -18,6 +19,11 @@ int ByteBuffer::append(const unsigned char* p, int n)
     long long needed = static_cast<long long>(length_) + n;
     if (needed > INT_MAX)
         return 2;
+    // The bytes may be part of this buffer's own storage, which growing
+    // frees: remember where they stand in it.
+    const bool own = data_ != nullptr && !std::less<const unsigned char*>()(p, data_) &&
+                     std::less<const unsigned char*>()(p, data_ + capacity_);
+    const size_t offset = own ? static_cast<size_t>(p - data_) : 0;
     if (needed > capacity_) {
         // Doubling keeps a long run of small appends (an upload read in 8 KiB
         // pieces) linear in time.
@@ -35,7 +41,7 @@ int ByteBuffer::append(const unsigned char* p, int n)
         data_ = bigger;
         capacity_ = static_cast<int>(cap);
     }
-    std::memcpy(data_ + length_, p, static_cast<size_t>(n));
+    std::memmove(data_ + length_, own ? data_ + offset : p, static_cast<size_t>(n));
     length_ = static_cast<int>(needed);
     return 0;
 }

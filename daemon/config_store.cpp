@@ -189,8 +189,15 @@ void ConfigStore::apply_line(const char* line)
         int v;
         if (!parse_int(value_text, &v))
             return;
-        // A port outside the TCP range would be cut to another port.
-        if (k.number == &ConfigStore::port_ && (v < kMinPort || v > kMaxPort))
+        // A port outside the TCP range would be cut to another port (the
+        // mail source port may be 0: any port).
+        const bool server_port = k.number == &ConfigStore::port_ ||
+                                 k.number == &ConfigStore::email_server_ssl_port_ ||
+                                 k.number == &ConfigStore::email_server_no_ssl_port_ ||
+                                 k.number == &ConfigStore::email_server_port_last_set_to_;
+        if (server_port && (v < kMinPort || v > kMaxPort))
+            return;
+        if (k.number == &ConfigStore::email_source_port_ && (v < 0 || v > kMaxPort))
             return;
         if (k.number == &ConfigStore::encl_monitor_sleep_minutes_ &&
             (v < kMinSleepMinutes || v > kMaxSleepMinutes))

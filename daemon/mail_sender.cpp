@@ -249,7 +249,12 @@ bool MailSender::send_text(const char* text, int length)
 // failed.
 int MailSender::read_byte(unsigned char* c, int timeout_ms)
 {
-    int64_t end = now_ms() + remaining_ms(timeout_ms);
+    // Checked for every byte: a server that never stops talking (endless
+    // continuation lines, a line without end) ends at the mail's deadline too.
+    int limit = remaining_ms(timeout_ms);
+    if (limit <= 0)
+        return 0;
+    int64_t end = now_ms() + limit;
     for (;;) {
         WaitFor what = kReadable;
         if (tls_) {
@@ -332,7 +337,9 @@ const char* MailSender::escape_last_reply()
 }
 
 // The answer to HELO/EHLO: lines beginning with "2" up to the one beginning
-// "250 "; the lines before it are kept in the reply buffer, one a line.
+// "250 ". Every line read, the last and a refusing one included, is kept in
+// the reply buffer, the lines joined by line feeds, so that a refusal can be
+// shown.
 int MailSender::read_ehlo_answer()
 {
     reply_[0] = '\0';
@@ -340,12 +347,13 @@ int MailSender::read_ehlo_answer()
     char line[sizeof reply_];
     for (;;) {
         read_reply_line(line, sizeof line);
+        for (const char* p = line; *p != '\0' && used < sizeof reply_ - 1; p++)
+            reply_[used++] = *p;
+        reply_[used] = '\0';
         if (line[0] != '2')
             return 5;
         if (std::strncmp(line, "250 ", 4) == 0)
             return 112;
-        for (const char* p = line; *p != '\0' && used < sizeof reply_ - 1; p++)
-            reply_[used++] = *p;
         if (used < sizeof reply_ - 1)
             reply_[used++] = '\n';
         reply_[used] = '\0';

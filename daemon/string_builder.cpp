@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
 
 namespace {
@@ -66,8 +67,13 @@ StringBuilder& StringBuilder::append(const char* s)
     if (n > static_cast<size_t>(INT_MAX))
         std::abort();
     int old = length_;
+    // The text may be part of this builder's own storage, which growing
+    // frees: remember where it stands in it.
+    const bool own = text_ != nullptr && !std::less<const char*>()(s, text_) &&
+                     std::less<const char*>()(s, text_ + capacity_);
+    const size_t offset = own ? static_cast<size_t>(s - text_) : 0;
     grow(static_cast<unsigned>(n));
-    std::memcpy(text_ + old, s, n);
+    std::memmove(text_ + old, own ? text_ + offset : s, n);
     return *this;
 }
 

@@ -117,6 +117,8 @@ TEST(ConfigStore, ReaderEdgeCases)
         {"Port 70000\n", "Port 888"},
         {"Port 0\n", "Port 888"},
         {"Port 99999999999\n", "Port 888"},
+        {"EmailServerSSLPort 70000\n", "EmailServerSSLPort 465"},
+        {"EmailServerNoSSLPort 0\n", "EmailServerNoSSLPort 25"},
         {"port 8443\n", "Port 888"},
         {"Port 1000\nPort 2000\n", "Port 2000"},
         {"Refresh 7", "Refresh 7"},
@@ -174,6 +176,14 @@ TEST(ConfigStore, SourcePortIsUsedButNotWritten)
     EXPECT_EQ(config.get_email_source_port(), 2525);
     ASSERT_EQ(config.write_file(), 0);
     EXPECT_EQ(read_file(path).find("EmailSourcePort"), std::string::npos);
+
+    // A value outside 0 to 65535 would bind another port: it is not taken.
+    for (const char* text : {"EmailSourcePort 65536\n", "EmailSourcePort -1\n"}) {
+        write_file(path, text);
+        ConfigStore other(path.c_str());
+        ASSERT_EQ(other.read_file(), 0);
+        EXPECT_EQ(other.get_email_source_port(), 0) << text;
+    }
 }
 
 TEST(ConfigStore, MailPasswordIsStoredEncryptedAndReadBack)

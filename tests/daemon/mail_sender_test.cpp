@@ -478,6 +478,11 @@ TEST_F(MailSenderTest, MultiLineRepliesAndDroppedConnections)
          {"HELO", "MAIL", "RCPT", "QUIT"},
          "550 &quot;nobody&quot; here"},
         {"dropped after MAIL", {"220 hi", "250 hello", ""}, {"HELO", "MAIL"}, ""},
+        // The refusal of HELO is kept for the settings page to show.
+        {"HELO refused", {"220 hi", "502 5.5.1 \"HELO\" refused"}, {"HELO", "QUIT"},
+         "502 5.5.1 &quot;HELO&quot; refused"},
+        {"refused after a continuation line", {"220 hi", "250-first\r\n451 try later"}, {"HELO", "QUIT"},
+         "250-first\n451 try later"},
         {"dropped after DATA", {"220 hi", "250 hello", "250 ok", "250 ok", "354 go", ""},
          {"HELO", "MAIL", "RCPT", "DATA", "Date"}, ""},
     };
@@ -492,4 +497,67 @@ TEST_F(MailSenderTest, MultiLineRepliesAndDroppedConnections)
         for (size_t i = 0; i < lines.size(); i++)
             EXPECT_EQ(lines[i].compare(0, c.commands[i].size(), c.commands[i]), 0) << c.name << ": " << lines[i];
     }
+}
+
+// The server's AUTH offer counts only on a continuation line of the EHLO
+// answer; PLAIN is taken before LOGIN.
+TEST_F(MailSenderTest, AuthOfferOnlyOnAContinuationLine)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> replies;
+        std::vector<std::string> commands;
+    } cases[] = {
+        {"offer on the last line",
+         {"220 hi", "250-peer\r\n250 AUTH PLAIN LOGIN", "250 ok", "250 ok", "354 go", "250 queued"},
+         {"EHLO " + host_name(), "MAIL From:<ops@example.org>", "RCPT To:<admin@example.org>", "DATA", "Date",
+          "QUIT"}},
+        {"offer on a continuation line",
+         {"220 hi", "250-peer\r\n250-AUTH LOGIN PLAIN\r\n250 OK", "235 ok", "250 ok", "250 ok", "354 go",
+          "250 queued"},
+         {"EHLO " + host_name(), "AUTH PLAIN AGJvYgBwdw==", "MAIL From:<ops@example.org>",
+          "RCPT To:<admin@example.org>", "DATA", "Date", "QUIT"}},
+    };
+    for (const Case& c : cases) {
+        ScriptedPeer peer(c.replies);
+        ConfigStore& config = config_for(peer.port(), 0, "EmailServerLogin bob\n");
+        ASSERT_EQ(config.set_email_server_passwd("pw"), 0);
+        MailSender sender(&config);
+        EXPECT_EQ(sender.send_alert("body"), 112) << c.name;
+        std::vector<std::string> lines = peer.received();
+        ASSERT_EQ(lines.size(), c.commands.size()) << c.name;
+        for (size_t i = 0; i < lines.size(); i++)
+            EXPECT_EQ(lines[i].compare(0, c.commands[i].size(), c.commands[i]), 0) << c.name << ": " << lines[i];
+    }
+}
+
+// A server that never stops talking (an endless run of continuation lines)
+// is given up at the mail's deadline, like a silent one.
+TEST_F(MailSenderTest, EndlessReplyEndsAtTheMailDeadline)
+{
+    LoopbackSocket listening(true);
+    std::thread flood([&] {
+        pollfd p = {listening.fd, POLLIN, 0};
+        if (poll(&p, 1, 10000) != 1)
+            return;
+        int fd = accept(listening.fd, nullptr, nullptr);
+        const std::string line = "220-" + std::string(70, 'x') + "\r\n";
+        std::string block;
+        while (block.size() < 16384)
+            block += line;
+        auto start = std::chrono::steady_clock::now();
+        // Until the sender hangs up (or long after it should have).
+        while (std::chrono::steady_clock::now() - start < std::chrono::seconds(120) &&
+               send(fd, block.data(), block.size(), MSG_NOSIGNAL) > 0) {
+        }
+        close(fd);
+    });
+    ConfigStore& config = config_for(listening.port, 0);
+    MailSender sender(&config);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sender.send_alert(kBody), 5);
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    flood.join();
+    EXPECT_GE(took, 55.0);
+    EXPECT_LE(took, 70.0);
 }

@@ -107,3 +107,33 @@ TEST(ByteBuffer, LargeUploadInSmallPieces)
     EXPECT_EQ(std::memcmp(b.data() + 1023 * 8192, chunk, 8192), 0);
     EXPECT_LT(seconds, 2.0);
 }
+
+// Appending a builder's or buffer's own contents to itself, across the growth
+// that frees the old storage, copies the old contents.
+TEST(StringBuilder, AppendOfItsOwnText)
+{
+    StringBuilder sb;
+    sb.append("abc");
+    for (int i = 0; i < 6; i++)
+        sb.append(sb.c_str());
+    EXPECT_EQ(sb.length(), 3 * 64);
+    EXPECT_EQ(std::string(sb.c_str()), [] {
+        std::string s;
+        for (int i = 0; i < 64; i++) s += "abc";
+        return s;
+    }());
+    sb.append(sb.c_str() + 1);  // a tail of its own text
+    EXPECT_EQ(sb.length(), 3 * 64 + 3 * 64 - 1);
+}
+
+TEST(ByteBuffer, AppendOfItsOwnBytes)
+{
+    ByteBuffer buffer;
+    const unsigned char start[] = {1, 2, 0, 3};
+    ASSERT_EQ(buffer.append(start, 4), 0);
+    for (int i = 0; i < 6; i++)
+        ASSERT_EQ(buffer.append(buffer.data(), buffer.length()), 0);
+    ASSERT_EQ(buffer.length(), 4 * 64);
+    for (int i = 0; i < buffer.length(); i++)
+        ASSERT_EQ(buffer.data()[i], start[i % 4]) << i;
+}

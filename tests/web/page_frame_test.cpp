@@ -198,7 +198,11 @@ TEST(LoginPage, FormPostsRoleAndPassword)
     EXPECT_NE(html.find("<b>&nbsp;&nbsp;Password</b></td><td width=\"300\" class=\"tabledata\">"
                         "<font face=\"\"><input type=\"password\" name=\"thepwd\" size=\"32\"></font>"),
               std::string::npos);
-    EXPECT_NE(html.find("<input type=\"submit\" value=\"Login\">"), std::string::npos);
+    // The submit button stands beside an empty label cell.
+    EXPECT_NE(html.find("<tr><td width=\"125\" class=\"tabledata\"></td><td width=\"300\" class=\"tabledata\">"
+                        "<input type=\"submit\" value=\"Login\"></td></tr>"),
+              std::string::npos)
+        << html;
     // The user option comes first, so it is preselected.
     EXPECT_LT(html.find("value=\"u\""), html.find("value=\"a\""));
     // Never refreshes itself, and its footer has no refresh line.

@@ -254,6 +254,39 @@ browser_checks: {
 )JS");
 }
 
+// A page title is a catalogue text, which stays valid for only the next
+// few lookups; the controller entries look up texts of their own, so a long
+// list must not cost the page its title.
+TEST(PageScripts, InitKeepsACatalogueTitleAcrossALongControllerList)
+{
+    PageEnv env;
+    constexpr int kCount = 12;
+    ControllerIdList list{};
+    list.count = kCount;
+    ControllerRecord records[kCount];
+    for (int i = 0; i < kCount; ++i) {
+        records[i].controller_index = static_cast<uint8_t>(i);
+        records[i].family = i % 2 == 0 ? -1 : 9;
+        snprintf(records[i].model, sizeof(records[i].model), "M%d", i);
+    }
+    PageBuilder page(&env.config(), &env.catalogue());
+    page.set_access_level(kAccessUser);
+    page.begin_page(page.web_text(138), "Summary", &list, records, 0, 0);
+    page.end_head();
+    page.end_page(1);
+    Browser browser;
+    browser.who = 2;
+    run_in_browser(env, body_of(page), browser, R"JS(
+init(1);
+const lists = find('updateclist');
+assert.strictEqual(lists.length, 12);
+assert.strictEqual(lists[11][2][0], 'Controller ID 0 (NOT COMPATIBLE)');
+assert.strictEqual(lists[11][2][11], 'Controller ID 11 (M11)');
+assert.deepStrictEqual(find('change_title'), [['change_title', '&nbsp;&nbsp;Summary']]);
+assert.strictEqual(document.title, 'Tavix Pyv2 - Summary');
+)JS");
+}
+
 TEST(PageScripts, InitReconcilesControllerLanguageAndSelector)
 {
     const struct {

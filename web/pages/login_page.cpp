@@ -17,7 +17,7 @@ int PageBuilder::write_login(int current_controller) {
     out.append("<tr><td width=\"125\" class=\"tabledata\"><b>&nbsp;&nbsp;").append(web_text(261));
     out.append("</b></td><td width=\"300\" class=\"tabledata\"><font face=\"\">");
     out.append("<input type=\"password\" name=\"thepwd\" size=\"32\"></font></td></tr>\n");
-    out.append("<tr><td width=\"125\" class=\"tabledata\">&nbsp;</td><td width=\"300\" class=\"tabledata\">");
+    out.append("<tr><td width=\"125\" class=\"tabledata\"></td><td width=\"300\" class=\"tabledata\">");
     out.append("<input type=\"submit\" value=\"");
     append_html(out, web_text(136));
     out.append("\"></td></tr>\n</table>\n</form>\n");

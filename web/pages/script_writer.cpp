@@ -79,6 +79,10 @@ int ScriptWriter::write_init(StringBuilder& body, const char* title, const char*
     const int timeout = timeout_ms > 0 ? timeout_ms : 0;
     const int language = checked_language(config_->get_language());
     const int c = current_controller;
+    // The title is most often a catalogue text, which the lookups below may
+    // release: it is quoted before any of them.
+    StringBuilder quoted_title;
+    append_js_catalogue(quoted_title, title);
 
     body.append("var refreshTimer;\nvar TimeOut = ").append_int(timeout).append(";\n");
     body.append("function init(messageclear)\n{\n");
@@ -115,8 +119,6 @@ int ScriptWriter::write_init(StringBuilder& body, const char* title, const char*
     body.append_int(language).append(";\n    parent.menu.location.reload();\n");
     body.append("    setTimeout('init(' + messageclear + ')', 500);\n    return;\n  }\n");
 
-    StringBuilder quoted_title;
-    append_js_catalogue(quoted_title, title);
     body.append("  parent.menu.change_title(\"&nbsp;&nbsp;").append(quoted_title.c_str()).append("\");\n");
     body.append("  parent.menu.toggle_select_controller('")
         .append(hides_selector(page_name) ? "hidden" : "visible")
