@@ -158,20 +158,20 @@ int accept_loop()
         if (n < 0)
             continue;  // EINTR
         stop_if_signalled();
+        // The longest-waiting connection that has sent something is taken
+        // out before accepting, which may close the oldest waiting one to
+        // make room and so move the others' positions.
+        char peer[16];
+        int fd = -1;
+        for (int i = 0; i < waiting && fd < 0; i++)
+            if (fds[2 + i].revents != 0)
+                fd = g_pending->take(i, peer);
         if (fds[0].revents != 0)
             accept_waiting();
-        // Serve the longest-waiting connection that has sent something.
-        for (int i = 0; i < waiting; i++) {
-            if (fds[2 + i].revents == 0)
-                continue;
-            char peer[16];
-            int fd = g_pending->take(i, peer);
-            if (serve(fd, peer) == kHandlerRebuildListener) {
-                int rebuilt = rebuild_listener();
-                if (rebuilt != 0)
-                    return rebuilt;
-            }
-            break;
+        if (fd >= 0 && serve(fd, peer) == kHandlerRebuildListener) {
+            int rebuilt = rebuild_listener();
+            if (rebuilt != 0)
+                return rebuilt;
         }
     }
 }

@@ -4,6 +4,17 @@
 
 #include <cstring>
 
+namespace {
+
+// Whether something has arrived on fd (a client that closed counts too).
+bool has_data(int fd)
+{
+    pollfd p = {fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & POLLIN) != 0;
+}
+
+}  // namespace
+
 PendingConnections::PendingConnections() : entries_{}, count_(0) {}
 
 PendingConnections::~PendingConnections()
@@ -27,9 +38,15 @@ void PendingConnections::add(int fd, const char* peer, long long now_ms)
 
 void PendingConnections::close_silent(long long now_ms)
 {
-    while (count_ > 0 && now_ms - entries_[0].since >= kSilenceLimit) {
-        ::close(entries_[0].fd);
-        remove(0);
+    // Oldest first: the first entry within the limit ends the search.
+    int i = 0;
+    while (i < count_ && now_ms - entries_[i].since >= kSilenceLimit) {
+        if (has_data(entries_[i].fd)) {
+            i++;  // its request came while another was served: it is served next
+            continue;
+        }
+        ::close(entries_[i].fd);
+        remove(i);
     }
 }
 

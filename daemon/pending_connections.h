@@ -20,10 +20,12 @@ public:
     // Keeps an accepted connection; when the room is full the one that has
     // waited longest is closed to make room.
     void add(int fd, const char* peer, long long now_ms);
-    // Closes the connections silent for kSilenceLimit or longer.
+    // Closes the connections that have waited kSilenceLimit or longer
+    // without sending anything. One whose request arrived while another
+    // connection was served stays, to be served next.
     void close_silent(long long now_ms);
-    // Milliseconds until the next connection reaches the limit, or -1 when
-    // none waits.
+    // Milliseconds until the next connection reaches the limit (0 when one
+    // has reached it), or -1 when none waits.
     int next_limit(long long now_ms) const;
 
     int count() const { return count_; }

@@ -57,6 +57,8 @@ TEST_F(ControllerFillTest, ControllerThatIsNotThere)
     EXPECT_EQ(record.position, 4);
     EXPECT_EQ(record.family, -1);
     EXPECT_STREQ(record.model, "");
+    // The library's reason, in the catalogue's form, for the page to show.
+    EXPECT_EQ(std::string(record.error_text).rfind("(0x", 0), 0u) << record.error_text;
 }
 
 }  // namespace

@@ -51,6 +51,29 @@ TEST(PendingConnections, ServesInArrivalOrderAndClosesWhatWasSilentTooLong)
     EXPECT_EQ(pending.next_limit(30000), 0);
 }
 
+TEST(PendingConnections, RequestThatCameWhileAnotherWasServedIsKept)
+{
+    PendingConnections pending;
+    int sent[2], silent[2];
+    ASSERT_EQ(pipe(sent), 0);
+    ASSERT_EQ(pipe(silent), 0);
+    pending.add(sent[0], "127.0.0.1", 0);
+    pending.add(silent[0], "127.0.0.2", 100);
+    ASSERT_EQ(write(sent[1], "G", 1), 1);
+
+    // Another client's answer took 30 s: only the silent one goes.
+    pending.close_silent(30000);
+    EXPECT_TRUE(is_open(sent[0]));
+    EXPECT_FALSE(is_open(silent[0]));
+    ASSERT_EQ(pending.count(), 1);
+    EXPECT_EQ(pending.next_limit(30000), 0);
+    char peer[16];
+    EXPECT_EQ(pending.take(0, peer), sent[0]);
+    EXPECT_STREQ(peer, "127.0.0.1");
+    for (int fd : {sent[0], sent[1], silent[1]})
+        close(fd);
+}
+
 TEST(PendingConnections, FullRoomClosesTheLongestWaiting)
 {
     std::vector<int> fds;

@@ -56,3 +56,10 @@ exec 3<&-
 fetch after_early /blank.html
 expect_eq "served after clients that left early" "HTTP/1.1 200 OK" "$(status_of after_early)"
 expect_eq "still running" "" "$(cat "$W/status" 2>/dev/null)"
+
+# Clients that wait while another is served: a request that came meanwhile
+# is answered even after a long answer, and, with the waiting room full, at
+# once rather than after a silent newcomer.
+for case in kept order; do
+    check "waiting room: $case" /usr/bin/python3 "$(dirname "$E2E_LIB")/waiting_room.py" 888 "$case"
+done
