@@ -45,6 +45,12 @@ const DiscoveryCase kDiscoveryCases[] = {
      "controller index=1 driver=dq-xxxx minor=250\n"
      "controller index=6 driver=dq-xxxx minor=240\n",
      {{1, "/dev/kqe250"}, {6, "/dev/kqe240"}}},
+    {"host_whose_statistics_cannot_be_read_keeps_no_node",
+     "driver name=dq-Mxxx pairing=sysfs\n"
+     "controller index=3 driver=dq-Mxxx arch=5\n"
+     "controller index=5 driver=dq-Mxxx arch=5\n"
+     "fault call=open path=/sys/class/scsi_host/host3/stats errno=EACCES count=-1\n",
+     {{5, "/dev/kqa0"}}},
     {"sas_hosts_are_recognised_by_their_own_statistics_file",
      "driver name=dq-sas pairing=sysfs\n"
      "scsihost host=1 stats=\"dq-sas lookalike\\n\"\n"
@@ -138,6 +144,35 @@ TEST(Discovery, CreatesAndRepairsNodes) {
     EXPECT_STREQ(layer.node_path(3), "/dev/kqa0");
 }
 
+// A virtual-machine device is a character device (major of its
+// /proc/devices line, minor 0) of mode 0600; anything else under its name is
+// replaced.
+TEST(Discovery, RepairsVirtualMachineNodes) {
+    load_machine(
+        "driver name=dq-sas_vm40 pairing=proc\n"
+        "devnode path=/dev/kqlvm1 kind=file mode=0644\n"
+        "devnode path=/dev/kqlvm4 kind=char major=231 minor=3 mode=0644\n"
+        "devnode path=/dev/kqlvm6 kind=char major=200 minor=0 mode=0644\n"
+        "controller index=1 driver=dq-sas_vm40 arch=8 major=232\n"
+        "controller index=4 driver=dq-sas_vm40 arch=8 major=231\n"
+        "controller index=6 driver=dq-sas_vm40 arch=8 major=233\n");
+    DriverLayer layer;
+    const struct {
+        uint8_t index;
+        const char* node;
+        int major;
+    } expected[] = {{1, "/dev/kqlvm1", 232}, {4, "/dev/kqlvm4", 231}, {6, "/dev/kqlvm6", 233}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.node);
+        const sim::NodeInfo node = sim::node_info(e.node);
+        ASSERT_TRUE(node.char_device);
+        EXPECT_EQ(node.major, e.major);
+        EXPECT_EQ(node.minor, 0);
+        EXPECT_EQ(node.mode, 0600u);
+        EXPECT_STREQ(layer.node_path(e.index), e.node);
+    }
+}
+
 TEST(Discovery, ChecksTheKernelAgainstTheBuild) {
     load_machine(
         "kernel machine=x86_64\n"
@@ -189,6 +224,16 @@ const DiscoveryFailure kFailures[] = {
      {{1, "/dev/kqe254"}},
      EPERM,
      "/dev/kql3"},
+    {"virtual_machine_node_cannot_be_created",
+     "driver name=dq-xxxx pairing=proc\n"
+     "driver name=dq-sas_vm40 pairing=proc\n"
+     "controller index=1 driver=dq-xxxx\n"
+     "controller index=3 driver=dq-sas_vm40 arch=8\n"
+     "controller index=4 driver=dq-sas_vm40 arch=8\n"
+     "fault call=mknod path=/dev/kqlvm3 errno=EROFS\n",
+     {{1, "/dev/kqe254"}},
+     EROFS,
+     "/dev/kqlvm4"},
 };
 
 class DiscoveryFailures : public ::testing::TestWithParam<DiscoveryFailure> {};
