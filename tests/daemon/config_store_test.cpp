@@ -1,6 +1,6 @@
 #include "daemon/config_store.h"
 
-#include "daemon_test_support.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 

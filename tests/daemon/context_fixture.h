@@ -9,7 +9,7 @@
 #include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
 #include "driver/message_catalogue.h"
-#include "tests/daemon/daemon_test_support.h"
+#include "tests/support/files.h"
 
 class ContextFixture : public ::testing::Test {
 protected:

@@ -2,7 +2,7 @@
 #include "daemon/mail_password.h"
 #include "daemon/string_builder.h"
 
-#include "daemon_test_support.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "daemon/host_identity.h"
 #include "daemon/mail_sender.h"
 
-#include "daemon_test_support.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "daemon/config_store.h"
 #include "daemon/tls_context.h"
 
-#include "daemon_test_support.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 

@@ -20,15 +20,7 @@ std::string escaped(Escaper escape, const char* s) {
     return out.c_str();
 }
 
-std::string hex(const std::string& s) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : s) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
+using test_support::hex;
 
 // Texts that try to leave a string literal, a script element or an
 // attribute, or that trip older engines.

@@ -57,15 +57,7 @@ std::string script_of(const std::string& html) {
 
 std::string body_of(const PageBuilder& page) { return std::string(page.get_body(), page.get_body_length()); }
 
-std::string hex(const std::string& s) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : s) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
+using test_support::hex;
 
 // A JavaScript expression for s that does not depend on the escaping under
 // test.

@@ -15,47 +15,14 @@
 #include <system_error>
 
 #include "daemon/config_store.h"
+#include "tests/support/files.h"
 #include "driver/message_catalogue.h"
 
 namespace pagetest {
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/pyv2-pages-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made != nullptr ? made : "";
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-inline bool write_file(const std::string& path, const std::string& content) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = fwrite(content.data(), 1, content.size(), f) == content.size();
-    return fclose(f) == 0 && ok;
-}
-
-inline std::string read_file(const std::string& path) {
-    std::string out;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) out.append(buf, n);
-    fclose(f);
-    return out;
-}
+using test_support::read_file;
+using test_support::TempDir;
+using test_support::write_file;
 
 // A message file section: "#0x13:<n>" and n entries.
 struct Entry {

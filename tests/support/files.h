@@ -1,5 +1,6 @@
-// Small helpers shared by the daemon's tests: a private temporary directory,
-// running a shell command, whole-file reads and writes.
+// File and process helpers shared by the tests: a private temporary
+// directory, whole-file reads and writes, permission bits and directory
+// entries, running a shell command.
 #pragma once
 
 #include <dirent.h>
@@ -10,24 +11,26 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace test_support {
 
+// A directory of its own under /tmp, removed with everything in it.
 class TempDir {
 public:
     TempDir()
     {
-        char tmpl[] = "/tmp/pyv2-daemon-test-XXXXXX";
-        char* made = mkdtemp(tmpl);
-        path_ = made == nullptr ? std::string() : std::string(made);
+        char pattern[] = "/tmp/pyv2-test-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        path_ = made != nullptr ? made : "";
     }
     ~TempDir()
     {
+        std::error_code ec;
         if (!path_.empty())
-            run("rm -rf '" + path_ + "'");
+            std::filesystem::remove_all(path_, ec);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -35,6 +38,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
+    // Runs a shell command; its exit status, or -1.
     static int run(const std::string& command)
     {
         int status = system(command.c_str());
@@ -44,6 +48,29 @@ public:
 private:
     std::string path_;
 };
+
+inline std::string read_file(const std::string& path)
+{
+    std::string out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+inline bool write_file(const std::string& path, const std::string& content)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = fwrite(content.data(), 1, content.size(), f) == content.size();
+    return fclose(f) == 0 && ok;
+}
 
 // The permission bits of a file, or -1 when it does not exist.
 inline int mode_of(const std::string& path)
@@ -83,18 +110,16 @@ inline int run_capture(const std::string& command, std::string* out)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline std::string read_file(const std::string& path)
+// Lower-case hexadecimal digits of every byte.
+inline std::string hex(const std::string& s)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void write_file(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : s) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
 }
 
 }  // namespace test_support
