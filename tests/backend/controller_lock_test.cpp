@@ -5,6 +5,7 @@
 
 #include "backend/series_backend.h"
 #include "tests/backend/library_machine.h"
+#include "tests/support/param_names.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ struct LockKind {
     int32_t refused_code;
     const char* refused_text;
 };
+PRINT_CASE_BY_NAME(LockKind)
 
 const LockKind kKinds[] = {
     {"family_4", "4", false, 0x20004, 0x1002, "(0x06:0x1002): Already locked"},

@@ -8,6 +8,7 @@
 
 #include "backend/backends.h"
 #include "tests/backend/library_machine.h"
+#include "tests/support/param_names.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ struct TextCase {
     size_t size;
     const char* expected;
 };
+PRINT_CASE_BY_NAME(TextCase)
 
 const TextCase kTexts[] = {
     {"serial_number", &SeriesBackend::get_serial_number, 32, "SN123"},
@@ -131,6 +133,7 @@ struct NumberCase {
     Reader read;
     int64_t expected;
 };
+PRINT_CASE_BY_NAME(NumberCase)
 
 const ObjectId kController = controller_id(2);
 

@@ -6,6 +6,7 @@
 
 #include "backend/series_backend.h"
 #include "tests/backend/library_machine.h"
+#include "tests/support/param_names.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ struct PacketCase {
     const char* machine;
     uint8_t words;
 };
+[[maybe_unused]] void PrintTo(const PacketCase& c, std::ostream* os) { *os << c.machine; }
 
 class ParameterPacket : public ::testing::TestWithParam<PacketCase> {};
 
@@ -90,6 +92,7 @@ struct FailureCase {
     int32_t code;     // the API, OS or controller code recorded
     size_t requests;  // reaching the driver
 };
+PRINT_CASE_BY_NAME(FailureCase)
 
 const FailureCase kFailures[] = {
     {"firmware_refuses", "fault index=2 opcode=0x52 firmware-code=0x010C detail=\"D\" text=\"T\"",

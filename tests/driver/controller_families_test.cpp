@@ -6,6 +6,7 @@
 #include "driver/compat_info.h"
 #include "driver/driver_layer.h"
 #include "tests/driver/sim_machine.h"
+#include "tests/support/param_names.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ struct CompatCase {
     const char* version;  // "" for 56 zero bytes
     int vm;
 };
+PRINT_CASE_BY_NAME(CompatCase)
 
 const CompatCase kCompat[] = {
     {"first_series_has_none",

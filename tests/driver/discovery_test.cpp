@@ -10,6 +10,7 @@
 #include "driver/driver_layer.h"
 #include "driver/kernel_check.h"
 #include "tests/driver/sim_machine.h"
+#include "tests/support/param_names.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ struct DiscoveryCase {
     const char* scenario;
     Nodes nodes;  // controller index and node path, ascending
 };
+PRINT_CASE_BY_NAME(DiscoveryCase)
 
 const DiscoveryCase kDiscoveryCases[] = {
     {"sysfs_pairing_counts_up_on_a_new_kernel",
@@ -203,6 +205,7 @@ struct DiscoveryFailure {
     int os_error;
     const char* absent_node;  // a node the failed pair never created, or ""
 };
+PRINT_CASE_BY_NAME(DiscoveryFailure)
 
 const DiscoveryFailure kFailures[] = {
     {"node_cannot_be_created",
@@ -261,6 +264,7 @@ struct OpenCase {
     const char* fault;
     int os_error;  // 0: the open succeeds
 };
+PRINT_CASE_BY_NAME(OpenCase)
 
 const OpenCase kOpenCases[] = {
     {"present_controller", 2, "", 0},

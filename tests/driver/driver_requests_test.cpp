@@ -7,6 +7,7 @@
 
 #include "driver/driver_layer.h"
 #include "tests/driver/sim_machine.h"
+#include "tests/support/param_names.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ struct BusyCase {
     uint64_t paused;  // microseconds
     int os_error;
 };
+PRINT_CASE_BY_NAME(BusyCase)
 
 const BusyCase kBusyCases[] = {
     {"busy_twice_then_answered", "fault index=2 request=264 errno=EBUSY count=2", 0, 3, 2000, 0},
@@ -114,6 +116,7 @@ struct StatusCase {
     const char* text;
     bool area_returned;
 };
+PRINT_CASE_BY_NAME(StatusCase)
 
 const StatusCase kStatusCases[] = {
     {"firmware_error_with_its_texts",
@@ -188,6 +191,7 @@ struct LegacyCase {
     int os_error;
     const char* text;
 };
+PRINT_CASE_BY_NAME(LegacyCase)
 
 const LegacyCase kLegacyCases[] = {
     {"answered", "", 0, 0, 0, 0, ""},
@@ -247,6 +251,7 @@ struct CompatCase {
     int result;
     int os_error;
 };
+PRINT_CASE_BY_NAME(CompatCase)
 
 const CompatCase kCompatCases[] = {
     {"whole_file", "", 0, 0},
@@ -288,6 +293,7 @@ struct EventCase {
     uint32_t reference;
     uint32_t sequence;  // 0: none, the driver status says so
 };
+PRINT_CASE_BY_NAME(EventCase)
 
 const EventCase kEventCases[] = {
     {"newest", 258, 0, 7},
