@@ -26,8 +26,15 @@ PendingConnections::~PendingConnections()
 void PendingConnections::add(int fd, const char* peer, long long now_ms)
 {
     if (count_ == kRoom) {
-        ::close(entries_[0].fd);
-        remove(0);
+        // Make room by closing the oldest connection that has sent nothing;
+        // only when every one has a request waiting does the oldest go.
+        int victim = 0;
+        while (victim < count_ && has_data(entries_[victim].fd))
+            victim++;
+        if (victim == count_)
+            victim = 0;
+        ::close(entries_[victim].fd);
+        remove(victim);
     }
     Entry& e = entries_[count_++];
     e.fd = fd;

@@ -17,8 +17,9 @@ public:
     PendingConnections(const PendingConnections&) = delete;
     PendingConnections& operator=(const PendingConnections&) = delete;
 
-    // Keeps an accepted connection; when the room is full the one that has
-    // waited longest is closed to make room.
+    // Keeps an accepted connection; when the room is full the silent one
+    // that has waited longest is closed to make room (the oldest of all when
+    // every one has a request waiting).
     void add(int fd, const char* peer, long long now_ms);
     // Closes the connections that have waited kSilenceLimit or longer
     // without sending anything. One whose request arrived while another

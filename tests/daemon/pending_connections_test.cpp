@@ -93,4 +93,28 @@ TEST(PendingConnections, FullRoomClosesTheLongestWaiting)
     EXPECT_EQ(PendingConnections().next_limit(0), -1);
 }
 
+TEST(PendingConnections, FullRoomKeepsARequestThatHasArrived)
+{
+    PendingConnections pending;
+    int sent[2];
+    ASSERT_EQ(pipe(sent), 0);
+    ASSERT_EQ(write(sent[1], "G", 1), 1);
+    pending.add(sent[0], "127.0.0.1", 0);
+    std::vector<int> silent;
+    for (int i = 0; i < PendingConnections::kRoom; i++) {
+        silent.push_back(new_descriptor());
+        pending.add(silent.back(), "127.0.0.2", 1 + i);
+    }
+    // The room was full: the oldest silent connection made way, not the
+    // older one whose request is waiting.
+    EXPECT_EQ(pending.count(), PendingConnections::kRoom);
+    EXPECT_TRUE(is_open(sent[0]));
+    EXPECT_FALSE(is_open(silent[0]));
+    EXPECT_TRUE(is_open(silent[1]));
+    char peer[16];
+    EXPECT_EQ(pending.take(0, peer), sent[0]);
+    close(sent[0]);
+    close(sent[1]);
+}
+
 }  // namespace
