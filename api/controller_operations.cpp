@@ -1,5 +1,6 @@
 // Controller operations that the dispatcher answers by itself.
 #include "api/family_router.h"
+#include "backend/backends.h"
 #include "driver/record_failure.h"
 
 namespace {
@@ -35,5 +36,15 @@ int FamilyRouter::get_flag_always_zero(ObjectId id, int32_t, uint8_t* flag) {
         return 0;
     }
     if (family == 3) return fail_with_api_error(kApiNotSupported);
+    return -1;
+}
+
+// Nothing to do on any family that has a back end; -1 with nothing recorded
+// for the others.
+int FamilyRouter::do_nothing(ObjectId id) {
+    const int32_t family = controller_family(id);
+    if (family == 3) return LegacyPending{}();
+    if (family == 4) return series_backend().do_nothing(id);
+    if (is_later_series(family)) return 0;
     return -1;
 }

@@ -1,7 +1,10 @@
 // The records that cross the library's public interface: identifiers and
-// their lists, the last-error record and the task schedule.
+// their lists, the last-error record, the task schedule, events and drive
+// statistics.
 #pragma once
 
+#include "backend/drive_stats_records.h"
+#include "backend/event_record.h"
 #include "backend/task_schedule.h"
 #include "driver/error_record.h"
 #include "driver/object_id.h"

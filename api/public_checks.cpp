@@ -16,6 +16,13 @@ int level_above(ObjectId id, uint32_t threshold, int32_t* supported) {
     return 0;
 }
 
+// Event sources a posted event may name: 0 to 3, or the caller's own sense
+// data.
+constexpr uint8_t kHighestEventSource = 3;
+
+// The statistics set a selector names: 0 or 1.
+bool is_stats_set(int32_t set) { return set == 0 || set == 1; }
+
 }  // namespace
 
 extern "C" {
@@ -48,6 +55,31 @@ int ctl_supports_task_mode(ObjectId id, int32_t* supported) {
 int ctl_set_controller_time(ObjectId id, uint32_t seconds) {
     if (seconds < 1 || seconds > 100) return fail_with_api_error(kInvalidArgument);
     return family_router().set_controller_time(id, seconds);
+}
+
+int ctl_post_aen(ObjectId id, const EventPostRecord* event) {
+    if (event == nullptr) return fail_with_api_error(kInvalidArgument);
+    if (event->source > kHighestEventSource && event->source != EventPostRecord::kOwnSense)
+        return fail_with_api_error(kApiUnknownEventSource);
+    return family_router().post_aen(id, event);
+}
+
+int ctl_get_drive_stats_brief(ObjectId id, DriveStatsBrief* out, int32_t set) {
+    if (!is_stats_set(set)) return fail_with_api_error(kApiNotSupported);
+    return set == 0 ? family_router().get_drive_stats_brief_a(id, out)
+                    : family_router().get_drive_stats_brief_b(id, out);
+}
+
+int ctl_get_drive_stats_detail(ObjectId id, DriveStatsDetail* out, int32_t set) {
+    if (!is_stats_set(set)) return fail_with_api_error(kApiNotSupported);
+    return set == 0 ? family_router().get_drive_stats_detail_a(id, out)
+                    : family_router().get_drive_stats_detail_b(id, out);
+}
+
+int ctl_get_drive_stats_histogram(ObjectId id, DriveStatsHistogramEntry* out, int32_t set) {
+    if (!is_stats_set(set)) return fail_with_api_error(kApiNotSupported);
+    return set == 0 ? family_router().get_drive_stats_histogram_a(id, out)
+                    : family_router().get_drive_stats_histogram_b(id, out);
 }
 
 }  // extern "C"

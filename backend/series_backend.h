@@ -13,7 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "backend/drive_stats_records.h"
 #include "backend/enclosure_cache.h"
+#include "backend/event_record.h"
 #include "backend/task_schedule.h"
 #include "driver/compat_info.h"
 #include "driver/object_id.h"
@@ -132,6 +134,142 @@ class SeriesBackend {
     // bytes, unused bytes 0xFF. API error 63 for an absent unit, 116 when
     // the unit has more LUNs than the table holds.
     int read_lun_table(ObjectId unit, uint8_t* out) const;
+
+    // --- Events: the driver's queue, read by sequence number. A reader that
+    // succeeds writes the whole record, with an English description; code 0
+    // means the queue held no such event.
+    int get_first_aen(ObjectId id, EventRecord* out) const;
+    int get_last_aen(ObjectId id, EventRecord* out) const;
+    int get_next_aen(ObjectId id, uint32_t sequence, EventRecord* out) const;
+    int get_previous_aen(ObjectId id, uint32_t sequence, EventRecord* out) const;
+    // Queues the caller's event in the controller.
+    int post_aen(ObjectId id, const EventPostRecord& event) const;
+
+    // --- Drive statistics. Controller-wide members take any identifier of
+    // the controller; the others a drive identifier. Set selects the first
+    // (0) or second (1) statistics block and histogram.
+    int get_drive_stats_enable(ObjectId id, uint8_t* on) const;
+    int set_drive_stats_enable(ObjectId id, uint8_t on) const;
+    int get_drive_stats_info(ObjectId id, DriveStatsInfo* out) const;
+    int get_drive_stats_settings(ObjectId id, DriveStatsSettings* out) const;
+    int set_drive_stats_settings(ObjectId id, const DriveStatsSettings& settings) const;
+    int get_drive_stats_brief_a(ObjectId drive, DriveStatsBrief* out) const;
+    int get_drive_stats_brief_b(ObjectId drive, DriveStatsBrief* out) const;
+    int get_drive_stats_detail_a(ObjectId drive, DriveStatsDetail* out) const;
+    int get_drive_stats_detail_b(ObjectId drive, DriveStatsDetail* out) const;
+    // Histograms of the controller's entry count H; more entries than
+    // kDriveStatsMaxEntries are refused (API error 116) before any transfer.
+    int get_drive_stats_histogram_a(ObjectId drive, DriveStatsHistogramEntry* out) const;
+    int get_drive_stats_histogram_b(ObjectId drive, DriveStatsHistogramEntry* out) const;
+    int set_drive_stats_histogram_a(ObjectId drive, const DriveStatsHistogramEntry* in) const;
+    int set_drive_stats_histogram_b(ObjectId drive, const DriveStatsHistogramEntry* in) const;
+    int get_drive_stats_counters(ObjectId drive, DriveStatsCounters* out) const;
+    int clear_drive_stats_a(ObjectId drive) const;
+    int clear_drive_stats_b(ObjectId drive) const;
+    int clear_drive_stats_detail_a(ObjectId drive) const;
+    int clear_drive_stats_detail_b(ObjectId drive) const;
+    int clear_drive_stats_counters(ObjectId drive) const;
+    // All zero when the controller keeps no records or its clock gives no
+    // tick rate; more records than kDriveStatsMaxEntries: API error 116.
+    int get_drive_stats_rates(ObjectId drive, DriveStatsRates* out) const;
+    // Kind 0 clears a statistics block, 1 a histogram, 2 the counters;
+    // other kinds and sets do nothing and succeed.
+    int reset_drive_stats(ObjectId drive, int32_t kind, int32_t set) const;
+
+    // --- Event capture. The stored capture size 1 stands for 1024.
+    static constexpr uint32_t kCaptureRecordSize = 32832;
+    int enable_event_capture(ObjectId id, uint32_t size) const;
+    int disable_event_capture(ObjectId id) const;
+    int start_event_capture(ObjectId id) const;
+    int stop_event_capture(ObjectId id) const;
+    int get_event_capture_state(ObjectId id, uint32_t* on, uint32_t* size) const;
+    int get_event_capture_running(ObjectId id, uint32_t* running) const;
+    int get_event_capture_counts(ObjectId id, uint32_t* first, uint32_t* second) const;
+    // The whole record is read; the caller receives its first length bytes
+    // (the rest of a longer buffer is zeroed).
+    int read_event_capture_record(ObjectId id, uint32_t index, uint8_t* buffer,
+                                  uint32_t length) const;
+    int get_event_capture_setting_8(ObjectId id, uint32_t* value) const;
+    int get_event_capture_setting_10(ObjectId id, uint32_t* value) const;
+    int get_event_capture_setting_11(ObjectId id, uint32_t* value) const;
+    int get_event_capture_setting_12(ObjectId id, uint32_t* value) const;
+    int set_event_capture_setting_8(ObjectId id, uint32_t value) const;
+    int set_event_capture_setting_10(ObjectId id, uint32_t value) const;
+    int set_event_capture_setting_11(ObjectId id, uint32_t value) const;
+    int set_event_capture_setting_12(ObjectId id, uint32_t value) const;
+
+    // --- Battery backup unit. Everything but the enabled flag and the
+    // switches needs the unit enabled (else API error 90); most need it
+    // fitted (74) and some a battery in it (75).
+    static constexpr size_t kBbuTextSize = 32;        // serial, firmware, text 5
+    static constexpr size_t kBbuLongTextSize = 64;    // text 7
+    static constexpr size_t kBatteryDateSize = 16;    // installation, last test
+    int get_bbu_enabled(ObjectId id, uint32_t* out) const;
+    // A word that cannot be read counts as 0 (no unit fitted).
+    int get_bbu_status_bits(ObjectId id, uint32_t* out) const;
+    int get_bbu_present(ObjectId id, int32_t* out) const;
+    int get_battery_present(ObjectId id, int32_t* out) const;
+    int get_bbu_ready(ObjectId id, int32_t* out) const;  // 8 ready, 0 not
+    // 0 ok, 1 low, 2 high, 3 too low, 4 too high; -1 for anything else.
+    int get_battery_voltage_status(ObjectId id, int32_t* out) const;
+    int get_battery_temperature_status(ObjectId id, int32_t* out) const;
+    int get_battery_status_bit11(ObjectId id, int32_t* out) const;
+    int get_battery_status_bit14(ObjectId id, int32_t* out) const;
+    int get_battery_temperature(ObjectId id, int32_t* degrees) const;
+    int get_bbu_serial_number(ObjectId id, char* out) const;
+    int get_bbu_firmware_version(ObjectId id, char* out) const;
+    int get_bbu_string_5(ObjectId id, char* out) const;
+    int get_bbu_value_6(ObjectId id, uint32_t* out) const;
+    int get_bbu_string_7(ObjectId id, char* out) const;
+    int get_battery_installation_date(ObjectId id, char* out) const;
+    int get_last_capacity_test(ObjectId id, char* out) const;
+    int get_estimated_backup_capacity(ObjectId id, uint32_t* hours) const;
+    int get_battery_value_11(ObjectId id, uint8_t* out) const;
+    int get_battery_value_16(ObjectId id, uint32_t* out) const;
+    int get_battery_value_17(ObjectId id, uint16_t* out) const;
+    int get_battery_value_20(ObjectId id, uint16_t* out) const;
+    // 0 ok, 1 not present, 2 no battery, 3 testing, 4 charging, 5 fault, 6
+    // error, 7 weak battery, 8 battery failed, 9 disabled; -1 otherwise.
+    int get_bbu_status(ObjectId id, int32_t* out) const;
+    int enable_bbu(ObjectId id) const;
+    int disable_bbu(ObjectId id) const;
+    int send_bbu_command_0(ObjectId id) const;
+    int start_bbu_battery_test(ObjectId id) const;
+    int send_bbu_command_2(ObjectId id) const;
+    int send_bbu_command_3(ObjectId id) const;
+    int send_bbu_command_31(ObjectId id) const;
+
+    // --- Background task settings. Rates 1 to 5 (else API error 45); on
+    // firmware level 37 and above a low-latency mode follows the rate.
+    int set_rebuild_rate(ObjectId id, const int32_t* rate) const;
+    int set_verify_rate(ObjectId id, const int32_t* rate) const;
+    // Mode 0 adaptive, 1 low latency; other modes: API error 122.
+    int set_rebuild_mode(ObjectId id, uint8_t mode) const;
+    int set_verify_mode(ObjectId id, uint8_t mode) const;
+    int set_selftest_flags(ObjectId id, const uint16_t* flags) const;
+    // One slot (not checked: the firmware refuses slots it lacks).
+    int set_rebuild_task(ObjectId id, uint16_t slot, uint16_t start, uint16_t duration) const;
+    int set_verify_task(ObjectId id, uint16_t slot, uint16_t start, uint16_t duration) const;
+    int set_selftest_task(ObjectId id, uint16_t slot, uint16_t start) const;
+    // All seven slots under the controller lock; the slots written before a
+    // failure stay written.
+    int set_task_schedule(ObjectId id, const TaskSchedule& schedule) const;
+    // 1 to the number of ports, else API error 57.
+    int set_number_spinups_allowed(ObjectId id, int32_t count) const;
+    // 0 to 60, else API error 58.
+    int set_stagger_time(ObjectId id, int32_t value) const;
+    // 0 to 30, else API error 58.
+    int set_controller_setting_42(ObjectId id, int32_t value) const;
+    int get_controller_flag_10(ObjectId id, uint8_t* out) const;
+    int set_controller_flag_10(ObjectId id, uint8_t value) const;
+    int set_auto_rebuild(ObjectId id, int32_t value) const;
+    // The controller's error log (or its second log buffer) into the
+    // caller's kErrorLogSize bytes: the whole log is read, and a longer log
+    // is cut to the buffer.
+    static constexpr size_t kErrorLogSize = 32768;
+    int get_error_log(ObjectId id, uint8_t* out) const;
+    int get_error_log_buffer(ObjectId id, uint8_t* out) const;
+    int do_nothing(ObjectId id) const;
 
     // --- The enclosure cache: the record of (controller index, position),
     // or null outside the cache.

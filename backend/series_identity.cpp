@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "backend/series_backend.h"
+#include "backend/series_parameter_access.h"
 #include "driver/driver_access.h"
 #include "driver/record_failure.h"
 #include "driver/series_command.h"
@@ -12,12 +13,7 @@
 
 namespace {
 
-// One parameter: table (per-object tables by their first id), id, size.
-struct Parameter {
-    uint32_t table;
-    uint32_t id;
-    uint32_t size;
-};
+using namespace series_access;
 
 // Controller identity (0x402).
 constexpr Parameter kBootLoaderVersion{0x402, 2, 16};
@@ -32,12 +28,7 @@ constexpr Parameter kMemorySize{0x402, 10, 4};
 constexpr Parameter kFirmwareLevel{0x402, 11, 4};
 constexpr Parameter kFeatures{0x402, 21, 8};
 // Controller settings (0x403) and the port and unit summaries (2, 3).
-constexpr Parameter kPorts{0x403, 3, 1};
-constexpr Parameter kSpinups{0x403, 7, 1};
-constexpr Parameter kStaggerTime{0x403, 8, 1};
 constexpr Parameter kClock{0x403, 21, 8};
-constexpr Parameter kAutoRebuild{0x403, 28, 1};
-constexpr Parameter kSetting42{0x403, 42, 1};
 constexpr Parameter kDriveCount{2, 2, 2};
 constexpr Parameter kUnitCount{3, 2, 2};
 constexpr Parameter kUnitPresentMap{3, 3, 32};
@@ -56,49 +47,12 @@ constexpr Parameter kLunCount{0x300, 16, 1};
 constexpr Parameter kLunParameter24{0x300, 24, 2};
 constexpr Parameter kLunTable{0x300, 25, 0};  // LUN count × 20 bytes
 // Background tasks (0x840C) and schedule slots (0x8410 + slot).
-constexpr Parameter kRebuildRate{0x840C, 5, 1};
-constexpr Parameter kVerifyRate{0x840C, 6, 1};
 constexpr Parameter kTaskSetting8{0x840C, 8, 2};
-constexpr Parameter kSelftestFlags{0x840C, 9, 2};
 constexpr Parameter kBasicVerifyTime{0x840C, 11, 2};
-constexpr Parameter kRebuildMode{0x840C, 13, 1};
-constexpr Parameter kVerifyMode{0x840C, 14, 1};
-constexpr Parameter kSelftestTask{0x8410, 2, 2};
-constexpr Parameter kRebuildTask{0x8410, 3, 4};
-constexpr Parameter kVerifyTask{0x8410, 4, 4};
 
 constexpr uint64_t kNanosecondsPerSecond = 1000000000ull;
 constexpr uint16_t kNoTask = TaskSchedule::kNoTask;
 constexpr size_t kUnitMapBuffer = 64;
-
-// The same parameter in the table of one object (port, phy, unit or slot).
-Parameter of_object(Parameter p, uint32_t number) {
-    p.table += number;
-    return p;
-}
-
-// A number of the parameter's width, read little-endian and zero-extended.
-int read_number(ObjectId id, Parameter p, uint64_t* value) {
-    uint8_t bytes[8];
-    if (SeriesBackend::get_parameter(id, bytes, sizeof bytes, p.table, p.id, p.size) != 0)
-        return -1;
-    *value = le::load(bytes, p.size);
-    return 0;
-}
-
-template <typename T>
-int read_as(ObjectId id, Parameter p, T* out) {
-    uint64_t value;
-    if (read_number(id, p, &value) != 0) return -1;
-    *out = T(value);
-    return 0;
-}
-
-int write_number(ObjectId id, Parameter p, uint64_t value) {
-    uint8_t bytes[8];
-    le::store(bytes, value, p.size);
-    return SeriesBackend::set_parameter(id, bytes, sizeof bytes, p.table, p.id, p.size);
-}
 
 // A text parameter: read into a zeroed buffer larger than the parameter, so
 // it ends in NULs, trimmed, and handed over whole.

@@ -24,7 +24,6 @@ constexpr size_t kAreaTexts = 26;
 // Driver status words of the second series.
 constexpr uint32_t kNotLocked = 0x1001;
 constexpr uint32_t kAlreadyLocked = 0x1002;
-constexpr uint32_t kNoMoreEvents = 0x1003;
 
 struct CodeText {
     uint16_t code;
@@ -36,6 +35,9 @@ const CodeText kSecondSeriesTexts[] = {
     {0x0105, "Command packet is not aligned"},  {0x010B, "Parameter table does not exist"},
     {0x010C, "Parameter index does not exist"}, {0x010D, "Invalid field in CDB"},
     {0x010F, "Parameter item size mismatch"},   {0x0133, "Handle has different owner"},
+    {0x0302, "The BBU resource needed is in use; retry command after a delay"},
+    {0x0303, "Command requires a battery pack to be present and enabled"},
+    {0x0382, "BBU not present"},                {0x0383, "BBU not ready"},
 };
 
 // First-series status codes (byte 4 low, byte 5 high).
@@ -90,14 +92,23 @@ void series_parameter(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
     if (length != uint32_t(size) + 8) return fail_series(area, 0x0103, detail);
     if ((table & 0x8000) == 0) return fail_series(area, 0x010B, detail);
     long expected = parameter_size(c, table, id);
-    if (expected == 0) return fail_series(area, 0x010B, detail);
-    if (expected == -1) return fail_series(area, 0x010C, detail);
-    if (expected > 0 && expected != size) return fail_series(area, 0x010F, detail);
+    if (expected == kNoSuchTable) return fail_series(area, 0x010B, detail);
+    if (expected == kNoSuchParameter) return fail_series(area, 0x010C, detail);
+    if (expected == kEmptyParameter) expected = 0;
+    if (expected >= 0 && expected != size) return fail_series(area, 0x010F, detail);
     if (packet[0] == 0x52) {
         read_parameter(m, c, table, id, data + 8, size);
     } else if (const uint16_t refused = write_parameter(m, c, table, id, data + 8, size)) {
         fail_series(area, refused, detail);
     }
+}
+
+// A command that the firmware refused with code (0: accepted).
+void refuse_if(uint8_t* area, uint16_t code, uint8_t opcode) {
+    if (code == 0) return;
+    char detail[32];
+    std::snprintf(detail, sizeof detail, "opcode 0x%02X", opcode);
+    fail_series(area, code, detail);
 }
 
 void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_t length) {
@@ -108,6 +119,11 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
         case 0x52:
         case 0x53:
             return series_parameter(m, c, area, data, length);
+        case 0x1E:
+        case 0x1F:
+            return refuse_if(area, battery_command(m, c, packet, length), packet[0]);
+        case 0x5B:
+            return refuse_if(area, post_event_command(m, c, packet, data, length), packet[0]);
         default: {
             char detail[32];
             std::snprintf(detail, sizeof detail, "opcode 0x%02X", packet[0]);
@@ -166,6 +182,7 @@ int second_series(Machine& m, Controller& c, unsigned long request, uint8_t* buf
     uint8_t* data = buffer + kSecondData;
     const uint32_t length = get32(buffer + 20);
     put32(buffer + 4, 0);
+    advance_battery(m, c);
     switch (request) {
         case 257: {
             std::string record = compat_record(c);
@@ -180,16 +197,10 @@ int second_series(Machine& m, Controller& c, unsigned long request, uint8_t* buf
                 *error = EINVAL;
                 return -1;
             }
-            const SimEvent* pick = nullptr;
-            const uint32_t reference = get32(data);
-            for (const SimEvent& e : c.events) {
-                if (request == 258 || (request == 259 && pick == nullptr) ||
-                    (request == 260 && e.sequence > reference && pick == nullptr) ||
-                    (request == 261 && e.sequence < reference))
-                    pick = &e;
-            }
+            uint32_t status = 0;
+            const SimEvent* pick = pick_event(c, request, get32(data), &status);
             if (pick == nullptr) {
-                put32(buffer + 4, kNoMoreEvents);
+                put32(buffer + 4, status);
             } else {
                 encode_event(*pick, data);
             }

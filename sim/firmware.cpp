@@ -27,7 +27,7 @@ const char kDrive[] =
     "1=2 2=4 3=40 4=20 5=2 6=2 7=2 8=2 9=2 10=2 11=1 12=1 13=4 14=8 15=1 16=1 17=1 18=1 19=2 20=2 "
     "21=2 22=2 23=8 24=1 25=1 26=1 27=8 28=8 29=8 30=1 31=1 32=1 33=2";
 const char kSettings[] =
-    "1=2 2=2 3=1 4=4 5=4 6=4 7=1 8=1 9=1 10=1 11=1 12=1024 13=8192 14=8192 15=2 16=2 17=1 18=1 "
+    "1=2 2=2 3=1 4=4 5=4 6=4 7=1 8=1 9=1 10=1 11=1 12=1024 13=* 14=* 15=2 16=2 17=1 18=1 "
     "19=1 20=1 21=8 22=1 23=1 24=1 25=1 26=4 27=1 28=1 29=8 30=4 31=4 32=4 33=1 34=1 35=1 36=1 "
     "37=1 38=1 39=2 40=2 41=2 42=1 43=8 44=1 45=4 46=1 47=4 48=4 49=4 50=4 51=4 52=1 53=1 54=1 "
     "55=1 56=2 57=1 58=2 59=2 60=4 61=4 62=255 63=1";
@@ -47,8 +47,9 @@ const TableSizes kSecondSeries[] = {
     {0x8410, 0x8416, "2=2 3=4 4=4"},
     {0x8006, 0x8006,
      "2=4 3=20 4=16 5=16 6=1 7=32 8=12 9=12 10=1 11=1 12=4 13=1 15=2 16=2 17=2 18=1 19=4 20=2 "
-     "21=12 22=12 23=1 24=1 25=2 26=2"},
+     "21=12 22=12 23=1 24=1 25=2 26=2 64=1 65=1"},
     {0x8009, 0x8009, "2=2 3=512 4=1 5=28 6=20"},
+    {0x8100, 0x817F, "2=* 3=168 4=168 5=* 6=* 7=4 8=4 9=4 10=4 11=4 12=4 13=4"},
     {0x800A, 0x800A, "2=1 3=1 4=2 5=1"},
     {0x8001, 0x8001, "1=2 2=1"},
     {0x8080, 0x80FF, "1=2 2=1 3=1 4=1 5=1 6=8 7=2"},
@@ -86,6 +87,8 @@ bool object_exists(const Controller& c, const TableSizes& t, uint16_t table) {
     switch (t.first & 0x7FFF) {
         case 0x200:
             return number < c.attr_number("ports", 4);
+        case 0x100:
+            return c.drives.count(number) != 0;
         case 0x300:
             return c.units.count(number) != 0;
         case 0x080:
@@ -336,6 +339,7 @@ long parameter_size(const Controller& c, uint16_t table, uint16_t id) {
         const SimObject* unit = object_of(c, base, number);
         if (base == 0x300 && id == 25 && unit != nullptr)
             return lun_count(*unit) * long(kLunEntrySize);
+        size = diagnostic_parameter_size(c, table, id);
     }
     return size == 0 ? -1 : size;
 }
@@ -372,6 +376,7 @@ void read_parameter(const Machine& m, const Controller& c, uint16_t table, uint1
         std::memcpy(out, stored->second.data(), std::min(size, stored->second.size()));
         return;
     }
+    if (c.series() == Series::Second && diagnostic_value(m, c, table, id, out, size)) return;
     default_value(c, table, id, out, size);
 }
 

@@ -48,8 +48,12 @@ struct SimEvent {
     uint16_t code = 0;
     uint8_t severity = 3;
     uint8_t param = 0;  // first series: the unit or port of the event word
+    uint8_t driver_bytes[2] = {0, 0};  // bytes 11 and 12 of the driver's record
     std::string text;
     std::string description;
+    // The record's 98-byte text area exactly as given (posted events, or a
+    // scenario's raw bytes); empty: built from text and description.
+    std::vector<uint8_t> area;
 };
 
 struct ScsiDevice {
@@ -69,8 +73,10 @@ struct Controller {
     // Firmware parameters written by SET PARAMETER or the scenario, by
     // (table id as the firmware sees it << 16 | parameter id).
     std::map<uint32_t, std::vector<uint8_t>> params;
-    std::deque<SimEvent> events;  // oldest first, at most 256
+    std::deque<SimEvent> events;  // in the order posted; see post_event
     uint32_t next_sequence = 1;
+    uint32_t overwritten_sequence = 0;  // the newest event the ring wrote over
+    uint64_t battery_test_end_us = 0;   // a capacity test runs until then
     bool locked = false;
     uint64_t lock_expiry_us = 0;  // UINT64_MAX: held until released
     uint64_t clock_set_us = 0;    // when the controller clock was last set
@@ -173,9 +179,9 @@ void encode_event(const SimEvent& e, uint8_t* record);
 int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error);
 
 // firmware.cpp
-// Size of a parameter as the firmware of the series knows it; 0 when the
-// table does not exist, -1 when the table exists but not the parameter, -2
-// when any size goes.
+// Size of a parameter as the firmware of the series knows it, or one of the
+// answers below.
+constexpr long kNoSuchTable = 0, kNoSuchParameter = -1, kAnySize = -2, kEmptyParameter = -3;
 long parameter_size(const Controller& c, uint16_t table, uint16_t id);
 // GET: the parameter's value (written, or what the controller's description
 // gives) into size bytes.
@@ -194,6 +200,45 @@ void store_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
 bool controller_lock_held(const Machine& m, const Controller& c);
 bool take_controller_lock(Machine& m, Controller& c, uint64_t timeout_us);
 bool release_controller_lock(Machine& m, Controller& c);
+
+// event_ring.cpp: each second-series controller's event ring. The driver
+// keeps 256 events, each in the slot of its sequence number modulo 256, so
+// a new event writes over the one 256 numbers older. Sequence numbers run
+// from 1 (0 is never used).
+// Queues an event of the simulator's own (a unit or drive change, a battery
+// test, an enclosure element, a scenario or control line) with the
+// machine's current time and the next sequence number; description empty
+// means the library's own text for the code. The reference stays valid
+// until the next event is posted.
+SimEvent& post_event(Machine& m, Controller& c, uint16_t code, uint8_t severity,
+                     const std::string& text, const std::string& description = "");
+// Seconds since 1970 as the controllers' clocks see them: the host's wall
+// clock, or a fixed day plus the time slept on the virtual clock.
+uint32_t wall_seconds(const Machine& m);
+// The event that request 258 (newest), 259 (oldest), 260 (after reference)
+// or 261 (before reference) asks for; null with the driver status 0x1003
+// when there is none, 0x1004 when the ring wrote over it.
+const SimEvent* pick_event(const Controller& c, unsigned long request, uint32_t reference,
+                           uint32_t* status);
+// Firmware command 0x5B: the library's own event, as a 128-byte packet. 0,
+// or the firmware's error code.
+uint16_t post_event_command(Machine& m, Controller& c, const uint8_t* packet, const uint8_t* data,
+                            uint32_t length);
+
+// battery.cpp: the battery backup unit (table 0x8006, commands 0x1E and
+// 0x1F). The capacity test ends when the controller is next asked anything
+// after its time has run.
+void advance_battery(Machine& m, Controller& c);
+bool battery_value(const Machine& m, const Controller& c, uint16_t id, uint8_t* out, size_t size);
+uint16_t battery_command(Machine& m, Controller& c, const uint8_t* packet, uint32_t length);
+
+// diagnostic_tables.cpp: values and sizes of the tables the firmware works
+// out from the controller (battery, drive statistics, event capture, error
+// logs) when nothing has written them. kAnySize when the parameter is not
+// one of them.
+long diagnostic_parameter_size(const Controller& c, uint16_t table, uint16_t id);
+bool diagnostic_value(const Machine& m, const Controller& c, uint16_t table, uint16_t id,
+                      uint8_t* out, size_t size);
 
 // kernel.cpp
 void save_state(Machine& m);

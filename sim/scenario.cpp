@@ -416,23 +416,28 @@ class Applier {
     bool event(Attrs& a, std::string* why) {
         Controller* c = target(a, why);
         if (c == nullptr) return false;
-        long code = 0, severity = 3, param = 0, time = 0, sequence = 0;
+        long code = 0, severity = 3, param = 0, time = 0, sequence = 0, byte11 = 0, byte12 = 0;
         if (!take_number(a, "code", &code, why)) return false;
         if (!take_number(a, "severity", &severity, why, false)) return false;
         if (!take_number(a, "param", &param, why, false)) return false;
         if (!take_number(a, "time", &time, why, false)) return false;
         if (!take_number(a, "sequence", &sequence, why, false)) return false;
-        SimEvent e;
-        if (sequence > 0) c->next_sequence = uint32_t(sequence);
-        e.sequence = c->next_sequence++;
-        e.time = time > 0 ? uint32_t(time) : uint32_t(m_.now_us() / 1000000 + 1700000000u);
-        e.code = uint16_t(code);
-        e.severity = uint8_t(severity);
-        e.param = uint8_t(param);
-        e.text = a["text"];
-        e.description = a["description"];
-        c->events.push_back(e);
-        while (c->events.size() > 256) c->events.pop_front();
+        if (!take_number(a, "byte11", &byte11, why, false)) return false;
+        if (!take_number(a, "byte12", &byte12, why, false)) return false;
+        std::vector<uint8_t> area;
+        if (a.count("area") && !to_bytes(a["area"], &area, why)) return false;
+        long count = 1;
+        if (!take_number(a, "count", &count, why, false)) return false;
+        for (long i = 0; i < count; ++i) {
+            if (sequence > 0 && i == 0) c->next_sequence = uint32_t(sequence);
+            SimEvent& e = post_event(m_, *c, uint16_t(code), uint8_t(severity), a["text"],
+                                     a["description"]);
+            if (time > 0) e.time = uint32_t(time);
+            e.param = uint8_t(param);
+            e.driver_bytes[0] = uint8_t(byte11);
+            e.driver_bytes[1] = uint8_t(byte12);
+            e.area = area;
+        }
         return true;
     }
 

@@ -117,20 +117,6 @@ int change_device(Machine& m, const ScsiDevice& d, bool add) {
 
 }  // namespace
 
-void encode_event(const SimEvent& e, uint8_t* record) {
-    std::memset(record, 0, 112);
-    put32(record, e.sequence);
-    put32(record + 4, e.time);
-    put16(record + 8, e.code);
-    record[10] = e.severity;
-    // Parameter text, then the description, both NUL-terminated, in 98 bytes.
-    size_t text = std::min<size_t>(e.text.size(), 96);
-    std::memcpy(record + 14, e.text.data(), text);
-    size_t room = 98 - text - 2;
-    size_t description = std::min(e.description.size(), room);
-    std::memcpy(record + 14 + text + 1, e.description.data(), description);
-}
-
 std::string proc_devices_text(const Machine& m) {
     std::string text =
         "Character devices:\n  1 mem\n  4 /dev/vc/0\n  4 tty\n  5 /dev/tty\n 10 misc\n";

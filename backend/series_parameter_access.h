@@ -1,0 +1,66 @@
+// One firmware parameter of the second series, named by its table, id and
+// size, and the back end's ways of moving it as a little-endian number. The
+// parameters named here are those of more than one back-end file.
+#pragma once
+
+#include <cstdint>
+
+#include "backend/series_backend.h"
+#include "driver/series_command.h"
+
+namespace series_access {
+
+// Per-object tables by their first id (drive 0x200 + port, unit 0x300 +
+// unit, schedule slot 0x8410 + slot, ...).
+struct Parameter {
+    uint32_t table;
+    uint32_t id;
+    uint32_t size;
+};
+
+// The same parameter in the table of one object.
+inline Parameter of_object(Parameter p, uint32_t number) {
+    p.table += number;
+    return p;
+}
+
+// A number of the parameter's width (at most 8 bytes), zero-extended.
+inline int read_number(ObjectId id, Parameter p, uint64_t* value) {
+    uint8_t bytes[8];
+    if (SeriesBackend::get_parameter(id, bytes, sizeof bytes, p.table, p.id, p.size) != 0)
+        return -1;
+    *value = le::load(bytes, p.size);
+    return 0;
+}
+
+template <typename T>
+int read_as(ObjectId id, Parameter p, T* out) {
+    uint64_t value;
+    if (read_number(id, p, &value) != 0) return -1;
+    *out = T(value);
+    return 0;
+}
+
+inline int write_number(ObjectId id, Parameter p, uint64_t value) {
+    uint8_t bytes[8];
+    le::store(bytes, value, p.size);
+    return SeriesBackend::set_parameter(id, bytes, sizeof bytes, p.table, p.id, p.size);
+}
+
+// Controller settings (0x403).
+constexpr Parameter kPorts{0x403, 3, 1};
+constexpr Parameter kSpinups{0x403, 7, 1};
+constexpr Parameter kStaggerTime{0x403, 8, 1};
+constexpr Parameter kAutoRebuild{0x403, 28, 1};
+constexpr Parameter kSetting42{0x403, 42, 1};
+// Background tasks (0x840C) and schedule slots (0x8410 + slot).
+constexpr Parameter kRebuildRate{0x840C, 5, 1};
+constexpr Parameter kVerifyRate{0x840C, 6, 1};
+constexpr Parameter kSelftestFlags{0x840C, 9, 2};
+constexpr Parameter kRebuildMode{0x840C, 13, 1};
+constexpr Parameter kVerifyMode{0x840C, 14, 1};
+constexpr Parameter kSelftestTask{0x8410, 2, 2};
+constexpr Parameter kRebuildTask{0x8410, 3, 4};
+constexpr Parameter kVerifyTask{0x8410, 4, 4};
+
+}  // namespace series_access
