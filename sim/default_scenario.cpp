@@ -1,6 +1,7 @@
 // The machine the simulator presents when no scenario is chosen: a current
 // kernel with one first-series controller and two second-series controllers
-// of different generations, each with drives and a unit.
+// of different generations, each with drives and a unit; the second-series
+// controllers have a battery backup unit and the events of their last days.
 #include "sim/sim.h"
 
 namespace sim {
@@ -28,6 +29,11 @@ controller index=2 driver=dq-Mxxx arch=5 model="QX-6200-8" serial="M2B0000002" f
   drive port=3 model="SIMDISK S500" serial="S500-0004" capacity=976773168 firmware="02.AA1"
   unit number=0 type=raid5 drives=0,1,2 stripe=64
   unit number=1 type=spare drives=3
+  battery serial="BBU2B0417" firmware="BBU 3.02.00.004" installed="12-Mar-2024" last-test="02-Jun-2025" capacity=72 celsius=29
+  event code=0x0055 severity=3 ago=86400
+  event code=0x0056 severity=3 ago=80100
+  event code=0x000C severity=3 text="unit=0" ago=79800
+  event code=0x0007 severity=3 text="unit=0" ago=61200
   event code=0x0031 severity=3 text="" description="Synchronize host/controller time"
 
 controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" firmware="FH9X 4.10.00.027" ports=4 phys=8 memory=512
@@ -36,9 +42,15 @@ controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" f
   drive port=2 model="SIMDISK X1000" serial="X1K-0003" capacity=1953525168 firmware="SN04" interface=sas
   drive port=3 model="SIMDISK X1000" serial="X1K-0004" capacity=1953525168 firmware="SN04" interface=sas
   unit number=0 type=raid6 drives=0,1,2,3 stripe=256
-  battery voltage=normal temperature=normal capacity=255
+  battery serial="BBU3C1088" firmware="BBU 3.04.00.011" installed="28-Aug-2024" last-test="14-May-2025" capacity=48 celsius=33
   enclosure number=0 type=ses slots=4 fans=2 temp-sensors=2 power-supplies=1
-  event code=0x0005 severity=3 text="unit=0" description="Rebuild completed"
+  event code=0x0019 severity=2 text="port=3" ago=172800
+  event code=0x0002 severity=1 text="unit=0" ago=172795
+  event code=0x001A severity=3 text="port=3" ago=171000
+  event code=0x000B severity=3 text="unit=0" ago=170940
+  event code=0x0005 severity=3 text="unit=0" ago=150000
+  event code=0x004E severity=3 ago=7500
+  event code=0x0050 severity=3 ago=3600
 )";
 }
 

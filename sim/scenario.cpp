@@ -416,11 +416,13 @@ class Applier {
     bool event(Attrs& a, std::string* why) {
         Controller* c = target(a, why);
         if (c == nullptr) return false;
-        long code = 0, severity = 3, param = 0, time = 0, sequence = 0, byte11 = 0, byte12 = 0;
+        long code = 0, severity = 3, param = 0, time = 0, sequence = 0, byte11 = 0, byte12 = 0,
+             ago = 0;
         if (!take_number(a, "code", &code, why)) return false;
         if (!take_number(a, "severity", &severity, why, false)) return false;
         if (!take_number(a, "param", &param, why, false)) return false;
         if (!take_number(a, "time", &time, why, false)) return false;
+        if (!take_number(a, "ago", &ago, why, false)) return false;
         if (!take_number(a, "sequence", &sequence, why, false)) return false;
         if (!take_number(a, "byte11", &byte11, why, false)) return false;
         if (!take_number(a, "byte12", &byte12, why, false)) return false;
@@ -433,6 +435,7 @@ class Applier {
             SimEvent& e = post_event(m_, *c, uint16_t(code), uint8_t(severity), a["text"],
                                      a["description"]);
             if (time > 0) e.time = uint32_t(time);
+            if (ago > 0) e.time -= uint32_t(ago);
             e.param = uint8_t(param);
             e.driver_bytes[0] = uint8_t(byte11);
             e.driver_bytes[1] = uint8_t(byte12);

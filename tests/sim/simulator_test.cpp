@@ -406,4 +406,35 @@ TEST(ScsiFiles, EachWriteIsOneCommand) {
     EXPECT_EQ(std::string(journal[3].sent.begin(), journal[3].sent.end()), "0 1 1");
 }
 
+// What a newcomer sees on the default machine: each second-series
+// controller has a healthy battery backup unit and a few recent events.
+TEST(Scenario, DefaultMachineHasBatteriesAndEvents) {
+    load(sim::default_scenario());
+    const char* nodes[2] = {"/dev/kqa0", "/dev/kql0"};
+    const int majors[2] = {245, 246};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(nodes[i]);
+        const int fd = open_node(nodes[i], majors[i], 0);
+        ASSERT_GE(fd, 0);
+        std::vector<uint8_t> code = series_parameter(0x52, 0x8006, 65, 1, 0xFF);
+        ASSERT_EQ(sim::kernel_ioctl(fd, 264, code.data()), 0);
+        EXPECT_EQ(code[1544], 0);  // ok
+        std::vector<uint8_t> word = series_parameter(0x52, 0x8006, 2, 4);
+        ASSERT_EQ(sim::kernel_ioctl(fd, 264, word.data()), 0);
+        EXPECT_EQ(load32(&word[1544]) & 0xC0000008u, 0xC0000008u);  // fitted, pack, ready
+        uint32_t events = 0;
+        for (uint32_t sequence = 0;; ++events) {
+            std::vector<uint8_t> b(1536 + 112, 0);
+            store32(&b[0], 260);
+            store32(&b[20], 112);
+            store32(&b[1536], sequence);
+            ASSERT_EQ(sim::kernel_ioctl(fd, 260, b.data()), 0);
+            if (load32(&b[4]) != 0) break;
+            sequence = load32(&b[1536]);
+        }
+        EXPECT_GE(events, 4u);
+        sim::kernel_close(fd);
+    }
+}
+
 }  // namespace
