@@ -28,14 +28,12 @@ int not_available(char* text) {
 
 int FamilyRouter::get_bbu_firmware_version(ObjectId id, char* version) {
     if (controller_family(id) == kNoBbuTextsFamily) return not_available(version);
-    return route<Pattern::A>(id, KindRule{0, 0},
-                             SeriesCall{[&] {
-                                 return series_backend().get_bbu_firmware_version(id, version);
-                             }});
+    auto read = [&] { return series_backend().get_bbu_firmware_version(id, version); };
+    return route<Pattern::A>(id, KindRule{0, 0}, SeriesCall{read});
 }
 
 int FamilyRouter::get_bbu_string_5(ObjectId id, char* text) {
     if (controller_family(id) == kNoBbuTextsFamily) return not_available(text);
-    return route<Pattern::A>(
-        id, KindRule{0, 0}, SeriesCall{[&] { return series_backend().get_bbu_string_5(id, text); }});
+    auto read = [&] { return series_backend().get_bbu_string_5(id, text); };
+    return route<Pattern::A>(id, KindRule{0, 0}, SeriesCall{read});
 }

@@ -93,7 +93,8 @@ int write_histogram(ObjectId drive, int set, const DriveStatsHistogramEntry* in)
 
 // A zeroed histogram of the largest size, for the reset.
 int clear_histogram(const SeriesBackend& backend, ObjectId drive, int set) {
-    DriveStatsHistogramEntry* zeros = new (std::nothrow) DriveStatsHistogramEntry[kDriveStatsMaxEntries]();
+    DriveStatsHistogramEntry* zeros =
+        new (std::nothrow) DriveStatsHistogramEntry[kDriveStatsMaxEntries]();
     if (zeros == nullptr) return fail_with_api_error(kApiMemoryAllocation);
     const int result = set == 0 ? backend.set_drive_stats_histogram_a(drive, zeros)
                                 : backend.set_drive_stats_histogram_b(drive, zeros);
@@ -160,8 +161,7 @@ int SeriesBackend::get_drive_stats_settings(ObjectId id, DriveStatsSettings* out
     return 0;
 }
 
-int SeriesBackend::set_drive_stats_settings(ObjectId id,
-                                            const DriveStatsSettings& settings) const {
+int SeriesBackend::set_drive_stats_settings(ObjectId id, const DriveStatsSettings& settings) const {
     return set_parameter(controller_of(id), &settings, sizeof settings, kSettings.table,
                          kSettings.id, kSettings.size);
 }

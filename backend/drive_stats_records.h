@@ -47,9 +47,9 @@ static_assert(sizeof(DriveStatsCounters) == 28);
 // Rates derived from the drive's recent command records; all 0 when nothing
 // can be computed.
 struct DriveStatsRates {
-    uint32_t command_rate;       // commands a second
-    uint32_t data_rate;          // KiB a second
-    uint32_t average_response;   // milliseconds
-    uint32_t average_field_6;    // the records' 16-bit field at offset 6, averaged
+    uint32_t command_rate;      // commands a second
+    uint32_t data_rate;         // KiB a second
+    uint32_t average_response;  // milliseconds
+    uint32_t average_field_6;   // the records' 16-bit field at offset 6, averaged
 };
 static_assert(sizeof(DriveStatsRates) == 16);

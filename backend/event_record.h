@@ -21,9 +21,9 @@ struct EventRecord {
     uint8_t severity;   // 1 error, 2 warning, 3 information, 4 debug
     uint8_t driver_byte_11;
     uint8_t driver_byte_12;
-    uint8_t parameter_length;           // 0 to 97
-    char parameter[kParameterSize];     // NUL-terminated, e.g. the unit or port
-    uint8_t description_length;         // 0 to 255
+    uint8_t parameter_length;            // 0 to 97
+    char parameter[kParameterSize];      // NUL-terminated, e.g. the unit or port
+    uint8_t description_length;          // 0 to 255
     char description[kDescriptionSize];  // NUL-terminated
 };
 static_assert(sizeof(EventRecord) == 369);
@@ -36,8 +36,8 @@ struct EventPostRecord {
     static constexpr uint8_t kOwnSense = 128;  // source: the sense bytes are the caller's
 
     uint16_t code;
-    uint8_t severity;   // 1 error, 2 warning, 3 information
-    uint8_t source;     // 0 to 3, or kOwnSense
+    uint8_t severity;    // 1 error, 2 warning, 3 information
+    uint8_t source;      // 0 to 3, or kOwnSense
     uint32_t parameter;  // only its low 16 bits are sent
     uint8_t unused[8];
     char text1[98];

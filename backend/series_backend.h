@@ -201,9 +201,9 @@ class SeriesBackend {
     // --- Battery backup unit. Everything but the enabled flag and the
     // switches needs the unit enabled (else API error 90); most need it
     // fitted (74) and some a battery in it (75).
-    static constexpr size_t kBbuTextSize = 32;        // serial, firmware, text 5
-    static constexpr size_t kBbuLongTextSize = 64;    // text 7
-    static constexpr size_t kBatteryDateSize = 16;    // installation, last test
+    static constexpr size_t kBbuTextSize = 32;      // serial, firmware, text 5
+    static constexpr size_t kBbuLongTextSize = 64;  // text 7
+    static constexpr size_t kBatteryDateSize = 16;  // installation, last test
     int get_bbu_enabled(ObjectId id, uint32_t* out) const;
     // A word that cannot be read counts as 0 (no unit fitted).
     int get_bbu_status_bits(ObjectId id, uint32_t* out) const;

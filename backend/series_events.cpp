@@ -122,9 +122,8 @@ int read_event(ObjectId id, uint32_t code, uint32_t sequence, EventRecord* out) 
 // and a NUL in the area's last byte.
 void fill_text_area(const EventPostRecord& event, uint8_t* area) {
     uint8_t joined[2 * kPostTextArea + 2] = {};
-    const size_t first = strnlen(event.text1, event.text1_length < kPostTextArea
-                                                  ? event.text1_length
-                                                  : kPostTextArea);
+    const size_t first = strnlen(
+        event.text1, event.text1_length < kPostTextArea ? event.text1_length : kPostTextArea);
     std::memcpy(joined, event.text1, first);
     const size_t second_limit =
         event.text2_length < kPostTextArea ? event.text2_length : kPostTextArea;

@@ -161,8 +161,7 @@ int SeriesBackend::set_stagger_time(ObjectId id, int32_t value) const {
 }
 
 int SeriesBackend::set_controller_setting_42(ObjectId id, int32_t value) const {
-    if (value < 0 || value > kHighestSetting42)
-        return fail_with_api_error(kApiInvalidStaggerTime);
+    if (value < 0 || value > kHighestSetting42) return fail_with_api_error(kApiInvalidStaggerTime);
     return write_number(id, kSetting42, uint8_t(value));
 }
 

@@ -128,28 +128,61 @@ void put_text(uint8_t* out, size_t size, const std::string& text) {
 
 bool battery_value(const Machine&, const Controller& c, uint16_t id, uint8_t* out, size_t size) {
     switch (id) {
-        case 2: put(out, size, status_word(c)); break;
-        case 65: put(out, size, status_code(c)); break;
-        case 64: put(out, size, enabled(c) ? 1 : 0); break;
+        case 2:
+            put(out, size, status_word(c));
+            break;
+        case 65:
+            put(out, size, status_code(c));
+            break;
+        case 64:
+            put(out, size, enabled(c) ? 1 : 0);
+            break;
         default:
             if (!fitted(c)) return true;  // no unit: zeros
             break;
     }
     switch (id) {
-        case 3: put_text(out, size, battery_attr(c, "serial", "BBU00000001")); break;
-        case 4: put_text(out, size, battery_attr(c, "firmware", "BBU 3.02.00.004")); break;
-        case 5: put_text(out, size, battery_attr(c, "hardware", "BBU-2 rev B")); break;
-        case 6: put(out, size, uint64_t(battery_number(c, "value-6", 1))); break;
-        case 7: put_text(out, size, battery_attr(c, "pack-type", "Li-ion 7.4 V 1500 mAh")); break;
-        case 8: put_text(out, size, battery_attr(c, "installed", "")); break;
-        case 9: put_text(out, size, battery_attr(c, "last-test", "")); break;
-        case 10: put(out, size, uint64_t(battery_number(c, "capacity", 72))); break;
-        case 11: put(out, size, uint64_t(battery_number(c, "value-11", 0))); break;
-        case 16: put(out, size, uint64_t(battery_number(c, "value-16", 0))); break;
-        case 17: put(out, size, uint64_t(battery_number(c, "value-17", 0))); break;
-        case 18: put(out, size, uint64_t(battery_number(c, "celsius", 27))); break;
-        case 20: put(out, size, uint64_t(battery_number(c, "value-20", 0))); break;
-        default: break;
+        case 3:
+            put_text(out, size, battery_attr(c, "serial", "BBU00000001"));
+            break;
+        case 4:
+            put_text(out, size, battery_attr(c, "firmware", "BBU 3.02.00.004"));
+            break;
+        case 5:
+            put_text(out, size, battery_attr(c, "hardware", "BBU-2 rev B"));
+            break;
+        case 6:
+            put(out, size, uint64_t(battery_number(c, "value-6", 1)));
+            break;
+        case 7:
+            put_text(out, size, battery_attr(c, "pack-type", "Li-ion 7.4 V 1500 mAh"));
+            break;
+        case 8:
+            put_text(out, size, battery_attr(c, "installed", ""));
+            break;
+        case 9:
+            put_text(out, size, battery_attr(c, "last-test", ""));
+            break;
+        case 10:
+            put(out, size, uint64_t(battery_number(c, "capacity", 72)));
+            break;
+        case 11:
+            put(out, size, uint64_t(battery_number(c, "value-11", 0)));
+            break;
+        case 16:
+            put(out, size, uint64_t(battery_number(c, "value-16", 0)));
+            break;
+        case 17:
+            put(out, size, uint64_t(battery_number(c, "value-17", 0)));
+            break;
+        case 18:
+            put(out, size, uint64_t(battery_number(c, "celsius", 27)));
+            break;
+        case 20:
+            put(out, size, uint64_t(battery_number(c, "value-20", 0)));
+            break;
+        default:
+            break;
     }
     return true;
 }

@@ -49,7 +49,8 @@ uint64_t stored_number(const std::vector<uint8_t>& value, size_t size) {
 }
 
 void put(uint8_t* out, size_t size, size_t offset, uint64_t value, size_t width) {
-    for (size_t i = 0; i < width && offset + i < size; ++i) out[offset + i] = uint8_t(value >> (8 * i));
+    for (size_t i = 0; i < width && offset + i < size; ++i)
+        out[offset + i] = uint8_t(value >> (8 * i));
 }
 
 // A small reproducible sequence per drive, so every port shows its own
@@ -121,11 +122,17 @@ void block(uint32_t port, uint16_t set, uint8_t* out, size_t size) {
 bool drive_stats(const Controller& c, uint16_t table, uint16_t id, uint8_t* out, size_t size) {
     const uint32_t port = uint32_t(table - kFirstDriveStats);
     switch (id) {
-        case kRecords: command_ring(port, command_records(c), out, size); return true;
+        case kRecords:
+            command_ring(port, command_records(c), out, size);
+            return true;
         case kBlockA:
-        case kBlockB: block(port, id, out, size); return true;
+        case kBlockB:
+            block(port, id, out, size);
+            return true;
         case kHistogramA:
-        case kHistogramB: histogram(port, id, histogram_entries(c), out, size); return true;
+        case kHistogramB:
+            histogram(port, id, histogram_entries(c), out, size);
+            return true;
     }
     if (id < kFirstCounter || id > kLastCounter) return false;
     Figures f((port + 1) * 31 + id);
@@ -161,8 +168,10 @@ std::string error_log(const Machine& m, const Controller& c, uint16_t id) {
         log += line;
         for (const SimEvent& e : c.events) {
             std::snprintf(line, sizeof line, "%s %c %04X seq=%u %s\n", clock_text(e.time).c_str(),
-                          e.severity == 1 ? 'E' : e.severity == 2 ? 'W' : 'I', e.code, e.sequence,
-                          e.text.c_str());
+                          e.severity == 1   ? 'E'
+                          : e.severity == 2 ? 'W'
+                                            : 'I',
+                          e.code, e.sequence, e.text.c_str());
             log += line;
         }
     } else {

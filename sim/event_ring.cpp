@@ -90,8 +90,8 @@ const SimEvent* pick_event(const Controller& c, unsigned long request, uint32_t 
     if (request == 261) return neighbour(c, reference - 1, status);
     const SimEvent* pick = nullptr;
     for (const SimEvent& e : c.events) {
-        if (pick == nullptr || (request == 258 ? e.sequence > pick->sequence
-                                               : e.sequence < pick->sequence))
+        if (pick == nullptr ||
+            (request == 258 ? e.sequence > pick->sequence : e.sequence < pick->sequence))
             pick = &e;
     }
     if (pick == nullptr) *status = kNoMoreEvents;
@@ -134,8 +134,9 @@ uint16_t post_event_command(Machine& m, Controller& c, const uint8_t* packet, co
     const size_t text = strnlen(texts, kTextArea);
     const std::string first(texts, text);
     const std::string second =
-        text + 1 < kTextArea ? std::string(texts + text + 1, strnlen(texts + text + 1, kTextArea - text - 1))
-                             : std::string();
+        text + 1 < kTextArea
+            ? std::string(texts + text + 1, strnlen(texts + text + 1, kTextArea - text - 1))
+            : std::string();
     SimEvent& e = post_event(m, c, get16(data + kPostCode), severity, first, second);
     e.param = uint8_t(get16(data + kPostParameter));
     e.area.assign(data + kPostTexts, data + kPostTexts + kTextArea);

@@ -432,8 +432,8 @@ class Applier {
         if (!take_number(a, "count", &count, why, false)) return false;
         for (long i = 0; i < count; ++i) {
             if (sequence > 0 && i == 0) c->next_sequence = uint32_t(sequence);
-            SimEvent& e = post_event(m_, *c, uint16_t(code), uint8_t(severity), a["text"],
-                                     a["description"]);
+            SimEvent& e =
+                post_event(m_, *c, uint16_t(code), uint8_t(severity), a["text"], a["description"]);
             if (time > 0) e.time = uint32_t(time);
             if (ago > 0) e.time -= uint32_t(ago);
             e.param = uint8_t(param);

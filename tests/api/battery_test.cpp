@@ -119,10 +119,10 @@ TEST(Battery, StatusWordFieldsAndCodes) {
         const char* word;
         int32_t voltage, heat, ready, bit11, bit14;
     } cases[] = {
-        {"0xC0000078", -1, 0, 8, 0, 0},   // voltage field 7
-        {"0xC0000428", 2, 4, 8, 0, 0},    // high, too high
-        {"0xC0004800", 0, 0, 0, 1, 1},    // the two further flags
-        {"0xC0000730", 3, -1, 0, 0, 0},   // temperature field 7
+        {"0xC0000078", -1, 0, 8, 0, 0},  // voltage field 7
+        {"0xC0000428", 2, 4, 8, 0, 0},   // high, too high
+        {"0xC0004800", 0, 0, 0, 1, 1},   // the two further flags
+        {"0xC0000730", 3, -1, 0, 0, 0},  // temperature field 7
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.word);
@@ -202,8 +202,9 @@ TEST(Battery, CapacityTestRunsOnTheClock) {
     ASSERT_EQ(ctl_start_bbu_battery_test(id), 0) << last_error().text;
     const std::vector<sim::JournalEntry> sent = requests(264);
     ASSERT_GE(sent.size(), 1u);
-    EXPECT_EQ(first_difference(sent.back().sent, expected_request(264, {0x1E, 2, 0, 0, 0, 0, 1}, {})),
-              -1);
+    EXPECT_EQ(
+        first_difference(sent.back().sent, expected_request(264, {0x1E, 2, 0, 0, 0, 0, 1}, {})),
+        -1);
     int32_t status = -1;
     ASSERT_EQ(ctl_get_bbu_status(id, &status), 0);
     EXPECT_EQ(status, 3);
@@ -276,7 +277,8 @@ TEST(Battery, EnableAndDisable) {
     const ObjectId id = controller(6);
     sim::clear_journal();
     ASSERT_EQ(ctl_enable_bbu(id), 0) << last_error().text;
-    const std::vector<uint8_t> packet = {0x53, uint8_t(SeriesBackend::get_arch_class() + 2), 0, 0, 0, 0, 1};
+    const std::vector<uint8_t> packet = {
+        0x53, uint8_t(SeriesBackend::get_arch_class() + 2), 0, 0, 0, 0, 1};
     ASSERT_EQ(requests(264).size(), 1u);
     EXPECT_EQ(first_difference(requests(264)[0].sent,
                                expected_request(264, packet, {0x06, 0x80, 64, 0, 1, 0, 0, 0, 1})),

@@ -85,15 +85,22 @@ PRINT_CASE_BY_NAME(RatesCase)
 const RatesCase kRatesCases[] = {
     // Two commands in 500 ticks of a millisecond: 4 a second, 12 KiB in half
     // a second, 300 ms on average.
-    {"worked_example", 3, 1000000,
+    {"worked_example",
+     3,
+     1000000,
      {{true, 10, 4096, 100, 300}, {true, 20, 8192, 200, 600}, {false, 99, 1 << 20, 0, 5}},
-     {4, 24, 300, 15}, 2},
+     {4, 24, 300, 15},
+     2},
     {"no_records", 0, 1000000, {}, {0, 0, 0, 0}, 1},
     {"no_clock", 3, 0, {}, {0, 0, 0, 0}, 1},
     // A clock value above 10^9 gives a tick rate of 0.
     {"clock_slower_than_a_second", 3, 2000000000u, {}, {0, 0, 0, 0}, 1},
-    {"no_valid_record", 2, 1000000, {{false, 1, 512, 10, 20}, {false, 1, 512, 30, 40}},
-     {0, 0, 0, 0}, 2},
+    {"no_valid_record",
+     2,
+     1000000,
+     {{false, 1, 512, 10, 20}, {false, 1, 512, 30, 40}},
+     {0, 0, 0, 0},
+     2},
     // The tick counter wrapped during the command: 511 ticks.
     {"wrapped_ticks", 1, 1000000, {{true, 7, 65536, 0xFFFFFF00u, 0x100}}, {1, 125, 511, 7}, 2},
 };
@@ -370,7 +377,7 @@ TEST(EventCapture, RecordsOfAnyBufferLength) {
         EXPECT_EQ(sent_block(sent[0]).id, 5);
         EXPECT_EQ(sent_block(sent[0]).value, (std::vector<uint8_t>{uint8_t(c.index), 0, 0, 0}));
         EXPECT_EQ(sent_block(sent[1]).size, 32832);
-        EXPECT_EQ(buffer[0], c.index);          // the record of that index
+        EXPECT_EQ(buffer[0], c.index);  // the record of that index
         EXPECT_EQ(buffer[8], uint8_t(c.index * 31 + 8));
         const uint32_t kept = c.length < 32832 ? c.length : 32832;
         for (uint32_t i = kept; i < c.length; ++i) ASSERT_EQ(buffer[i], 0) << i;

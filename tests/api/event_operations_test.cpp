@@ -105,11 +105,9 @@ TEST_P(EventRing, WalkAcrossTheWrapBothWays) {
     EXPECT_EQ(event.sequence, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, EventRing, ::testing::Values(2, 3),
-                         [](const auto& info) {
-                             return info.param == 2 ? std::string("ioctl")
-                                                    : std::string("sas_event_file");
-                         });
+INSTANTIATE_TEST_SUITE_P(Drivers, EventRing, ::testing::Values(2, 3), [](const auto& info) {
+    return info.param == 2 ? std::string("ioctl") : std::string("sas_event_file");
+});
 
 struct RecordCase {
     const char* name;
@@ -123,8 +121,7 @@ const std::string kDegraded = "(0x04:0x0002): Degraded unit";
 
 const RecordCase kRecordCases[] = {
     {"catalogue_text_and_parameter", "code=2 text=\"0\"", "0", kDegraded + ": 0"},
-    {"driver_description_kept", "code=0x29 text=\"u1\" description=\"Custom\"", "u1",
-     "Custom: u1"},
+    {"driver_description_kept", "code=0x29 text=\"u1\" description=\"Custom\"", "u1", "Custom: u1"},
     {"no_parameter_no_colon", "code=2", "", kDegraded},
     // Raw text areas of 98 bytes. A parameter text without its NUL is cut
     // to its field.
@@ -144,8 +141,7 @@ class EventRecords : public ::testing::TestWithParam<RecordCase> {};
 
 TEST_P(EventRecords, DescriptionOfTheDriverRecord) {
     const RecordCase& c = GetParam();
-    change_machine("event index=2 severity=2 byte11=0x5A byte12=0xA5 time=1234 " + c.event +
-                   "\n");
+    change_machine("event index=2 severity=2 byte11=0x5A byte12=0xA5 time=1234 " + c.event + "\n");
     EventRecord event = blank_event();
     ASSERT_EQ(ctl_get_last_aen(controller(2), &event), 0) << last_error().text;
     EXPECT_EQ(event.severity, 2);
@@ -258,8 +254,8 @@ std::vector<uint8_t> packet_data(const uint8_t* sense, uint8_t source, uint16_t 
 }
 
 TEST(PostEvent, BuiltSenseAndBothTexts) {
-    EventPostRecord event = post_record(0x8001, 2, 1, std::string(50, 'a'), 50,
-                                        std::string(80, 'b'), 80);
+    EventPostRecord event =
+        post_record(0x8001, 2, 1, std::string(50, 'a'), 50, std::string(80, 'b'), 80);
     event.parameter = 0x12345;
     event.sense[2] = 3;
     event.sense[12] = 0x11;
