@@ -107,14 +107,7 @@ uint8_t status_code(const Controller& c) {
 }
 
 // "14-Nov-2023", as the firmware writes its dates.
-std::string date_text(uint32_t seconds) {
-    const time_t when = time_t(seconds);
-    struct tm parts;
-    gmtime_r(&when, &parts);
-    char text[16];
-    std::strftime(text, sizeof text, "%d-%b-%Y", &parts);
-    return text;
-}
+std::string date_text(uint32_t seconds) { return time_text(seconds, "%d-%b-%Y"); }
 
 void put(uint8_t* out, size_t size, uint64_t value) {
     for (size_t i = 0; i < size && i < 8; ++i) out[i] = uint8_t(value >> (8 * i));

@@ -15,6 +15,7 @@ namespace sim {
 namespace {
 
 constexpr uint16_t kBatteryTable = 0x8006;
+constexpr uint16_t kEnabledParameter = 64;
 constexpr uint16_t kStatsTable = 0x8009;
 constexpr uint16_t kFirstDriveStats = 0x8100, kLastDriveStats = 0x817F;
 constexpr uint16_t kCaptureTable = 0x8407;
@@ -146,14 +147,7 @@ uint32_t error_log_size(const Controller& c) {
     return uint32_t(c.attr_number("error-log-size", kDefaultErrorLogSize));
 }
 
-std::string clock_text(uint32_t seconds) {
-    const time_t when = time_t(seconds);
-    struct tm parts;
-    gmtime_r(&when, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-    return text;
-}
+std::string clock_text(uint32_t seconds) { return time_text(seconds, "%Y-%m-%d %H:%M:%S"); }
 
 // The error log: the start-up lines, then a line for each event the
 // controller keeps. The second buffer traces the ports.
@@ -195,7 +189,22 @@ void capture_record(const Controller& c, uint8_t* out, size_t size) {
     for (size_t i = 8; i < size; ++i) out[i] = uint8_t(index * 31 + i);
 }
 
+constexpr uint16_t kBatteryReadOnly = 0x0322, kNotChangeable = 0x01D2;
+constexpr uint16_t kCaptureFirstCount = 3, kCaptureSecondCount = 4;
+
 }  // namespace
+
+uint16_t diagnostic_write_refusal(uint16_t table, uint16_t id) {
+    if (table == kBatteryTable) return id == kEnabledParameter ? 0 : kBatteryReadOnly;
+    const bool read_only =
+        (table == kStatsTable && id == kStatsInfo) ||
+        (table >= kFirstDriveStats && table <= kLastDriveStats && id == kRecords) ||
+        (table == kCaptureTable &&
+         (id == kCaptureFirstCount || id == kCaptureSecondCount || id == kCaptureRecord)) ||
+        (table == kSettingsTable &&
+         (id == kErrorLog || id == kErrorLogBuffer || id == kErrorLogSize));
+    return read_only ? kNotChangeable : 0;
+}
 
 long diagnostic_parameter_size(const Controller& c, uint16_t table, uint16_t id) {
     long size = kAnySize;

@@ -35,9 +35,11 @@ const CodeText kSecondSeriesTexts[] = {
     {0x0105, "Command packet is not aligned"},  {0x010B, "Parameter table does not exist"},
     {0x010C, "Parameter index does not exist"}, {0x010D, "Invalid field in CDB"},
     {0x010F, "Parameter item size mismatch"},   {0x0133, "Handle has different owner"},
+    {0x01D2, "Parameter not changeable"},
     // The battery backup unit's.
     {0x0302, "The BBU resource needed is in use; retry command after a delay"},
     {0x0303, "Command requires a battery pack to be present and enabled"},
+    {0x0322, "Cannot write a read-only BBU parameter"},
     {0x0382, "BBU not present"},
     {0x0383, "BBU not ready"},
 };

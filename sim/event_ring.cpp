@@ -59,6 +59,14 @@ uint32_t wall_seconds(const Machine& m) {
     return uint32_t(std::time(nullptr));
 }
 
+std::string time_text(uint32_t seconds, const char* format) {
+    const time_t when = time_t(seconds);
+    struct tm parts;
+    gmtime_r(&when, &parts);
+    char text[64];
+    return std::strftime(text, sizeof text, format, &parts) > 0 ? text : "";
+}
+
 SimEvent& post_event(Machine& m, Controller& c, uint16_t code, uint8_t severity,
                      const std::string& text, const std::string& description) {
     SimEvent e;

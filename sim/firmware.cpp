@@ -391,6 +391,8 @@ uint16_t write_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
         }
         return take_controller_lock(m, c, uint64_t(ticks) * 10000) ? 0 : kLockHeldCode;
     }
+    if (c.series() == Series::Second)
+        if (const uint16_t refused = diagnostic_write_refusal(table, id)) return refused;
     store_parameter(m, c, table, id, std::vector<uint8_t>(value, value + size), true);
     return 0;
 }

@@ -215,6 +215,8 @@ SimEvent& post_event(Machine& m, Controller& c, uint16_t code, uint8_t severity,
 // Seconds since 1970 as the controllers' clocks see them: the host's wall
 // clock, or a fixed day plus the time slept on the virtual clock.
 uint32_t wall_seconds(const Machine& m);
+// Such a time as text, in UTC, formatted as strftime does.
+std::string time_text(uint32_t seconds, const char* format);
 // The event that request 258 (newest), 259 (oldest), 260 (after reference)
 // or 261 (before reference) asks for; null with the driver status 0x1003
 // when there is none, 0x1004 when the ring wrote over it.
@@ -239,6 +241,9 @@ uint16_t battery_command(Machine& m, Controller& c, const uint8_t* packet, uint3
 long diagnostic_parameter_size(const Controller& c, uint16_t table, uint16_t id);
 bool diagnostic_value(const Machine& m, const Controller& c, uint16_t table, uint16_t id,
                       uint8_t* out, size_t size);
+// The firmware's code refusing a SET of one of their read-only parameters,
+// else 0.
+uint16_t diagnostic_write_refusal(uint16_t table, uint16_t id);
 
 // kernel.cpp
 void save_state(Machine& m);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/api/library_machine.h"
+#include "tests/support/files.h"
 #include "tests/support/journal.h"
 #include "tests/support/param_names.h"
 
@@ -30,13 +31,7 @@ ObjectId drive(uint8_t port) {
 }
 
 std::string hex_of(const std::vector<uint8_t>& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (uint8_t b : bytes) {
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 15];
-    }
-    return hex;
+    return test_support::hex(std::string(bytes.begin(), bytes.end()));
 }
 
 void put(std::vector<uint8_t>& bytes, size_t at, uint64_t value, size_t width) {

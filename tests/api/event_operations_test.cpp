@@ -2,7 +2,6 @@
 // event ring (through the driver and through the SAS driver's event file),
 // the record the library makes of each driver record, hostile records, and
 // events posted by the caller, byte for byte and read back.
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -10,6 +9,7 @@
 #include "backend/series_backend.h"
 #include "driver/message_catalogue.h"
 #include "tests/api/library_machine.h"
+#include "tests/support/files.h"
 #include "tests/support/journal.h"
 #include "tests/support/param_names.h"
 
@@ -38,21 +38,6 @@ EventRecord blank_event() {
 }
 
 std::string queue_empty() { return "(0x04:0x0000): AEN queue empty"; }
-
-std::string message_dir() {
-    const char* dir = std::getenv("PYV2_TEST_DATA");
-    return dir != nullptr ? dir : "";
-}
-
-std::string hex_of(const std::string& bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
-    }
-    return hex;
-}
 
 // Walks an event ring that has written over its oldest events, across the
 // point where its slots wrap, both ways.
@@ -125,15 +110,15 @@ const RecordCase kRecordCases[] = {
     {"no_parameter_no_colon", "code=2", "", kDegraded},
     // Raw text areas of 98 bytes. A parameter text without its NUL is cut
     // to its field.
-    {"parameter_without_nul", "code=2 area=hex:" + hex_of(std::string(98, 'A')),
+    {"parameter_without_nul", "code=2 area=hex:" + test_support::hex(std::string(98, 'A')),
      std::string(97, 'A'), kDegraded + ": " + std::string(97, 'A')},
     // A parameter text that reaches the record's end leaves no room for a
     // description of the driver's.
-    {"parameter_to_the_end", "code=2 area=hex:" + hex_of(std::string(97, 'B') + '\0'),
+    {"parameter_to_the_end", "code=2 area=hex:" + test_support::hex(std::string(97, 'B') + '\0'),
      std::string(97, 'B'), kDegraded + ": " + std::string(97, 'B')},
     // A description without its NUL ends with the record.
     {"description_to_the_end",
-     "code=2 area=hex:" + hex_of(std::string("p") + '\0' + std::string(96, 'D')), "p",
+     "code=2 area=hex:" + test_support::hex(std::string("p") + '\0' + std::string(96, 'D')), "p",
      std::string(96, 'D') + ": p"},
 };
 

@@ -68,3 +68,9 @@ inline void change_machine(const std::string& lines) {
 }
 
 inline size_t driver_requests() { return sim::journal().size(); }
+
+// The folder of the tests' message files.
+inline std::string message_dir() {
+    const char* dir = std::getenv("PYV2_TEST_DATA");
+    return dir != nullptr ? dir : "";
+}

@@ -9,11 +9,6 @@
 
 namespace {
 
-std::string message_dir() {
-    const char* dir = std::getenv("PYV2_TEST_DATA");
-    return dir != nullptr ? dir : "";
-}
-
 ObjectId make_id(std::initializer_list<uint8_t> bytes) {
     ObjectId id;
     std::memset(id.b, 0xFF, sizeof id.b);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/api/library_machine.h"
+#include "tests/support/files.h"
 #include "tests/support/journal.h"
 #include "tests/support/param_names.h"
 
@@ -326,15 +327,11 @@ TEST(TaskSettings, FlagsAutoRebuildAndSelftest) {
     EXPECT_EQ(back, 0x8003);
 }
 
-std::string hex_pattern(size_t length) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t b = uint8_t(i * 7 + 1);
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 15];
-    }
-    return hex;
+// A log of the given length whose bytes follow from their offset.
+std::string log_bytes(size_t length) {
+    std::string bytes(length, '\0');
+    for (size_t i = 0; i < length; ++i) bytes[i] = char(i * 7 + 1);
+    return test_support::hex(bytes);
 }
 
 // The whole log is read at the size the controller gives; the caller gets
@@ -357,10 +354,10 @@ TEST(TaskSettings, ErrorLogsOfEverySize) {
             SCOPED_TRACE(std::string(c.name) + (second_buffer ? " (second buffer)" : ""));
             if (c.size != nullptr) {
                 set_param(2, "0x403", 15, c.size);
-                set_param(2, "0x403", parameter, "hex:" + hex_pattern(c.read));
+                set_param(2, "0x403", parameter, "hex:" + log_bytes(c.read));
             } else {
                 set_param(2, "0x403", 15, "u16:8192");
-                set_param(2, "0x403", parameter, "hex:" + hex_pattern(8192));
+                set_param(2, "0x403", parameter, "hex:" + log_bytes(8192));
                 change_machine(
                     "fault index=2 opcode=0x52 table=0x403 parameter=15 firmware-code=0x010C\n");
             }

@@ -422,6 +422,11 @@ TEST(Scenario, DefaultMachineHasBatteriesAndEvents) {
         std::vector<uint8_t> word = series_parameter(0x52, 0x8006, 2, 4);
         ASSERT_EQ(sim::kernel_ioctl(fd, 264, word.data()), 0);
         EXPECT_EQ(load32(&word[1544]) & 0xC0000008u, 0xC0000008u);  // fitted, pack, ready
+        // What the unit measures is not for writing.
+        std::vector<uint8_t> set = series_parameter(0x53, 0x8006, 2, 4, 0);
+        ASSERT_EQ(sim::kernel_ioctl(fd, 264, set.data()), 0);
+        EXPECT_EQ(set[644], 1);
+        EXPECT_EQ(load16(&set[512 + 22]), 0x0322);
         uint32_t events = 0;
         for (uint32_t sequence = 0;; ++events) {
             std::vector<uint8_t> b(1536 + 112, 0);
