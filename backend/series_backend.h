@@ -275,6 +275,9 @@ class SeriesBackend {
     // or null outside the cache.
     EnclosureCacheRecord* enclosure_record(uint8_t controller, uint8_t position);
 
+    // --- Enclosures and their elements.
+#include "backend/series_enclosure_members.h"
+
   private:
     EnclosureCacheRecord* enclosure_cache_;
 };

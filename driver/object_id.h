@@ -37,6 +37,9 @@ struct IdListOf {
 using ControllerIdList = IdListOf<255>;  // the controllers found
 using IdList = IdListOf<128>;            // units, drives, ports, phys, LUNs, task records
 using EnclosureIdList = IdListOf<16>;    // enclosures; element lists use 16, 32 or 128
+using ElementIdList = IdListOf<16>;      // fans, power supplies, door locks, alarms
+using TempSensorIdList = IdListOf<32>;
+using SlotIdList = IdListOf<128>;
 static_assert(sizeof(ControllerIdList) == 255 * 8 + 4);
 static_assert(sizeof(IdList) == 128 * 8 + 4);
 
@@ -56,4 +59,18 @@ int ctl_parse_unit_id(ObjectId id, uint8_t* controller, uint8_t* level3, uint8_t
 int ctl_parse_drive_id(ObjectId id, uint8_t* controller, uint8_t* port);
 int ctl_parse_port_id(ObjectId id, uint8_t* controller, uint8_t* port);
 int ctl_parse_phy_id(ObjectId id, uint8_t* controller, uint8_t* phy);
+
+// Enclosure and element identifiers. These ask the controller, through the
+// family dispatcher, for the enclosure type and for the SES sub-enclosure
+// of an element (defined with the public interface). Enclosure positions
+// are 0 to 15; element indexes 0 to 15 (fans, power supplies, door locks,
+// alarms), 0 to 127 (drive slots) or 0 to 31 (temperature sensors), and
+// 0xFF for none.
+int ctl_make_enclosure_id(uint8_t controller, uint8_t position, ObjectId* out);
+int ctl_make_fan_id(ObjectId enclosure, uint8_t index, ObjectId* out);
+int ctl_make_power_supply_id(ObjectId enclosure, uint8_t index, ObjectId* out);
+int ctl_make_door_lock_id(ObjectId enclosure, uint8_t index, ObjectId* out);
+int ctl_make_alarm_id(ObjectId enclosure, uint8_t index, ObjectId* out);
+int ctl_make_slot_id(ObjectId enclosure, uint8_t index, ObjectId* out);
+int ctl_make_temp_sensor_id(ObjectId enclosure, uint8_t index, ObjectId* out);
 }
