@@ -1,7 +1,9 @@
 // The machine the simulator presents when no scenario is chosen: a current
 // kernel with one first-series controller and two second-series controllers
 // of different generations, each with drives and a unit; the second-series
-// controllers have a battery backup unit and the events of their last days.
+// controllers have a battery backup unit and the events of their last days, and
+// behind them a SAF-TE enclosure and an SES enclosure with every kind of
+// element, holding their drives.
 #include "sim/sim.h"
 
 namespace sim {
@@ -22,7 +24,7 @@ controller index=1 driver=dq-xxxx model="QX-2400-4" serial="L1A0000001" firmware
   drive port=2 model="SIMDISK S250" serial="S250-0003" capacity=488397168 firmware="08.02D08"
   unit number=0 type=raid1 drives=0,1
 
-controller index=2 driver=dq-Mxxx arch=5 model="QX-6200-8" serial="M2B0000002" firmware="FE9X 3.08.00.016" ports=8 memory=224
+controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" serial="M2B0000002" firmware="FE9X 3.08.00.016" ports=8 memory=224
   drive port=0 model="SIMDISK S500" serial="S500-0001" capacity=976773168 firmware="02.AA1"
   drive port=1 model="SIMDISK S500" serial="S500-0002" capacity=976773168 firmware="02.AA1"
   drive port=2 model="SIMDISK S500" serial="S500-0003" capacity=976773168 firmware="02.AA1"
@@ -34,16 +36,17 @@ controller index=2 driver=dq-Mxxx arch=5 model="QX-6200-8" serial="M2B0000002" f
   event code=0x0056 severity=3 ago=80100
   event code=0x000C severity=3 text="unit=0" ago=79800
   event code=0x0007 severity=3 text="unit=0" ago=61200
+  enclosure number=0 type=safte vendor="SIMSAFTE" product="SIM-SAFTE-4" slots=4 fans=2 power-supplies=2 temp-sensors=1 door-locks=1 alarms=1
   event code=0x0031 severity=3 text="" description="Synchronize host/controller time"
 
 controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" firmware="FH9X 4.10.00.027" ports=4 phys=8 memory=512
-  drive port=0 model="SIMDISK X1000" serial="X1K-0001" capacity=1953525168 firmware="SN04" interface=sas
-  drive port=1 model="SIMDISK X1000" serial="X1K-0002" capacity=1953525168 firmware="SN04" interface=sas
-  drive port=2 model="SIMDISK X1000" serial="X1K-0003" capacity=1953525168 firmware="SN04" interface=sas
-  drive port=3 model="SIMDISK X1000" serial="X1K-0004" capacity=1953525168 firmware="SN04" interface=sas
+  drive port=0 model="SIMDISK X1000" serial="X1K-0001" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=0
+  drive port=1 model="SIMDISK X1000" serial="X1K-0002" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=1
+  drive port=2 model="SIMDISK X1000" serial="X1K-0003" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=2
+  drive port=3 model="SIMDISK X1000" serial="X1K-0004" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=3
   unit number=0 type=raid6 drives=0,1,2,3 stripe=256
   battery serial="BBU3C1088" firmware="BBU 3.04.00.011" installed="28-Aug-2024" last-test="14-May-2025" capacity=48 celsius=33
-  enclosure number=0 type=ses slots=4 fans=2 temp-sensors=2 power-supplies=1
+  enclosure number=0 type=ses kind=2 vendor="SIMENC" product="SIM-SES-JBOD-12" revision="0110" serial="SESENC0000000300" slots=12 fans=2 temp-sensors=2 power-supplies=2 door-locks=1 alarms=1
   event code=0x0019 severity=2 text="port=3" ago=172800
   event code=0x0002 severity=1 text="unit=0" ago=172795
   event code=0x001A severity=3 text="port=3" ago=171000

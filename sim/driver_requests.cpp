@@ -128,6 +128,8 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
             return refuse_if(area, battery_command(m, c, packet, length), packet[0]);
         case 0x5B:
             return refuse_if(area, post_event_command(m, c, packet, data, length), packet[0]);
+        case 0x10:
+            return scsi_pass_through(m, c, area, data, length);
         default: {
             char detail[32];
             std::snprintf(detail, sizeof detail, "opcode 0x%02X", packet[0]);

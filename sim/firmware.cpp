@@ -188,6 +188,8 @@ const Default kDefaults[] = {
     {0x200, 25, Source::Object, "port-count", Kind::Number, "1"},
     {0x200, 26, Source::Object, "connections", Kind::Number, "1"},
     {0x200, 33, Source::Object, "rpm", Kind::Number, "7200"},
+    {0x200, 30, Source::Object, "enclosure", Kind::Number, "255"},  // position of its slot
+    {0x200, 31, Source::Object, "slot", Kind::Number, "255"},
     // units
     {0x300, 16, Source::Object, "luns", Kind::Number, "1"},
     {0x300, 24, Source::Object, "luns", Kind::Number, "1"},
@@ -273,7 +275,11 @@ bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, 
             return id == 11 || id == 21;
         case 0x002:
             if (id == 2) put_number(out, size, c.drives.size());
-            return id == 2;
+            // Port status: bit 7 where a drive is present.
+            if (id == 3)
+                for (const auto& d : c.drives)
+                    if (size_t(d.first) < size) out[d.first] = 0x80;
+            return id == 2 || id == 3;
         case 0x003:
             if (id == 2) put_number(out, size, c.units.size());
             if (id == 3)
@@ -294,6 +300,8 @@ bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, 
         case 0x300:
             if (id == 25 && object != nullptr) lun_table(*object, out, size);
             return id == 25;
+        case 0x008:
+            return enclosure_parameter(c, id, out, size);
     }
     return false;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/enclosure_model.h"
 #include "sim/sim.h"
 
 namespace sim {
@@ -68,6 +69,7 @@ struct Controller {
     bool present = true;
     Attrs attrs;
     std::map<int, SimObject> drives, units, enclosures;
+    std::map<int, EnclosureModel> enclosure_models;  // by enclosure number, built on first use
     Attrs battery;
     bool has_battery = false;
     // Firmware parameters written by SET PARAMETER or the scenario, by
@@ -193,6 +195,11 @@ uint16_t write_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
 // Keeps a written value; persisted values go to the state file.
 void store_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
                      const std::vector<uint8_t>& value, bool persist);
+
+// scsi_passthrough.cpp: firmware opcode 0x10, and "element" lines that
+// change an enclosure element's state.
+void scsi_pass_through(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_t length);
+bool enclosure_element_line(Controller& c, Attrs& args, std::string* why);
 
 // controller_lock.cpp: the lock of control codes 262 and 263 and of the
 // family-10 lock parameter. A take fails while the lock is held and not run

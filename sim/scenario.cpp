@@ -252,6 +252,10 @@ class Applier {
             for (auto& kv : a) c->battery[kv.first] = kv.second;
             return true;
         }
+        if (cmd == "element") {
+            Controller* c = target(a, why);
+            return c != nullptr && enclosure_element_line(*c, a, why);
+        }
         if (cmd == "event") return event(a, why);
         if (cmd == "param") return param(a, why);
         if (cmd == "sysfs") {
