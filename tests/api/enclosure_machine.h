@@ -1,0 +1,93 @@
+// A simulated machine with enclosures of both kinds behind second-series
+// controllers, and helpers that read the SCSI pass-through requests back
+// from the simulator's journal.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/api/library_machine.h"
+
+// Index 0 family 3, 1 family 4, 2 family 6 without enclosures, 3 family 8
+// with SES enclosures (position 0: three sub-enclosures at LUNs 0 to 2;
+// position 2: one processor with every element kind; position 5: larger
+// than a status page), 4 family 9, 5 family 10 with SAF-TE enclosures
+// (position 1 in degrees Celsius, position 3 in Fahrenheit).
+inline constexpr char kEnclosureMachine[] =
+    "clock mode=virtual\n"
+    "driver name=dq-xxxx pairing=proc\n"
+    "driver name=dq-Mxxx pairing=sysfs\n"
+    "driver name=dq-sas pairing=sysfs\n"
+    "controller index=0 driver=dq-xxxx ports=4\n"
+    "controller index=1 driver=dq-Mxxx arch=4 ports=4\n"
+    "  enclosure number=0 type=ses kind=2 slots=2\n"
+    "controller index=2 driver=dq-Mxxx arch=6 ports=4\n"
+    "controller index=3 driver=dq-sas arch=8 ports=8\n"
+    "  drive port=0 enclosure=2 slot=0\n"
+    "  drive port=1 enclosure=2 slot=3\n"
+    "  drive port=2\n"
+    "  drive port=3 enclosure=4 slot=0\n"
+    "  enclosure number=0 type=ses kind=1 luns=3 slots=2 fans=1 temp-sensors=1 "
+    "door-locks=1 alarms=1\n"
+    "  enclosure number=2 type=ses kind=2 vendor=\"SIMENC\" product=\"SIM-SES-JBOD-12\" "
+    "revision=\"0110\" serial=\"SESENC0300\" slots=4 fans=3 temp-sensors=3 power-supplies=2 "
+    "door-locks=1 alarms=1 tones=0xE help=\"All elements answer.\"\n"
+    "  enclosure number=5 type=ses kind=2 slots=255 fans=255 temp-sensors=4\n"
+    "controller index=4 driver=dq-Mxxx arch=9 ports=4\n"
+    "controller index=5 driver=dq-Mxxx arch=10 ports=8\n"
+    "  drive port=0\n"
+    "  drive port=1\n"
+    "  drive port=6\n"
+    "  enclosure number=1 type=safte slots=4 fans=2 power-supplies=1 temp-sensors=2\n"
+    "  enclosure number=3 type=safte slots=2 fans=1 temp-sensors=2 door-locks=0 celsius=0\n";
+
+// The firmware packet and data of one SCSI pass-through request.
+struct PassThrough {
+    int controller;
+    uint8_t target;
+    uint16_t lun_field;
+    std::vector<uint8_t> cdb;       // 16 bytes as sent
+    std::vector<uint8_t> sent;      // the data buffer as sent
+    std::vector<uint8_t> returned;  // and as it came back
+    uint8_t status;                 // packet byte 4 on return
+};
+
+inline std::vector<PassThrough> pass_throughs() {
+    std::vector<PassThrough> found;
+    for (const sim::JournalEntry& e : sim::journal()) {
+        if (e.request != 264 || e.sent.size() < 1536 || e.sent[512 + 128] != 0x10) continue;
+        PassThrough p;
+        p.controller = e.controller;
+        p.target = e.sent[512 + 129];
+        p.lun_field = uint16_t(e.sent[512 + 130] | e.sent[512 + 131] << 8);
+        p.cdb.assign(e.sent.begin() + 512 + 136, e.sent.begin() + 512 + 152);
+        p.sent.assign(e.sent.begin() + 1536, e.sent.end());
+        p.returned.assign(e.returned.begin() + 1536, e.returned.end());
+        p.status = e.returned[512 + 132];
+        found.push_back(p);
+    }
+    return found;
+}
+
+// The last pass-through whose command block starts with the opcode.
+inline PassThrough last_command(uint8_t opcode) {
+    PassThrough last{};
+    for (const PassThrough& p : pass_throughs())
+        if (!p.cdb.empty() && p.cdb[0] == opcode) last = p;
+    return last;
+}
+
+inline std::vector<uint8_t> bytes(std::initializer_list<int> values, size_t size = 0) {
+    std::vector<uint8_t> out;
+    for (int v : values) out.push_back(uint8_t(v));
+    if (out.size() < size) out.resize(size, 0);
+    return out;
+}
+
+inline const std::vector<uint8_t> kUnusedId(8, 0xFF);
+
+inline std::vector<uint8_t> id_bytes(const ObjectId& id) { return {id.b, id.b + 8}; }
+
+inline int32_t api_error() { return last_error().flags & kErrApi ? last_error().api_code : 0; }
