@@ -75,7 +75,8 @@ ScsiAnswer safte_command(Controller& c, const SimObject& enclosure, const uint8_
         inquiry_reply(0x03, enclosure, "SIMSAFTE", data, length, cdb[3] << 8 | cdb[4]);
         return {};
     case 0x3C: {
-        if (byte1 != 0x01) return check_condition(5, 0x24);
+        if (byte1 != 0x01 || object_number(enclosure, "refuse-buffer", -1) == cdb[2])
+            return check_condition(5, 0x24);
         const uint32_t allocation = uint32_t(cdb[6] << 16 | cdb[7] << 8 | cdb[8]);
         std::vector<uint8_t> buffer;
         switch (cdb[2]) {

@@ -24,6 +24,17 @@ ObjectId enclosure_at(uint8_t index, uint8_t position) {
     return list.ids[0];
 }
 
+TEST(EnclosureDiscovery, PortOfAPositionNotYetDiscovered) {
+    // Nothing listed the enclosures in this process yet.
+    ObjectId port, slot;
+    ASSERT_EQ(ctl_make_port_id(3, 0, &port), 0);
+    ASSERT_EQ(ctl_get_port_slot(port, &slot), 0) << last_error().text;
+    EXPECT_EQ(id_bytes(slot), bytes({9, 3, 0, 0xFF, 0x42, 0, 2, 1}));
+    uint32_t flags = 0;
+    ASSERT_EQ(ctl_get_slot_status(slot, &flags), 0) << last_error().text;
+    EXPECT_EQ(flags, 9u);
+}
+
 TEST(EnclosureDiscovery, BothKindsAndAControllerWithout) {
     const EnclosureIdList ses = enclosures_of(3);
     ASSERT_EQ(ses.count, 3u);
@@ -219,7 +230,8 @@ TEST(EnclosureDiscovery, IdentifyIndicatorOfTheEnclosure) {
     // selected with its identify request set.
     const PassThrough read = last_command(0x1C);
     const PassThrough sent = last_command(0x1D);
-    std::vector<uint8_t> expected(read.returned.begin(), read.returned.begin() + 8 + 4 * 26);
+    std::vector<uint8_t> expected = as_control(read.returned, 8 + 4 * 21);
+    EXPECT_EQ(expected.size(), 8u + 4 * 26);
     expected[8 + 4 * 21] |= 0x80;
     expected[8 + 4 * 21 + 1] |= 0x80;
     EXPECT_EQ(sent.cdb, bytes({0x1D, 0x10, 0, 0, uint8_t(expected.size())}, 16));

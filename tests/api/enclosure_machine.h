@@ -90,4 +90,16 @@ inline const std::vector<uint8_t> kUnusedId(8, 0xFF);
 
 inline std::vector<uint8_t> id_bytes(const ObjectId& id) { return {id.b, id.b + 8}; }
 
+// The control page the library makes of a status page with the element at
+// byte offset target selected: the page as read, page code 2, every other
+// element's byte 0 bit 7 (not a SELECT of theirs) cleared.
+inline std::vector<uint8_t> as_control(const std::vector<uint8_t>& status, size_t target) {
+    const size_t length = size_t(status[2] << 8 | status[3]) + 4;
+    std::vector<uint8_t> page(status.begin(), status.begin() + length);
+    page[0] = 2;
+    for (size_t at = 8; at + 4 <= length; at += 4)
+        if (at != target) page[at] &= 0x7F;
+    return page;
+}
+
 inline int32_t api_error() { return last_error().flags & kErrApi ? last_error().api_code : 0; }
