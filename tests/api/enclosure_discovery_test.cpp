@@ -119,6 +119,30 @@ TEST(EnclosureDiscovery, MergeOverEveryControllerWithEnclosures) {
     EXPECT_EQ(all.count, 0xABABABABu);
 }
 
+TEST(EnclosureDiscovery, ProcessorsThatRepeatTheirLocksInEveryLun) {
+    change_machine("enclosure index=3 number=7 type=ses kind=1 luns=2 vendor=\"AMI\" "
+                   "revision=\"0100\" alt-revision=\"A1B2\" slots=1 door-locks=1 alarms=1\n");
+    const ObjectId enclosure = enclosure_at(3, 7);
+    // Their revision is the one of INQUIRY bytes 37 to 40, asked per LUN.
+    char revision[5];
+    ASSERT_EQ(ctl_get_enclosure_revision(enclosure, revision), 0);
+    EXPECT_STREQ(revision, "A1B2");
+    std::vector<uint16_t> asked;
+    for (const PassThrough& p : pass_throughs())
+        if (p.target == 0x47 && p.cdb[0] == 0x12) asked.push_back(p.lun_field);
+    EXPECT_EQ(asked, (std::vector<uint16_t>{0x0000, 0x1000, 0x2000, 0x0000, 0x1000}));
+    struct Count {
+        int (*count)(ObjectId, uint32_t*);
+        uint32_t expected;
+    };
+    for (const Count& c : {Count{ctl_get_door_lock_count, 1}, Count{ctl_get_alarm_count, 1},
+                           Count{ctl_get_slot_count, 2}, Count{ctl_get_fan_count, 0}}) {
+        uint32_t n = 99;
+        ASSERT_EQ(c.count(enclosure, &n), 0);
+        EXPECT_EQ(n, c.expected);
+    }
+}
+
 TEST(EnclosureDiscovery, IdentifierBuilders) {
     ObjectId id;
     sim::clear_journal();

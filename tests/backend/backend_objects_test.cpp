@@ -15,7 +15,7 @@ TEST(BackendObjects, BuiltAfterDiscoveryOfTheFamilies) {
     const struct {
         uint8_t index;
         int32_t family;
-    } expected[] = {{1, 3}, {2, 4}, {3, 8}, {0, 0}};
+    } expected[] = {{1, 3}, {2, 6}, {3, 8}, {0, 0}};
     for (const auto& e : expected) {
         const ObjectId id = {{1, e.index, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
         EXPECT_EQ(layer.get_controller_family(id), e.family) << int(e.index);
