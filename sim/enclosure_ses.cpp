@@ -203,15 +203,27 @@ EnclosureModel build_ses(const Controller& c, const SimObject& enclosure) {
             count -= here;
         } while (count > 0);
     };
-    add(kArrayDevice, object_number(enclosure, "slots", 0));
-    add(kCooling, object_number(enclosure, "fans", 0));
-    add(kTemperature, object_number(enclosure, "temp-sensors", 0));
-    add(kSupply, object_number(enclosure, "power-supplies", 0));
-    add(kLock, object_number(enclosure, "door-locks", 0));
-    add(kAlarm, object_number(enclosure, "alarms", 0));
-    if (object_number(enclosure, "enclosure-element", 1) != 0) add(kEnclosure, 1);
-    add(kVoltage, 1);
-    add(kDisplay, 1);
+    const std::string listed = object_text(enclosure, "types", "");
+    if (!listed.empty()) {
+        // type:count,type:count,... in page order
+        for (const char* p = listed.c_str(); *p != '\0';) {
+            char* end = nullptr;
+            const long type = std::strtol(p, &end, 0);
+            const long count = *end == ':' ? std::strtol(end + 1, &end, 0) : 0;
+            sub.types.push_back({uint8_t(type), uint8_t(std::clamp(count, 0L, 255L))});
+            p = *end == ',' ? end + 1 : end + std::strlen(end);
+        }
+    } else {
+        add(kArrayDevice, object_number(enclosure, "slots", 0));
+        add(kCooling, object_number(enclosure, "fans", 0));
+        add(kTemperature, object_number(enclosure, "temp-sensors", 0));
+        add(kSupply, object_number(enclosure, "power-supplies", 0));
+        add(kLock, object_number(enclosure, "door-locks", 0));
+        add(kAlarm, object_number(enclosure, "alarms", 0));
+        if (object_number(enclosure, "enclosure-element", 1) != 0) add(kEnclosure, 1);
+        add(kVoltage, 1);
+        add(kDisplay, 1);
+    }
     // Where the controller's drives name this enclosure, the slots they
     // name hold a device and the others are empty.
     std::vector<bool> occupied;

@@ -24,6 +24,13 @@ ObjectId enclosure_at(uint8_t index, uint8_t position) {
     return list.ids[0];
 }
 
+ObjectId element_of(int (*build)(ObjectId, uint8_t, ObjectId*), ObjectId enclosure,
+                    uint8_t index) {
+    ObjectId id;
+    EXPECT_EQ(build(enclosure, index, &id), 0) << last_error().text;
+    return id;
+}
+
 TEST(EnclosureDiscovery, PortOfAPositionNotYetDiscovered) {
     // Nothing listed the enclosures in this process yet.
     ObjectId port, slot;
@@ -99,18 +106,19 @@ TEST(EnclosureDiscovery, MergeOverEveryControllerWithEnclosures) {
     EnclosureIdList all;
     std::memset(&all, 0, sizeof all);
     ASSERT_EQ(ctl_list_all_enclosures(&all), 0) << last_error().text;
-    ASSERT_EQ(all.count, 5u);
-    const uint8_t expected[5][2] = {{3, 0x40}, {3, 0x42}, {3, 0x45}, {5, 0x41}, {5, 0x43}};
-    for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(all.count, 6u);
+    const uint8_t expected[6][2] = {{3, 0x40}, {3, 0x42}, {3, 0x45},
+                                    {5, 0x41}, {5, 0x43}, {40, 0x4F}};
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(all.ids[i].b[1], expected[i][0]) << i;
         EXPECT_EQ(all.ids[i].b[4], expected[i][1]) << i;
     }
-    EXPECT_EQ(id_bytes(all.ids[5]), kUnusedId);
+    EXPECT_EQ(id_bytes(all.ids[6]), kUnusedId);
     // The family-4 controller was never asked, though it answers too.
     for (const PassThrough& p : pass_throughs()) EXPECT_NE(p.controller, 1);
     uint32_t count = 0;
     ASSERT_EQ(ctl_get_all_enclosure_count(&count), 0);
-    EXPECT_EQ(count, 5u);
+    EXPECT_EQ(count, 6u);
 
     // A controller whose listing fails fails the merge, output untouched.
     change_machine("fault index=5 opcode=0x52 table=8 parameter=2 firmware-code=0x010C\n");
@@ -141,6 +149,30 @@ TEST(EnclosureDiscovery, ProcessorsThatRepeatTheirLocksInEveryLun) {
         ASSERT_EQ(c.count(enclosure, &n), 0);
         EXPECT_EQ(n, c.expected);
     }
+}
+
+// Controller 40 keeps its record like any other; its configuration page has
+// an empty array-device header after the device header and two cooling
+// headers.
+TEST(EnclosureDiscovery, TypeHeadersOfTheConfigurationPage) {
+    const ObjectId enclosure = enclosure_at(40, 15);
+    uint32_t slots = 0, fans = 0;
+    ASSERT_EQ(ctl_get_slot_count(enclosure, &slots), 0) << last_error().text;
+    ASSERT_EQ(ctl_get_fan_count(enclosure, &fans), 0);
+    EXPECT_EQ(slots, 2u);
+    EXPECT_EQ(fans, 3u);
+    // The slots keep the device header's position.
+    change_machine("element index=40 enclosure=15 type=device number=1 status=unknown insert=1\n");
+    uint32_t flags = 0;
+    ASSERT_EQ(ctl_get_slot_status(element_of(ctl_make_slot_id, enclosure, 1), &flags), 0);
+    EXPECT_EQ(flags, 2u);
+    // The fans start at the second cooling header: the first header's
+    // failed fan is not the one read.
+    change_machine("element index=40 enclosure=15 type=fan number=0 fail=1\n");
+    uint8_t status = 9;
+    ASSERT_EQ(ctl_get_fan_status(element_of(ctl_make_fan_id, enclosure, 0), &status), 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(last_command(0x1C).cdb, bytes({0x1C, 0x01, 2, 0x08, 0x00}, 16));
 }
 
 TEST(EnclosureDiscovery, IdentifierBuilders) {

@@ -14,7 +14,8 @@
 // with SES enclosures (position 0: three sub-enclosures at LUNs 0 to 2;
 // position 2: one processor with every element kind; position 5: larger
 // than a status page), 4 family 9, 5 family 10 with SAF-TE enclosures
-// (position 1 in degrees Celsius, position 3 in Fahrenheit).
+// (position 1 in degrees Celsius, position 3 in Fahrenheit), 40 family 10
+// with an SES enclosure at position 15 whose type headers are given.
 inline constexpr char kEnclosureMachine[] =
     "clock mode=virtual\n"
     "driver name=dq-xxxx pairing=proc\n"
@@ -41,7 +42,9 @@ inline constexpr char kEnclosureMachine[] =
     "  drive port=1\n"
     "  drive port=6\n"
     "  enclosure number=1 type=safte slots=4 fans=2 power-supplies=1 temp-sensors=2\n"
-    "  enclosure number=3 type=safte slots=2 fans=1 temp-sensors=2 door-locks=0 celsius=0\n";
+    "  enclosure number=3 type=safte slots=2 fans=1 temp-sensors=2 door-locks=0 celsius=0\n"
+    "controller index=40 driver=dq-sas arch=10 ports=4\n"
+    "  enclosure number=15 type=ses kind=2 types=1:2,23:0,3:2,7:1,3:1,14:1\n";
 
 // The firmware packet and data of one SCSI pass-through request.
 struct PassThrough {
