@@ -87,6 +87,8 @@ int SeriesBackend::get_enclosure_revision(ObjectId id, char* out) {
 }
 
 int SeriesBackend::get_enclosure_diagnostic_log(ObjectId id, char* buffer, int32_t* size) {
+    if (size == nullptr || (buffer == nullptr && *size > 0))
+        return fail_with_api_error(kInvalidArgument);
     if (id.b[7] != kSes) return fail_with_api_error(kApiNotSupported);
     uint8_t page[kPageBufferSize];
     if (receive_diagnostic_page(id, kSupportedPages, page, sizeof page) != 0) return -1;
