@@ -1,6 +1,7 @@
 #include "daemon/config_store.h"
 
 #include "daemon/mail_password.h"
+#include "daemon/temp_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -254,11 +255,10 @@ int ConfigStore::write_file_locked()
     // A new file beside the old one, renamed over it: a crash leaves either
     // the old or the new file, never a part of one.
     StringBuilder tmp_path;
-    tmp_path.append(file_path_.c_str()).append(".XXXXXX");
-    int fd = mkstemp(const_cast<char*>(tmp_path.c_str()));
+    int fd = create_temp_beside(file_path_.c_str(), tmp_path);
     if (fd < 0)
         return 1;
-    bool ok = fchmod(fd, 0600) == 0;
+    bool ok = true;
     const char* p = text.c_str();
     size_t left = static_cast<size_t>(text.length());
     while (ok && left > 0) {

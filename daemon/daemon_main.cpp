@@ -1,20 +1,22 @@
 #include "daemon/daemon_main.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <new>
 
 #include "daemon/config_store.h"
+#include "daemon/connection_pool.h"
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
-#include "daemon/https_connection.h"
 #include "daemon/listen_socket.h"
-#include "daemon/pending_connections.h"
+#include "daemon/temp_files.h"
 #include "daemon/termination.h"
 #include "daemon/tls_context.h"
 #include "driver/message_catalogue.h"
@@ -28,7 +30,7 @@ ConfigStore* g_config = nullptr;
 TlsContext* g_tls = nullptr;
 ListenSocket* g_listen = nullptr;
 DaemonContext* g_context = nullptr;
-PendingConnections* g_pending = nullptr;
+ConnectionPool* g_pool = nullptr;
 
 // The start-up and rebuild failures: the daemon text (category 12) printed
 // and the exit code.
@@ -113,62 +115,48 @@ int rebuild_listener()
     return build_listener(true);
 }
 
-// Serves one connection to its end. Returns its result.
-int serve(int fd, const char* peer)
-{
-    HttpsConnection* connection = new (std::nothrow) HttpsConnection(fd, peer, g_context, g_config, g_tls);
-    if (connection == nullptr) {
-        ::close(fd);
-        return 0;
-    }
-    int result = connection->handle();
-    delete connection;
-    return result;
-}
-
-// Takes every connection waiting in the listen queue into the waiting room.
+// Takes every connection waiting in the listen queue into the pool.
 void accept_waiting()
 {
     char peer[16];
     for (;;) {
         int fd = g_listen->accept_connection(peer);
         if (fd >= 0) {
-            g_pending->add(fd, peer, now_ms());
+            g_pool->add(fd, peer, now_ms(), g_tls);
             continue;
         }
         if (errno == EMFILE || errno == ENFILE) {
-            // Out of descriptors: give the waiting ones time to finish.
+            // Out of descriptors: give the open ones time to finish.
             usleep(100000);
         }
         return;
     }
 }
 
+// Drives the connections: one poll over the listener, the termination pipe
+// and every connection; then what arrived, the limits that ran out, new
+// connections, and one request served.
 int accept_loop()
 {
-    pollfd fds[2 + PendingConnections::kRoom];
+    pollfd fds[2 + ConnectionPool::kRoom];
     for (;;) {
         stop_if_signalled();
-        g_pending->close_silent(now_ms());
-        fds[0] = {g_listen->descriptor(), POLLIN, 0};
+        // After a port change nothing is accepted until the answer to that
+        // request is written; then the listener is rebuilt.
+        bool accepting = !g_pool->rebuild_waiting();
+        fds[0] = {accepting ? g_listen->descriptor() : -1, POLLIN, 0};
         fds[1] = {termination_descriptor(), POLLIN, 0};
-        g_pending->fill_poll(fds + 2);
-        int waiting = g_pending->count();
-        int n = poll(fds, static_cast<nfds_t>(2 + waiting), g_pending->next_limit(now_ms()));
-        if (n < 0)
-            continue;  // EINTR
+        int open = g_pool->fill_poll(fds + 2);
+        int n = poll(fds, static_cast<nfds_t>(2 + open), g_pool->next_wait(now_ms()));
+        if (n < 0 && errno != EINTR)
+            continue;
         stop_if_signalled();
-        // The longest-waiting connection that has sent something is taken
-        // out before accepting, which may close the oldest waiting one to
-        // make room and so move the others' positions.
-        char peer[16];
-        int fd = -1;
-        for (int i = 0; i < waiting && fd < 0; i++)
-            if (fds[2 + i].revents != 0)
-                fd = g_pending->take(i, peer);
-        if (fds[0].revents != 0)
+        g_pool->after_poll(n < 0 ? nullptr : fds + 2, now_ms());
+        if (accepting && n > 0 && fds[0].revents != 0)
             accept_waiting();
-        if (fd >= 0 && serve(fd, peer) == kHandlerRebuildListener) {
+        g_pool->serve_next(now_ms());
+        g_pool->sweep();
+        if (g_pool->take_rebuild_due()) {
             int rebuilt = rebuild_listener();
             if (rebuilt != 0)
                 return rebuilt;
@@ -188,6 +176,15 @@ int run_logger_mode()
     }
 }
 
+// The process settings that do not depend on how the daemon was started:
+// it keeps the terminal's session, so a hang-up must not end it, and the
+// files it creates are its own alone, whatever umask it inherited.
+void prepare_process()
+{
+    signal(SIGHUP, SIG_IGN);
+    umask(077);
+}
+
 }  // namespace
 
 int daemon_program_main()
@@ -199,12 +196,15 @@ int daemon_program_main()
 
 int run_daemon()
 {
+    prepare_process();
     g_catalogue = new MessageCatalogue();
     g_config = new (std::nothrow) ConfigStore();
     if (g_config == nullptr)
         return fail(kNoConfig);
     g_config->set_catalogue(g_catalogue);
     install_termination_handler();
+    // No other thread writes the file yet.
+    remove_stale_temps(g_config->get_file_path());
     apply_start_settings();
     stop_if_signalled();
     if (g_config->get_logger() != 0)
@@ -216,7 +216,9 @@ int run_daemon()
     g_context = new (std::nothrow) DaemonContext(g_config, g_catalogue);
     if (g_context == nullptr)
         return fail(kNoContext);
-    g_pending = new PendingConnections();
+    g_pool = new (std::nothrow) ConnectionPool(g_context, g_config);
+    if (g_pool == nullptr)
+        return fail(kNoContext);
     return accept_loop();
 }
 
@@ -229,6 +231,9 @@ int apply_start_settings()
 
 int shutdown_daemon()
 {
+    // The connections first: they use the objects below.
+    delete g_pool;
+    g_pool = nullptr;
     delete g_catalogue;
     g_catalogue = nullptr;
     if (g_config != nullptr)
@@ -239,8 +244,6 @@ int shutdown_daemon()
     g_tls = nullptr;
     delete g_listen;
     g_listen = nullptr;
-    delete g_pending;
-    g_pending = nullptr;
     delete g_context;
     g_context = nullptr;
     return 0;

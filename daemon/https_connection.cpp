@@ -8,13 +8,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <new>
 
 #include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
 #include "daemon/http_response.h"
+#include "daemon/request_checks.h"
 #include "daemon/termination.h"
 #include "daemon/tls_context.h"
 #include "web/pages/page_builder.h"
@@ -22,30 +22,28 @@
 namespace {
 
 constexpr int kWriteChunk = 8192;
-// Bodies up to this size are sent together with the head.
-constexpr int kJoinedBody = 65536;
 // After an answer to a request that was not read to its end, what the client
-// still sends is read and dropped for a while, so that closing does not reset
-// the connection before the client has read the answer.
-constexpr int kDrainTime = 2000;
+// still sends is read and dropped for a while (HttpsConnection::kDrainTime),
+// so that closing does not reset the connection before the client has read
+// the answer.
 constexpr long long kDrainBytes = 16LL << 20;
-
-long long now_ms()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 const char kNotFoundBody[] = "\r";
 const char kServerErrorBody[] = "";  // one NUL byte is sent
 
+long long earlier(long long a, long long b)
+{
+    return a < b ? a : b;
+}
+
 }  // namespace
 
-HttpsConnection::HttpsConnection(int fd, const char* peer, DaemonContext* context, ConfigStore* config,
-                                 TlsContext* tls)
-    : fd_(fd), context_(context), config_(config), tls_(tls), ssl_(nullptr), stopping_(false), read_whole_(false),
-      peer_{}
+HttpsConnection::HttpsConnection(int fd, const char* peer, long long now_ms, DaemonContext* context,
+                                 ConfigStore* config, TlsContext* tls, RequestBudget* budget)
+    : fd_(fd), context_(context), config_(config), budget_(budget), ssl_(nullptr), state_(kSilent), want_(POLLIN),
+      accepted_at_(now_ms), limit_(now_ms + kFirstDataWait), stage_deadline_(0), first_byte_(0),
+      last_progress_(now_ms), reserved_(0), read_result_(kReadNoData), read_whole_(false), drained_(0), peer_{},
+      out_done_(0)
 {
     std::strncpy(peer_, peer == nullptr ? "" : peer, sizeof peer_ - 1);
     struct sigaction action = {};
@@ -57,201 +55,275 @@ HttpsConnection::HttpsConnection(int fd, const char* peer, DaemonContext* contex
     int flags = fcntl(fd_, F_GETFL);
     if (flags != -1)
         fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
-    if (tls_ != nullptr && tls_->context() != nullptr) {
-        ssl_ = SSL_new(tls_->context());
+    if (tls != nullptr && tls->context() != nullptr) {
+        ssl_ = SSL_new(tls->context());
         if (ssl_ != nullptr && SSL_set_fd(ssl_, fd_) != 1) {
             SSL_free(ssl_);
             ssl_ = nullptr;
         }
     }
+    if (ssl_ == nullptr)
+        close_now();
 }
 
 HttpsConnection::~HttpsConnection()
 {
-    if (ssl_ != nullptr) {
-        if (SSL_is_init_finished(ssl_) && !stopping_)
-            SSL_shutdown(ssl_);
+    close_now();
+}
+
+void HttpsConnection::close_now()
+{
+    if (budget_ != nullptr)
+        budget_->used -= reserved_;
+    reserved_ = 0;
+    if (ssl_ != nullptr)
         SSL_free(ssl_);
-    }
+    ssl_ = nullptr;
     if (fd_ != -1)
         ::close(fd_);
+    fd_ = -1;
+    state_ = kClosed;
+    want_ = 0;
+    limit_ = -1;
 }
 
-HttpsConnection::Wait HttpsConnection::wait_for(short events, int wait_ms, long long deadline)
+short HttpsConnection::poll_events() const
 {
-    for (;;) {
-        long long left = deadline - now_ms();
-        if (left > wait_ms)
-            left = wait_ms;
-        if (left <= 0)
-            return kTimedOut;
-        pollfd fds[2] = {{fd_, events, 0}, {termination_descriptor(), POLLIN, 0}};
-        int n = poll(fds, fds[1].fd >= 0 ? 2 : 1, static_cast<int>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return kTimedOut;
-        if (fds[1].fd >= 0 && fds[1].revents != 0) {
-            stopping_ = true;
-            return kStopped;
-        }
-        if (fds[0].revents != 0)
-            return kReady;
-        if (n == 0)
-            return kTimedOut;
+    return state_ == kReady || state_ == kClosed ? 0 : want_;
+}
+
+void HttpsConnection::on_ready(long long now_ms)
+{
+    switch (state_) {
+    case kSilent:
+        state_ = kHandshake;
+        stage_deadline_ = now_ms + kHandshakeDeadline;
+        handshake(now_ms);
+        break;
+    case kHandshake:
+        handshake(now_ms);
+        break;
+    case kReading:
+        read(now_ms);
+        break;
+    case kWriting:
+        write(now_ms);
+        break;
+    case kDraining:
+        drain(now_ms);
+        break;
+    case kReady:
+    case kClosed:
+        break;
     }
 }
 
-int HttpsConnection::accept_tls()
+void HttpsConnection::on_limit(long long now_ms)
 {
-    if (ssl_ == nullptr)
+    (void)now_ms;
+    if (state_ == kReading)
+        stop_reading(request_.result_on_stop(true));
+    else if (state_ != kReady)
+        close_now();
+}
+
+// Which way the TLS layer must wait after a call that did not complete;
+// 0 when the connection failed.
+static short tls_wait(SSL* ssl, int r)
+{
+    switch (SSL_get_error(ssl, r)) {
+    case SSL_ERROR_WANT_READ:
+        return POLLIN;
+    case SSL_ERROR_WANT_WRITE:
+        return POLLOUT;
+    default:
         return 0;
-    long long start = now_ms();
-    if (wait_for(POLLIN, kFirstDataWait, start + kFirstDataWait) != kReady)
-        return -100;
-    long long deadline = now_ms() + kHandshakeDeadline;
-    for (;;) {
-        int r = SSL_accept(ssl_);
-        if (r == 1)
-            return 1;
-        int error = SSL_get_error(ssl_, r);
-        short events = error == SSL_ERROR_WANT_READ ? POLLIN : error == SSL_ERROR_WANT_WRITE ? POLLOUT : 0;
-        if (events == 0 || wait_for(events, kHandshakeDeadline, deadline) != kReady)
-            return r == 1 ? 0 : r;
     }
 }
 
-int HttpsConnection::read_some(unsigned char* p, int n, int wait_ms, long long deadline)
+void HttpsConnection::handshake(long long now_ms)
 {
-    for (;;) {
-        int r = SSL_read(ssl_, p, n);
-        if (r > 0)
-            return r;
-        int error = SSL_get_error(ssl_, r);
-        short events = error == SSL_ERROR_WANT_READ ? POLLIN : error == SSL_ERROR_WANT_WRITE ? POLLOUT : 0;
-        if (events == 0)
-            return 0;
-        Wait w = wait_for(events, wait_ms, deadline);
-        if (w == kStopped)
-            return -2;
-        if (w == kTimedOut)
-            return -1;
+    int r = SSL_accept(ssl_);
+    if (r != 1) {
+        want_ = tls_wait(ssl_, r);
+        if (want_ == 0)
+            close_now();
+        else
+            limit_ = stage_deadline_;
+        return;
     }
+    state_ = kReading;
+    stage_deadline_ = now_ms;  // waiting for the request starts now
+    want_ = POLLIN;
+    read(now_ms);
 }
 
-int HttpsConnection::read_request()
+long long HttpsConnection::reading_limit() const
+{
+    if (request_.passes() == 0)
+        return stage_deadline_ + request_.idle_wait_ms();
+    int whole = request_.method() == kMethodMultipart ? kUploadDeadline : kRequestDeadline;
+    return earlier(last_progress_ + request_.idle_wait_ms(), first_byte_ + whole);
+}
+
+bool HttpsConnection::reserve_body()
+{
+    if (reserved_ != 0 || !request_.headers_examined() || request_.method() == kMethodGet ||
+        request_.content_length() <= 0 || budget_ == nullptr)
+        return true;
+    long long want = request_.content_length();
+    if (budget_->used + want > budget_->limit)
+        return false;
+    budget_->used += want;
+    reserved_ = want;
+    return true;
+}
+
+void HttpsConnection::read(long long now_ms)
 {
     unsigned char piece[kReadChunk];
-    long long first_byte = 0;
-    int result;
     for (;;) {
-        int wait = request_.idle_wait_ms();
-        long long deadline;
-        if (request_.passes() == 0)
-            deadline = now_ms() + wait;
-        else
-            deadline = first_byte + (request_.method() == kMethodMultipart ? kUploadDeadline : kRequestDeadline);
-        int n = read_some(piece, sizeof piece, wait, deadline);
-        if (n == -2)
-            return kReadNoData;
+        int n = SSL_read(ssl_, piece, sizeof piece);
         if (n <= 0) {
-            result = request_.result_on_stop(n == -1);
-            break;
+            want_ = tls_wait(ssl_, n);
+            if (want_ == 0) {
+                stop_reading(request_.result_on_stop(false));
+                return;
+            }
+            limit_ = reading_limit();
+            return;
         }
         if (request_.passes() == 0)
-            first_byte = now_ms();
+            first_byte_ = now_ms;
+        last_progress_ = now_ms;
         int r = request_.add(piece, n);
+        if ((r == kReadMore || r == kReadDone) && !reserve_body()) {
+            stop_reading(kReadTooLong);
+            return;
+        }
         if (r == kReadMore)
             continue;
         read_whole_ = r == kReadDone;
-        result = read_whole_ ? kReadOk : r;
-        break;
+        stop_reading(read_whole_ ? kReadOk : r);
+        return;
     }
-    return request_.finish(result);
 }
 
-int HttpsConnection::handle()
+void HttpsConnection::stop_reading(int result)
 {
-    if (accept_tls() != 1)
-        return 4;
-    int read = read_request();
-    if (stopping_)
-        return 4;
+    read_result_ = request_.finish(result);
+    state_ = kReady;
+    want_ = 0;
+    limit_ = -1;
+}
+
+bool HttpsConnection::posted_from_elsewhere() const
+{
+    int method = request_.method();
+    if (method != kMethodPost && method != kMethodMultipart)
+        return false;
+    return request_.origin() != nullptr && !origin_matches_host(request_.origin(), request_.host());
+}
+
+int HttpsConnection::serve(long long now_ms)
+{
+    if (state_ != kReady)
+        return 1;
+    if ((read_result_ != kReadOk && read_result_ != kReadNoUpload) || posted_from_elsewhere()) {
+        answer(kStatusNotFound, kContentHtml, kNotFoundBody, 1, nullptr, now_ms);
+        return 1;
+    }
+    PageBuilder* page = new (std::nothrow) PageBuilder(config_, context_->catalogue());
+    if (page == nullptr) {
+        answer(kStatusServerError, kContentHtml, kServerErrorBody, 1, nullptr, now_ms);
+        return 2;
+    }
+    int dispatched = context_->dispatch(page, request_.url(), request_.host(), peer_, request_.cookie(),
+                                        request_.body(), &request_.upload());
     int result;
-    if (read != kReadOk && read != kReadNoUpload) {
-        send_response(kStatusNotFound, kContentHtml, kNotFoundBody, 1, nullptr);
-        result = 1;
+    if (handler_result_is_not_found(dispatched)) {
+        answer(kStatusNotFound, kContentHtml, kNotFoundBody, 1, nullptr, now_ms);
+        result = 3;
     } else {
-        PageBuilder* page = new (std::nothrow) PageBuilder(config_, context_->catalogue());
-        if (page == nullptr) {
-            send_response(kStatusServerError, kContentHtml, kServerErrorBody, 1, nullptr);
-            return 2;
-        }
-        int dispatched = context_->dispatch(page, request_.url(), request_.host(), peer_, request_.cookie(),
-                                            request_.body(), &request_.upload());
-        if (handler_result_is_not_found(dispatched)) {
-            send_response(kStatusNotFound, kContentHtml, kNotFoundBody, 1, nullptr);
-            result = 3;
-        } else {
-            send_response(kStatusOk, page->get_content_type(), page->get_body(), page->get_body_length(),
-                          page->get_cookie());
-            result = dispatched == kHandlerRebuildListener ? kHandlerRebuildListener : 0;
-        }
-        delete page;
+        answer(kStatusOk, page->get_content_type(), page->get_body(), page->get_body_length(), page->get_cookie(),
+               now_ms);
+        result = dispatched == kHandlerRebuildListener ? kHandlerRebuildListener : 0;
     }
-    if (!read_whole_ && !stopping_) {
-        // Let the client read the answer before the connection closes.
-        SSL_shutdown(ssl_);
-        ::shutdown(fd_, SHUT_WR);
-        long long until = now_ms() + kDrainTime;
-        long long drained = 0;
-        char sink[kReadChunk];
-        while (drained < kDrainBytes && wait_for(POLLIN, kDrainTime, until) == kReady) {
-            ssize_t n = ::read(fd_, sink, sizeof sink);
-            if (n <= 0)
-                break;
-            drained += n;
-        }
-    }
+    delete page;
     return result;
 }
 
-int HttpsConnection::send_response(const char* status, unsigned content_type, const char* body, int length,
-                                   const char* cookie)
+void HttpsConnection::answer(const char* status, unsigned content_type, const char* body, int length,
+                             const char* cookie, long long now_ms)
 {
     if (body == nullptr || length < 0)
         length = 0;
     StringBuilder head;
     format_response_head(head, status, content_type, config_->get_oem_brand(), cookie, length);
-    long long deadline = now_ms() + kWriteDeadline;
-    if (length > 0 && length <= kJoinedBody) {
-        // A small answer goes out with its head, in as few records as it fits.
-        int head_length = head.length();
-        head.grow(static_cast<unsigned>(length));
-        std::memcpy(const_cast<char*>(head.c_str()) + head_length, body, static_cast<size_t>(length));
-        return write_all(reinterpret_cast<const unsigned char*>(head.c_str()), head.length(), deadline) == 0 ? 0 : 1;
+    out_.clear();
+    out_done_ = 0;
+    if (out_.append(reinterpret_cast<const unsigned char*>(head.c_str()), head.length()) != 0 ||
+        (length > 0 && out_.append(reinterpret_cast<const unsigned char*>(body), length) != 0)) {
+        close_now();
+        return;
     }
-    if (write_all(reinterpret_cast<const unsigned char*>(head.c_str()), head.length(), deadline) != 0)
-        return 1;
-    if (length > 0 && write_all(reinterpret_cast<const unsigned char*>(body), length, deadline) != 0)
-        return 2;
-    return 0;
+    state_ = kWriting;
+    stage_deadline_ = now_ms + kWriteDeadline;
+    last_progress_ = now_ms;
+    write(now_ms);
 }
 
-int HttpsConnection::write_all(const unsigned char* p, int n, long long deadline)
+void HttpsConnection::write(long long now_ms)
 {
-    int done = 0;
-    while (done < n) {
-        int piece = n - done < kWriteChunk ? n - done : kWriteChunk;
-        int r = SSL_write(ssl_, p + done, piece);
+    while (out_done_ < out_.length()) {
+        int left = out_.length() - out_done_;
+        int piece = left < kWriteChunk ? left : kWriteChunk;
+        int r = SSL_write(ssl_, out_.data() + out_done_, piece);
         if (r > 0) {
-            done += r;
+            out_done_ += r;
+            last_progress_ = now_ms;
             continue;
         }
-        int error = SSL_get_error(ssl_, r);
-        short events = error == SSL_ERROR_WANT_WRITE ? POLLOUT : error == SSL_ERROR_WANT_READ ? POLLIN : 0;
-        if (events == 0 || wait_for(events, kWriteWait, deadline) != kReady)
-            return 1;
+        want_ = tls_wait(ssl_, r);
+        if (want_ == 0) {
+            close_now();
+            return;
+        }
+        limit_ = earlier(last_progress_ + kWriteWait, stage_deadline_);
+        return;
     }
-    return 0;
+    finish_answer(now_ms);
+}
+
+void HttpsConnection::finish_answer(long long now_ms)
+{
+    out_.clear();
+    SSL_shutdown(ssl_);
+    if (read_whole_) {
+        close_now();
+        return;
+    }
+    // Let the client read the answer before the connection closes.
+    ::shutdown(fd_, SHUT_WR);
+    state_ = kDraining;
+    want_ = POLLIN;
+    limit_ = now_ms + kDrainTime;
+    drain(now_ms);
+}
+
+void HttpsConnection::drain(long long now_ms)
+{
+    (void)now_ms;
+    char sink[kReadChunk];
+    while (drained_ < kDrainBytes) {
+        ssize_t n = ::read(fd_, sink, sizeof sink);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        drained_ += n;
+    }
+    close_now();
 }

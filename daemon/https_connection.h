@@ -1,60 +1,121 @@
-// One accepted connection of the web server: TLS handshake, reading the
-// request, dispatching it and writing the answer, then closing. There is no
-// keep-alive. Every wait has a time-out and the whole connection a deadline,
-// so no client can hold the one-at-a-time server for long.
+// One accepted connection of the web server, driven without blocking: it
+// waits for the client's first bytes, makes the TLS handshake, reads the
+// request, is served (dispatched) when its turn comes, writes the answer
+// and closes. There is no keep-alive. The accept loop drives many of them
+// side by side, so a slow or silent client holds up nobody; each stage has
+// its own time limit, and the whole connection a deadline.
 #pragma once
 
 #include <openssl/ssl.h>
 
+#include "daemon/byte_buffer.h"
 #include "daemon/request_reader.h"
 
 class ConfigStore;
 class DaemonContext;
 class TlsContext;
 
+// The bytes of request bodies that the connections may hold in all: a POST
+// announcing more than is left is refused.
+struct RequestBudget {
+    long long limit;
+    long long used;
+};
+
 class HttpsConnection {
 public:
-    // Takes over the connected descriptor fd.
-    HttpsConnection(int fd, const char* peer, DaemonContext* context, ConfigStore* config, TlsContext* tls);
-    // Shuts the TLS connection down and closes the descriptor.
-    ~HttpsConnection();
-    HttpsConnection(const HttpsConnection&) = delete;
-    HttpsConnection& operator=(const HttpsConnection&) = delete;
-
-    // Serves the request. 0 answered; 100 answered and the listener must be
-    // rebuilt; 1 the request could not be read ("404 Not-Found" sent); 2 no
-    // page builder ("500 Internal-Server-Error" sent); 3 the handler's result
-    // was answered "404 Not-Found"; 4 no TLS connection (nothing sent).
-    int handle();
+    enum State {
+        kSilent,     // accepted; nothing arrived yet
+        kHandshake,  // TLS handshake under way
+        kReading,    // reading the request
+        kReady,      // the request is read; waiting to be served
+        kWriting,    // writing the answer
+        kDraining,   // answered; reading what the client still sends, then closing
+        kClosed,
+    };
 
     // The time limits, in milliseconds.
-    static constexpr int kFirstDataWait = 10000;  // for the first byte, before the handshake
-    static constexpr int kHandshakeDeadline = 10000;
+    static constexpr int kFirstDataWait = 10000;      // for the first byte, before the handshake
+    static constexpr int kHandshakeDeadline = 10000;  // from the first byte
     static constexpr int kRequestDeadline = 10000;    // the whole request, from its first byte
     static constexpr int kUploadDeadline = 30000;     // a multipart upload, from its first byte
     static constexpr int kWriteWait = 10000;          // for the client to take more of the answer
     static constexpr int kWriteDeadline = 30000;
+    static constexpr int kDrainTime = 2000;
+
+    // Takes over the connected descriptor fd (made non-blocking here),
+    // accepted at now_ms. budget may be null (no limit).
+    HttpsConnection(int fd, const char* peer, long long now_ms, DaemonContext* context, ConfigStore* config,
+                    TlsContext* tls, RequestBudget* budget);
+    // Closes the descriptor (without a TLS goodbye when unfinished).
+    ~HttpsConnection();
+    HttpsConnection(const HttpsConnection&) = delete;
+    HttpsConnection& operator=(const HttpsConnection&) = delete;
+
+    State state() const { return state_; }
+    const char* peer() const { return peer_; }
+    long long accepted_at() const { return accepted_at_; }
+    int descriptor() const { return fd_; }
+
+    // The poll events the connection waits for; 0 when it waits for none.
+    short poll_events() const;
+    // When the connection's current wait runs out (monotonic milliseconds),
+    // or -1 when it has no limit (ready to be served, or closed).
+    long long limit() const { return limit_; }
+
+    // Goes on as far as the socket allows: called when poll reported events.
+    void on_ready(long long now_ms);
+    // The current wait ran out (now_ms >= limit()): silent, handshaking,
+    // writing and draining connections close; a connection reading its
+    // request stops reading and is ready to be served.
+    void on_limit(long long now_ms);
+
+    // Serves a ready connection: answers a request that could not be read
+    // "404 Not-Found", else dispatches it, then starts writing the answer.
+    // Returns 0 answered; 100 answered and the listener must be rebuilt; 1
+    // the request was refused unread ("404 Not-Found"); 2 no page builder
+    // ("500 Internal-Server-Error"); 3 the handler's result was answered
+    // "404 Not-Found".
+    int serve(long long now_ms);
+
+    // The result of reading the request (a kRead... result), once ready.
+    int read_result() const { return read_result_; }
+    const RequestReader& request() const { return request_; }
 
 private:
-    // Results of waiting for the socket.
-    enum Wait { kReady, kTimedOut, kStopped };
-
-    int accept_tls();
-    int read_request();
-    // Reads at most n bytes into p: the count, 0 when the peer closed or a
-    // read failed, -1 when the wait ran out, -2 when the daemon is stopping.
-    int read_some(unsigned char* p, int n, int wait_ms, long long deadline);
-    int send_response(const char* status, unsigned content_type, const char* body, int length, const char* cookie);
-    int write_all(const unsigned char* p, int n, long long deadline);
-    Wait wait_for(short events, int wait_ms, long long deadline);
+    void handshake(long long now_ms);
+    void read(long long now_ms);
+    void stop_reading(int result);
+    void write(long long now_ms);
+    void drain(long long now_ms);
+    void finish_answer(long long now_ms);
+    void close_now();
+    long long reading_limit() const;
+    // Puts the answer into out_ and starts writing it.
+    void answer(const char* status, unsigned content_type, const char* body, int length, const char* cookie,
+                long long now_ms);
+    bool reserve_body();
+    // Whether a POST came from a page of another site.
+    bool posted_from_elsewhere() const;
 
     int fd_;
     DaemonContext* context_;
     ConfigStore* config_;
-    TlsContext* tls_;
+    RequestBudget* budget_;
     SSL* ssl_;
-    bool stopping_;
+    State state_;
+    short want_;  // what the TLS layer waits for
+    long long accepted_at_;
+    long long limit_;
+    long long stage_deadline_;
+    long long first_byte_;
+    long long last_progress_;
+    long long reserved_;
+    int read_result_;
     bool read_whole_;  // the request arrived to its end
+    long long drained_;
     char peer_[16];
     RequestReader request_;
+    ByteBuffer out_;
+    int out_done_;
 };

@@ -8,6 +8,7 @@
 #include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
+#include "daemon/request_checks.h"
 #include "daemon/string_builder.h"
 #include "web/pages/page_builder.h"
 
@@ -84,10 +85,10 @@ void append_login_cookie(StringBuilder& out, const char* value, const char* tail
 
 int DaemonContext::get_access_level(const char* cookie_line)
 {
-    const char* at = cookie_line == nullptr ? nullptr : std::strstr(cookie_line, "WOXUSER=");
-    if (at == nullptr)
+    int found = cookie_line == nullptr ? -1 : find_login_cookie(cookie_line, static_cast<int>(std::strlen(cookie_line)));
+    if (found < 0)
         return kAccessNone;
-    at += 8;
+    const char* at = cookie_line + found;
     char value[kCryptTextSize];
     for (int level : {kAccessUser, kAccessAdmin}) {
         const char* stored = level == kAccessUser ? config_->get_ro_pwd() : config_->get_admin_pwd();

@@ -1,5 +1,7 @@
 #include "daemon/request_reader.h"
 
+#include "daemon/request_checks.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -93,7 +95,7 @@ bool header_value(const char* p, int n, const char* name, int* value_start)
 
 RequestReader::RequestReader()
     : method_(kMethodUnknown), headers_examined_(false), boundary_usable_(false), content_length_(0),
-      header_end_(-1), search_from_(0), passes_(0)
+      header_end_(-1), search_from_(0), passes_(0), has_origin_(false)
 {
 }
 
@@ -124,10 +126,12 @@ int RequestReader::add(const unsigned char* p, int n)
         } else {
             header_end_ = search_from_ + found + 4;
         }
+        if (header_end_ < 0 && request_.length() > kMaxHeaderBytes)
+            return kReadTooLong;
     }
     if (method_ == kMethodUnknown || header_end_ < 0)
         return kReadMore;
-    if (method_ != kMethodGet && !headers_examined_) {
+    if (!headers_examined_) {
         int r = examine_headers();
         if (r != kReadMore)
             return r;
@@ -151,39 +155,48 @@ int RequestReader::recognise_method()
     return kReadMore;
 }
 
-// Content-Length and the multipart boundary, from the header block only.
+namespace {
+
+// Reads a Content-Length value: digits only, with blanks around them
+// (capped at INT_MAX); -1 for anything else (a negative, empty or
+// non-numeric length).
+long long parse_length(const char* line, int from, int length)
+{
+    int i = from;
+    if (i >= length || line[i] < '0' || line[i] > '9')
+        return -1;
+    long long v = 0;
+    for (; i < length && line[i] >= '0' && line[i] <= '9'; i++) {
+        v = v * 10 + (line[i] - '0');
+        if (v > INT_MAX)
+            v = INT_MAX;
+    }
+    while (i < length && (line[i] == ' ' || line[i] == '\t'))
+        i++;
+    return i == length ? v : -1;
+}
+
+}  // namespace
+
+// Content-Length, Transfer-Encoding and the multipart boundary, from the
+// header block only. A request whose length is not one plain number, or
+// that announces a transfer coding, is refused: its end could be read in
+// two ways.
 int RequestReader::examine_headers()
 {
     const char* data = reinterpret_cast<const char*>(request_.data());
     HeaderLines lines(data, header_end_);
     int start, length, value;
-    bool have_length = false;
+    long long declared = -1;
     while (lines.next(&start, &length)) {
         const char* line = data + start;
-        if (!have_length && header_value(line, length, "Content-Length:", &value)) {
-            // Digits only: a negative, empty or non-numeric length is refused.
-            long long v = 0;
-            int i = value;
-            if (i >= length || line[i] < '0' || line[i] > '9')
+        if (header_value(line, length, "Transfer-Encoding:", &value))
+            return kReadBadStart;
+        if (header_value(line, length, "Content-Length:", &value)) {
+            long long v = parse_length(line, value, length);
+            if (v < 0 || (declared >= 0 && v != declared))
                 return kReadBadStart;
-            for (; i < length && line[i] >= '0' && line[i] <= '9'; i++) {
-                v = v * 10 + (line[i] - '0');
-                if (v > INT_MAX)
-                    v = INT_MAX;
-            }
-            while (i < length && (line[i] == ' ' || line[i] == '\t'))
-                i++;
-            if (i != length)
-                return kReadBadStart;
-            if (v > kMaxContentLength) {
-                // Served as a plain form post of what arrived.
-                method_ = kMethodPost;
-                content_length_ = static_cast<int>(v);
-                headers_examined_ = true;
-                return kReadNoUpload;
-            }
-            content_length_ = static_cast<int>(v);
-            have_length = true;
+            declared = v;
             continue;
         }
         if (method_ == kMethodPost && header_value(line, length, "Content-Type:", &value)) {
@@ -202,6 +215,14 @@ int RequestReader::examine_headers()
         }
     }
     headers_examined_ = true;
+    if (method_ == kMethodGet || declared < 0)
+        return kReadMore;  // a GET has no body to wait for
+    content_length_ = static_cast<int>(declared);
+    if (declared > kMaxContentLength) {
+        // Served as a plain form post of what arrived.
+        method_ = kMethodPost;
+        return kReadNoUpload;
+    }
     return kReadMore;
 }
 
@@ -229,6 +250,10 @@ int RequestReader::result_on_stop(bool timed_out) const
 {
     if (passes_ == 0)
         return timed_out ? kReadNoData : kReadBadStart;
+    // A form or upload that stopped before its end would be acted on with
+    // part of what was meant.
+    if (method_ == kMethodPost || method_ == kMethodMultipart)
+        return is_complete() ? kReadOk : kReadCutShort;
     return kReadOk;
 }
 
@@ -261,23 +286,28 @@ int RequestReader::parse_request()
     url_.clear();
     append_range(url_, data + start, end - start);
 
-    // Host and the login cookie, from the header lines.
+    // Host, the login cookie and the Origin, from the header lines.
     int block = header_end_ < 0 ? n : header_end_;
     HeaderLines lines(data, block);
     int line_start, length, value;
     bool have_host = false, have_cookie = false;
     host_.clear();
     cookie_.clear();
+    origin_.clear();
+    has_origin_ = false;
     while (lines.next(&line_start, &length)) {
         const char* line = data + line_start;
         if (!have_host && header_value(line, length, "Host:", &value)) {
             append_range(host_, line + value, length - value);
             have_host = true;
         } else if (!have_cookie && header_value(line, length, "Cookie:", &value)) {
-            if (find_bytes(line + value, length - value, "WOXUSER=", 8) >= 0) {
+            if (find_login_cookie(line + value, length - value) >= 0) {
                 append_range(cookie_, line + value, length - value);
                 have_cookie = true;
             }
+        } else if (!has_origin_ && header_value(line, length, "Origin:", &value)) {
+            append_range(origin_, line + value, length - value);
+            has_origin_ = true;
         }
     }
     if (!have_host)

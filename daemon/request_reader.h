@@ -24,6 +24,7 @@ enum : int {
     kReadNoMemory = 3,
     kReadTooLong = 4,
     kReadBadLine = 5,    // request line without a blank after the URL
+    kReadCutShort = 6,   // a POST that ended (or stalled) before its whole body came
     kReadNoUpload = 88,  // served without its upload
 };
 
@@ -37,6 +38,8 @@ constexpr int kReadChunk = 8192;
 constexpr int kMaxContentLength = 8388608;
 constexpr int kMaxReadPasses = 640;
 constexpr int kMaxBoundaryLength = 127;
+// Request line and headers beyond this size are refused as too long.
+constexpr int kMaxHeaderBytes = 65536;
 
 class RequestReader {
 public:
@@ -53,9 +56,16 @@ public:
     // 30 s for a multipart body, 10 s for a POST and 0.2 s otherwise.
     int idle_wait_ms() const;
     // The result when the wait ran out or a read failed: kReadNoData or
-    // kReadBadStart before anything arrived, else kReadOk (what arrived is
-    // the request).
+    // kReadBadStart before anything arrived; kReadCutShort for a POST that
+    // has not arrived whole; else kReadOk (what arrived of a GET is the
+    // request).
     int result_on_stop(bool timed_out) const;
+    // Whether the whole request has arrived (a GET its headers, a POST its
+    // headers and Content-Length bytes of body).
+    bool is_complete() const;
+    // Whether the headers have been examined: content_length() is then the
+    // body length a POST announced.
+    bool headers_examined() const { return headers_examined_; }
 
     // Parses what was read after reading stopped with `result`, and returns
     // the request's final result: results other than kReadOk and
@@ -70,6 +80,8 @@ public:
     const char* url() const { return url_.c_str(); }
     const char* host() const { return host_.c_str(); }
     const char* cookie() const { return cookie_.c_str(); }
+    // The Origin header's value; null when the request had none.
+    const char* origin() const { return has_origin_ ? origin_.c_str() : nullptr; }
     const char* body() const { return body_.c_str(); }
     const ByteBuffer& upload() const { return upload_; }
     const ByteBuffer& raw() const { return request_; }
@@ -77,7 +89,6 @@ public:
 private:
     int recognise_method();
     int examine_headers();
-    bool is_complete() const;
     int parse_request();
     int split_upload();
 
@@ -93,6 +104,8 @@ private:
     StringBuilder url_;
     StringBuilder host_;
     StringBuilder cookie_;
+    StringBuilder origin_;
+    bool has_origin_;
     StringBuilder body_;
     ByteBuffer upload_;
 };

@@ -1,6 +1,7 @@
 #include "daemon/tls_context.h"
 
 #include "daemon/string_builder.h"
+#include "daemon/temp_files.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -28,6 +29,13 @@ const long kValidFromSeconds = -86400;      // one day back
 const long kValidToSeconds = 315360000;     // 3650 days ahead
 const int kSerialBits = 63;
 const int kProcLine = 512;
+
+// TLS 1.2 suites: forward-secret key exchange and AEAD ciphers only. TLS 1.3
+// keeps the library's own list.
+const char kTls12Ciphers[] =
+    "ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256:"
+    "ECDHE-ECDSA-AES256-GCM-SHA384:ECDHE-RSA-AES256-GCM-SHA384:"
+    "ECDHE-ECDSA-CHACHA20-POLY1305:ECDHE-RSA-CHACHA20-POLY1305";
 
 const char* const kNameEntries[][2] = {
     {"C", "US"},
@@ -247,7 +255,9 @@ X509* build_self_signed_certificate(EVP_PKEY* key)
               // carries all of them.
               add_conf_extension(cert, NID_netscape_ssl_server_name,
                                  names.address_count > 0 ? names.addresses[0] : "127.0.0.1") &&
-              add_subject_alt_name(cert, names) && X509_sign(cert, key, EVP_sha256()) > 0;
+              add_subject_alt_name(cert, names) &&
+              add_conf_extension(cert, NID_key_usage, "critical,digitalSignature,keyEncipherment") &&
+              add_conf_extension(cert, NID_ext_key_usage, "serverAuth") && X509_sign(cert, key, EVP_sha256()) > 0;
     if (!ok) {
         X509_free(cert);
         return nullptr;
@@ -268,9 +278,8 @@ int write_certificate_file(const char* path, const char* pass_phrase)
     // Written beside the final name with mode 0600 and renamed into place:
     // the key is never readable by others, and a failure leaves nothing.
     StringBuilder tmp;
-    tmp.append(path).append(".XXXXXX");
-    char* tmp_path = const_cast<char*>(tmp.c_str());
-    int fd = mkstemp(tmp_path);
+    int fd = create_temp_beside(path, tmp);
+    const char* tmp_path = tmp.c_str();
     FILE* f = fd < 0 ? nullptr : fdopen(fd, "w");
     bool ok = f != nullptr;
     if (f == nullptr && fd >= 0)
@@ -295,10 +304,17 @@ SSL_CTX* create_tls_context(const char* directory, const char* file_name, const 
 {
     StringBuilder path;
     path.append(directory).append("/").append(file_name);
+    // A key written by a start that was killed before it was renamed into
+    // place must not stay readable beside the certificate.
+    remove_stale_temps(path.c_str());
     SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
     if (ctx == nullptr)
         return nullptr;
-    bool ok = SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION) == 1;
+    bool ok = SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION) == 1 &&
+              SSL_CTX_set_cipher_list(ctx, kTls12Ciphers) == 1;
+    // A client that half-closes its side without a TLS goodbye still gets
+    // its answer; a request cut short is told by its length, not by TLS.
+    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
 
     FILE* f = std::fopen(path.c_str(), "r");
     if (f != nullptr) {

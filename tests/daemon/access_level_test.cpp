@@ -39,9 +39,15 @@ TEST_F(AccessLevelTest, CookieLinesAgainstTheStoredHashes)
         {kHashPyv2, kHashPyv2, w + kAdminCookiePyv2, kAccessAdmin},
         {kHashUserpw, kHashPyv2, w + kUserCookieUserpw, kAccessUser},
         {kHashUserpw, kHashPyv2, w + kUserCookiePyv2, kAccessNone},
-        // Only the value's length is compared, wherever WOXUSER= stands.
+        // Only the value's length is compared, at the start of the line or
+        // after "; "; the name inside another cookie's name or value is not
+        // the login cookie.
         {kHashPyv2, kHashPyv2, w + kAdminCookiePyv2 + "junk", kAccessAdmin},
         {kHashPyv2, kHashPyv2, "a=1; " + w + kAdminCookiePyv2 + "; b=2", kAccessAdmin},
+        {kHashPyv2, kHashPyv2, "x" + w + kAdminCookiePyv2, kAccessNone},
+        {kHashPyv2, kHashPyv2, "a=1;" + w + kAdminCookiePyv2, kAccessNone},
+        {kHashPyv2, kHashPyv2, "a=" + w + kAdminCookiePyv2, kAccessNone},
+        {kHashPyv2, kHashPyv2, "x" + w + "1; " + w + kUserCookiePyv2, kAccessUser},
         {kHashPyv2, kHashPyv2, w + std::string(kAdminCookiePyv2).substr(0, 12), kAccessNone},
         // A changed administrator password ends the old cookie.
         {kHashPyv2, kHashUserpw, w + kAdminCookiePyv2, kAccessNone},

@@ -22,6 +22,41 @@ TERM|exit 15
 QUIT|exit 3
 TABLE
 
+# A hang-up, as when the terminal that started the daemon closes, leaves it
+# serving.
+start_daemon || return
+kill -HUP "$DAEMON_PID"
+sleep 0.5
+fetch after_hangup /blank.html
+expect_eq "served after SIGHUP" "HTTP/1.1 200 OK" "$(status_of after_hangup)"
+expect_eq "running after SIGHUP" "" "$(cat "$W/status" 2>/dev/null)"
+stop_daemon TERM >/dev/null
+
+# Started under umask 000, the daemon still creates its files for itself
+# alone; the temporary files that an interrupted rewrite left (the
+# certificate's holds the key) are removed at start, nothing else.
+rm -f /etc/pyv2/pyv2.conf /etc/pyv2/pyv2.pem /var/log/kq_mgmt.log
+for name in pyv2.pem.tmp-Ab12Cd pyv2.conf.tmp-x9Y8z7 pyv2.pem.backup pyv2.conf.tmp-short; do
+    printf 'left over\n' >"/etc/pyv2/$name"
+done
+umask 000
+start_daemon || return
+umask 022
+fetch umask_login /login.html --data 'whopwd=a&thepwd=pyv2'
+# file | mode
+while IFS='|' read -r file mode; do
+    expect_eq "mode of $file under umask 000" "$mode" "$(stat -c %a "$file" 2>&1)"
+done <<'TABLE'
+/etc/pyv2/pyv2.conf|600
+/etc/pyv2/pyv2.pem|400
+/var/log/kq_mgmt.log|600
+TABLE
+check "stale certificate temporary removed" test ! -e /etc/pyv2/pyv2.pem.tmp-Ab12Cd
+check "stale configuration temporary removed" test ! -e /etc/pyv2/pyv2.conf.tmp-x9Y8z7
+check "other files kept" test -e /etc/pyv2/pyv2.pem.backup -a -e /etc/pyv2/pyv2.conf.tmp-short
+rm -f /etc/pyv2/pyv2.pem.backup /etc/pyv2/pyv2.conf.tmp-short
+stop_daemon TERM >/dev/null
+
 # A terminating signal ends the daemon at once, also while a client holds
 # a request open.
 start_daemon || return

@@ -46,6 +46,8 @@ WOXUSER=$USER_COOKIE_PYV2|1
 WOXUSER=xyz|1
 WOXUSER=|1
 other=$ADMIN_COOKIE_PYV2|1
+xWOXUSER=$ADMIN_COOKIE_PYV2|1
+theme=WOXUSER=$ADMIN_COOKIE_PYV2|1
 TABLE
 
 # With a login a page no longer answers the login form.

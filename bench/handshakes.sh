@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Benchmark, run by hand (not part of make test): requests per second of the
+# daemon answering the login page when every request makes a full TLS
+# handshake (no session resumption), with 1 and with 4 concurrent clients,
+# against nginx (one worker) serving the same bytes with the same
+# certificate, both in one run (see bench/sandbox.sh). The client is
+# bench/handshake_client.cpp, built here with g++.
+#
+#   bench/handshakes.sh [daemon-program] [seconds]
+set -euo pipefail
+if [ -z "${WORK:-}" ]; then
+    here=$(cd "$(dirname "$0")/.." && pwd)
+    export SECONDS_RUN=${2:-10}
+    export CLIENT="$here/build/bench/handshake_client"
+    mkdir -p "$(dirname "$CLIENT")"
+    if [ ! -x "$CLIENT" ] || [ "$here/bench/handshake_client.cpp" -nt "$CLIENT" ]; then
+        g++ -std=c++20 -O2 -o "$CLIENT" "$here/bench/handshake_client.cpp" -lssl -lcrypto -pthread
+    fi
+    exec "$here/bench/sandbox.sh" "${1:-$here/build/daemon/pyv2d-sim}" "$0"
+fi
+
+# measure <port> <clients>: "<requests/s> <failures>"
+measure() { "$CLIENT" "$1" /login.html "$2" "$SECONDS_RUN"; }
+for clients in 1 4; do
+    read -r d_rps d_failed < <(measure 888 "$clients")
+    read -r n_rps n_failed < <(measure 8443 "$clients")
+    printf "%d client(s): daemon %s requests/s (%s failed), nginx %s requests/s (%s failed), daemon/nginx = %s\n" \
+        "$clients" "$d_rps" "$d_failed" "$n_rps" "$n_failed" "$(ratio "$d_rps" "$n_rps")"
+done

@@ -1,0 +1,207 @@
+#include "daemon/connection_pool.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
+
+#include "daemon/http_codes.h"
+
+namespace {
+
+// Which connections make room first (lower first); -1: never.
+int room_rank(HttpsConnection::State s)
+{
+    switch (s) {
+    case HttpsConnection::kSilent:
+        return 0;
+    case HttpsConnection::kDraining:
+    case HttpsConnection::kClosed:
+        return 1;
+    case HttpsConnection::kHandshake:
+    case HttpsConnection::kReading:
+        return 2;
+    case HttpsConnection::kWriting:
+        return 3;
+    case HttpsConnection::kReady:
+        return -1;
+    }
+    return -1;
+}
+
+}  // namespace
+
+ConnectionPool::ConnectionPool(DaemonContext* context, ConfigStore* config)
+    : context_(context), config_(config), budget_{kBodyBudget, 0}, entries_{}, count_(0), next_order_(1),
+      rebuild_due_(false)
+{
+}
+
+ConnectionPool::~ConnectionPool()
+{
+    for (int i = 0; i < count_; i++)
+        delete entries_[i].connection;
+}
+
+int ConnectionPool::count_of(const char* peer) const
+{
+    int n = 0;
+    for (int i = 0; i < count_; i++)
+        if (std::strcmp(entries_[i].connection->peer(), peer) == 0)
+            n++;
+    return n;
+}
+
+// The connection to close for a newcomer from peer (peer null: any peer), or
+// -1 when none may go.
+int ConnectionPool::pick_room(const char* peer) const
+{
+    int best = -1, best_rank = 0;
+    for (int i = 0; i < count_; i++) {
+        const HttpsConnection* c = entries_[i].connection;
+        if (peer != nullptr && std::strcmp(c->peer(), peer) != 0)
+            continue;
+        int rank = room_rank(c->state());
+        if (rank < 0)
+            continue;
+        // Entries are in accepting order: the first of a rank is the oldest.
+        if (best < 0 || rank < best_rank) {
+            best = i;
+            best_rank = rank;
+        }
+    }
+    return best;
+}
+
+void ConnectionPool::add(int fd, const char* peer, long long now_ms, TlsContext* tls)
+{
+    char text[16] = {};
+    std::strncpy(text, peer == nullptr ? "" : peer, sizeof text - 1);
+    const char* scopes[] = {text, nullptr};  // the peer's own cap, then the cap of all
+    for (const char* scope : scopes) {
+        bool full = scope != nullptr ? count_of(scope) >= kPerPeer : count_ >= kRoom;
+        if (!full)
+            continue;
+        int victim = pick_room(scope);
+        if (victim < 0) {
+            ::close(fd);
+            return;
+        }
+        remove(victim);
+    }
+    HttpsConnection* c = new (std::nothrow) HttpsConnection(fd, text, now_ms, context_, config_, tls, &budget_);
+    if (c == nullptr) {
+        ::close(fd);
+        return;
+    }
+    entries_[count_++] = {c, 0, false};
+}
+
+int ConnectionPool::fill_poll(pollfd* fds) const
+{
+    for (int i = 0; i < count_; i++) {
+        const HttpsConnection* c = entries_[i].connection;
+        short events = c->poll_events();
+        fds[i].fd = events != 0 ? c->descriptor() : -1;
+        fds[i].events = events;
+        fds[i].revents = 0;
+    }
+    return count_;
+}
+
+void ConnectionPool::note_ready(Entry& e)
+{
+    if (e.ready_order == 0 && e.connection->state() == HttpsConnection::kReady)
+        e.ready_order = next_order_++;
+}
+
+void ConnectionPool::after_poll(const pollfd* fds, long long now_ms)
+{
+    // What arrived counts before the limits: a request that came in while
+    // another one was served is read, not timed out.
+    if (fds != nullptr) {
+        for (int i = 0; i < count_; i++) {
+            if (fds[i].fd >= 0 && fds[i].revents != 0) {
+                entries_[i].connection->on_ready(now_ms);
+                note_ready(entries_[i]);
+            }
+        }
+    }
+    for (int i = 0; i < count_; i++) {
+        HttpsConnection* c = entries_[i].connection;
+        if (c->limit() >= 0 && c->limit() <= now_ms) {
+            c->on_limit(now_ms);
+            note_ready(entries_[i]);
+        }
+    }
+}
+
+int ConnectionPool::next_wait(long long now_ms) const
+{
+    long long soonest = -1;
+    for (int i = 0; i < count_; i++) {
+        const HttpsConnection* c = entries_[i].connection;
+        if (c->state() == HttpsConnection::kReady)
+            return 0;
+        long long limit = c->limit();
+        if (limit >= 0 && (soonest < 0 || limit < soonest))
+            soonest = limit;
+    }
+    if (soonest < 0)
+        return -1;
+    long long left = soonest - now_ms;
+    return left <= 0 ? 0 : left > 1000000 ? 1000000 : static_cast<int>(left);
+}
+
+int ConnectionPool::serve_next(long long now_ms)
+{
+    int first = -1;
+    for (int i = 0; i < count_; i++) {
+        const Entry& e = entries_[i];
+        if (e.ready_order != 0 && e.connection->state() == HttpsConnection::kReady &&
+            (first < 0 || e.ready_order < entries_[first].ready_order))
+            first = i;
+    }
+    if (first < 0)
+        return -1;
+    int result = entries_[first].connection->serve(now_ms);
+    if (result == kHandlerRebuildListener)
+        entries_[first].asked_rebuild = true;
+    return result;
+}
+
+void ConnectionPool::sweep()
+{
+    int i = 0;
+    while (i < count_) {
+        if (entries_[i].connection->state() == HttpsConnection::kClosed)
+            remove(i);
+        else
+            i++;
+    }
+}
+
+bool ConnectionPool::rebuild_waiting() const
+{
+    for (int i = 0; i < count_; i++)
+        if (entries_[i].asked_rebuild)
+            return true;
+    return false;
+}
+
+bool ConnectionPool::take_rebuild_due()
+{
+    bool due = rebuild_due_;
+    rebuild_due_ = false;
+    return due;
+}
+
+void ConnectionPool::remove(int i)
+{
+    if (entries_[i].asked_rebuild)
+        rebuild_due_ = true;
+    delete entries_[i].connection;
+    for (int k = i + 1; k < count_; k++)
+        entries_[k - 1] = entries_[k];
+    count_--;
+}

@@ -1,0 +1,81 @@
+// The web server's open connections, driven side by side by the accept loop:
+// their handshakes, request reading and answer writing go on together, while
+// the requests themselves are served one at a time, in the order they were
+// read to their end. The pool is capped per peer address and in all; a
+// newcomer over a cap makes room by closing another connection (the oldest
+// silent one first).
+#pragma once
+
+#include <poll.h>
+
+#include "daemon/https_connection.h"
+
+class ConfigStore;
+class DaemonContext;
+class TlsContext;
+
+class ConnectionPool {
+public:
+    static constexpr int kRoom = 64;
+    static constexpr int kPerPeer = 16;
+    static constexpr long long kBodyBudget = 64LL << 20;  // bytes of request bodies in all
+
+    ConnectionPool(DaemonContext* context, ConfigStore* config);
+    ~ConnectionPool();  // closes what is still open
+    ConnectionPool(const ConnectionPool&) = delete;
+    ConnectionPool& operator=(const ConnectionPool&) = delete;
+
+    // Takes an accepted connection. When its peer already has kPerPeer
+    // connections, or the pool is full, another connection of that peer (or
+    // of all) is closed to make room: the oldest silent one, else the oldest
+    // that is draining after its answer, else the oldest still in its
+    // handshake or request, else the oldest writing its answer. A connection
+    // whose request waits to be served is never closed; when nothing can
+    // make room, the newcomer is closed.
+    void add(int fd, const char* peer, long long now_ms, TlsContext* tls);
+
+    int count() const { return count_; }
+    int count_of(const char* peer) const;
+    const HttpsConnection* at(int i) const { return entries_[i].connection; }
+
+    // Fills fds[0 .. count()) with what each connection waits for (fd -1
+    // when nothing) and returns count().
+    int fill_poll(pollfd* fds) const;
+    // After poll over fill_poll's fds (same order; null when poll was not
+    // called): lets every connection with events go on, then applies the
+    // limits that have run out.
+    void after_poll(const pollfd* fds, long long now_ms);
+    // Milliseconds until the earliest limit (0 when one has run out or a
+    // request is ready to be served), or -1 when there is none.
+    int next_wait(long long now_ms) const;
+
+    // Serves the ready connection whose request was read first (see
+    // HttpsConnection::serve). Returns its result, or -1 when none is ready.
+    int serve_next(long long now_ms);
+    // Deletes the closed connections.
+    void sweep();
+
+    // A served request asked for the listener to be rebuilt (result 100):
+    // true while its connection is still open (its answer not yet written).
+    bool rebuild_waiting() const;
+    // True once, when the connection that asked for the rebuild has closed.
+    bool take_rebuild_due();
+
+private:
+    struct Entry {
+        HttpsConnection* connection;
+        long long ready_order;  // when it became ready; 0 while not
+        bool asked_rebuild;
+    };
+    int pick_room(const char* peer) const;
+    void note_ready(Entry& e);
+    void remove(int i);
+
+    DaemonContext* context_;
+    ConfigStore* config_;
+    RequestBudget budget_;
+    Entry entries_[kRoom];
+    int count_;
+    long long next_order_;
+    bool rebuild_due_;
+};

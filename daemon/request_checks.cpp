@@ -1,0 +1,95 @@
+#include "daemon/request_checks.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+namespace {
+
+const char kLoginCookie[] = "WOXUSER=";
+constexpr int kLoginCookieLength = sizeof kLoginCookie - 1;
+constexpr long kHttpsPort = 443;
+
+// Splits "name[:port]" (a bracketed IPv6 literal counts as the name) into
+// its name length and port text; returns false for a malformed text.
+bool split_authority(const char* p, int n, int* name_length, const char** port, int* port_length)
+{
+    int colon = -1;
+    if (n > 0 && p[0] == '[') {
+        const char* close = static_cast<const char*>(std::memchr(p, ']', static_cast<size_t>(n)));
+        if (close == nullptr)
+            return false;
+        int after = static_cast<int>(close - p) + 1;
+        if (after < n && p[after] != ':')
+            return false;
+        colon = after < n ? after : -1;
+    } else {
+        const char* c = static_cast<const char*>(std::memchr(p, ':', static_cast<size_t>(n)));
+        colon = c == nullptr ? -1 : static_cast<int>(c - p);
+    }
+    *name_length = colon < 0 ? n : colon;
+    *port = colon < 0 ? nullptr : p + colon + 1;
+    *port_length = colon < 0 ? 0 : n - colon - 1;
+    if (*name_length == 0)
+        return false;
+    for (int i = 0; i < *port_length; i++)
+        if ((*port)[i] < '0' || (*port)[i] > '9')
+            return false;
+    return true;
+}
+
+// The length of text without the blanks at its end.
+int trimmed_length(const char* text)
+{
+    int n = static_cast<int>(std::strlen(text));
+    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t'))
+        n--;
+    return n;
+}
+
+// The port number of a port text, or default_port when there is none.
+long port_number(const char* port, int length, long default_port)
+{
+    if (port == nullptr || length == 0)
+        return default_port;
+    long v = 0;
+    for (int i = 0; i < length && v <= 65535; i++)
+        v = v * 10 + (port[i] - '0');
+    return v;
+}
+
+}  // namespace
+
+int find_login_cookie(const char* p, int n)
+{
+    for (int at = 0; at + kLoginCookieLength <= n; at++) {
+        bool starts_cookie = at == 0 || (at >= 2 && p[at - 2] == ';' && p[at - 1] == ' ');
+        if (starts_cookie && std::memcmp(p + at, kLoginCookie, kLoginCookieLength) == 0)
+            return at + kLoginCookieLength;
+    }
+    return -1;
+}
+
+bool origin_matches_host(const char* origin, const char* host)
+{
+    if (origin == nullptr || host == nullptr)
+        return false;
+    // The daemon's pages come over https only.
+    if (strncasecmp(origin, "https://", 8) != 0)
+        return false;
+    const char* authority = origin + 8;
+    int end = trimmed_length(authority);
+    int origin_length = static_cast<int>(std::strcspn(authority, "/"));
+    if (origin_length > end)
+        origin_length = end;
+    if (origin_length < end - 1 || (origin_length == end - 1 && authority[origin_length] != '/'))
+        return false;  // an origin carries no path
+    int origin_name, origin_port_length, host_name, host_port_length;
+    const char *origin_port, *host_port;
+    if (!split_authority(authority, origin_length, &origin_name, &origin_port, &origin_port_length) ||
+        !split_authority(host, trimmed_length(host), &host_name, &host_port, &host_port_length))
+        return false;
+    return origin_name == host_name &&
+           strncasecmp(authority, host, static_cast<size_t>(origin_name)) == 0 &&
+           port_number(origin_port, origin_port_length, kHttpsPort) == port_number(host_port, host_port_length, kHttpsPort);
+}

@@ -1,0 +1,86 @@
+#include "daemon/temp_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "daemon/string_builder.h"
+
+namespace {
+
+const char kTempInfix[] = ".tmp-";
+constexpr int kRandomLength = 6;
+
+bool is_random_part(const char* p)
+{
+    for (int i = 0; i < kRandomLength; i++) {
+        char c = p[i];
+        bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum)
+            return false;
+    }
+    return p[kRandomLength] == '\0';
+}
+
+}  // namespace
+
+int create_temp_beside(const char* path, StringBuilder& tmp_path)
+{
+    tmp_path.clear();
+    tmp_path.append(path).append(kTempInfix).append("XXXXXX");
+    int fd = mkstemp(const_cast<char*>(tmp_path.c_str()));
+    if (fd < 0)
+        return -1;
+    if (fchmod(fd, 0600) != 0) {
+        ::close(fd);
+        unlink(tmp_path.c_str());
+        return -1;
+    }
+    return fd;
+}
+
+int remove_stale_temps(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    StringBuilder dir;
+    if (slash == nullptr) {
+        dir.append(".");
+    } else if (slash == path) {
+        dir.append("/");
+    } else {
+        int n = static_cast<int>(slash - path);
+        dir.grow(static_cast<unsigned>(n));
+        std::memcpy(const_cast<char*>(dir.c_str()), path, static_cast<size_t>(n));
+    }
+    const char* base = slash == nullptr ? path : slash + 1;
+    size_t base_length = std::strlen(base);
+    size_t infix_length = sizeof kTempInfix - 1;
+
+    int dir_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd < 0)
+        return 0;
+    DIR* d = fdopendir(dir_fd);
+    if (d == nullptr) {
+        ::close(dir_fd);
+        return 0;
+    }
+    int removed = 0;
+    while (dirent* e = readdir(d)) {
+        const char* name = e->d_name;
+        if (std::strncmp(name, base, base_length) != 0 ||
+            std::strncmp(name + base_length, kTempInfix, infix_length) != 0 ||
+            !is_random_part(name + base_length + infix_length))
+            continue;
+        struct stat st;
+        if (fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (unlinkat(dir_fd, name, 0) == 0)
+            removed++;
+    }
+    closedir(d);
+    return removed;
+}

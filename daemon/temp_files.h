@@ -1,0 +1,16 @@
+// The temporary files of whole-file rewrites: a file is written to a new
+// file beside it, named after it with ".tmp-" and six random characters, and
+// renamed over it, so a crash leaves the old file or the new one, never a
+// part of one. What a crash leaves is a temporary file; the daemon removes
+// those at start.
+#pragma once
+
+class StringBuilder;
+
+// Creates the temporary file for path with mode 0600, whatever the umask,
+// and puts its name into tmp_path. Returns its descriptor, or -1.
+int create_temp_beside(const char* path, StringBuilder& tmp_path);
+
+// Removes the temporary files of path (regular files only) that an
+// interrupted rewrite left behind. Returns how many were removed.
+int remove_stale_temps(const char* path);

@@ -1,0 +1,94 @@
+// Where the login cookie stands in a Cookie header, and whether a form was
+// posted from a page of the host it was sent to.
+#include "daemon/request_checks.h"
+#include "daemon/request_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+TEST(RequestChecks, LoginCookieByItsExactName)
+{
+    struct Case {
+        const char* line;
+        int value_at;
+    };
+    const Case cases[] = {
+        {"WOXUSER=abc", 8},
+        {"a=1; WOXUSER=abc", 13},
+        {"xWOXUSER=abc; WOXUSER=def", 22},
+        {"xWOXUSER=abc", -1},
+        {"a=1;WOXUSER=abc", -1},
+        {"a=WOXUSER=abc", -1},
+        {"woxuser=abc", -1},
+        {"WOXUSER", -1},
+        {"", -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(find_login_cookie(c.line, static_cast<int>(std::strlen(c.line))), c.value_at) << c.line;
+}
+
+TEST(RequestChecks, OriginAgainstTheHostHeader)
+{
+    struct Case {
+        const char* origin;
+        const char* host;
+        bool same;
+    };
+    const Case cases[] = {
+        {"https://127.0.0.1:888", "127.0.0.1:888", true},
+        {"https://Server.Example:888", "server.example:888", true},
+        {"https://server.example", "server.example:443", true},
+        {"https://server.example:443", "server.example", true},
+        {"https://[::1]:888", "[::1]:888", true},
+        {"https://127.0.0.1:888/", "127.0.0.1:888", true},
+        {"https://127.0.0.1:888 ", "127.0.0.1:888", true},
+        // Another host, another port, another scheme, or no host at all.
+        {"https://evil.example", "127.0.0.1:888", false},
+        {"https://127.0.0.1.evil.example:888", "127.0.0.1:888", false},
+        {"https://127.0.0.1:8888", "127.0.0.1:888", false},
+        {"https://127.0.0.1", "127.0.0.1:888", false},
+        {"http://127.0.0.1:888", "127.0.0.1:888", false},
+        {"null", "127.0.0.1:888", false},
+        {"", "127.0.0.1:888", false},
+        {"https://127.0.0.1:888", "<unknown>", false},
+        {"https://127.0.0.1:888/page", "127.0.0.1:888", false},
+        {"https://user@127.0.0.1:888", "127.0.0.1:888", false},
+        {"https://127.0.0.1:x", "127.0.0.1:x", false},
+        {"https://[::1", "[::1", false},
+        {"https://:888", ":888", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(origin_matches_host(c.origin, c.host), c.same) << c.origin << " / " << c.host;
+}
+
+// The reader keeps the Origin header, and tells a request without one apart
+// from one with an empty value.
+TEST(RequestChecks, ReaderKeepsTheOrigin)
+{
+    struct Case {
+        std::string raw;
+        const char* origin;
+    };
+    const Case cases[] = {
+        {"POST /login.html HTTP/1.1\r\nHost: h\r\nOrigin: https://h\r\nContent-Length: 0\r\n\r\n", "https://h"},
+        {"POST /login.html HTTP/1.1\r\norigin:null\r\nContent-Length: 0\r\n\r\n", "null"},
+        {"POST /login.html HTTP/1.1\r\nOrigin:\r\nContent-Length: 0\r\n\r\n", ""},
+        {"POST /login.html HTTP/1.1\r\nX-Origin: https://h\r\nContent-Length: 0\r\n\r\n", nullptr},
+    };
+    for (const Case& c : cases) {
+        RequestReader r;
+        ASSERT_EQ(r.add(reinterpret_cast<const unsigned char*>(c.raw.data()), static_cast<int>(c.raw.size())),
+                  kReadDone);
+        ASSERT_EQ(r.finish(kReadOk), kReadOk);
+        if (c.origin == nullptr)
+            EXPECT_EQ(r.origin(), nullptr) << c.raw;
+        else
+            EXPECT_STREQ(r.origin(), c.origin) << c.raw;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,339 @@
+"""Slow, silent and cut-short clients against the daemon on 127.0.0.1:888.
+
+The TLS client here runs over memory BIOs, so the test decides every byte
+that goes out and when: a handshake can stop half-way, a greeting can drip,
+a request can end early or the connection be half-closed.
+
+    slow_clients.py crowd      slow clients of every kind held open while a
+                               login page and a login are served at once;
+                               each slow client is closed at its deadline
+    slow_clients.py caps       the caps per peer address and in all close
+                               the oldest silent connection first
+    slow_clients.py cut <how>  an administrator login whose body stops short
+                               (how: close, halfclose, stall); prints the
+                               answer's status line or "none"
+
+Prints what failed and exits 1, or exits 0.
+"""
+import socket
+import ssl
+import sys
+import threading
+import time
+
+PORT = 888
+HOST = "127.0.0.1:%d" % PORT
+LOGIN_BODY = b"whopwd=a&thepwd=pyv2"
+
+CTX = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+CTX.check_hostname = False
+CTX.verify_mode = ssl.CERT_NONE
+
+failures = []
+
+
+def fail(text):
+    failures.append(text)
+
+
+class Tls:
+    """One connection from the given source address."""
+
+    def __init__(self, source="127.0.0.1"):
+        self.sock = socket.create_connection(("127.0.0.1", PORT), timeout=60, source_address=(source, 0))
+        self.inc, self.out = ssl.MemoryBIO(), ssl.MemoryBIO()
+        self.tls = CTX.wrap_bio(self.inc, self.out, server_side=False)
+
+    def flush(self):
+        data = self.out.read()
+        if data:
+            self.sock.sendall(data)
+
+    def client_hello(self):
+        """The first handshake bytes, not sent."""
+        try:
+            self.tls.do_handshake()
+        except ssl.SSLWantReadError:
+            pass
+        return self.out.read()
+
+    def handshake(self):
+        while True:
+            try:
+                self.tls.do_handshake()
+                self.flush()
+                return
+            except ssl.SSLWantReadError:
+                self.flush()
+                data = self.sock.recv(65536)
+                if not data:
+                    raise ConnectionError("closed during the handshake")
+                self.inc.write(data)
+
+    def send(self, data):
+        self.tls.write(data)
+        self.flush()
+
+    def receive(self):
+        """Waits for what the server sends next (up to the socket's time-out,
+        socket.timeout then); its plaintext, and whether the server closed."""
+        got = b""
+        while True:
+            try:
+                piece = self.tls.read(65536)
+                if not piece:
+                    return got, True  # the server's TLS goodbye
+                got += piece
+                continue
+            except ssl.SSLWantReadError:
+                pass
+            except (ssl.SSLZeroReturnError, ssl.SSLEOFError, ssl.SSLError):
+                return got, True
+            if got:
+                return got, False
+            try:
+                data = self.sock.recv(65536)
+            except socket.timeout:
+                raise
+            except OSError:
+                data = b""
+            if not data:
+                return got, True
+            self.inc.write(data)
+
+    def answer(self):
+        """Everything that comes until the server closes, and when it closed."""
+        got = b""
+        while True:
+            piece, ended = self.receive()
+            got += piece
+            if ended:
+                return got, time.monotonic()
+
+    def close(self):
+        self.sock.close()
+
+
+def closed_at(sock):
+    """Reads and drops what comes until the server closes; when it closed."""
+    while True:
+        try:
+            data = sock.recv(65536)
+        except OSError:
+            data = b""
+        if not data:
+            return time.monotonic()
+
+
+def is_open(sock):
+    """Whether the server still holds the connection: what it sent is read
+    and dropped, and no end follows."""
+    sock.setblocking(False)
+    try:
+        while sock.recv(65536):
+            pass
+        return False
+    except BlockingIOError:
+        return True
+    except OSError:
+        return False
+    finally:
+        sock.setblocking(True)
+
+
+def status_of(answer):
+    return answer.split(b"\r\n")[0].decode(errors="replace") if answer else "none"
+
+
+def request(method, path, body=b"", source="127.0.0.1"):
+    """One request; its answer and how long it took from connecting."""
+    started = time.monotonic()
+    c = Tls(source)
+    c.handshake()
+    head = "%s %s HTTP/1.1\r\nHost: %s\r\n" % (method, path, HOST)
+    if method == "POST":
+        head += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: %d\r\n" % len(body)
+    c.send(head.encode() + b"\r\n" + body)
+    answer, ended = c.answer()
+    c.close()
+    return answer, ended - started
+
+
+# Slow clients of three kinds, from addresses of their own (each address
+# stays below its cap), and when each must be closed, counted from its first
+# byte: half-done handshakes and greetings that drip a byte a second at the
+# handshake deadline, uploads that drip their body at the upload deadline.
+HANDSHAKE_DEADLINE = 10.0
+UPLOAD_DEADLINE = 30.0
+
+
+def half_done_handshake(source, out):
+    c = Tls(source)
+    hello = c.client_hello()
+    c.sock.sendall(hello)
+    sent = time.monotonic()
+    out.append(("half-done handshake from %s" % source, closed_at(c.sock) - sent, HANDSHAKE_DEADLINE, None))
+    c.close()
+
+
+def dripping_greeting(source, out):
+    c = Tls(source)
+    hello = c.client_hello()
+    first = None
+    for byte in hello:
+        try:
+            c.sock.sendall(bytes([byte]))
+        except OSError:
+            break
+        if first is None:
+            first = time.monotonic()
+        c.sock.settimeout(1.0)
+        try:
+            if c.sock.recv(65536) == b"":
+                break
+        except socket.timeout:
+            continue
+        except OSError:
+            break
+    ended = time.monotonic()
+    out.append(("dripping greeting from %s" % source, ended - first, HANDSHAKE_DEADLINE, None))
+    c.close()
+
+
+def slow_upload(source, out):
+    c = Tls(source)
+    c.handshake()
+    c.send(b"POST /fwcheck.html?c=0 HTTP/1.1\r\nHost: " + HOST.encode() +
+           b"\r\nContent-Type: multipart/form-data; boundary=b\r\nContent-Length: 100000\r\n\r\n--b\r\n")
+    first = time.monotonic()
+    c.sock.settimeout(1.0)
+    answer = b""
+    while True:
+        try:
+            piece, ended = c.receive()
+        except socket.timeout:
+            try:
+                c.send(b"x" * 10)  # ten bytes of the body each second
+            except (OSError, ssl.SSLError):
+                break
+            continue
+        answer += piece
+        if ended:
+            break
+    out.append(("slow upload from %s" % source, time.monotonic() - first, UPLOAD_DEADLINE, status_of(answer)))
+    c.close()
+
+
+def crowd():
+    out = []
+    threads = []
+    kinds = [(half_done_handshake, ["127.0.0.11", "127.0.0.12"], 10),
+             (dripping_greeting, ["127.0.0.13", "127.0.0.14"], 10),
+             (slow_upload, ["127.0.0.15"], 3)]
+    for kind, sources, each in kinds:
+        for source in sources:
+            for _ in range(each):
+                t = threading.Thread(target=kind, args=(source, out))
+                t.start()
+                threads.append(t)
+    time.sleep(2)
+    for round in range(2):
+        page, took = request("GET", "/login.html")
+        if status_of(page) != "HTTP/1.1 200 OK" or b'action="/login.html"' not in page:
+            fail("login page beside the slow clients: %s" % status_of(page))
+        if took > 1.0:
+            fail("login page took %.2f s beside the slow clients" % took)
+        login, took = request("POST", "/login.html", LOGIN_BODY)
+        if b"Set-Cookie: WOXUSER=" not in login or b"Administrator now logged in" not in login:
+            fail("login beside the slow clients: %s" % status_of(login))
+        if took > 1.0:
+            fail("login took %.2f s beside the slow clients" % took)
+        time.sleep(4)
+    for t in threads:
+        t.join(60)
+    if len(out) != 43:
+        fail("%d of 43 slow clients ended" % len(out))
+    for what, lasted, deadline, status in out:
+        if not deadline - 0.5 <= lasted <= deadline + 2.5:
+            fail("%s closed after %.1f s, its deadline is %.0f s" % (what, lasted, deadline))
+        if status is not None and status != "HTTP/1.1 404 Not-Found":
+            fail("%s answered %s" % (what, status))
+
+
+def caps():
+    # One address: its 17th connection closes its oldest silent one, even
+    # when an older connection of it is in its handshake.
+    busy = Tls("127.0.0.21")
+    busy.sock.sendall(busy.client_hello())
+    time.sleep(0.3)
+    silent = []
+    for _ in range(16):
+        silent.append(socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.21", 0)))
+        time.sleep(0.05)
+    time.sleep(0.5)
+    states = [is_open(s) for s in silent]
+    if states != [False] + [True] * 15:
+        fail("per address: open states of the silent ones %s" % states)
+    if not is_open(busy.sock):
+        fail("per address: the handshake was closed before a silent connection")
+    others = [socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.22", 0))]
+    time.sleep(0.3)
+    if not all(is_open(s) for s in silent[1:]) or not is_open(others[0]):
+        fail("per address: another address's connection made room")
+
+    # In all: 15 + 1 + 1 are open; fill the pool from other addresses, then
+    # one more closes the oldest silent connection of all.
+    room = 64
+    n = 15 + 1 + 1
+    source = 23
+    while n < room:
+        for _ in range(min(15, room - n)):
+            others.append(socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.%d" % source, 0)))
+            n += 1
+        source += 1
+    time.sleep(0.5)
+    if not all(is_open(s) for s in silent[1:] + others):
+        fail("in all: a connection closed before the pool was full")
+    extra = socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.99", 0))
+    time.sleep(0.5)
+    if is_open(silent[1]) or not all(is_open(s) for s in silent[2:] + others + [extra]):
+        fail("in all: the oldest silent connection did not make room")
+    if not is_open(busy.sock):
+        fail("in all: the handshake was closed before a silent connection")
+
+    # Served at once beside a full pool: the newcomer makes room.
+    page, took = request("GET", "/login.html")
+    if status_of(page) != "HTTP/1.1 200 OK" or took > 1.0:
+        fail("login page beside a full pool: %s after %.2f s" % (status_of(page), took))
+    for s in silent + others + [extra, busy.sock]:
+        s.close()
+
+
+def cut(how):
+    c = Tls()
+    c.handshake()
+    c.send(b"POST /login.html HTTP/1.1\r\nHost: " + HOST.encode() +
+           b"\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 50\r\n\r\n" + LOGIN_BODY)
+    if how == "close":
+        c.close()
+        time.sleep(0.5)
+        print("none")
+        return
+    if how == "halfclose":
+        c.sock.shutdown(socket.SHUT_WR)
+    answer, _ = c.answer()
+    c.close()
+    print(status_of(answer) + (" Set-Cookie" if b"Set-Cookie" in answer else ""))
+
+
+if __name__ == "__main__":
+    case = sys.argv[1]
+    if case == "crowd":
+        crowd()
+    elif case == "caps":
+        caps()
+    elif case == "cut":
+        cut(sys.argv[2])
+    for f in failures:
+        print("FAILED: " + f)
+    sys.exit(1 if failures else 0)
