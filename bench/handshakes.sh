@@ -6,11 +6,11 @@
 # certificate, both in one run (see bench/sandbox.sh). The client is
 # bench/handshake_client.cpp, built here with g++.
 #
-#   bench/handshakes.sh [daemon-program] [seconds]
+#   bench/handshakes.sh [daemon-program] [seconds per round] [rounds]
 set -euo pipefail
 if [ -z "${WORK:-}" ]; then
     here=$(cd "$(dirname "$0")/.." && pwd)
-    export SECONDS_RUN=${2:-10}
+    export SECONDS_RUN=${2:-5} ROUNDS=${3:-3}
     export CLIENT="$here/build/bench/handshake_client"
     mkdir -p "$(dirname "$CLIENT")"
     if [ ! -x "$CLIENT" ] || [ "$here/bench/handshake_client.cpp" -nt "$CLIENT" ]; then
@@ -21,9 +21,21 @@ fi
 
 # measure <port> <clients>: "<requests/s> <failures>"
 measure() { "$CLIENT" "$1" /login.html "$2" "$SECONDS_RUN"; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# Rounds alternate between the two servers, so that a change in the load of
+# the machine touches both; the median of the rounds is reported.
 for clients in 1 4; do
-    read -r d_rps d_failed < <(measure 888 "$clients")
-    read -r n_rps n_failed < <(measure 8443 "$clients")
-    printf "%d client(s): daemon %s requests/s (%s failed), nginx %s requests/s (%s failed), daemon/nginx = %s\n" \
-        "$clients" "$d_rps" "$d_failed" "$n_rps" "$n_failed" "$(ratio "$d_rps" "$n_rps")"
+    d_all=() n_all=() failed=0
+    for round in $(seq "$ROUNDS"); do
+        read -r rps f < <(measure 888 "$clients")
+        d_all+=("$rps")
+        failed=$((failed + f))
+        read -r rps f < <(measure 8443 "$clients")
+        n_all+=("$rps")
+        failed=$((failed + f))
+    done
+    d=$(printf '%s\n' "${d_all[@]}" | median)
+    n=$(printf '%s\n' "${n_all[@]}" | median)
+    printf "%d client(s): daemon %s requests/s [%s], nginx %s requests/s [%s], daemon/nginx = %s, %d failed\n" \
+        "$clients" "$d" "${d_all[*]}" "$n" "${n_all[*]}" "$(ratio "$d" "$n")" "$failed"
 done

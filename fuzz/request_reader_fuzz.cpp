@@ -3,8 +3,10 @@
 // twice, whole and in pieces, as the connection reads it (stop at the first
 // answer other than "read on", a missing end counts as a time-out), and both
 // readings must give the same request unless the pieces ran into the limit
-// on the number of reads.
+// on the number of reads (headers beyond their size limit are refused both
+// ways).
 #include "daemon/request_reader.h"
+#include "daemon/request_checks.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -69,6 +71,13 @@ Reading read_request(const uint8_t* data, size_t size, Piece piece)
         FUZZ_CHECK(static_cast<int>(out.upload.size()) <= r.raw().length());
         if (out.method == kMethodMultipart)
             FUZZ_CHECK(static_cast<int>(out.upload.size()) <= out.content_length);
+        // The checks on header values that follow reading: the login
+        // cookie lies inside the cookie line; an origin never matches a
+        // host text it could not have been compared with.
+        int at = find_login_cookie(out.cookie.data(), static_cast<int>(out.cookie.size()));
+        FUZZ_CHECK(at == -1 || (at >= 8 && at <= static_cast<int>(out.cookie.size())));
+        if (r.origin() != nullptr && origin_matches_host(r.origin(), r.host()))
+            FUZZ_CHECK(!out.host.empty() && out.host != "<unknown>");
     }
     return out;
 }
@@ -97,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         state = state * 1103515245u + 12345u;
         return std::max(floor_size, static_cast<size_t>((state >> 8) % cap) + 1);
     });
-    if (split.result == kReadTooLong) {
+    if (split.result == kReadTooLong && whole.result != kReadTooLong) {
         FUZZ_CHECK((layout & 8) != 0);
         return 0;
     }

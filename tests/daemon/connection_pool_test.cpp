@@ -1,0 +1,360 @@
+// The connection pool with real TLS clients over socket pairs, all driven on
+// this thread; the pool's clock is the test's, so deadlines are exact.
+#include "daemon/connection_pool.h"
+
+#include <gtest/gtest.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "daemon/tls_context.h"
+#include "tests/daemon/context_fixture.h"
+
+namespace {
+
+// The client end of one connection: nothing, a TLS greeting only, or a
+// whole handshake followed by the bytes given to send().
+class Client {
+public:
+    enum Kind { kSilent, kGreetingOnly, kTls };
+
+    Client(SSL_CTX* ctx, Kind kind) : kind_(kind)
+    {
+        int fds[2];
+        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, fds), 0);
+        fd_ = fds[0];
+        server_fd_ = fds[1];
+        if (kind_ != kSilent) {
+            ssl_ = SSL_new(ctx);
+            SSL_set_fd(ssl_, fd_);
+            SSL_set_connect_state(ssl_);
+            SSL_do_handshake(ssl_);  // the greeting goes out now
+        }
+    }
+    ~Client()
+    {
+        if (ssl_ != nullptr)
+            SSL_free(ssl_);
+        if (fd_ != -1)
+            close(fd_);
+    }
+
+    // The server end, for the pool.
+    int take_server_end() { return server_fd_; }
+    void send(const std::string& bytes) { pending_ += bytes; }
+
+    // Goes on as far as the socket allows.
+    void step()
+    {
+        if (kind_ != kTls || closed_ || ssl_ == nullptr)
+            return;
+        if (!SSL_is_init_finished(ssl_) && SSL_do_handshake(ssl_) != 1)
+            return;
+        while (!pending_.empty()) {
+            int n = SSL_write(ssl_, pending_.data(), static_cast<int>(pending_.size()));
+            if (n <= 0)
+                break;
+            pending_.erase(0, static_cast<size_t>(n));
+        }
+        char buf[16384];
+        for (;;) {
+            int n = SSL_read(ssl_, buf, sizeof buf);
+            if (n > 0) {
+                answer_.append(buf, static_cast<size_t>(n));
+                continue;
+            }
+            int e = SSL_get_error(ssl_, n);
+            if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE)
+                closed_ = true;
+            return;
+        }
+    }
+
+    // Whether the server closed its end (what it sent is dropped; use only
+    // once the answer no longer matters).
+    bool server_closed()
+    {
+        char buf[16384];
+        for (;;) {
+            ssize_t n = recv(fd_, buf, sizeof buf, 0);
+            if (n == 0)
+                return true;
+            if (n < 0)
+                return errno != EAGAIN;
+        }
+    }
+
+    // Closes the client's end without a word.
+    void hang_up()
+    {
+        if (ssl_ != nullptr)
+            SSL_free(ssl_);
+        ssl_ = nullptr;
+        close(fd_);
+        fd_ = -1;
+        closed_ = true;
+    }
+
+    const std::string& answer() const { return answer_; }
+    bool handshake_done() const { return ssl_ != nullptr && SSL_is_init_finished(ssl_); }
+
+private:
+    Kind kind_;
+    int fd_ = -1;
+    int server_fd_ = -1;
+    SSL* ssl_ = nullptr;
+    std::string pending_;
+    std::string answer_;
+    bool closed_ = false;
+};
+
+class ConnectionPoolTest : public ContextFixture {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_tls_ = new test_support::TempDir();
+        tls_ = new TlsContext(nullptr, dir_tls_->path().c_str());
+        client_ctx_ = SSL_CTX_new(TLS_client_method());
+        SSL_CTX_set_verify(client_ctx_, SSL_VERIFY_NONE, nullptr);
+    }
+    static void TearDownTestSuite()
+    {
+        SSL_CTX_free(client_ctx_);
+        delete tls_;
+        delete dir_tls_;
+    }
+    void SetUp() override
+    {
+        ContextFixture::SetUp();
+        ASSERT_NE(tls_->context(), nullptr);
+        pool_ = std::make_unique<ConnectionPool>(context_.get(), config_.get());
+    }
+    void TearDown() override
+    {
+        pool_.reset();
+        clients_.clear();
+        ContextFixture::TearDown();
+    }
+
+    Client& connect(Client::Kind kind, const char* peer = "127.0.0.5")
+    {
+        clients_.push_back(std::make_unique<Client>(client_ctx_, kind));
+        pool_->add(clients_.back()->take_server_end(), peer, now_, tls_);
+        return *clients_.back();
+    }
+
+    // Drives the clients and the pool at the test's clock until done() holds
+    // (or a second of real time has passed); returns done().
+    bool run_until(const std::function<bool()>& done)
+    {
+        for (int i = 0; i < 1000 && !done(); i++) {
+            for (auto& c : clients_)
+                c->step();
+            pollfd fds[ConnectionPool::kRoom];
+            int n = pool_->fill_poll(fds);
+            poll(fds, static_cast<nfds_t>(n), 1);
+            pool_->after_poll(fds, now_);
+            pool_->sweep();
+        }
+        return done();
+    }
+    // Lets everything in flight settle.
+    void settle()
+    {
+        int rounds = 0;
+        run_until([&] { return ++rounds > 30; });
+    }
+    int count_in(HttpsConnection::State state) const
+    {
+        int n = 0;
+        for (int i = 0; i < pool_->count(); i++)
+            n += pool_->at(i)->state() == state;
+        return n;
+    }
+    // Applies the limits as they stand at the test's clock.
+    void advance(long long ms)
+    {
+        now_ += ms;
+        pool_->after_poll(nullptr, now_);
+    }
+
+    static test_support::TempDir* dir_tls_;
+    static TlsContext* tls_;
+    static SSL_CTX* client_ctx_;
+    std::unique_ptr<ConnectionPool> pool_;
+    std::vector<std::unique_ptr<Client>> clients_;
+    long long now_ = 1000000;
+};
+
+test_support::TempDir* ConnectionPoolTest::dir_tls_ = nullptr;
+TlsContext* ConnectionPoolTest::tls_ = nullptr;
+SSL_CTX* ConnectionPoolTest::client_ctx_ = nullptr;
+
+const std::string kGet = "GET /blank.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\n\r\n";
+
+TEST_F(ConnectionPoolTest, RequestsAreServedInTheOrderTheyArrivedWhole)
+{
+    Client& early = connect(Client::kTls);
+    Client& late = connect(Client::kTls);
+    early.send(kGet.substr(0, 20));
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReading) == 2; }));
+    settle();
+    late.send(kGet);
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
+    early.send(kGet.substr(20));
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 2; }));
+
+    EXPECT_EQ(pool_->next_wait(now_), 0);
+    EXPECT_EQ(pool_->serve_next(now_), 0);
+    ASSERT_TRUE(run_until([&] { return !late.answer().empty(); }));
+    EXPECT_EQ(late.answer().compare(0, 15, "HTTP/1.1 200 OK"), 0);
+    EXPECT_EQ(early.answer(), "");
+    EXPECT_EQ(pool_->serve_next(now_), 0);
+    ASSERT_TRUE(run_until([&] { return !early.answer().empty(); }));
+    EXPECT_EQ(pool_->serve_next(now_), -1);
+    ASSERT_TRUE(run_until([&] { return pool_->count() == 0; }));
+}
+
+// A peer at its cap: its oldest silent connection makes room, then its
+// oldest handshake; a request that waits to be served never does, and when
+// nothing else can go the newcomer is closed. Other peers are not touched.
+TEST_F(ConnectionPoolTest, PeerAtItsCapMakesRoomInOrder)
+{
+    Client& other = connect(Client::kSilent, "127.0.0.9");
+    Client& ready = connect(Client::kTls);
+    ready.send(kGet);
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
+    Client& greeting = connect(Client::kGreetingOnly);
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kHandshake) == 1; }));
+    std::vector<Client*> silent;
+    for (int i = 2; i < ConnectionPool::kPerPeer; i++)
+        silent.push_back(&connect(Client::kSilent));
+    ASSERT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
+
+    Client& newcomer = connect(Client::kSilent);
+    EXPECT_TRUE(silent[0]->server_closed());
+    EXPECT_FALSE(silent[1]->server_closed());
+    EXPECT_FALSE(newcomer.server_closed());
+    for (size_t i = 1; i < silent.size(); i++)
+        connect(Client::kSilent);
+    // Every older silent connection has gone; the newcomers are the silent
+    // ones now, so the next goes first of them, and the handshake stays.
+    for (Client* c : silent)
+        EXPECT_TRUE(c->server_closed());
+    connect(Client::kSilent);
+    EXPECT_TRUE(newcomer.server_closed());
+    EXPECT_FALSE(greeting.server_closed());
+    EXPECT_FALSE(other.server_closed());
+    EXPECT_EQ(count_in(HttpsConnection::kReady), 1);
+    EXPECT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
+}
+
+TEST_F(ConnectionPoolTest, WaitingRequestsAreNeverClosedToMakeRoom)
+{
+    std::vector<Client*> ready;
+    for (int i = 0; i < ConnectionPool::kPerPeer; i++) {
+        ready.push_back(&connect(Client::kTls));
+        ready.back()->send(kGet);
+    }
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == ConnectionPool::kPerPeer; }));
+    Client& newcomer = connect(Client::kSilent);
+    EXPECT_TRUE(newcomer.server_closed());
+    EXPECT_EQ(count_in(HttpsConnection::kReady), ConnectionPool::kPerPeer);
+    // A waiting request has no deadline: it is served whenever its turn comes.
+    advance(HttpsConnection::kUploadDeadline * 10);
+    EXPECT_EQ(count_in(HttpsConnection::kReady), ConnectionPool::kPerPeer);
+}
+
+// Each stage's limit, at the test's clock: a millisecond early nothing
+// happens, at the limit the connection closes or is ready to be answered.
+TEST_F(ConnectionPoolTest, EachStageHasItsOwnLimit)
+{
+    struct Case {
+        const char* name;
+        Client::Kind kind;
+        std::string request;  // sent after the handshake
+        long long limit;      // from the last byte sent
+        bool closes;          // else: ready, with this read result
+        int read_result;
+    };
+    const std::string upload_head =
+        "POST /fwcheck.html HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n"
+        "Content-Length: 1000\r\n\r\n--b\r\n";
+    const Case cases[] = {
+        {"silent", Client::kSilent, "", HttpsConnection::kFirstDataWait, true, 0},
+        {"greeting only", Client::kGreetingOnly, "", HttpsConnection::kHandshakeDeadline, true, 0},
+        {"no request", Client::kTls, "", 10000, false, kReadNoData},
+        {"half a GET line", Client::kTls, "GET /blank.html", 200, false, kReadBadLine},
+        {"GET headers without their end", Client::kTls, "GET /blank.html HTTP/1.1\r\nHost: h\r\n", 200, false,
+         kReadOk},
+        {"form cut short", Client::kTls, "POST /login.html HTTP/1.1\r\nContent-Length: 50\r\n\r\nwhopwd=a",
+         HttpsConnection::kRequestDeadline, false, kReadCutShort},
+        {"upload cut short", Client::kTls, upload_head, HttpsConnection::kUploadDeadline, false, kReadCutShort},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pool_ = std::make_unique<ConnectionPool>(context_.get(), config_.get());
+        clients_.clear();
+        Client& client = connect(c.kind);
+        if (c.kind == Client::kTls) {
+            ASSERT_TRUE(run_until([&] { return client.handshake_done(); }));
+            client.send(c.request);
+        }
+        settle();
+        advance(c.limit - 1);
+        ASSERT_EQ(pool_->count(), 1);
+        HttpsConnection::State before = pool_->at(0)->state();
+        EXPECT_NE(before, HttpsConnection::kReady);
+        EXPECT_EQ(pool_->next_wait(now_), 1);
+        advance(1);
+        if (c.closes) {
+            pool_->sweep();
+            EXPECT_EQ(pool_->count(), 0);
+            EXPECT_TRUE(client.server_closed());
+            continue;
+        }
+        ASSERT_EQ(pool_->at(0)->state(), HttpsConnection::kReady);
+        EXPECT_EQ(pool_->at(0)->read_result(), c.read_result);
+    }
+}
+
+// Bodies announced by the requests being read share one budget: a request
+// whose body would not fit is refused at once, and what a closed connection
+// held is free again.
+TEST_F(ConnectionPoolTest, BodiesShareOneBudget)
+{
+    const std::string head = "POST /fwcheck.html HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n"
+                             "Content-Length: " + std::to_string(kMaxContentLength) + "\r\n\r\n";
+    const int fit = static_cast<int>(ConnectionPool::kBodyBudget / kMaxContentLength);
+    std::vector<Client*> uploads;
+    for (int i = 0; i < fit + 1; i++) {
+        uploads.push_back(&connect(Client::kTls, i % 2 == 0 ? "127.0.0.5" : "127.0.0.6"));
+        uploads.back()->send(head);
+        ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReading) + count_in(HttpsConnection::kReady) ==
+                                           i + 1 && pool_->at(i)->request().headers_examined(); }));
+    }
+    EXPECT_EQ(count_in(HttpsConnection::kReady), 1);
+    ASSERT_EQ(pool_->at(fit)->state(), HttpsConnection::kReady);
+    EXPECT_EQ(pool_->at(fit)->read_result(), kReadTooLong);
+    EXPECT_EQ(pool_->serve_next(now_), 1);
+    ASSERT_TRUE(run_until([&] { return uploads[fit]->answer().find("404 Not-Found") != std::string::npos; }));
+
+    // The first upload's client goes away: its request is refused, and its
+    // share goes to the next one.
+    uploads[0]->hang_up();
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
+    EXPECT_EQ(pool_->serve_next(now_), 1);
+    ASSERT_TRUE(run_until([&] { return pool_->count() == fit; }));
+    Client& next = connect(Client::kTls);
+    next.send(head);
+    ASSERT_TRUE(run_until([&] { return pool_->at(pool_->count() - 1)->request().headers_examined(); }));
+    EXPECT_EQ(pool_->at(pool_->count() - 1)->state(), HttpsConnection::kReading);
+}
+
+}  // namespace
