@@ -91,6 +91,25 @@ bool header_value(const char* p, int n, const char* name, int* value_start)
     return true;
 }
 
+// Reads a Content-Length value: digits only, with blanks around them
+// (capped at INT_MAX); -1 for anything else (a negative, empty or
+// non-numeric length).
+long long parse_length(const char* line, int from, int length)
+{
+    int i = from;
+    if (i >= length || line[i] < '0' || line[i] > '9')
+        return -1;
+    long long v = 0;
+    for (; i < length && line[i] >= '0' && line[i] <= '9'; i++) {
+        v = v * 10 + (line[i] - '0');
+        if (v > INT_MAX)
+            v = INT_MAX;
+    }
+    while (i < length && (line[i] == ' ' || line[i] == '\t'))
+        i++;
+    return i == length ? v : -1;
+}
+
 }  // namespace
 
 RequestReader::RequestReader()
@@ -154,29 +173,6 @@ int RequestReader::recognise_method()
     }
     return kReadMore;
 }
-
-namespace {
-
-// Reads a Content-Length value: digits only, with blanks around them
-// (capped at INT_MAX); -1 for anything else (a negative, empty or
-// non-numeric length).
-long long parse_length(const char* line, int from, int length)
-{
-    int i = from;
-    if (i >= length || line[i] < '0' || line[i] > '9')
-        return -1;
-    long long v = 0;
-    for (; i < length && line[i] >= '0' && line[i] <= '9'; i++) {
-        v = v * 10 + (line[i] - '0');
-        if (v > INT_MAX)
-            v = INT_MAX;
-    }
-    while (i < length && (line[i] == ' ' || line[i] == '\t'))
-        i++;
-    return i == length ? v : -1;
-}
-
-}  // namespace
 
 // Content-Length, Transfer-Encoding and the multipart boundary, from the
 // header block only. A request whose length is not one plain number, or
