@@ -21,9 +21,6 @@ fi
 
 # measure <port> <clients>: "<requests/s> <failures>"
 measure() { "$CLIENT" "$1" /login.html "$2" "$SECONDS_RUN"; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# Rounds alternate between the two servers, so that a change in the load of
-# the machine touches both; the median of the rounds is reported.
 for clients in 1 4; do
     d_all=() n_all=() failed=0
     for round in $(seq "$ROUNDS"); do

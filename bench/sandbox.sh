@@ -5,7 +5,9 @@
 # mount, network and PID namespaces, so nothing leaves the loopback interface
 # and the machine's /etc/pyv2 is not touched; then sources the measurement
 # script, which finds the daemon on port 888, nginx on port 8443 and the
-# page at $WORK/www/login.html.
+# page at $WORK/www/login.html. Measurements alternate between the two
+# servers in rounds, so that a change in the machine's load touches both,
+# and report the median of the rounds.
 #
 #   bench/sandbox.sh <daemon-program> <measurement-script> [arguments...]
 # Needs root; installs wrk and nginx-light from Debian when missing.
@@ -67,7 +69,8 @@ CONF
 /usr/sbin/nginx -c "$WORK/nginx/nginx.conf" -e "$WORK/nginx/error.log"
 cmp -s <(curl -sk https://127.0.0.1:8443/login.html) "$WORK/www/login.html" || { echo "nginx does not serve the page"; cat "$WORK/nginx/error.log"; exit 1; }
 
-# ratio <daemon figure> <nginx figure>
+# ratio <daemon figure> <nginx figure>; median of the figures on standard input
 ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
+median() { sort -n | awk "{ v[NR] = \$1 } END { print v[int((NR + 1) / 2)] }"; }
 source "$MEASURE"
 ' "$@"
