@@ -247,7 +247,7 @@ class SeriesBackend {
     int set_rebuild_mode(ObjectId id, uint8_t mode) const;
     int set_verify_mode(ObjectId id, uint8_t mode) const;
     int set_selftest_flags(ObjectId id, const uint16_t* flags) const;
-    // One slot (not checked: the firmware refuses slots it lacks).
+    // One slot, 0 to 6 (else API error 122).
     int set_rebuild_task(ObjectId id, uint16_t slot, uint16_t start, uint16_t duration) const;
     int set_verify_task(ObjectId id, uint16_t slot, uint16_t start, uint16_t duration) const;
     int set_selftest_task(ObjectId id, uint16_t slot, uint16_t start) const;

@@ -71,8 +71,16 @@ uint16_t controller_start(ObjectId id, uint16_t start) {
     return uint16_t(DriverAccess::to_controller_week_minutes(start));
 }
 
+// A slot's table id is 0x8410 + slot in 16 bits: a slot beyond the seven
+// would name another table (0xFFF3 the controller settings), so it is
+// refused before anything is sent.
+int check_slot(uint16_t slot) {
+    return slot < TaskSchedule::kSlots ? 0 : fail_with_api_error(kInvalidArgument);
+}
+
 // A rebuild or verify window: start in the low 16 bits, duration above.
 int set_window(ObjectId id, Parameter p, uint16_t slot, uint16_t start, uint16_t duration) {
+    if (check_slot(slot) != 0) return -1;
     const uint32_t value = uint32_t(controller_start(id, start)) | uint32_t(duration) << 16;
     return write_number(id, of_object(p, slot), value);
 }
@@ -127,6 +135,7 @@ int SeriesBackend::set_verify_task(ObjectId id, uint16_t slot, uint16_t start,
 }
 
 int SeriesBackend::set_selftest_task(ObjectId id, uint16_t slot, uint16_t start) const {
+    if (check_slot(slot) != 0) return -1;
     return write_number(id, of_object(kSelftestTask, slot), controller_start(id, start));
 }
 

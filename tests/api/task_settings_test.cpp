@@ -166,13 +166,20 @@ TEST(TaskSettings, SlotsSetReadBackAndRefusedOutOfRange) {
     ASSERT_EQ(ctl_get_selftest_task(id, 0, &start), 0);
     EXPECT_EQ(start, 60);
 
-    // The controller has seven slots; the library leaves the check to it.
-    for (int slot : {7, 0xFFFF}) {
+    // The controller has seven slots. A slot's table id is 0x8410 + slot in
+    // 16 bits, so a larger slot could name another table (0xFFF3: the
+    // controller settings, whose parameters 2 and 4 have the sizes of a
+    // self-test start and a window): nothing is sent for it.
+    for (int slot : {7, 0xFFF3, 0xFFFF}) {
         SCOPED_TRACE(slot);
+        sim::clear_journal();
         EXPECT_EQ(ctl_set_rebuild_task(id, slot, 0, 60), -1);
-        EXPECT_EQ(last_error().controller_status, 0x010B);
+        EXPECT_EQ(last_error().api_code, 122);
+        EXPECT_EQ(ctl_set_verify_task(id, slot, 0, 60), -1);
+        EXPECT_EQ(last_error().api_code, 122);
         EXPECT_EQ(ctl_set_selftest_task(id, slot, 0), -1);
-        EXPECT_EQ(last_error().controller_status, 0x010B);
+        EXPECT_EQ(last_error().api_code, 122);
+        EXPECT_EQ(driver_requests(), 0u);
     }
 }
 
