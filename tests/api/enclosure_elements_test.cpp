@@ -71,6 +71,7 @@ std::vector<uint32_t> lock_writes() {
 class EnclosureElements : public ::testing::Test {
   protected:
     void SetUp() override {
+        reload_machine(kEnclosureMachine);
         ses_ = enclosure_at(3, 2);
         safte_ = enclosure_at(5, 1);
         sim::clear_journal();
