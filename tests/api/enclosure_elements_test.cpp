@@ -512,6 +512,21 @@ TEST_F(EnclosureElements, ProcessorsThatDoNotAnswer) {
     EXPECT_EQ(status, 2);
     EXPECT_EQ(bytes({sense[0], sense[2], sense[7], sense[8]}), bytes({0x70, 5, 10, 0}));
     EXPECT_EQ(last_command(0x1E).cdb, bytes({0x1E}, 16));
+    // A unit target takes the LUN in the top bits of the LUN field, as an
+    // enclosure does, where the plain pass-through gives it as a number.
+    ObjectId unit = ses_;
+    unit.b[4] = 5;
+    cdb[0] = 0x1C;
+    series_backend().send_enclosure_scsi_command(unit, cdb, 6, &status, sense, 8, data,
+                                                 sizeof data, 10, 3);
+    const PassThrough to_unit = last_command(0x1C);
+    EXPECT_EQ(to_unit.target, 5);
+    EXPECT_EQ(to_unit.lun_field, 0x3000);
+    EXPECT_EQ(to_unit.unit_lun, 0);
+    uint8_t plain[16] = {0x1C};
+    series_backend().send_scsi_command(unit, plain, data, sizeof data, 3);
+    EXPECT_EQ(last_command(0x1C).lun_field, 3);
+    EXPECT_EQ(last_command(0x1C).unit_lun, 3);
     EXPECT_EQ(series_backend().send_enclosure_scsi_command(ses_, cdb, 17, &status, sense, 8, data,
                                                            sizeof data, 10, 0),
               -1);

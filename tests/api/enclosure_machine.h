@@ -79,6 +79,7 @@ struct PassThrough {
     int controller;
     uint8_t target;
     uint16_t lun_field;
+    uint16_t unit_lun;              // packet bytes 6 and 7
     std::vector<uint8_t> cdb;       // 16 bytes as sent
     std::vector<uint8_t> sent;      // the data buffer as sent
     std::vector<uint8_t> returned;  // and as it came back
@@ -93,6 +94,7 @@ inline std::vector<PassThrough> pass_throughs() {
         p.controller = e.controller;
         p.target = e.sent[512 + 129];
         p.lun_field = uint16_t(e.sent[512 + 130] | e.sent[512 + 131] << 8);
+        p.unit_lun = uint16_t(e.sent[512 + 134] | e.sent[512 + 135] << 8);
         p.cdb.assign(e.sent.begin() + 512 + 136, e.sent.begin() + 512 + 152);
         p.sent.assign(e.sent.begin() + 1536, e.sent.end());
         p.returned.assign(e.returned.begin() + 1536, e.returned.end());
