@@ -108,10 +108,13 @@ TEST_F(EnclosureElements, FansReportStatusAndSpeed) {
     ASSERT_EQ(ctl_get_fan_rpm(fans.ids[0], &speed), 0);
     EXPECT_EQ(speed, 0u);
 
-    uint8_t state = 9;
+    // The state is a whole int: 1 off, 128 failed.
+    int32_t state = 0x55555555;
     change_machine("element index=3 enclosure=2 type=fan number=0 status=ok off=1\n");
     ASSERT_EQ(ctl_get_fan_state(fans.ids[0], &state), 0);
     EXPECT_EQ(state, 1);
+    ASSERT_EQ(ctl_get_fan_state(fans.ids[1], &state), 0);
+    EXPECT_EQ(state, 128);
 
     // Empty list: the first identifier's index is 0xFF (and its controller,
     // so the dispatcher routes it nowhere).
@@ -290,7 +293,7 @@ TEST_F(EnclosureElements, PowerSupplies) {
     expected[at(kSupply0)] = 0x81;
     expected[at(kSupply0) + 3] = 0x00;
     EXPECT_EQ(x.sent, expected);
-    uint8_t state = 9;
+    int32_t state = 0x55555555;
     ASSERT_EQ(ctl_get_power_supply_state(supply, &state), 0);
     EXPECT_EQ(state, 1);
     ASSERT_EQ(ctl_turn_power_supply_on(supply), 0);
