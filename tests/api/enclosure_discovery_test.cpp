@@ -134,6 +134,24 @@ TEST_F(EnclosureDiscovery, MergeOverEveryControllerWithEnclosures) {
     EXPECT_EQ(all.count, 0xABABABABu);
 }
 
+TEST_F(EnclosureDiscovery, MergeHoldsSixteen) {
+    // Sixteen on controller 3 alone; controllers 5 and 40 have three more.
+    std::string lines;
+    for (int position : {1, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})
+        lines += "enclosure index=3 number=" + std::to_string(position) + " type=ses slots=1\n";
+    change_machine(lines);
+    EnclosureIdList all;
+    ASSERT_EQ(ctl_list_all_enclosures(&all), 0) << last_error().text;
+    ASSERT_EQ(all.count, 16u);
+    for (uint32_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(all.ids[i].b[1], 3) << i;
+        EXPECT_EQ(all.ids[i].b[4], 0x40 + i) << i;
+    }
+    uint32_t count = 0;
+    ASSERT_EQ(ctl_get_all_enclosure_count(&count), 0);
+    EXPECT_EQ(count, 16u);
+}
+
 TEST_F(EnclosureDiscovery, ProcessorsThatRepeatTheirLocksInEveryLun) {
     change_machine("enclosure index=3 number=7 type=ses kind=1 luns=2 vendor=\"AMI\" "
                    "revision=\"0100\" alt-revision=\"A1B2\" slots=1 door-locks=1 alarms=1\n");
