@@ -16,7 +16,7 @@ bool fits(const IdListOf<N>& list, uint32_t size, uint32_t width) {
 }
 
 // Running 0, off 1, anything else 128.
-uint8_t reduced_state(uint8_t status) {
+int32_t reduced_state(uint8_t status) {
     if (status == 0) return 0;
     return status == 3 ? 1 : 128;
 }
@@ -85,14 +85,14 @@ int ctl_get_power_supply_list_identify(uint8_t* identify, uint32_t size, Element
     return family_router().get_power_supply_list_identify(identify, size, list);
 }
 
-int ctl_get_fan_state(ObjectId id, uint8_t* state) {
+int ctl_get_fan_state(ObjectId id, int32_t* state) {
     uint8_t status = 0;
     if (family_router().get_fan_status(id, &status) != 0) return -1;
     *state = reduced_state(status);
     return 0;
 }
 
-int ctl_get_power_supply_state(ObjectId id, uint8_t* state) {
+int ctl_get_power_supply_state(ObjectId id, int32_t* state) {
     uint8_t status = 0;
     if (family_router().get_power_supply_status(id, &status) != 0) return -1;
     *state = reduced_state(status);

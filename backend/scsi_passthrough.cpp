@@ -20,14 +20,16 @@ ObjectId controller_of(ObjectId id) {
 
 bool is_enclosure_target(const ObjectId& id) { return id.b[4] >= kPositionBase; }
 
-// Target byte and LUN field of the packet. A SAF-TE processor is addressed
-// as target 64 with its position as the LUN.
-void address(const ObjectId& id, uint8_t lun, uint8_t* packet) {
+// Target byte and LUN field of the packet. A plain command to a unit or
+// port target gives the LUN as a number (twice); an enclosure command gives
+// it in the field's top bits, as for an enclosure. A SAF-TE processor is
+// addressed as target 64 with its position as the LUN.
+void address(const ObjectId& id, uint8_t lun, bool enclosure_command, uint8_t* packet) {
     uint16_t field;
     if (!is_enclosure_target(id)) {
         packet[kPacketTarget] = id.b[4];
-        field = lun;
-        le::store(packet + kPacketUnitLun, lun, 2);
+        field = enclosure_command ? uint16_t((lun & 15) << 12) : lun;
+        if (!enclosure_command) le::store(packet + kPacketUnitLun, lun, 2);
     } else if (id.b[7] == kSes) {
         packet[kPacketTarget] = id.b[4];
         field = uint16_t((lun & 15) << 12);
@@ -67,7 +69,7 @@ int SeriesBackend::send_scsi_command(ObjectId id, uint8_t* cdb, void* data, int3
     SeriesDriverRequest request(driver_request::kFirmwareCommand);
     uint8_t* packet = request.packet();
     packet[0] = kPassThroughOpcode;
-    address(id, lun, packet);
+    address(id, lun, false, packet);
     packet[kPacketCdbLength] = kCdbSize;
     // The LUN bits of the old command block format.
     if (is_enclosure_target(id)) cdb[1] |= uint8_t(((le::load(packet + kPacketLun, 2) >> 12) & 7) << 5);
@@ -86,7 +88,7 @@ int SeriesBackend::send_enclosure_scsi_command(ObjectId id, const uint8_t* cdb, 
     SeriesDriverRequest request(driver_request::kFirmwareCommand);
     uint8_t* packet = request.packet();
     packet[0] = kPassThroughOpcode;
-    address(id, lun, packet);
+    address(id, lun, true, packet);
     packet[kPacketCdbLength] = uint8_t(cdb_length);
     std::memcpy(packet + kPacketCdb, cdb, size_t(cdb_length));
     const int result = pass_through(id, request, data, length);

@@ -9,6 +9,13 @@ namespace {
 
 PYV2_LIBRARY_MACHINE(kEnclosureMachine);
 
+// Each test starts from the machine as the scenario describes it, with no
+// enclosure record kept by the library.
+class EnclosureDiscovery : public ::testing::Test {
+  protected:
+    void SetUp() override { reload_machine(kEnclosureMachine); }
+};
+
 EnclosureIdList enclosures_of(uint8_t index) {
     EnclosureIdList list;
     std::memset(&list, 0, sizeof list);
@@ -31,8 +38,8 @@ ObjectId element_of(int (*build)(ObjectId, uint8_t, ObjectId*), ObjectId enclosu
     return id;
 }
 
-TEST(EnclosureDiscovery, PortOfAPositionNotYetDiscovered) {
-    // Nothing listed the enclosures in this process yet.
+TEST_F(EnclosureDiscovery, PortOfAPositionNotYetDiscovered) {
+    // Nothing has listed the controller's enclosures yet.
     ObjectId port, slot;
     ASSERT_EQ(ctl_make_port_id(3, 0, &port), 0);
     ASSERT_EQ(ctl_get_port_slot(port, &slot), 0) << last_error().text;
@@ -42,7 +49,7 @@ TEST(EnclosureDiscovery, PortOfAPositionNotYetDiscovered) {
     EXPECT_EQ(flags, 9u);
 }
 
-TEST(EnclosureDiscovery, BothKindsAndAControllerWithout) {
+TEST_F(EnclosureDiscovery, BothKindsAndAControllerWithout) {
     const EnclosureIdList ses = enclosures_of(3);
     ASSERT_EQ(ses.count, 3u);
     // Sub-enclosure byte: the last LUN that answered (kind 1), 0 (kind 2).
@@ -75,7 +82,7 @@ TEST(EnclosureDiscovery, BothKindsAndAControllerWithout) {
     EXPECT_EQ(count, 2u);
 }
 
-TEST(EnclosureDiscovery, SubEnclosuresAreCountedAndResolved) {
+TEST_F(EnclosureDiscovery, SubEnclosuresAreCountedAndResolved) {
     const ObjectId enclosure = enclosure_at(3, 0);
     uint32_t slots = 0;
     ASSERT_EQ(ctl_get_slot_count(enclosure, &slots), 0);
@@ -102,7 +109,7 @@ TEST(EnclosureDiscovery, SubEnclosuresAreCountedAndResolved) {
     EXPECT_EQ(api_error(), 100);
 }
 
-TEST(EnclosureDiscovery, MergeOverEveryControllerWithEnclosures) {
+TEST_F(EnclosureDiscovery, MergeOverEveryControllerWithEnclosures) {
     EnclosureIdList all;
     std::memset(&all, 0, sizeof all);
     ASSERT_EQ(ctl_list_all_enclosures(&all), 0) << last_error().text;
@@ -127,7 +134,25 @@ TEST(EnclosureDiscovery, MergeOverEveryControllerWithEnclosures) {
     EXPECT_EQ(all.count, 0xABABABABu);
 }
 
-TEST(EnclosureDiscovery, ProcessorsThatRepeatTheirLocksInEveryLun) {
+TEST_F(EnclosureDiscovery, MergeHoldsSixteen) {
+    // Sixteen on controller 3 alone; controllers 5 and 40 have three more.
+    std::string lines;
+    for (int position : {1, 3, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})
+        lines += "enclosure index=3 number=" + std::to_string(position) + " type=ses slots=1\n";
+    change_machine(lines);
+    EnclosureIdList all;
+    ASSERT_EQ(ctl_list_all_enclosures(&all), 0) << last_error().text;
+    ASSERT_EQ(all.count, 16u);
+    for (uint32_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(all.ids[i].b[1], 3) << i;
+        EXPECT_EQ(all.ids[i].b[4], 0x40 + i) << i;
+    }
+    uint32_t count = 0;
+    ASSERT_EQ(ctl_get_all_enclosure_count(&count), 0);
+    EXPECT_EQ(count, 16u);
+}
+
+TEST_F(EnclosureDiscovery, ProcessorsThatRepeatTheirLocksInEveryLun) {
     change_machine("enclosure index=3 number=7 type=ses kind=1 luns=2 vendor=\"AMI\" "
                    "revision=\"0100\" alt-revision=\"A1B2\" slots=1 door-locks=1 alarms=1\n");
     const ObjectId enclosure = enclosure_at(3, 7);
@@ -154,7 +179,7 @@ TEST(EnclosureDiscovery, ProcessorsThatRepeatTheirLocksInEveryLun) {
 // Controller 40 keeps its record like any other; its configuration page has
 // an empty array-device header after the device header and two cooling
 // headers.
-TEST(EnclosureDiscovery, TypeHeadersOfTheConfigurationPage) {
+TEST_F(EnclosureDiscovery, TypeHeadersOfTheConfigurationPage) {
     const ObjectId enclosure = enclosure_at(40, 15);
     uint32_t slots = 0, fans = 0;
     ASSERT_EQ(ctl_get_slot_count(enclosure, &slots), 0) << last_error().text;
@@ -175,7 +200,7 @@ TEST(EnclosureDiscovery, TypeHeadersOfTheConfigurationPage) {
     EXPECT_EQ(last_command(0x1C).cdb, bytes({0x1C, 0x01, 2, 0x08, 0x00}, 16));
 }
 
-TEST(EnclosureDiscovery, IdentifierBuilders) {
+TEST_F(EnclosureDiscovery, IdentifierBuilders) {
     ObjectId id;
     sim::clear_journal();
     EXPECT_EQ(ctl_make_enclosure_id(3, 16, &id), -1);
@@ -215,7 +240,7 @@ TEST(EnclosureDiscovery, IdentifierBuilders) {
     }
 }
 
-TEST(EnclosureDiscovery, IdentityStatusAndHelpText) {
+TEST_F(EnclosureDiscovery, IdentityStatusAndHelpText) {
     const ObjectId ses = enclosure_at(3, 2);
     char vendor[9], model[17], revision[5];
     ASSERT_EQ(ctl_get_enclosure_vendor(ses, vendor), 0);
@@ -268,7 +293,7 @@ TEST(EnclosureDiscovery, IdentityStatusAndHelpText) {
     EXPECT_EQ(status, 1u);
 }
 
-TEST(EnclosureDiscovery, EnclosureWithoutEnclosureElementReportsZero) {
+TEST_F(EnclosureDiscovery, EnclosureWithoutEnclosureElementReportsZero) {
     change_machine("enclosure index=3 number=6 type=ses kind=2 slots=1 enclosure-element=0\n");
     const ObjectId enclosure = enclosure_at(3, 6);
     uint32_t status = 99;
@@ -276,7 +301,7 @@ TEST(EnclosureDiscovery, EnclosureWithoutEnclosureElementReportsZero) {
     EXPECT_EQ(status, 0u);
 }
 
-TEST(EnclosureDiscovery, IdentifyIndicatorOfTheEnclosure) {
+TEST_F(EnclosureDiscovery, IdentifyIndicatorOfTheEnclosure) {
     const ObjectId ses = enclosure_at(3, 2);
     uint32_t supported = 9;
     ASSERT_EQ(ctl_supports_identify(ses, &supported), 0);
@@ -311,7 +336,7 @@ TEST(EnclosureDiscovery, IdentifyIndicatorOfTheEnclosure) {
     EXPECT_EQ(api_error(), 2);
 }
 
-TEST(EnclosureDiscovery, RoutingAndKindChecks) {
+TEST_F(EnclosureDiscovery, RoutingAndKindChecks) {
     const ObjectId ses = enclosure_at(3, 2);
     ObjectId lock;
     ASSERT_EQ(ctl_make_door_lock_id(ses, 0, &lock), 0);

@@ -71,6 +71,7 @@ std::vector<uint32_t> lock_writes() {
 class EnclosureElements : public ::testing::Test {
   protected:
     void SetUp() override {
+        reload_machine(kEnclosureMachine);
         ses_ = enclosure_at(3, 2);
         safte_ = enclosure_at(5, 1);
         sim::clear_journal();
@@ -107,10 +108,13 @@ TEST_F(EnclosureElements, FansReportStatusAndSpeed) {
     ASSERT_EQ(ctl_get_fan_rpm(fans.ids[0], &speed), 0);
     EXPECT_EQ(speed, 0u);
 
-    uint8_t state = 9;
+    // The state is a whole int: 1 off, 128 failed.
+    int32_t state = 0x55555555;
     change_machine("element index=3 enclosure=2 type=fan number=0 status=ok off=1\n");
     ASSERT_EQ(ctl_get_fan_state(fans.ids[0], &state), 0);
     EXPECT_EQ(state, 1);
+    ASSERT_EQ(ctl_get_fan_state(fans.ids[1], &state), 0);
+    EXPECT_EQ(state, 128);
 
     // Empty list: the first identifier's index is 0xFF (and its controller,
     // so the dispatcher routes it nowhere).
@@ -289,7 +293,7 @@ TEST_F(EnclosureElements, PowerSupplies) {
     expected[at(kSupply0)] = 0x81;
     expected[at(kSupply0) + 3] = 0x00;
     EXPECT_EQ(x.sent, expected);
-    uint8_t state = 9;
+    int32_t state = 0x55555555;
     ASSERT_EQ(ctl_get_power_supply_state(supply, &state), 0);
     EXPECT_EQ(state, 1);
     ASSERT_EQ(ctl_turn_power_supply_on(supply), 0);
@@ -511,6 +515,21 @@ TEST_F(EnclosureElements, ProcessorsThatDoNotAnswer) {
     EXPECT_EQ(status, 2);
     EXPECT_EQ(bytes({sense[0], sense[2], sense[7], sense[8]}), bytes({0x70, 5, 10, 0}));
     EXPECT_EQ(last_command(0x1E).cdb, bytes({0x1E}, 16));
+    // A unit target takes the LUN in the top bits of the LUN field, as an
+    // enclosure does, where the plain pass-through gives it as a number.
+    ObjectId unit = ses_;
+    unit.b[4] = 5;
+    cdb[0] = 0x1C;
+    series_backend().send_enclosure_scsi_command(unit, cdb, 6, &status, sense, 8, data,
+                                                 sizeof data, 10, 3);
+    const PassThrough to_unit = last_command(0x1C);
+    EXPECT_EQ(to_unit.target, 5);
+    EXPECT_EQ(to_unit.lun_field, 0x3000);
+    EXPECT_EQ(to_unit.unit_lun, 0);
+    uint8_t plain[16] = {0x1C};
+    series_backend().send_scsi_command(unit, plain, data, sizeof data, 3);
+    EXPECT_EQ(last_command(0x1C).lun_field, 3);
+    EXPECT_EQ(last_command(0x1C).unit_lun, 3);
     EXPECT_EQ(series_backend().send_enclosure_scsi_command(ses_, cdb, 17, &status, sense, 8, data,
                                                            sizeof data, 10, 0),
               -1);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "backend/backends.h"
 #include "tests/api/library_machine.h"
 
 // Index 0 family 3, 1 family 4, 2 family 6 without enclosures, 3 family 8
@@ -46,11 +47,39 @@ inline constexpr char kEnclosureMachine[] =
     "controller index=40 driver=dq-sas arch=10 ports=4\n"
     "  enclosure number=15 type=ses kind=2 types=1:2,23:0,3:2,7:1,3:1,14:1\n";
 
+// Puts the machine back as the scenario describes it, so that a test does not
+// see what an earlier one changed: the simulator is reloaded (its enclosures'
+// elements and attributes, faults and journal start afresh) with the device
+// nodes the library made when it started, and every enclosure record the
+// library keeps is emptied, as if nothing had listed an enclosure yet.
+inline void reload_machine(const char* scenario) {
+    std::string nodes;
+    for (const char* prefix : {"kqe", "kqa", "kqn", "kql"}) {
+        for (int index = 0; index < 255; ++index) {
+            const std::string path = "/dev/" + std::string(prefix) + std::to_string(index);
+            const sim::NodeInfo node = sim::node_info(path);
+            if (!node.exists || !node.char_device) continue;
+            nodes += "devnode path=" + path + " kind=char major=" + std::to_string(node.major) +
+                     " minor=" + std::to_string(node.minor) + " mode=" +
+                     std::to_string(node.mode) + "\n";
+        }
+    }
+    std::string error;
+    ASSERT_TRUE(sim::load_scenario(scenario, &error)) << error;
+    change_machine(nodes);
+    for (int index = 0; index < 255; ++index)
+        for (uint8_t position = 0; position < 16; ++position) {
+            EnclosureCacheRecord* record = series_backend().enclosure_record(uint8_t(index), position);
+            if (record != nullptr) std::memset(record, 0, sizeof *record);
+        }
+}
+
 // The firmware packet and data of one SCSI pass-through request.
 struct PassThrough {
     int controller;
     uint8_t target;
     uint16_t lun_field;
+    uint16_t unit_lun;              // packet bytes 6 and 7
     std::vector<uint8_t> cdb;       // 16 bytes as sent
     std::vector<uint8_t> sent;      // the data buffer as sent
     std::vector<uint8_t> returned;  // and as it came back
@@ -65,6 +94,7 @@ inline std::vector<PassThrough> pass_throughs() {
         p.controller = e.controller;
         p.target = e.sent[512 + 129];
         p.lun_field = uint16_t(e.sent[512 + 130] | e.sent[512 + 131] << 8);
+        p.unit_lun = uint16_t(e.sent[512 + 134] | e.sent[512 + 135] << 8);
         p.cdb.assign(e.sent.begin() + 512 + 136, e.sent.begin() + 512 + 152);
         p.sent.assign(e.sent.begin() + 1536, e.sent.end());
         p.returned.assign(e.returned.begin() + 1536, e.returned.end());
