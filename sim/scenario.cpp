@@ -289,6 +289,10 @@ class Applier {
             if (ms != 0) take_controller_lock(m_, *c, ms < 0 ? UINT64_MAX : uint64_t(ms) * 1000);
             return true;
         }
+        if (cmd == "fail-drive" || cmd == "advance") {
+            Controller* c = target(a, why);
+            return c != nullptr && legacy_control(m_, *c, cmd, a, why);
+        }
         if (cmd == "fault") return fault(a, why);
         if (cmd == "clear-faults") {
             m_.faults.clear();
@@ -394,9 +398,7 @@ class Applier {
         current_ = int(m_.controllers.size() - 1);
         if (!d->kind->vm) {
             std::string stats = c.attr("stats");
-            if (stats.empty())
-                stats = std::string(d->kind->name) + " " + c.attr("driver-version", "3.26.02.000") +
-                        "\n";
+            if (stats.empty()) stats = driver_stats_text(c);
             m_.hosts.push_back({int(index), int(m_.controllers.size() - 1), stats});
         }
         return true;
@@ -580,6 +582,11 @@ bool apply_lines(Machine& m, const std::string& text, bool persist, std::string*
     Applier applier(m, persist);
     bool ok = applier.run(text, error);
     finish_machine(m);
+    std::string unsynced;
+    if (!sync_legacy_firmware(m, &unsynced) && ok) {
+        *error = unsynced;
+        ok = false;
+    }
     return ok;
 }
 
