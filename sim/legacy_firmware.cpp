@@ -93,7 +93,7 @@ bool read_own(const Controller& c, uint8_t unit_byte, uint16_t table, uint8_t id
         if (id == 7) out[0] = u.write_cache;
         return true;
     }
-    if (table == 0x405 && c.params.count(uint32_t(table) << 16 | id) == 0) {
+    if (table == 0x405) {
         out[0] = id == 3 ? 16 : 25;  // rate 3 until one is set
         return true;
     }
@@ -136,8 +136,10 @@ void parameter(Machine& m, Controller& c, uint8_t* packet, uint8_t* data, uint32
             refuse(packet, code);
         return;
     }
+    // A value a param line wrote stands over the firmware's own.
     std::memset(value, 0, size_t(expected));
-    if (!read_own(c, packet[3], table, id, value, size_t(expected)))
+    if (c.params.count(uint32_t(table) << 16 | id) != 0 ||
+        !read_own(c, packet[3], table, id, value, size_t(expected)))
         read_parameter(m, c, table, id, value, size_t(expected));
 }
 
