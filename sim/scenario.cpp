@@ -632,6 +632,8 @@ void finish_machine(Machine& m) {
         for (const Controller& c : m.controllers) {
             if (c.driver->kind->vm) continue;
             for (const auto& u : c.units) {
+                // A configuration that only lies on its drives has no devices.
+                if (u.second.attrs.count("foreign") && u.second.attrs.at("foreign") == "1") continue;
                 auto it = u.second.attrs.find("luns");
                 long luns = 1;
                 if (it != u.second.attrs.end()) to_number(it->second, &luns);
