@@ -15,6 +15,7 @@
 #include "daemon/https_connection.h"
 #include "daemon/listen_socket.h"
 #include "daemon/pending_connections.h"
+#include "daemon/start_controllers.h"
 #include "daemon/termination.h"
 #include "daemon/tls_context.h"
 #include "driver/message_catalogue.h"
@@ -224,6 +225,7 @@ int apply_start_settings()
 {
     g_config->read_file();
     g_config->write_file();
+    apply_start_controller_settings(*g_config);
     return 0;
 }
 

@@ -151,6 +151,7 @@ struct Machine {
     std::string state_file;
     std::string control_file;
     long control_offset = 0;
+    std::string journal_file;  // the journal is also appended here
     std::vector<std::string> persisted;  // state file lines, in order
     std::deque<JournalEntry> journal;
     std::map<int, OpenFile> files;
@@ -260,6 +261,8 @@ uint16_t diagnostic_write_refusal(uint16_t table, uint16_t id);
 // kernel.cpp
 void save_state(Machine& m);
 void add_journal(Machine& m, const JournalEntry& entry);
+// journal_file.cpp
+void append_journal_file(const Machine& m, const JournalEntry& entry);
 
 // Little-endian access.
 inline uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }

@@ -335,6 +335,10 @@ class Applier {
             m_.state_file = a["file"];
             return true;
         }
+        if (cmd == "journal") {
+            m_.journal_file = a["file"];
+            return true;
+        }
         if (cmd == "control") {
             m_.control_file = a["file"];
             m_.control_offset = 0;
