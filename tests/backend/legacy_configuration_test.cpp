@@ -82,7 +82,8 @@ TEST_F(LegacyConfiguration, CreateRaid1) {
     const IdList drives = drive_list({0, 1});
     ObjectId unit;
     ASSERT_EQ(legacy().create_unit(&drives, 2, 9, 0, &unit), 0) << last_error().text;
-    const uint8_t* descriptor = commands(0x54).back().sent.data() + 1024;
+    const sim::JournalEntry create = commands(0x54).back();
+    const uint8_t* descriptor = create.sent.data() + 1024;
     EXPECT_EQ(descriptor[1], 2);
     EXPECT_EQ(descriptor[2], 0);
     EXPECT_EQ(load32(descriptor + 8), 897952u);
