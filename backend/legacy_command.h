@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "driver/object_id.h"
+#include "driver/series_command.h"
 
 namespace legacy_packet {
 
@@ -76,16 +77,9 @@ struct LegacyCommand {
         bytes[legacy_packet::kOpcode] = opcode;
         bytes[legacy_packet::kWords] = words;
     }
-    void put16(size_t offset, uint16_t value) {
-        bytes[offset] = uint8_t(value);
-        bytes[offset + 1] = uint8_t(value >> 8);
-    }
-    void put32(size_t offset, uint32_t value) {
-        for (int i = 0; i < 4; ++i) bytes[offset + size_t(i)] = uint8_t(value >> (8 * i));
-    }
-    uint16_t get16(size_t offset) const {
-        return uint16_t(bytes[offset] | bytes[offset + 1] << 8);
-    }
+    void put16(size_t offset, uint16_t value) { le::store(bytes + offset, value, 2); }
+    void put32(size_t offset, uint32_t value) { le::store(bytes + offset, value, 4); }
+    uint16_t get16(size_t offset) const { return uint16_t(le::load(bytes + offset, 2)); }
 };
 
 // Opens the controller of id (byte 1), sends the packet with its data in one

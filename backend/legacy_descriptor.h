@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "driver/series_command.h"
+
 namespace legacy_descriptor {
 
 constexpr size_t kMaxSize = 512;
@@ -82,13 +84,9 @@ bool find_port(const uint8_t* descriptor, size_t length, uint8_t port, uint8_t* 
                uint8_t* drive, uint8_t* depth);
 
 // Little-endian fields.
-inline uint16_t load16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-inline uint32_t load32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline void store32(uint8_t* p, uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(value >> (8 * i));
-}
+inline uint16_t load16(const uint8_t* p) { return uint16_t(le::load(p, 2)); }
+inline uint32_t load32(const uint8_t* p) { return uint32_t(le::load(p, 4)); }
+inline void store32(uint8_t* p, uint32_t value) { le::store(p, value, 4); }
 
 // A RAID descriptor as CreateUnit receives it, for the drives' ports in
 // member order: each drive contributes share bytes of capacity, the unit

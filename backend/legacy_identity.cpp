@@ -7,6 +7,7 @@
 #include "backend/legacy_backend.h"
 #include "backend/parameter_size_table.h"
 #include "driver/record_failure.h"
+#include "driver/series_command.h"
 #include "driver/system_files.h"
 #include "driver/trim_whitespace.h"
 
@@ -62,8 +63,7 @@ int LegacyBackend::read_count(ObjectId id, uint16_t table, uint8_t parameter,
     if (size > sizeof *out) size = sizeof *out;
     uint8_t bytes[4] = {0, 0, 0, 0};
     if (get_parameter(id, table, parameter, size, bytes, 0) != 0) return -1;
-    *out = uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-           uint32_t(bytes[3]) << 24;
+    *out = uint32_t(le::load(bytes, 4));
     return 0;
 }
 

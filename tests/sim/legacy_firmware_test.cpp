@@ -1,11 +1,11 @@
 // The first-series firmware's scenario and control lines: what the
 // simulator refuses to build, and the driver version files it writes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "sim/sim.h"
+#include "tests/sim/kernel_files.h"
 
 namespace {
 
@@ -49,17 +49,6 @@ TEST(LegacyFirmwareScenario, LinesTheFirmwareCannotHold) {
     }
 }
 
-std::string read_file(const char* path) {
-    const int fd = sim::kernel_open(path, O_RDONLY);
-    if (fd < 0) return "";
-    std::string text;
-    char chunk[256];
-    ssize_t n;
-    while ((n = sim::kernel_read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, size_t(n));
-    sim::kernel_close(fd);
-    return text;
-}
-
 TEST(LegacyFirmwareScenario, DriverVersionInTheDriversFiles) {
     std::string error;
     ASSERT_TRUE(sim::load_scenario(std::string(kController) +
@@ -67,10 +56,10 @@ TEST(LegacyFirmwareScenario, DriverVersionInTheDriversFiles) {
                                        "controller index=2 driver=dq-Mxxx arch=4\n",
                                    &error))
         << error;
-    EXPECT_EQ(read_file("/proc/scsi/dq-xxxx/1"),
+    EXPECT_EQ(read_kernel_file("/proc/scsi/dq-xxxx/1"),
               "dq-xxxx controller 1\nDriver version: 1.26.02.002\n");
-    EXPECT_EQ(read_file("/sys/class/scsi_host/host1/stats"), "dq-xxxx Driver version: 1.26.02.002\n");
-    EXPECT_EQ(read_file("/sys/class/scsi_host/host2/stats"), "dq-Mxxx 3.26.02.000\n");
+    EXPECT_EQ(read_kernel_file("/sys/class/scsi_host/host1/stats"), "dq-xxxx Driver version: 1.26.02.002\n");
+    EXPECT_EQ(read_kernel_file("/sys/class/scsi_host/host2/stats"), "dq-Mxxx 3.26.02.000\n");
 }
 
 }  // namespace
