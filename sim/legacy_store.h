@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -48,14 +47,15 @@ struct LegacyStore {
     std::map<int, LegacyUnit> units;
     std::vector<ForeignUnit> foreign;
     bool option_4 = false;
-    // Scenario drive and unit lines already taken in.
-    std::set<int> seen_drives, seen_units;
 };
 
-// Takes the new drive and unit lines of the machine's first-series
-// controllers into their stores. False with error for a unit line the
-// firmware cannot hold.
-bool sync_legacy_firmware(Machine& m, std::string* error);
+// A drive line of a first-series controller: the drive on that port is
+// there, added or not (added=0), healthy or not (failed=1).
+void legacy_drive_line(Controller& c, int port);
+// A unit line of a first-series controller (re)defines the unit from its
+// attributes; false with why when the firmware cannot hold it.
+bool legacy_unit_line(Machine& m, Controller& c, long number,
+                      const std::map<std::string, std::string>& attrs, std::string* why);
 bool legacy_unit_exists(const Controller& c, int number);
 
 // The first-series firmware's answer to a command packet (request 0x1F);

@@ -270,8 +270,8 @@ bool count_fits(uint8_t type, size_t n) {
 
 // A unit line: type=, drives=, stripe= (KiB), status=, failed= (ports),
 // progress= (percent), exposed=, write-cache=.
-bool unit_from_line(const Controller& c, const SimObject& line, LegacyUnit* u, std::string* why) {
-    const std::string type_name = attr(line.attrs, "type", "raid1");
+bool unit_from_line(const Controller& c, const Attrs& line, LegacyUnit* u, std::string* why) {
+    const std::string type_name = attr(line, "type", "raid1");
     long type = -1;
     for (const TypeName& t : kTypeNames)
         if (type_name == t.name) type = t.type;
@@ -280,8 +280,8 @@ bool unit_from_line(const Controller& c, const SimObject& line, LegacyUnit* u, s
         *why = "unknown unit type " + type_name;
         return false;
     }
-    if (!ports_of(attr(line.attrs, "drives"), &ports) || !count_fits(uint8_t(type), ports.size())) {
-        *why = "a " + type_name + " unit cannot be made of drives=" + attr(line.attrs, "drives");
+    if (!ports_of(attr(line, "drives"), &ports) || !count_fits(uint8_t(type), ports.size())) {
+        *why = "a " + type_name + " unit cannot be made of drives=" + attr(line, "drives");
         return false;
     }
     for (int p : ports) {
@@ -291,7 +291,7 @@ bool unit_from_line(const Controller& c, const SimObject& line, LegacyUnit* u, s
         }
     }
     long kib = 64;
-    number_of(attr(line.attrs, "stripe", "64"), &kib);
+    number_of(attr(line, "stripe", "64"), &kib);
     uint8_t stripe = 1;
     while (stripe < 12 && (1L << (stripe - 1)) != kib) ++stripe;
     if (stripe < 4 || stripe > 11) {
@@ -299,8 +299,8 @@ bool unit_from_line(const Controller& c, const SimObject& line, LegacyUnit* u, s
         return false;
     }
     u->descriptor = build_descriptor(c, uint8_t(type), stripe, ports);
-    if (!ports_of(attr(line.attrs, "failed"), &failed)) {
-        *why = "bad failed=" + attr(line.attrs, "failed");
+    if (!ports_of(attr(line, "failed"), &failed)) {
+        *why = "bad failed=" + attr(line, "failed");
         return false;
     }
     for (int p : failed) {
@@ -313,60 +313,24 @@ bool unit_from_line(const Controller& c, const SimObject& line, LegacyUnit* u, s
         }
         u->failed |= uint16_t(1u << bit);
     }
-    const std::string status = attr(line.attrs, "status", "ok");
+    const std::string status = attr(line, "status", "ok");
     if (status == "rebuilding") u->rebuilding = u->failed;
     if (status == "verifying") u->task = LegacyTask::Verify;
     if (status == "initializing") u->task = LegacyTask::Initialize;
     const bool known = status == "ok" || status == "degraded" || status == "rebuilding" ||
                        status == "verifying" || status == "initializing";
     if (!known || ((status == "degraded" || status == "rebuilding") != (u->failed != 0))) {
-        *why = "status=" + status + " does not go with failed=" + attr(line.attrs, "failed");
+        *why = "status=" + status + " does not go with failed=" + attr(line, "failed");
         return false;
     }
     long percent = 0, exposed = is_single(uint8_t(type)) && type != kJbod ? 0 : 1, cache = 1;
-    number_of(attr(line.attrs, "progress", "0"), &percent);
-    number_of(attr(line.attrs, "exposed", exposed ? "1" : "0"), &exposed);
-    number_of(attr(line.attrs, "write-cache", "1"), &cache);
+    number_of(attr(line, "progress", "0"), &percent);
+    number_of(attr(line, "exposed", exposed ? "1" : "0"), &exposed);
+    number_of(attr(line, "write-cache", "1"), &cache);
     u->progress = uint16_t(percent < 0 ? 0 : percent > 100 ? 1000 : percent * 10);
     u->exposed = exposed != 0;
     u->write_cache = cache != 0 ? 1 : 0;
     refresh(*u);
-    return true;
-}
-
-uint8_t drive_state_of(const SimObject& drive) {
-    if (attr(drive.attrs, "added", "1") == "0") return 0;
-    return attr(drive.attrs, "failed", "0") == "1" ? kFailedDrive : kHealthy;
-}
-
-bool sync_controller(Controller& c, std::string* error) {
-    LegacyStore& s = c.legacy;
-    for (const auto& d : c.drives) {
-        if (d.first >= kPorts || !s.seen_drives.insert(d.first).second) continue;
-        s.drive_state[d.first] = drive_state_of(d.second);
-    }
-    for (const auto& line : c.units) {
-        if (!s.seen_units.insert(line.first).second) continue;
-        LegacyUnit u;
-        std::string why;
-        if (line.first >= kUnits || !unit_from_line(c, line.second, &u, &why)) {
-            *error = "unit " + std::to_string(line.first) + " of controller " +
-                     std::to_string(c.index) + ": " + (why.empty() ? "unit numbers are 0 to 15" : why);
-            return false;
-        }
-        if (attr(line.second.attrs, "foreign", "0") == "1") {
-            s.foreign.push_back(ForeignUnit{line.first, u});
-            continue;
-        }
-        // A drive the unit counts failed and is still there reports errors;
-        // one being rebuilt is the healthy replacement.
-        for (int b = 0; b < member_count(u); ++b) {
-            const uint8_t port = member_port(u, b);
-            if ((u.failed & ~u.rebuilding) >> b & 1 && port < kPorts && s.drive_state[port] != 0)
-                s.drive_state[port] = kFailedDrive;
-        }
-        s.units[line.first] = u;
-    }
     return true;
 }
 
@@ -395,9 +359,38 @@ void advance(Machine& m, Controller& c, uint16_t tenths) {
 
 }  // namespace
 
-bool sync_legacy_firmware(Machine& m, std::string* error) {
-    for (Controller& c : m.controllers)
-        if (c.series() == Series::First && !sync_controller(c, error)) return false;
+void legacy_drive_line(Controller& c, int port) {
+    auto drive = c.drives.find(port);
+    if (port < 0 || port >= kPorts || drive == c.drives.end()) return;
+    const Attrs& a = drive->second.attrs;
+    c.legacy.drive_state[port] = attr(a, "added", "1") == "0"    ? 0
+                                 : attr(a, "failed", "0") == "1" ? kFailedDrive
+                                                                 : kHealthy;
+}
+
+bool legacy_unit_line(Machine& m, Controller& c, long number, const Attrs& attrs,
+                      std::string* why) {
+    if (number < 0 || number >= kUnits) {
+        *why = "first-series unit numbers are 0 to 15";
+        return false;
+    }
+    LegacyUnit u;
+    if (!unit_from_line(c, attrs, &u, why)) return false;
+    LegacyStore& s = c.legacy;
+    if (attr(attrs, "foreign", "0") == "1") {
+        s.foreign.push_back(ForeignUnit{int(number), u});
+        return true;
+    }
+    // A drive the unit counts failed and is still there reports errors; one
+    // being rebuilt is the healthy replacement.
+    for (int b = 0; b < member_count(u); ++b) {
+        const uint8_t port = member_port(u, b);
+        if ((u.failed & ~u.rebuilding) >> b & 1 && port < kPorts && s.drive_state[port] != 0)
+            s.drive_state[port] = kFailedDrive;
+    }
+    s.units[int(number)] = u;
+    // The machine starts with the devices of the units the system sees.
+    if (!m.scsi_devices_seeded && u.exposed) m.scsi_devices.push_back({c.index, 0, int(number), 0});
     return true;
 }
 
@@ -409,7 +402,6 @@ bool legacy_control(Machine& m, Controller& c, const std::string& command, Attrs
         *why = command + " needs a first-series controller";
         return false;
     }
-    if (!sync_controller(c, why)) return false;
     if (command == "advance") {
         long percent = 0;
         if (!number_of(attr(args, "percent"), &percent) || percent <= 0) {

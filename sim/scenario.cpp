@@ -414,12 +414,15 @@ class Applier {
         const char* key = kind == "drive" ? "port" : "number";
         long number;
         if (!take_number(a, key, &number, why)) return false;
+        const bool first = c->series() == Series::First;
+        if (first && kind == "unit") return legacy_unit_line(m_, *c, number, a, why);
         std::map<int, SimObject>& objects = kind == "drive"  ? c->drives
                                             : kind == "unit" ? c->units
                                                              : c->enclosures;
         SimObject& o = objects[int(number)];
         o.number = int(number);
         for (auto& kv : a) o.attrs[kv.first] = kv.second;
+        if (first && kind == "drive") legacy_drive_line(*c, int(number));
         return true;
     }
 
@@ -586,11 +589,6 @@ bool apply_lines(Machine& m, const std::string& text, bool persist, std::string*
     Applier applier(m, persist);
     bool ok = applier.run(text, error);
     finish_machine(m);
-    std::string unsynced;
-    if (!sync_legacy_firmware(m, &unsynced) && ok) {
-        *error = unsynced;
-        ok = false;
-    }
     return ok;
 }
 
@@ -636,8 +634,6 @@ void finish_machine(Machine& m) {
         for (const Controller& c : m.controllers) {
             if (c.driver->kind->vm) continue;
             for (const auto& u : c.units) {
-                // A configuration that only lies on its drives has no devices.
-                if (u.second.attrs.count("foreign") && u.second.attrs.at("foreign") == "1") continue;
                 auto it = u.second.attrs.find("luns");
                 long luns = 1;
                 if (it != u.second.attrs.end()) to_number(it->second, &luns);

@@ -298,8 +298,9 @@ const RebuildRefusal kRebuildRefusals[] = {
     {"replacement_too_small", "", 1, {1}, 54, {0x54}},
     {"replacement_below_its_reserve", "drive index=1 port=13 capacity=1000\n", 1, {13}, 54,
      {0x54}},
-    {"mirror_already_rebuilding", "unit index=1 number=7 type=raid10 drives=0,1,6,13 "
-     "status=rebuilding failed=0\ndrive index=1 port=13 capacity=1000000\n", 7, {15}, 50, {}},
+    {"mirror_already_rebuilding", "drive index=1 port=13 capacity=1000000\n"
+     "unit index=1 number=7 type=raid10 drives=0,1,6,13 status=rebuilding failed=0\n", 7, {15},
+     50, {}},
     {"no_drive", "", 1, {}, 36, {}},
 };
 
