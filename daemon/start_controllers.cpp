@@ -21,7 +21,7 @@ int apply_start_controller_settings(const ConfigStore& config)
             const char* rates = config.get_bg_rate();
             if (index < std::strlen(rates)) {
                 // The library refuses what is not 1 to 5.
-                const int32_t rate = rates[index] - '0';
+                int32_t rate = rates[index] - '0';
                 ctl_set_rebuild_rate(id, &rate);
             }
         }

@@ -30,8 +30,8 @@ std::vector<int> unit_numbers() {
 std::vector<int> event_codes() {
     std::vector<int> codes;
     EventRecord record;
-    while (legacy().get_aen(controller_id(kLegacyIndex), &record) == 0 && record.bytes[8] != 0)
-        codes.push_back(record.bytes[8]);
+    while (ctl_get_first_aen(controller_id(kLegacyIndex), &record) == 0 && record.code != 0)
+        codes.push_back(record.code);
     return codes;
 }
 

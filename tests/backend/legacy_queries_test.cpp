@@ -298,23 +298,29 @@ TEST_F(LegacyQueries, TaskRateFromItsSecondByte) {
     }
 }
 
+// The rebuild and the verify rate are the one task rate, kept as a pair of
+// bytes.
 TEST_F(LegacyQueries, SetTaskRateWritesItsPair) {
     const ObjectId controller = controller_id(kLegacyIndex);
     for (int32_t rate : {0, 6, -1}) {
-        EXPECT_EQ(legacy().set_task_rate(controller, &rate), -1);
+        EXPECT_EQ(ctl_set_rebuild_rate(controller, &rate), -1);
         EXPECT_EQ(last_error().api_code, 45);
     }
     EXPECT_TRUE(commands(0x53).empty());
-    const int32_t rate = 3;
-    ASSERT_EQ(legacy().set_task_rate(controller, &rate), 0);
+    int32_t rate = 3;
+    ASSERT_EQ(ctl_set_rebuild_rate(controller, &rate), 0);
     const std::vector<sim::JournalEntry> sets = commands(0x53);
     ASSERT_EQ(sets.size(), 2u);
     const std::vector<uint8_t> packet = bytes_of({0x53, 4, 0, 0, 0, 0, 1, 0}, 512);
     EXPECT_EQ(first_difference(sets[0].sent, legacy_request(packet, {0x05, 0x04, 3, 1, 16})), -1);
     EXPECT_EQ(first_difference(sets[1].sent, legacy_request(packet, {0x05, 0x04, 4, 1, 25})), -1);
     int32_t read = 0;
-    ASSERT_EQ(legacy().get_task_rate(controller, &read), 0);
+    ASSERT_EQ(ctl_get_verify_rate(controller, &read), 0);
     EXPECT_EQ(read, 3);
+    rate = 5;
+    ASSERT_EQ(ctl_set_verify_rate(controller, &rate), 0);
+    ASSERT_EQ(ctl_get_rebuild_rate(controller, &read), 0);
+    EXPECT_EQ(read, 5);
 }
 
 }  // namespace
