@@ -93,11 +93,11 @@ class LegacyBackend {
     int get_unit_flags(ObjectId unit, uint8_t* out) const;
     int get_unit_type(ObjectId unit, int32_t* out) const;
     int get_unit_capacity(ObjectId unit, uint64_t* out) const;
-    // In KiB; -1 for a unit without stripes (still success).
-    int get_stripe_size(ObjectId unit, int32_t* out) const;
+    // In KiB; 0xFFFFFFFF (-1) for a unit without stripes (still success).
+    int get_stripe_size(ObjectId unit, uint32_t* out) const;
     int get_percent_complete(ObjectId unit, int32_t* out) const;
     int get_subunit_list(ObjectId unit, IdList* out) const;
-    int get_subunit_count(ObjectId unit, int32_t* out) const;
+    int get_subunit_count(ObjectId unit, uint32_t* out) const;
     int get_unit_drive_list(ObjectId unit, IdList* out) const;
     int get_write_cache(ObjectId unit, uint8_t* out) const;
 

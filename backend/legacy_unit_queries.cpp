@@ -186,7 +186,7 @@ int LegacyBackend::get_unit_capacity(ObjectId unit, uint64_t* out) const {
     return 0;
 }
 
-int LegacyBackend::get_subunit_count(ObjectId unit, int32_t* out) const {
+int LegacyBackend::get_subunit_count(ObjectId unit, uint32_t* out) const {
     uint8_t record[kMaxSize];
     size_t length = 0;
     if (read_record(unit, record, &length) != 0) return -1;
@@ -194,14 +194,14 @@ int LegacyBackend::get_subunit_count(ObjectId unit, int32_t* out) const {
     return 0;
 }
 
-int LegacyBackend::get_stripe_size(ObjectId unit, int32_t* out) const {
+int LegacyBackend::get_stripe_size(ObjectId unit, uint32_t* out) const {
     uint8_t record[kMaxSize];
     size_t length = 0;
     if (read_record(unit, record, &length) != 0) return -1;
     const uint8_t type = record[kType], code = record[kStripe];
     const bool striped = type == kRaid0 || type == kRaid5 || type == kRaid10;
     // A code outside the ones a stripe can have tells no size.
-    *out = striped && code >= 1 && code <= 31 ? int32_t(1u << (code - 1)) : -1;
+    *out = striped && code >= 1 && code <= 31 ? 1u << (code - 1) : 0xFFFFFFFFu;
     return 0;
 }
 

@@ -66,7 +66,7 @@ TEST_F(LegacyConfiguration, CreateRaid0SendsItsDescriptor) {
                                               descriptor)),
               -1);
     uint64_t capacity = 0;
-    int32_t stripe = 0;
+    uint32_t stripe = 0;
     uint8_t cache = 0;
     ASSERT_EQ(legacy().get_unit_capacity(unit, &capacity), 0);
     ASSERT_EQ(legacy().get_stripe_size(unit, &stripe), 0);
@@ -116,9 +116,9 @@ TEST_F(LegacyConfiguration, CreateRaid10OfSixDrives) {
         EXPECT_EQ(mirror[24 + 2], 2 * m + 1);
         EXPECT_EQ(mirror[24 + 3], 1);
     }
-    int32_t mirrors = 0;
+    uint32_t mirrors = 0;
     ASSERT_EQ(legacy().get_subunit_count(unit, &mirrors), 0);
-    EXPECT_EQ(mirrors, 3);
+    EXPECT_EQ(mirrors, 3u);
 }
 
 struct CreateRefusal {

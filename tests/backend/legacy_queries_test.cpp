@@ -54,7 +54,8 @@ class Units : public LegacyQueries, public ::testing::WithParamInterface<UnitCas
 TEST_P(Units, AnswersOfTheConfiguration) {
     const UnitCase& c = GetParam();
     const ObjectId unit = legacy_unit(c.unit, c.sub, c.drive);
-    int32_t type = -5, stripe = -5, subunits = -5, percent = -5;
+    int32_t type = -5, percent = -5;
+    uint32_t stripe = 5, subunits = 5;
     uint64_t capacity = 0;
     uint8_t status = 0, flags = 0;
     IdList drives;
@@ -67,9 +68,9 @@ TEST_P(Units, AnswersOfTheConfiguration) {
     ASSERT_EQ(legacy().get_unit_flags(unit, &flags), 0);
     EXPECT_EQ(flags, c.flags);
     ASSERT_EQ(legacy().get_stripe_size(unit, &stripe), 0);
-    EXPECT_EQ(stripe, c.stripe);
+    EXPECT_EQ(stripe, uint32_t(c.stripe));
     ASSERT_EQ(legacy().get_subunit_count(unit, &subunits), 0);
-    EXPECT_EQ(subunits, c.subunits);
+    EXPECT_EQ(subunits, uint32_t(c.subunits));
     ASSERT_EQ(legacy().get_unit_drive_list(unit, &drives), 0);
     EXPECT_EQ(ports_of(drives), c.drives);
     if (c.percent >= 0) {
