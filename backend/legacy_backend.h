@@ -166,8 +166,7 @@ class LegacyBackend {
     int download_firmware(ObjectId id, const void* image, int32_t size) const;
 
   private:
-    int read_text(ObjectId id, uint16_t table, uint8_t parameter, char* out,
-                  size_t out_size) const;
+    int read_text(ObjectId id, uint16_t table, uint8_t parameter, char* out, size_t out_size) const;
     int read_count(ObjectId id, uint16_t table, uint8_t parameter, uint32_t* out) const;
     // The whole descriptor of the unit number (byte 4) in kDescriptorSize
     // zeroed bytes, with its meaningful length.

@@ -15,14 +15,14 @@ constexpr size_t kSize = 512;
 
 // Fields common to every opcode.
 constexpr size_t kOpcode = 0;
-constexpr size_t kWords = 1;       // length of the command in 32-bit words
-constexpr size_t kFlags = 2;       // 0xFF in the ATA pass-through
-constexpr size_t kUnit = 3;        // unit number or port; the new unit after CreateUnit
-constexpr size_t kStatus = 4;      // 0 success
-constexpr size_t kDetail = 5;      // error detail; an operand of a few opcodes
-constexpr size_t kOperand = 6;     // u16, or two single bytes at 6 and 7
+constexpr size_t kWords = 1;    // length of the command in 32-bit words
+constexpr size_t kFlags = 2;    // 0xFF in the ATA pass-through
+constexpr size_t kUnit = 3;     // unit number or port; the new unit after CreateUnit
+constexpr size_t kStatus = 4;   // 0 success
+constexpr size_t kDetail = 5;   // error detail; an operand of a few opcodes
+constexpr size_t kOperand = 6;  // u16, or two single bytes at 6 and 7
 constexpr size_t kOperand2 = 7;
-constexpr size_t kPortMask = 8;    // u32, add drive and import
+constexpr size_t kPortMask = 8;  // u32, add drive and import
 
 // ATA register fields of the pass-through.
 constexpr size_t kAtaFeatures = 8;
@@ -89,5 +89,5 @@ int send_legacy_command(ObjectId id, LegacyCommand& command, void* data, uint32_
                         uint8_t request = legacy_packet::kCommandRequest);
 
 // The same on a controller the caller has opened.
-int send_on_descriptor(int32_t descriptor, LegacyCommand& command, void* data,
-                       uint32_t data_length, uint8_t request = legacy_packet::kCommandRequest);
+int send_on_descriptor(int32_t descriptor, LegacyCommand& command, void* data, uint32_t data_length,
+                       uint8_t request = legacy_packet::kCommandRequest);

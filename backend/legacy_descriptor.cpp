@@ -37,7 +37,8 @@ bool find_record(const uint8_t* descriptor, size_t length, uint8_t depth, uint8_
     const uint8_t type = descriptor[kType];
     if (is_member_type(type) && depth == 2) {
         const size_t offset = kMembers + size_t(subunit) * kDriveRecordSize;
-        if (subunit >= descriptor[kCount] || !inside(offset, kDriveRecordSize, length)) return false;
+        if (subunit >= descriptor[kCount] || !inside(offset, kDriveRecordSize, length))
+            return false;
         *out = Record{offset, kDriveRecordSize};
         return true;
     }

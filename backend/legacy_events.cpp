@@ -56,8 +56,8 @@ int read_sector(const LegacyBackend& backend, ObjectId drive, uint16_t features,
                 uint16_t lba_high, uint8_t command, uint8_t* out) {
     uint16_t count = 1, lba_low = 0;
     uint8_t device = 0;
-    return backend.send_ata_command(drive, 1, 13, &features, &count, &lba_low, &lba_mid,
-                                    &lba_high, &device, &command, out);
+    return backend.send_ata_command(drive, 1, 13, &features, &count, &lba_low, &lba_mid, &lba_high,
+                                    &device, &command, out);
 }
 
 }  // namespace
@@ -102,11 +102,11 @@ int LegacyBackend::get_aen(ObjectId id, EventRecord* out) const {
 }
 
 int LegacyBackend::send_ata_command(ObjectId drive, int32_t protocol, uint16_t value,
-                                    uint16_t* features, uint16_t* sector_count,
-                                    uint16_t* lba_low, uint16_t* lba_mid, uint16_t* lba_high,
-                                    uint8_t* device, uint8_t* command, void* data) const {
-    const AtaRegisters registers{features, sector_count, lba_low, lba_mid, lba_high, device,
-                                 command};
+                                    uint16_t* features, uint16_t* sector_count, uint16_t* lba_low,
+                                    uint16_t* lba_mid, uint16_t* lba_high, uint8_t* device,
+                                    uint8_t* command, void* data) const {
+    const AtaRegisters registers{features, sector_count, lba_low, lba_mid,
+                                 lba_high, device,       command};
     int32_t descriptor = -1;
     if (DriverAccess::open_controller(drive, &descriptor) != 0) return -1;
     LegacyCommand packet(data != nullptr ? kAtaWithData : kAtaNoData, data != nullptr ? 7 : 5);

@@ -56,8 +56,7 @@ int LegacyBackend::read_text(ObjectId id, uint16_t table, uint8_t parameter, cha
     return 0;
 }
 
-int LegacyBackend::read_count(ObjectId id, uint16_t table, uint8_t parameter,
-                              uint32_t* out) const {
+int LegacyBackend::read_count(ObjectId id, uint16_t table, uint8_t parameter, uint32_t* out) const {
     *out = 0;
     uint32_t size = size_of(table, parameter);
     if (size > sizeof *out) size = sizeof *out;

@@ -17,8 +17,8 @@ namespace {
 // Parameters are at most this long; a larger size cannot describe one.
 constexpr uint32_t kMaxParameterSize = 0xFFFF;
 
-int parameter_command(uint8_t opcode, ObjectId id, uint16_t table, uint8_t parameter,
-                      uint32_t size, const void* value, void* out, uint8_t unit) {
+int parameter_command(uint8_t opcode, ObjectId id, uint16_t table, uint8_t parameter, uint32_t size,
+                      const void* value, void* out, uint8_t unit) {
     if (size > kMaxParameterSize) return fail_with_api_error(kInvalidArgument);
     std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[size + kBlockValue]());
     if (!block) return fail_with_api_error(kApiMemoryAllocation);
@@ -38,8 +38,8 @@ int parameter_command(uint8_t opcode, ObjectId id, uint16_t table, uint8_t param
 
 }  // namespace
 
-int send_on_descriptor(int32_t descriptor, LegacyCommand& command, void* data,
-                       uint32_t data_length, uint8_t request) {
+int send_on_descriptor(int32_t descriptor, LegacyCommand& command, void* data, uint32_t data_length,
+                       uint8_t request) {
     return DriverAccess::legacy_ioctl(descriptor, command.bytes, data, data_length, request) == 0
                ? 0
                : -1;

@@ -212,8 +212,7 @@ int LegacyBackend::get_percent_complete(ObjectId unit, int32_t* out) const {
         const size_t entry = unit.b[3] == 1 ? 0 : unit.b[3] == 2 ? unit.b[5] : kProgressEntries;
         if (entry >= kProgressEntries) return fail_with_api_error(kApiPercentComplete);
         uint8_t values[2 * kProgressEntries] = {};
-        if (get_parameter(unit, kProgress, kProgressValues, sizeof values, values, unit.b[4]) !=
-            0)
+        if (get_parameter(unit, kProgress, kProgressValues, sizeof values, values, unit.b[4]) != 0)
             return -1;
         *out = load16(values + 2 * entry) / 10;
         return 0;
@@ -334,8 +333,7 @@ int LegacyBackend::get_port_list(ObjectId id, IdList* out) const {
 int LegacyBackend::get_drive_capacity(ObjectId drive, uint64_t* out) const {
     *out = 0;
     uint8_t bytes[4] = {};
-    if (get_parameter(drive, uint16_t(kDriveTable + drive.b[2]), kDriveCapacity, 4, bytes, 0) !=
-        0)
+    if (get_parameter(drive, uint16_t(kDriveTable + drive.b[2]), kDriveCapacity, 4, bytes, 0) != 0)
         return -1;
     *out = load32(bytes);
     return 0;

@@ -66,11 +66,21 @@ int LegacyBackend::check_unit_type(int32_t type) const {
 int LegacyBackend::check_drive_count(int32_t type, uint32_t count) const {
     bool ok = false;
     switch (type) {
-    case kRaid0: ok = count >= 2; break;
-    case kRaid1Created: ok = count == 2; break;
-    case kRaid5: ok = count >= 3; break;
-    case kRaid10: ok = count >= 4 && count % 2 == 0; break;
-    default: ok = count == 1; break;
+        case kRaid0:
+            ok = count >= 2;
+            break;
+        case kRaid1Created:
+            ok = count == 2;
+            break;
+        case kRaid5:
+            ok = count >= 3;
+            break;
+        case kRaid10:
+            ok = count >= 4 && count % 2 == 0;
+            break;
+        default:
+            ok = count == 1;
+            break;
     }
     // No family-3 controller has more ports than that.
     if (ok && count <= uint32_t(kMaxPorts)) return 1;
@@ -123,13 +133,21 @@ int LegacyBackend::create_unit(const IdList* drives, int32_t type, int32_t strip
     ObjectId unit;
     int built = -1;
     switch (type) {
-    case kRaid0: built = build_raid0_unit(controller, drives, stripe, &unit); break;
-    case kRaid1Created: built = build_raid1_unit(controller, drives, stripe, &unit); break;
-    case kRaid5: built = build_raid5_unit(controller, drives, stripe, &unit); break;
-    case kRaid10: built = build_raid10_unit(controller, drives, stripe, &unit); break;
-    default:
-        built = build_single_drive_unit(controller, drives->ids[0], &unit, uint8_t(type));
-        break;
+        case kRaid0:
+            built = build_raid0_unit(controller, drives, stripe, &unit);
+            break;
+        case kRaid1Created:
+            built = build_raid1_unit(controller, drives, stripe, &unit);
+            break;
+        case kRaid5:
+            built = build_raid5_unit(controller, drives, stripe, &unit);
+            break;
+        case kRaid10:
+            built = build_raid10_unit(controller, drives, stripe, &unit);
+            break;
+        default:
+            built = build_single_drive_unit(controller, drives->ids[0], &unit, uint8_t(type));
+            break;
     }
     if (built != 0) return -1;
     if (type == kDisk || type == kSpare) make_os_aware = 0;
@@ -182,7 +200,10 @@ int LegacyBackend::build_raid_unit(ObjectId controller, const IdList* drives, ui
     // nothing a unit could use.
     if (smallest <= kCapacityReserve) return fail_with_api_error(kApiInvalidConfiguration);
     const uint64_t share = smallest - kCapacityReserve;
-    const int data_drives = type == kRaid0 ? n : type == kRaid5 ? n - 1 : type == kRaid10 ? n / 2 : 1;
+    const int data_drives = type == kRaid0    ? n
+                            : type == kRaid5  ? n - 1
+                            : type == kRaid10 ? n / 2
+                                              : 1;
     uint64_t total = share * uint64_t(data_drives);
     if (total > 0xFFFFFFFFu) total = 0xFFFFFFFFu;
     if (type != kRaid1Created) total -= total % (uint64_t(data_drives) << stripe);
@@ -248,7 +269,8 @@ int LegacyBackend::import_unit(const IdList* drives, uint8_t make_os_aware, IdLi
     clear_list(&found);
     for (uint32_t i = 0; i < after.count; ++i) {
         bool known = false;
-        for (uint32_t j = 0; j < before.count; ++j) known = known || before.ids[j].b[4] == after.ids[i].b[4];
+        for (uint32_t j = 0; j < before.count; ++j)
+            known = known || before.ids[j].b[4] == after.ids[i].b[4];
         if (!known) found.ids[found.count++] = after.ids[i];
     }
     for (uint32_t i = 0; make_os_aware != 0 && i < found.count; ++i) {
@@ -384,8 +406,7 @@ int LegacyBackend::smallest_member_capacity(ObjectId unit, uint64_t* smallest) c
         if (members.ids[i].b[2] == kNoPort) continue;
         ObjectId owner = unowned();
         uint64_t capacity = 0;
-        if (get_drive_unit(members.ids[i], &owner) != 0 ||
-            get_unit_capacity(owner, &capacity) != 0)
+        if (get_drive_unit(members.ids[i], &owner) != 0 || get_unit_capacity(owner, &capacity) != 0)
             return -1;
         if (capacity < *smallest) *smallest = capacity;
     }

@@ -38,8 +38,7 @@ int series_lun_count(DriverLayer& layer, const ObjectId& unit) {
 
 }  // namespace
 
-int DriverLayer::is_scsi_device_present(uint8_t host, uint8_t target, uint8_t lun,
-                                        uint8_t* out) {
+int DriverLayer::is_scsi_device_present(uint8_t host, uint8_t target, uint8_t lun, uint8_t* out) {
     *out = 0;
     std::string text;
     if (!read_system_file(kProcScsi, &text)) return fail_with_api_error(kNotifyFailed);

@@ -14,14 +14,14 @@ using namespace legacy;
 namespace {
 
 // Firmware codes.
-constexpr uint16_t kBadSize = 0x0EC1;          // the packet does not fit its opcode
+constexpr uint16_t kBadSize = 0x0EC1;  // the packet does not fit its opcode
 constexpr uint16_t kNoTable = 0x15C1;
 constexpr uint16_t kNoIndex = 0x16C1;
 constexpr uint16_t kBadOpcode = 0x00D2;
 constexpr uint16_t kBadCommand = 0x00DB;
 constexpr uint16_t kBadPortMap = 0x00C4;
 constexpr uint16_t kBadUnit = 0x00CB;
-constexpr uint16_t kBadSgl = 0x10C4;           // the data does not fit the command
+constexpr uint16_t kBadSgl = 0x10C4;  // the data does not fit the command
 constexpr uint16_t kUnitsFull = 0x29C4;
 constexpr uint16_t kBadDescriptorValue = 0x31C4;
 constexpr uint16_t kBadConfiguration = 0x31DB;
@@ -78,11 +78,21 @@ bool read_own(const Controller& c, uint8_t unit_byte, uint16_t table, uint8_t id
         if (s.drive_state[port] == 0) return true;  // no drive: zeros
         int bit = -1;
         switch (id) {
-        case 2: put32(out, drive_capacity(c, port)); return true;
-        case 3: put_text(drive_text(c, port, "model")); return true;
-        case 4: put_text(drive_text(c, port, "serial")); return true;
-        case 11: out[0] = uint8_t(owner_of(s, port, &bit)); return true;
-        case 14: put_text(drive_text(c, port, "firmware")); return true;
+            case 2:
+                put32(out, drive_capacity(c, port));
+                return true;
+            case 3:
+                put_text(drive_text(c, port, "model"));
+                return true;
+            case 4:
+                put_text(drive_text(c, port, "serial"));
+                return true;
+            case 11:
+                out[0] = uint8_t(owner_of(s, port, &bit));
+                return true;
+            case 14:
+                put_text(drive_text(c, port, "firmware"));
+                return true;
         }
         return false;
     }
@@ -312,7 +322,8 @@ void remove_drive(Machine& m, Controller& c, uint8_t* packet) {
         const uint16_t mask = uint16_t(1u << bit);
         if (!is_redundant(unit_type(u))) return refuse(packet, kDriveBusy);
         const uint16_t others = uint16_t(redundancy_group(u, bit) & ~mask);
-        if ((u.failed & mask) == 0 && (u.failed & others) != 0) return refuse(packet, kDoubleDegrade);
+        if ((u.failed & mask) == 0 && (u.failed & others) != 0)
+            return refuse(packet, kDoubleDegrade);
         fail_member(m, c, number, bit);
         set_member_port(u, bit, kNoPort);
     }
@@ -490,22 +501,36 @@ void ata_command(Controller& c, uint8_t* packet, uint8_t operand, uint8_t* data,
 void legacy_command(Machine& m, Controller& c, uint8_t* packet, uint8_t operand, uint8_t* data,
                     uint32_t length) {
     switch (packet[0]) {
-    case 0x52:
-    case 0x53: return parameter(m, c, packet, data, length);
-    case 0x54: return create_unit(m, c, packet, data, length);
-    case 0x15: return delete_unit(m, c, packet);
-    case 0x06: return add_drive(c, packet, length);
-    case 0x07: return import_unit(c, packet, length);
-    case 0x09: return replace_drive(c, packet);
-    case 0x0A: return remove_drive(m, c, packet);
-    case 0x17: return background_task(m, c, packet);
-    case 0x05: return verify(c, packet);
-    case 0x0E: return unit_command(c, packet);
-    case 0x18: return controller_option(c, packet, operand);
-    case 0x59: return error_log(c, packet, data, length);
-    case 0x56: return download(c, packet, length);
-    case 0x11:
-    case 0xB1: return ata_command(c, packet, operand, data, length);
+        case 0x52:
+        case 0x53:
+            return parameter(m, c, packet, data, length);
+        case 0x54:
+            return create_unit(m, c, packet, data, length);
+        case 0x15:
+            return delete_unit(m, c, packet);
+        case 0x06:
+            return add_drive(c, packet, length);
+        case 0x07:
+            return import_unit(c, packet, length);
+        case 0x09:
+            return replace_drive(c, packet);
+        case 0x0A:
+            return remove_drive(m, c, packet);
+        case 0x17:
+            return background_task(m, c, packet);
+        case 0x05:
+            return verify(c, packet);
+        case 0x0E:
+            return unit_command(c, packet);
+        case 0x18:
+            return controller_option(c, packet, operand);
+        case 0x59:
+            return error_log(c, packet, data, length);
+        case 0x56:
+            return download(c, packet, length);
+        case 0x11:
+        case 0xB1:
+            return ata_command(c, packet, operand, data, length);
     }
     refuse(packet, kBadOpcode);
 }

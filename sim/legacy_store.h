@@ -78,15 +78,14 @@ constexpr uint8_t kHealthy = 0xFF;
 constexpr uint8_t kFailedDrive = 0x80;
 
 // Unit types.
-constexpr uint8_t kRaid0 = 0, kRaid1 = 1, kRaid1Created = 2, kRaid5 = 5, kRaid10 = 6,
-                  kDisk = 12, kSpare = 13, kDiskReadBack = 14, kJbod = 15;
+constexpr uint8_t kRaid0 = 0, kRaid1 = 1, kRaid1Created = 2, kRaid5 = 5, kRaid10 = 6, kDisk = 12,
+                  kSpare = 13, kDiskReadBack = 14, kJbod = 15;
 
 // Event codes of the first series' event texts.
-constexpr uint16_t kEventUnitDegraded = 0x0002, kEventRebuildDone = 0x0005,
-                   kEventInitDone = 0x0007, kEventDriveError = 0x000A,
-                   kEventRebuildStarted = 0x000B, kEventInitStarted = 0x000C,
-                   kEventUnitDeleted = 0x000D, kEventVerifyStarted = 0x0029,
-                   kEventVerifyDone = 0x002B;
+constexpr uint16_t kEventUnitDegraded = 0x0002, kEventRebuildDone = 0x0005, kEventInitDone = 0x0007,
+                   kEventDriveError = 0x000A, kEventRebuildStarted = 0x000B,
+                   kEventInitStarted = 0x000C, kEventUnitDeleted = 0x000D,
+                   kEventVerifyStarted = 0x0029, kEventVerifyDone = 0x002B;
 
 uint8_t unit_type(const LegacyUnit& u);
 bool is_redundant(uint8_t type);

@@ -96,7 +96,8 @@ void refresh(LegacyUnit& u) {
     store16(u.descriptor, 3, u.failed);
     if (type != kRaid10) return;
     for (int m = 0; m < u.descriptor[0]; ++m) {
-        store16(u.descriptor, kMirrors + size_t(m) * kMirror + 3, uint16_t(u.failed >> (2 * m) & 3));
+        store16(u.descriptor, kMirrors + size_t(m) * kMirror + 3,
+                uint16_t(u.failed >> (2 * m) & 3));
         if (size_t(m) < kMirrorStatusBytes && kMirrorStatus + size_t(m) < u.descriptor.size())
             u.descriptor[kMirrorStatus + size_t(m)] = mirror_status(u, m);
     }
@@ -137,8 +138,9 @@ uint32_t drive_capacity(const Controller& c, int port) {
     auto it = c.drives.find(port);
     if (it == c.drives.end()) return 0;
     auto cap = it->second.attrs.find("capacity");
-    const unsigned long long v =
-        cap == it->second.attrs.end() ? 488397168ull : std::strtoull(cap->second.c_str(), nullptr, 0);
+    const unsigned long long v = cap == it->second.attrs.end()
+                                     ? 488397168ull
+                                     : std::strtoull(cap->second.c_str(), nullptr, 0);
     return v > 0xFFFFFFFFull ? 0xFFFFFFFFu : uint32_t(v);
 }
 
@@ -237,7 +239,9 @@ std::vector<uint8_t> build_descriptor(const Controller& c, uint8_t type, uint8_t
     if (type != kRaid10) {
         d.assign(kMembers + size_t(n) * kRecord, 0);
         d[0] = uint8_t(n);
-        for (int i = 0; i < n; ++i) put_record(d, kMembers + size_t(i) * kRecord, uint8_t(ports[size_t(i)]), uint8_t(i), share);
+        for (int i = 0; i < n; ++i)
+            put_record(d, kMembers + size_t(i) * kRecord, uint8_t(ports[size_t(i)]), uint8_t(i),
+                       share);
     } else {
         d.assign(kMirrors + size_t(n / 2) * kMirror, 0);
         d[0] = uint8_t(n / 2);
@@ -249,7 +253,8 @@ std::vector<uint8_t> build_descriptor(const Controller& c, uint8_t type, uint8_t
             d[mirror + 1] = kRaid1Created;
             put32(&d[mirror + 8], uint32_t(std::min<uint64_t>(each, 0xFFFFFFFFull)));
             for (int k = 0; k < 2; ++k)
-                put_record(d, mirror + kMembers + size_t(k) * kRecord, uint8_t(ports[size_t(2 * m + k)]), uint8_t(k), share);
+                put_record(d, mirror + kMembers + size_t(k) * kRecord,
+                           uint8_t(ports[size_t(2 * m + k)]), uint8_t(k), share);
         }
     }
     d[1] = type;
@@ -260,11 +265,16 @@ std::vector<uint8_t> build_descriptor(const Controller& c, uint8_t type, uint8_t
 
 bool count_fits(uint8_t type, size_t n) {
     switch (type) {
-    case kRaid0: return n >= 2;
-    case kRaid1Created: return n == 2;
-    case kRaid5: return n >= 3;
-    case kRaid10: return n >= 4 && n % 2 == 0;
-    default: return n == 1;
+        case kRaid0:
+            return n >= 2;
+        case kRaid1Created:
+            return n == 2;
+        case kRaid5:
+            return n >= 3;
+        case kRaid10:
+            return n >= 4 && n % 2 == 0;
+        default:
+            return n == 1;
     }
 }
 
@@ -394,7 +404,9 @@ bool legacy_unit_line(Machine& m, Controller& c, long number, const Attrs& attrs
     return true;
 }
 
-bool legacy_unit_exists(const Controller& c, int number) { return c.legacy.units.count(number) != 0; }
+bool legacy_unit_exists(const Controller& c, int number) {
+    return c.legacy.units.count(number) != 0;
+}
 
 bool legacy_control(Machine& m, Controller& c, const std::string& command, Attrs& args,
                     std::string* why) {

@@ -29,63 +29,128 @@ std::vector<PacketCase> packet_cases() {
     const ObjectId controller = controller_id(kLegacyIndex);
     const std::vector<uint8_t> image = {'I', 'M', 'G', 0, 1, 2};
     return {
-        {"get_parameter", [=] { uint32_t size; legacy().get_memory_size(controller, &size); },
-         0x1F, packet({0x52, 4, 0, 0, 0, 0, 1, 0}), {0x02, 0x04, 10, 4, 0, 0, 0, 0}},
+        {"get_parameter",
+         [=] {
+             uint32_t size;
+             legacy().get_memory_size(controller, &size);
+         },
+         0x1F,
+         packet({0x52, 4, 0, 0, 0, 0, 1, 0}),
+         {0x02, 0x04, 10, 4, 0, 0, 0, 0}},
         {"get_parameter_of_a_unit",
-         [] { int32_t percent; legacy().get_percent_complete(legacy_unit(3), &percent); }, 0x1F,
-         packet({0x52, 4, 0, 3, 0, 0, 1, 0}), bytes_of({0x06, 0x04, 2, 16}, 20)},
+         [] {
+             int32_t percent;
+             legacy().get_percent_complete(legacy_unit(3), &percent);
+         },
+         0x1F, packet({0x52, 4, 0, 3, 0, 0, 1, 0}), bytes_of({0x06, 0x04, 2, 16}, 20)},
         {"get_parameter_larger_than_255",
-         [] { uint8_t out[300]; legacy().get_parameter(legacy_unit(1), 0x301, 6, 300, out, 0); },
+         [] {
+             uint8_t out[300];
+             legacy().get_parameter(legacy_unit(1), 0x301, 6, 300, out, 0);
+         },
          0x1F, packet({0x52, 4, 0, 0, 0, 0, 1, 0}), bytes_of({0x01, 0x03, 6, 300 & 0xFF}, 304)},
         {"set_parameter", [=] { legacy().set_serial_number(controller, "SN1"); }, 0x1F,
          packet({0x53, 4, 0, 0, 0, 0, 1, 0}), bytes_of({0x02, 0x04, 9, 20, 'S', 'N', '1'}, 24)},
-        {"add_drive", [] { ObjectId d; legacy().add_drive(legacy_drive(13), &d); }, 0x1F,
-         packet({0x06, 3, 0, 0, 0, 0, 0, 0, 0x00, 0x20, 0, 0}), {}},
-        {"import_unit", [=] { legacy().send_import_unit(controller, 0x41); }, 0x1F,
-         packet({0x07, 3, 0, 0, 0, 0, 0, 0, 0x41, 0, 0, 0}), {}},
-        {"replace_drive", [=] { legacy().send_replace_drive(controller, 1, 2, 7); }, 0x1F,
-         packet({0x09, 2, 0, 1, 0, 0, 7, 2}), {}},
-        {"remove_drive", [] { legacy().remove_drive(legacy_drive(6)); }, 0x1F,
-         packet({0x0A, 2, 0, 0, 0, 0, 0, 6}), {}},
-        {"delete_unit", [] { legacy().delete_unit(legacy_unit(4), 0, 0x80); }, 0x1F,
-         packet({0x15, 2, 0, 4, 0, 0, 0, 0x80}), {}},
-        {"export_unit", [] { legacy().delete_unit(legacy_unit(4), 0, 0); }, 0x1F,
-         packet({0x15, 2, 0, 4, 0, 0, 0, 0}), {}},
-        {"background_task", [=] { legacy().send_background_task(controller, 3, 4, 3, 1); }, 0x1F,
-         packet({0x17, 2, 0, 3, 0, 0, 0xC4, 1}), {}},
-        {"controller_option_on", [=] { ctl_enable_controller_option_4(controller); }, 0x1F,
-         packet({0x18, 2, 0, 0, 0, 4, 1, 0}), {}},
-        {"controller_option_off", [=] { ctl_disable_controller_option_4(controller); }, 0x1F,
-         packet({0x18, 2, 0, 0, 0, 4, 0, 0}), {}},
-        {"verify_stop", [] { legacy().verify_unit(legacy_unit(3), 1); }, 0x1F,
-         packet({0x05, 2, 0, 3, 0, 0, 0, 0x80}), {}},
-        {"flush_write_cache", [] { legacy().flush_write_cache(legacy_unit(3)); }, 0x1F,
-         packet({0x0E, 2, 0, 3}), {}},
+        {"add_drive",
+         [] {
+             ObjectId d;
+             legacy().add_drive(legacy_drive(13), &d);
+         },
+         0x1F,
+         packet({0x06, 3, 0, 0, 0, 0, 0, 0, 0x00, 0x20, 0, 0}),
+         {}},
+        {"import_unit",
+         [=] { legacy().send_import_unit(controller, 0x41); },
+         0x1F,
+         packet({0x07, 3, 0, 0, 0, 0, 0, 0, 0x41, 0, 0, 0}),
+         {}},
+        {"replace_drive",
+         [=] { legacy().send_replace_drive(controller, 1, 2, 7); },
+         0x1F,
+         packet({0x09, 2, 0, 1, 0, 0, 7, 2}),
+         {}},
+        {"remove_drive",
+         [] { legacy().remove_drive(legacy_drive(6)); },
+         0x1F,
+         packet({0x0A, 2, 0, 0, 0, 0, 0, 6}),
+         {}},
+        {"delete_unit",
+         [] { legacy().delete_unit(legacy_unit(4), 0, 0x80); },
+         0x1F,
+         packet({0x15, 2, 0, 4, 0, 0, 0, 0x80}),
+         {}},
+        {"export_unit",
+         [] { legacy().delete_unit(legacy_unit(4), 0, 0); },
+         0x1F,
+         packet({0x15, 2, 0, 4, 0, 0, 0, 0}),
+         {}},
+        {"background_task",
+         [=] { legacy().send_background_task(controller, 3, 4, 3, 1); },
+         0x1F,
+         packet({0x17, 2, 0, 3, 0, 0, 0xC4, 1}),
+         {}},
+        {"controller_option_on",
+         [=] { ctl_enable_controller_option_4(controller); },
+         0x1F,
+         packet({0x18, 2, 0, 0, 0, 4, 1, 0}),
+         {}},
+        {"controller_option_off",
+         [=] { ctl_disable_controller_option_4(controller); },
+         0x1F,
+         packet({0x18, 2, 0, 0, 0, 4, 0, 0}),
+         {}},
+        {"verify_stop",
+         [] { legacy().verify_unit(legacy_unit(3), 1); },
+         0x1F,
+         packet({0x05, 2, 0, 3, 0, 0, 0, 0x80}),
+         {}},
+        {"flush_write_cache",
+         [] { legacy().flush_write_cache(legacy_unit(3)); },
+         0x1F,
+         packet({0x0E, 2, 0, 3}),
+         {}},
         {"create_single_disk",
-         [] { IdList d = drive_list({0}); ObjectId u; legacy().create_unit(&d, 12, 0, 0, &u); },
+         [] {
+             IdList d = drive_list({0});
+             ObjectId u;
+             legacy().create_unit(&d, 12, 0, 0, &u);
+         },
          0x1F, packet({0x54, 4, 0, 0, 0, 0, 12, 0}),
          bytes_of({0, 12, 0, 0, 0, 0, 0, 0, 0x40, 0x42, 0x0F, 0}, 512)},
-        {"read_error_log", [=] { std::vector<uint8_t> log(32768); legacy().get_error_log(controller, log.data()); },
+        {"read_error_log",
+         [=] {
+             std::vector<uint8_t> log(32768);
+             legacy().get_error_log(controller, log.data());
+         },
          0x1F, packet({0x59, 4, 0, 0, 0, 0, 2, 0}), std::vector<uint8_t>(32768, 0)},
         {"download_firmware",
-         [=] { legacy().download_firmware(controller, image.data(), int32_t(image.size())); },
-         0x1F, packet({0x56, 4, 0, 0, 0, 0, 8, 0}), image},
+         [=] { legacy().download_firmware(controller, image.data(), int32_t(image.size())); }, 0x1F,
+         packet({0x56, 4, 0, 0, 0, 0, 8, 0}), image},
         {"ata_without_data",
          [] {
              uint16_t features = 0xDA, count = 1, low = 0, mid = 0x4F, high = 0xC2;
              uint8_t device = 0xA0, command = 0xB0;
-             legacy().send_ata_command(legacy_drive(6), 5, 77, &features, &count, &low, &mid,
-                                       &high, &device, &command, nullptr);
+             legacy().send_ata_command(legacy_drive(6), 5, 77, &features, &count, &low, &mid, &high,
+                                       &device, &command, nullptr);
          },
          0x1F,
          packet({0x11, 5, 0xFF, 6, 0, 1, 8, 0, 0xDA, 0, 1, 0, 0, 0, 0x4F, 0, 0xC2, 0, 0xA0, 0xB0}),
          std::vector<uint8_t>(512, 0)},
         {"ata_identify",
-         [] { uint8_t sector[512] = {}; legacy().get_drive_identify_data(legacy_drive(6), sector); },
+         [] {
+             uint8_t sector[512] = {};
+             legacy().get_drive_identify_data(legacy_drive(6), sector);
+         },
          0x1F, packet({0xB1, 7, 0xFF, 6, 0, 1, 13, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0xEC}),
          std::vector<uint8_t>(512, 0)},
-        {"read_event", [=] { EventRecord e; legacy().get_aen(controller, &e); }, 0x1C,
-         packet({0x5C, 4}), {0, 0}},
+        {"read_event",
+         [=] {
+             EventRecord e;
+             legacy().get_aen(controller, &e);
+         },
+         0x1C,
+         packet({0x5C, 4}),
+         {0, 0}},
     };
 }
 
@@ -288,16 +353,19 @@ TEST_F(LegacyCommands, DriverVersionFromTheDriversFiles) {
     // A driver paired through sysfs has no procfs entry: its host's stats
     // file tells; a word too long for the record is cut to fit.
     const std::string long_word(300, 'v');
-    use_machine("driver name=dq-xxxx pairing=sysfs\n"
-                "controller index=2 driver=dq-xxxx driver-version=" + long_word + "\n");
+    use_machine(
+        "driver name=dq-xxxx pairing=sysfs\n"
+        "controller index=2 driver=dq-xxxx driver-version=" +
+        long_word + "\n");
     ASSERT_EQ(legacy().get_driver_version(controller_id(2), version), 0);
     EXPECT_EQ(std::string(version), long_word.substr(0, 127));
 
     // No file, or a file without the version: the driver is not loaded.
     EXPECT_EQ(legacy().get_driver_version(controller_id(7), version), -1);
     EXPECT_EQ(last_error().api_code, 12);
-    use_machine("driver name=dq-xxxx pairing=sysfs\n"
-                "controller index=2 driver=dq-xxxx stats=\"dq-xxxx 1.0\\n\"\n");
+    use_machine(
+        "driver name=dq-xxxx pairing=sysfs\n"
+        "controller index=2 driver=dq-xxxx stats=\"dq-xxxx 1.0\\n\"\n");
     EXPECT_EQ(legacy().get_driver_version(controller_id(2), version), -1);
     EXPECT_EQ(last_error().api_code, 12);
 }

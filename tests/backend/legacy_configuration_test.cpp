@@ -56,15 +56,15 @@ TEST_F(LegacyConfiguration, CreateRaid0SendsItsDescriptor) {
     const ObjectId expected_id = {{2, 1, 0xFF, 1, 0, 0xFF, 0xFF, 0xFF}};
     EXPECT_EQ(std::memcmp(&unit, &expected_id, sizeof unit), 0);
 
-    std::vector<uint8_t> descriptor = bytes_of({2, 0, 7, 0, 0, 0, 0, 0, 0x00, 0x67, 0x1B, 0x00,
+    std::vector<uint8_t> descriptor = bytes_of({2, 0,  7, 0, 0, 0, 0, 0, 0x00, 0x67, 0x1B, 0x00,
                                                 0, 12, 0, 0, 0, 0, 0, 0, 0x80, 0xB3, 0x0D, 0x00,
                                                 0, 12, 1, 1, 0, 0, 0, 0, 0x80, 0xB3, 0x0D, 0x00},
                                                204);
     const sim::JournalEntry create = commands(0x54).back();
-    EXPECT_EQ(first_difference(create.sent,
-                               legacy_request(bytes_of({0x54, 4, 0, 0, 0, 0, 36, 0}, 512),
-                                              descriptor)),
-              -1);
+    EXPECT_EQ(
+        first_difference(create.sent,
+                         legacy_request(bytes_of({0x54, 4, 0, 0, 0, 0, 36, 0}, 512), descriptor)),
+        -1);
     uint64_t capacity = 0;
     uint32_t stripe = 0;
     uint8_t cache = 0;
@@ -91,10 +91,11 @@ TEST_F(LegacyConfiguration, CreateRaid1) {
 }
 
 TEST_F(LegacyConfiguration, CreateRaid10OfSixDrives) {
-    use_machine("driver name=dq-xxxx pairing=proc\n"
-                "controller index=1 driver=dq-xxxx ports=8\n"
-                "  drive port=0\n  drive port=1\n  drive port=2\n"
-                "  drive port=3\n  drive port=4\n  drive port=5\n");
+    use_machine(
+        "driver name=dq-xxxx pairing=proc\n"
+        "controller index=1 driver=dq-xxxx ports=8\n"
+        "  drive port=0\n  drive port=1\n  drive port=2\n"
+        "  drive port=3\n  drive port=4\n  drive port=5\n");
     const IdList drives = drive_list({0, 1, 2, 3, 4, 5});
     ObjectId unit;
     ASSERT_EQ(legacy().create_unit(&drives, 6, 7, 0, &unit), 0) << last_error().text;
@@ -135,8 +136,12 @@ const CreateRefusal kCreateRefusals[] = {
     {"unknown_type", "", {0, 1}, 3, 7, 25},
     {"raid1_of_three", "", {0, 1, 6}, 2, 7, 26},
     {"raid10_of_an_odd_count", "", {0, 1, 6}, 6, 7, 26},
-    {"more_drives_than_ports", "", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 0,
-     7, 26},
+    {"more_drives_than_ports",
+     "",
+     {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+     0,
+     7,
+     26},
     {"raid5_stripe_other_than_64k", "", {0, 1, 6}, 5, 6, 27},
     {"raid0_stripe_too_large", "", {0, 1}, 0, 12, 27},
     {"duplicate_port", "", {0, 0}, 0, 7, 29},
@@ -144,8 +149,7 @@ const CreateRefusal kCreateRefusals[] = {
     {"drive_with_errors", "", {0, 4}, 0, 7, 30},
     {"member_of_a_raid5", "", {0, 8}, 0, 7, 31},
     {"spare_drive", "", {0, 11}, 0, 7, 31},
-    {"drive_smaller_than_its_reserve", "drive index=1 port=13 capacity=2048\n", {0, 13}, 0, 7,
-     33},
+    {"drive_smaller_than_its_reserve", "drive index=1 port=13 capacity=2048\n", {0, 13}, 0, 7, 33},
 };
 
 class CreateRefusals : public LegacyConfiguration,
@@ -207,13 +211,30 @@ TEST_F(LegacyConfiguration, CreateAndDeleteTellTheOperatingSystem) {
     ASSERT_EQ(legacy().create_unit(&one, 12, 0, 1, &unit), 0);
     EXPECT_TRUE(os_notices().empty());
 
-    change_machine("fault call=open path=/proc/scsi/scsi errno=EACCES count=-1\n"
-                   "fault call=open path=/sys/class/scsi_host/host1/scan errno=EACCES count=-1\n");
+    change_machine(
+        "fault call=open path=/proc/scsi/scsi errno=EACCES count=-1\n"
+        "fault call=open path=/sys/class/scsi_host/host1/scan errno=EACCES count=-1\n");
     sim::clear_journal();
     EXPECT_EQ(legacy().create_unit(&drives, 0, 7, 1, &unit), -1);
     EXPECT_EQ(last_error().api_code, 21);
     EXPECT_EQ(changes(), (std::vector<int>{0x54, 0x53, 0x15}));
     EXPECT_EQ(unit_numbers(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+}
+
+// Without "/proc/scsi/scsi" the host's scan file and the device's delete
+// file carry the notices.
+TEST_F(LegacyConfiguration, NoticesThroughSysfs) {
+    change_machine("fault call=open path=/proc/scsi/scsi errno=EACCES count=-1\n");
+    const IdList drives = drive_list({0, 1});
+    ObjectId unit;
+    ASSERT_EQ(legacy().create_unit(&drives, 0, 7, 1, &unit), 0) << last_error().text;
+    ASSERT_EQ(legacy().delete_unit(unit, 1, 0x80), 0) << last_error().text;
+    std::vector<std::string> writes;
+    for (const sim::JournalEntry& e : sim::journal())
+        if (e.request == 0)
+            writes.push_back(e.path + " " + std::string(e.sent.begin(), e.sent.end()));
+    EXPECT_EQ(writes, (std::vector<std::string>{"/sys/class/scsi_host/host1/scan 0 0 0",
+                                                "/sys/bus/scsi/devices/1:0:0:0/delete 1"}));
 }
 
 // --- Rebuild.
@@ -226,11 +247,10 @@ TEST_F(LegacyConfiguration, RebuildFollowedThroughToDelete) {
     ASSERT_EQ(legacy().rebuild_unit(legacy_unit(1), &replacement, 0), 0) << last_error().text;
     EXPECT_EQ(changes(), (std::vector<int>{0x54, 0x09, 0x17}));
     const sim::JournalEntry single = commands(0x54).back();
-    EXPECT_EQ(first_difference(single.sent,
-                               legacy_request(bytes_of({0x54, 4, 0, 0, 0, 0, 12, 0}, 512),
-                                              bytes_of({0, 12, 6, 0, 0, 0, 0, 0, 0x80, 0x84,
-                                                        0x1E, 0},
-                                                       512))),
+    EXPECT_EQ(first_difference(
+                  single.sent,
+                  legacy_request(bytes_of({0x54, 4, 0, 0, 0, 0, 12, 0}, 512),
+                                 bytes_of({0, 12, 6, 0, 0, 0, 0, 0, 0x80, 0x84, 0x1E, 0}, 512))),
               -1);
     EXPECT_EQ(first_difference(commands(0x09).back().sent,
                                legacy_request(bytes_of({0x09, 2, 0, 1, 0, 0, 0, 2}, 512), {})),
@@ -296,11 +316,14 @@ const RebuildRefusal kRebuildRefusals[] = {
     {"raid0", "fail-drive index=1 port=14\n", 6, {0}, 52, {}},
     {"replacement_in_another_unit", "", 1, {8}, 53, {}},
     {"replacement_too_small", "", 1, {1}, 54, {0x54}},
-    {"replacement_below_its_reserve", "drive index=1 port=13 capacity=1000\n", 1, {13}, 54,
-     {0x54}},
-    {"mirror_already_rebuilding", "drive index=1 port=13 capacity=1000000\n"
-     "unit index=1 number=7 type=raid10 drives=0,1,6,13 status=rebuilding failed=0\n", 7, {15},
-     50, {}},
+    {"replacement_below_its_reserve", "drive index=1 port=13 capacity=1000\n", 1, {13}, 54, {0x54}},
+    {"mirror_already_rebuilding",
+     "drive index=1 port=13 capacity=1000000\n"
+     "unit index=1 number=7 type=raid10 drives=0,1,6,13 status=rebuilding failed=0\n",
+     7,
+     {15},
+     50,
+     {}},
     {"no_drive", "", 1, {}, 36, {}},
 };
 
@@ -473,13 +496,14 @@ TEST_F(LegacyConfiguration, ImportChecksEachDrive) {
 // and 5 and a blank drive on 6. The rescan adds them, imports the RAID 5
 // once, and leaves the blank drive free.
 TEST_F(LegacyConfiguration, RescanAddsDrivesAndImportsTheirUnits) {
-    use_machine("driver name=dq-xxxx pairing=proc\n"
-                "controller index=1 driver=dq-xxxx ports=8\n"
-                "  drive port=0\n  drive port=1\n"
-                "  drive port=3 added=0\n  drive port=4 added=0\n  drive port=5 added=0\n"
-                "  drive port=6 added=0\n"
-                "  unit number=0 type=raid1 drives=0,1\n"
-                "  unit number=4 type=raid5 drives=3,4,5 foreign=1\n");
+    use_machine(
+        "driver name=dq-xxxx pairing=proc\n"
+        "controller index=1 driver=dq-xxxx ports=8\n"
+        "  drive port=0\n  drive port=1\n"
+        "  drive port=3 added=0\n  drive port=4 added=0\n  drive port=5 added=0\n"
+        "  drive port=6 added=0\n"
+        "  unit number=0 type=raid1 drives=0,1\n"
+        "  unit number=4 type=raid5 drives=3,4,5 foreign=1\n");
     IdList units, free;
     ASSERT_EQ(legacy().rescan_controller(controller_id(kLegacyIndex), 1, &units, &free), 0)
         << last_error().text;
@@ -490,8 +514,7 @@ TEST_F(LegacyConfiguration, RescanAddsDrivesAndImportsTheirUnits) {
     EXPECT_EQ(free.ids[0].b[2], 6);
     std::vector<uint32_t> added;
     for (const sim::JournalEntry& e : commands(0x06)) added.push_back(load32(packet_of(e) + 8));
-    EXPECT_EQ(added, (std::vector<uint32_t>{1u << 2, 1u << 3, 1u << 4, 1u << 5, 1u << 6,
-                                            1u << 7}));
+    EXPECT_EQ(added, (std::vector<uint32_t>{1u << 2, 1u << 3, 1u << 4, 1u << 5, 1u << 6, 1u << 7}));
     std::vector<uint32_t> imported;
     for (const sim::JournalEntry& e : commands(0x07)) imported.push_back(load32(packet_of(e) + 8));
     EXPECT_EQ(imported, (std::vector<uint32_t>{1u << 3, 1u << 6}));

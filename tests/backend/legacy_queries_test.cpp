@@ -230,7 +230,8 @@ TEST_F(LegacyQueries, DriveStatusOutsideTheList) {
 TEST_F(LegacyQueries, DriveAndPortLists) {
     IdList drives, ports;
     ASSERT_EQ(legacy().get_drive_list(controller_id(kLegacyIndex), &drives), 0);
-    EXPECT_EQ(ports_of(drives), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15}));
+    EXPECT_EQ(ports_of(drives),
+              (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15}));
     change_machine("set index=1 ports=12\n");
     ASSERT_EQ(legacy().get_port_list(controller_id(kLegacyIndex), &ports), 0);
     EXPECT_EQ(ports_of(ports), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
@@ -254,8 +255,9 @@ TEST_F(LegacyQueries, DriveDetails) {
 // --- Identity and the task rate.
 
 TEST_F(LegacyQueries, IdentityTexts) {
-    change_machine("set index=1 firmware=\"  FE7X 1.05 \" bios=\"BE7X\" boot=\"BL7X\" "
-                   "info-a=\"A5\" info-b=\"B6\" info-c=\"C7\" memory=2\n");
+    change_machine(
+        "set index=1 firmware=\"  FE7X 1.05 \" bios=\"BE7X\" boot=\"BL7X\" "
+        "info-a=\"A5\" info-b=\"B6\" info-c=\"C7\" memory=2\n");
     struct Text {
         int (LegacyBackend::*read)(ObjectId, char*) const;
         const char* expected;

@@ -21,12 +21,10 @@ struct BadLine {
 };
 
 const BadLine kBadLines[] = {
-    {"unknown_type", "unit number=0 type=raid6 drives=0,1,2",
-     "line 6: unknown unit type raid6"},
+    {"unknown_type", "unit number=0 type=raid6 drives=0,1,2", "line 6: unknown unit type raid6"},
     {"count_of_the_type", "unit number=0 type=raid5 drives=0,1",
      "line 6: a raid5 unit cannot be made of drives=0,1"},
-    {"port_without_drive", "unit number=0 type=raid1 drives=0,3",
-     "line 6: no drive on port 3"},
+    {"port_without_drive", "unit number=0 type=raid1 drives=0,3", "line 6: no drive on port 3"},
     {"stripe", "unit number=0 type=raid0 drives=0,1 stripe=48",
      "line 6: stripe= must be 8 to 1024 KiB, a power of two"},
     {"failed_port_of_no_member", "unit number=0 type=raid1 drives=0,1 failed=2 status=degraded",
@@ -58,7 +56,8 @@ TEST(LegacyFirmwareScenario, DriverVersionInTheDriversFiles) {
         << error;
     EXPECT_EQ(read_kernel_file("/proc/scsi/dq-xxxx/1"),
               "dq-xxxx controller 1\nDriver version: 1.26.02.002\n");
-    EXPECT_EQ(read_kernel_file("/sys/class/scsi_host/host1/stats"), "dq-xxxx Driver version: 1.26.02.002\n");
+    EXPECT_EQ(read_kernel_file("/sys/class/scsi_host/host1/stats"),
+              "dq-xxxx Driver version: 1.26.02.002\n");
     EXPECT_EQ(read_kernel_file("/sys/class/scsi_host/host2/stats"), "dq-Mxxx 3.26.02.000\n");
 }
 
