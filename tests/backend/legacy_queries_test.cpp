@@ -140,6 +140,26 @@ TEST_F(LegacyQueries, DescriptorLengthsOutsideTheDescriptor) {
     EXPECT_EQ(load32(commands(0x52).back().sent.data()), 512u + 4);
 }
 
+// A RAID 10 descriptor of nine mirrors: the ninth mirror is a record of
+// the descriptor, but the progress list holds eight values.
+TEST_F(LegacyQueries, ProgressOfAMirrorBeyondTheProgressList) {
+    std::string hex = "090607";
+    hex += std::string(2 * 21, '0');
+    for (int m = 0; m < 9; ++m) hex += "0202" + std::string(2 * 34, '0');
+    change_machine(
+        "param index=1 table=0x301 id=5 value=u16:351\n"
+        "param index=1 table=0x301 id=6 value=hex:" +
+        hex + "\n");
+    int32_t type = 0, percent = -5;
+    ASSERT_EQ(legacy().get_unit_type(legacy_unit(1, 8), &type), 0) << last_error().text;
+    EXPECT_EQ(type, 2);
+    EXPECT_EQ(legacy().get_percent_complete(legacy_unit(1, 8), &percent), -1);
+    EXPECT_EQ(last_error().api_code, 17);
+    EXPECT_EQ(percent, -5);
+    ASSERT_EQ(legacy().get_percent_complete(legacy_unit(1, 7), &percent), 0);
+    EXPECT_EQ(percent, 0);
+}
+
 TEST_F(LegacyQueries, UnitListAndCounts) {
     IdList units;
     ASSERT_EQ(legacy().get_unit_list(controller_id(kLegacyIndex), &units), 0);
