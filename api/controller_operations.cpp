@@ -43,7 +43,7 @@ int FamilyRouter::get_flag_always_zero(ObjectId id, int32_t, uint8_t* flag) {
 // for the others.
 int FamilyRouter::do_nothing(ObjectId id) {
     const int32_t family = controller_family(id);
-    if (family == 3) return LegacyPending{}();
+    if (family == 3) return legacy_backend().do_nothing(id);
     if (family == 4) return series_backend().do_nothing(id);
     if (is_later_series(family)) return 0;
     return -1;

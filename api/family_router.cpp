@@ -59,3 +59,5 @@ Target choose_target(ObjectId id, KindRule kind, Pattern pattern) {
 }
 
 int LegacyPending::operator()() const { return fail_with_api_error(kApiNotSupported); }
+
+int SeriesPending::operator()() const { return fail_with_api_error(kApiNotSupported); }

@@ -77,6 +77,12 @@ struct LegacyPending {
     int operator()() const;
 };
 
+// The same for a second-series member: the families the row's pattern
+// serves with it are refused until the row names the member.
+struct SeriesPending {
+    int operator()() const;
+};
+
 // One dispatcher method: the frame, then the chosen back-end call, whose
 // result is returned unchanged. A row must give exactly the calls its
 // pattern can reach.

@@ -8,6 +8,8 @@
 #define NO_KIND (KindRule{0, 0})
 #define KIND(kind, error) (KindRule{kind, error})
 #define SERIES(call) SeriesCall{[&] { return series_backend().call; }}
+#define NO_SERIES SeriesCall<NoCall>{}
+#define SERIES_PENDING SeriesCall{SeriesPending{}}
 #define FAMILY6(call) SeriesCall{[&] { return family6_backend().call; }}
 #define FAMILY8(call) SeriesCall{[&] { return family8_backend().call; }}
 #define FAMILY9(call) SeriesCall{[&] { return family9_backend().call; }}

@@ -16,6 +16,7 @@
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
 #include "daemon/listen_socket.h"
+#include "daemon/start_controllers.h"
 #include "daemon/temp_files.h"
 #include "daemon/termination.h"
 #include "daemon/tls_context.h"
@@ -226,6 +227,7 @@ int apply_start_settings()
 {
     g_config->read_file();
     g_config->write_file();
+    apply_start_controller_settings(*g_config);
     return 0;
 }
 

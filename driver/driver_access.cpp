@@ -45,6 +45,11 @@ uint32_t DriverAccess::to_local_time(uint32_t seconds) {
 
 int DriverAccess::is_vm_driver(ObjectId id) { return library_driver_layer().is_vm_driver(id); }
 
+int DriverAccess::notify_os_unit_change(const ObjectId& controller, const ObjectId& unit,
+                                        uint8_t action) {
+    return library_driver_layer().notify_os_unit_change(controller, unit, action);
+}
+
 int DriverAccess::close_controller(int32_t descriptor) {
     return library_driver_layer().close_controller(descriptor);
 }

@@ -22,5 +22,7 @@ class DriverAccess {
     static uint32_t to_controller_week_minutes(uint32_t minutes);
     static uint32_t to_local_time(uint32_t seconds);
     static int is_vm_driver(ObjectId id);
+    static int notify_os_unit_change(const ObjectId& controller, const ObjectId& unit,
+                                     uint8_t action);
     static int close_controller(int32_t descriptor);
 };

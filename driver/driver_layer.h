@@ -71,6 +71,13 @@ class DriverLayer {
     // 1 when the controller sits behind a virtual-machine driver, else 0.
     int is_vm_driver(ObjectId id);
 
+    // Adds (action 1) or removes (0) the SCSI devices of a unit in the
+    // operating system. 0, or -1 with API error 21, 69 or 70; -1 with
+    // nothing recorded for a family without unit devices.
+    int notify_os_unit_change(const ObjectId& controller, const ObjectId& unit, uint8_t action);
+    // 1 in out when "/proc/scsi/scsi" lists the device, else 0.
+    int is_scsi_device_present(uint8_t host, uint8_t target, uint8_t lun, uint8_t* out);
+
     // Time conversions for controllers on a virtual-machine driver, with the
     // local time zone's offset east of UTC. A time in seconds, with the offset
     // in force at that time; minutes of the week (0 to 10,079), with the

@@ -1,9 +1,11 @@
 // The machine the simulator presents when no scenario is chosen: a current
 // kernel with one first-series controller and two second-series controllers
-// of different generations, each with drives and a unit; the second-series
-// controllers have a battery backup unit and the events of their last days, and
-// behind them a SAF-TE enclosure and an SES enclosure with every kind of
-// element, holding their drives.
+// of different generations, each with drives and units. The first-series
+// controller has a RAID 5, a RAID 10 rebuilding one of its mirrors, a
+// degraded RAID 1 and a free drive; the second-series controllers have a
+// battery backup unit and the events of their last days, and behind them a
+// SAF-TE enclosure and an SES enclosure with every kind of element, holding
+// their drives.
 #include "sim/sim.h"
 
 namespace sim {
@@ -18,11 +20,23 @@ driver name=dq-sas pairing=sysfs
 
 scsihost host=0 stats="ahci\n"
 
-controller index=1 driver=dq-xxxx model="QX-2400-4" serial="L1A0000001" firmware="FE7X 1.05.00.034" bios="BE7X 1.08.00.016" ports=4 memory=0
+controller index=1 driver=dq-xxxx model="QX-2400-12" serial="L1A0000001" firmware="FE7X 1.05.00.034" bios="BE7X 1.08.00.016" boot="BL7X 1.01.00.004" ports=12 memory=2
   drive port=0 model="SIMDISK S250" serial="S250-0001" capacity=488397168 firmware="08.02D08"
   drive port=1 model="SIMDISK S250" serial="S250-0002" capacity=488397168 firmware="08.02D08"
   drive port=2 model="SIMDISK S250" serial="S250-0003" capacity=488397168 firmware="08.02D08"
-  unit number=0 type=raid1 drives=0,1
+  drive port=3 model="SIMDISK S160" serial="S160-0004" capacity=312581808 firmware="07.01C05"
+  drive port=4 model="SIMDISK S160" serial="S160-0005" capacity=312581808 firmware="07.01C05"
+  drive port=5 model="SIMDISK S160" serial="S160-0006" capacity=312581808 firmware="07.01C05"
+  drive port=6 model="SIMDISK S160" serial="S160-0007" capacity=312581808 firmware="07.01C05"
+  drive port=7 model="SIMDISK S250" serial="S250-0008" capacity=488397168 firmware="08.02D08"
+  drive port=8 model="SIMDISK S120" serial="S120-0009" capacity=234441648 firmware="06.00A02"
+  drive port=9 model="SIMDISK S120" serial="S120-0010" capacity=234441648 firmware="06.00A02"
+  unit number=0 type=raid5 drives=0,1,2 stripe=64
+  unit number=1 type=raid10 drives=3,4,5,6 stripe=64 status=rebuilding failed=5 progress=40
+  unit number=2 type=raid1 drives=8,9 status=degraded failed=9
+  event code=0x000A param=9
+  event code=0x0002 param=2
+  event code=0x000B param=1
 
 controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" serial="M2B0000002" firmware="FE9X 3.08.00.016" ports=8 memory=224
   drive port=0 model="SIMDISK S500" serial="S500-0001" capacity=976773168 firmware="02.AA1"

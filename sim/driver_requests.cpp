@@ -44,10 +44,7 @@ const CodeText kSecondSeriesTexts[] = {
     {0x0383, "BBU not ready"},
 };
 
-// First-series status codes (byte 4 low, byte 5 high).
-constexpr uint16_t kFirstBadSize = 0x0EC1;
-constexpr uint16_t kFirstNoTable = 0x15C1;
-constexpr uint16_t kFirstNoIndex = 0x16C1;
+// First-series status code (byte 4 low, byte 5 high).
 constexpr uint16_t kFirstBadOpcode = 0x00D2;
 
 const char* text_of(uint16_t code) {
@@ -138,28 +135,11 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
     }
 }
 
-void first_parameter(Machine& m, Controller& c, uint8_t* packet, uint8_t* data, uint32_t length) {
-    if (packet[1] != 4 || get16(packet + 6) != 1 || length < 4)
-        return fail_first(packet, kFirstBadSize);
-    const uint16_t table = get16(data);
-    const uint8_t id = data[2], size_byte = data[3];
-    long expected = parameter_size(c, table, id);
-    if (expected == 0) return fail_first(packet, kFirstNoTable);
-    if (expected == -1) return fail_first(packet, kFirstNoIndex);
-    if (expected == -2) expected = long(length) - 4;
-    if ((expected & 0xFF) != size_byte || length != uint32_t(expected) + 4)
-        return fail_first(packet, kFirstBadSize);
-    if (packet[0] == 0x52) {
-        read_parameter(m, c, table, id, data + 4, size_t(expected));
-    } else {
-        write_parameter(m, c, table, id, data + 4, size_t(expected));
-    }
-}
-
 int first_series(Machine& m, Controller& c, unsigned long request, uint8_t* buffer) {
     uint8_t* packet = buffer + kFirstPacket;
     uint8_t* data = buffer + kFirstData;
     const uint32_t length = get32(buffer);
+    const uint8_t operand = packet[5];  // an operand of a few opcodes
     packet[4] = packet[5] = 0;
     if (request == 0x1C) {
         if (packet[0] != 0x5C || length < 2) {
@@ -175,11 +155,7 @@ int first_series(Machine& m, Controller& c, unsigned long request, uint8_t* buff
         put16(data, word);
         return 0;
     }
-    if (packet[0] == 0x52 || packet[0] == 0x53) {
-        first_parameter(m, c, packet, data, length);
-    } else {
-        fail_first(packet, kFirstBadOpcode);
-    }
+    legacy_command(m, c, packet, operand, data, length);
     return 0;
 }
 

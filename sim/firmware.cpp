@@ -90,6 +90,7 @@ bool object_exists(const Controller& c, const TableSizes& t, uint16_t table) {
         case 0x100:
             return c.drives.count(number) != 0;
         case 0x300:
+            if (c.series() == Series::First) return legacy_unit_exists(c, number);
             return c.units.count(number) != 0;
         case 0x080:
             return number < c.attr_number("phys", c.attr_number("ports", 4));

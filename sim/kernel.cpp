@@ -112,6 +112,7 @@ Machine& current() {
         }
         if (const char* state = std::getenv("PYV2_SIM_STATE")) m->state_file = state;
         if (const char* control = std::getenv("PYV2_SIM_CONTROL")) m->control_file = control;
+        if (const char* journal = std::getenv("PYV2_SIM_JOURNAL")) m->journal_file = journal;
         if (!load_state(*m, &error)) {
             std::fprintf(stderr, "simulator state file %s: %s\n", m->state_file.c_str(),
                          error.c_str());
@@ -239,6 +240,7 @@ void save_state(Machine& m) {
 }
 
 void add_journal(Machine& m, const JournalEntry& entry) {
+    append_journal_file(m, entry);
     m.journal.push_back(entry);
     while (m.journal.size() > kJournalLimit) m.journal.pop_front();
 }

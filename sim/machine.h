@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/enclosure_model.h"
+#include "sim/legacy_store.h"
 #include "sim/sim.h"
 
 namespace sim {
@@ -84,6 +85,7 @@ struct Controller {
     uint64_t clock_set_us = 0;    // when the controller clock was last set
     // sysfs files of the SAS driver: missing, or cut to a size.
     std::map<std::string, long> sysfs_size;  // -1 missing
+    LegacyStore legacy;  // the first series' firmware state
 
     std::string attr(const char* key, const char* fallback = "") const;
     long attr_number(const char* key, long fallback) const;
@@ -149,6 +151,7 @@ struct Machine {
     std::string state_file;
     std::string control_file;
     long control_offset = 0;
+    std::string journal_file;  // the journal is also appended here
     std::vector<std::string> persisted;  // state file lines, in order
     std::deque<JournalEntry> journal;
     std::map<int, OpenFile> files;
@@ -173,6 +176,9 @@ bool generated_file(Machine& m, const std::string& path, std::string* content, b
 bool generated_dir(const Machine& m, const std::string& path, std::vector<std::string>* names);
 int write_generated(Machine& m, const std::string& path, const std::string& text);
 std::string compat_record(const Controller& c);
+// The kernel driver's version, and the first line of its host's stats file.
+std::string driver_version(const Controller& c);
+std::string driver_stats_text(const Controller& c);
 std::string event_file(const Controller& c);
 // The 112-byte event record the second-series driver hands out.
 void encode_event(const SimEvent& e, uint8_t* record);
@@ -255,6 +261,8 @@ uint16_t diagnostic_write_refusal(uint16_t table, uint16_t id);
 // kernel.cpp
 void save_state(Machine& m);
 void add_journal(Machine& m, const JournalEntry& entry);
+// journal_file.cpp
+void append_journal_file(const Machine& m, const JournalEntry& entry);
 
 // Little-endian access.
 inline uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }

@@ -289,6 +289,10 @@ class Applier {
             if (ms != 0) take_controller_lock(m_, *c, ms < 0 ? UINT64_MAX : uint64_t(ms) * 1000);
             return true;
         }
+        if (cmd == "fail-drive" || cmd == "advance") {
+            Controller* c = target(a, why);
+            return c != nullptr && legacy_control(m_, *c, cmd, a, why);
+        }
         if (cmd == "fault") return fault(a, why);
         if (cmd == "clear-faults") {
             m_.faults.clear();
@@ -329,6 +333,10 @@ class Applier {
         }
         if (cmd == "state") {
             m_.state_file = a["file"];
+            return true;
+        }
+        if (cmd == "journal") {
+            m_.journal_file = a["file"];
             return true;
         }
         if (cmd == "control") {
@@ -394,9 +402,7 @@ class Applier {
         current_ = int(m_.controllers.size() - 1);
         if (!d->kind->vm) {
             std::string stats = c.attr("stats");
-            if (stats.empty())
-                stats = std::string(d->kind->name) + " " + c.attr("driver-version", "3.26.02.000") +
-                        "\n";
+            if (stats.empty()) stats = driver_stats_text(c);
             m_.hosts.push_back({int(index), int(m_.controllers.size() - 1), stats});
         }
         return true;
@@ -408,12 +414,15 @@ class Applier {
         const char* key = kind == "drive" ? "port" : "number";
         long number;
         if (!take_number(a, key, &number, why)) return false;
+        const bool first = c->series() == Series::First;
+        if (first && kind == "unit") return legacy_unit_line(m_, *c, number, a, why);
         std::map<int, SimObject>& objects = kind == "drive"  ? c->drives
                                             : kind == "unit" ? c->units
                                                              : c->enclosures;
         SimObject& o = objects[int(number)];
         o.number = int(number);
         for (auto& kv : a) o.attrs[kv.first] = kv.second;
+        if (first && kind == "drive") legacy_drive_line(*c, int(number));
         return true;
     }
 

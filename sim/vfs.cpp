@@ -134,6 +134,16 @@ std::string proc_devices_text(const Machine& m) {
     return text;
 }
 
+std::string driver_version(const Controller& c) {
+    return c.attr("driver-version", c.series() == Series::First ? "1.26.02.002" : "3.26.02.000");
+}
+
+std::string driver_stats_text(const Controller& c) {
+    const bool first = c.series() == Series::First;
+    return std::string(c.driver->kind->name) + (first ? " Driver version: " : " ") +
+           driver_version(c) + "\n";
+}
+
 std::string compat_record(const Controller& c) {
     uint8_t record[128];
     std::memset(record, 0, sizeof record);
@@ -180,7 +190,8 @@ bool generated_file(Machine& m, const std::string& path, std::string* content, b
         std::string entry = rest.substr(slash + 1);
         for (const Controller& c : m.controllers) {
             if (c.driver == d && c.present && std::to_string(c.index) == entry) {
-                *content = format("%s controller %d\n", d->kind->name, c.index);
+                *content = format("%s controller %d\nDriver version: %s\n", d->kind->name,
+                                  c.index, driver_version(c).c_str());
                 return true;
             }
         }

@@ -390,7 +390,7 @@ TEST(TaskSettings, DoNothingByFamily) {
     struct Case {
         uint8_t index;
         int result;
-    } cases[] = {{1, 0}, {2, 0}, {3, 0}, {4, -1}};
+    } cases[] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.index));
         const ErrorRecord before = seed_last_error();

@@ -30,9 +30,8 @@ TEST_F(ControllerFillTest, RecordsOfTheListedControllers)
         const char* serial;
         bool first_series;
     };
-    // The first-series back end does not read identity texts yet, so the
-    // first controller's serial number keeps its empty preset.
-    const Expected expected[] = {{1, "", true}, {2, "M2B0000002", false}, {3, "S3C0000003", false}};
+    const Expected expected[] = {
+        {1, "L1A0000001", true}, {2, "M2B0000002", false}, {3, "S3C0000003", false}};
     for (int i = 0; i < 3; i++) {
         SCOPED_TRACE(i);
         EXPECT_EQ(records[i].position, i);
@@ -44,6 +43,7 @@ TEST_F(ControllerFillTest, RecordsOfTheListedControllers)
         else
             EXPECT_GT(records[i].family, 3);
     }
+    EXPECT_STREQ(records[0].model, "QX-2400-12");
     EXPECT_STREQ(records[1].model, "QX-6200-8");
     EXPECT_STREQ(records[2].model, "QX-8800-4i");
 }

@@ -5,11 +5,10 @@ if [ ! -x /usr/bin/chromium ] || [ ! -d "$here/node_modules/playwright-core" ]; 
     fail "chromium or playwright-core missing: make test installs them"
     return
 fi
-# The first-series back end does not read the model yet: its entry is empty.
 start_daemon || return
 mkdir -p "$W/profile" "$W/shots"
 if node "$here/browser.mjs" "$BASE" "$W/profile" "$W/shots" \
-    "Controller ID 1 ()" "Controller ID 2 (QX-6200-8)" "Controller ID 3 (QX-8800-4i)" >"$W/browser.out" 2>&1; then
+    "Controller ID 1 (QX-2400-12)" "Controller ID 2 (QX-6200-8)" "Controller ID 3 (QX-8800-4i)" >"$W/browser.out" 2>&1; then
     pass
 else
     fail "browser test"

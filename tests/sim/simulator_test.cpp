@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "sim/sim.h"
+#include "tests/sim/kernel_files.h"
 
 namespace {
 
@@ -24,16 +25,7 @@ void load(const std::string& scenario) {
     ASSERT_TRUE(sim::load_scenario(scenario, &error)) << error;
 }
 
-std::string read_file(const char* path) {
-    const int fd = sim::kernel_open(path, O_RDONLY);
-    if (fd < 0) return "<" + std::string(std::strerror(errno)) + ">";
-    std::string text;
-    char chunk[256];
-    ssize_t n;
-    while ((n = sim::kernel_read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, size_t(n));
-    sim::kernel_close(fd);
-    return text;
-}
+std::string read_file(const char* path) { return read_kernel_file(path); }
 
 int write_file(const char* path, const std::string& text) {
     const int fd = sim::kernel_open(path, O_WRONLY);
