@@ -82,4 +82,13 @@ int ctl_get_drive_stats_histogram(ObjectId id, DriveStatsHistogramEntry* out, in
                     : family_router().get_drive_stats_histogram_b(id, out);
 }
 
+// One status byte per listed drive: the buffer must hold the list's count,
+// and the count must fit the list.
+int ctl_get_drive_status_list(uint8_t* statuses, uint32_t size, IdList drives) {
+    constexpr uint32_t kListRoom = sizeof drives.ids / sizeof drives.ids[0];
+    if (statuses == nullptr || size < drives.count || drives.count > kListRoom)
+        return fail_with_api_error(kInvalidArgument);
+    return family_router().get_drive_status_list(statuses, size, drives);
+}
+
 }  // extern "C"

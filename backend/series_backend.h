@@ -17,6 +17,7 @@
 #include "backend/enclosure_cache.h"
 #include "backend/event_record.h"
 #include "backend/task_schedule.h"
+#include "backend/unit_descriptor.h"
 #include "driver/compat_info.h"
 #include "driver/object_id.h"
 
@@ -270,6 +271,126 @@ class SeriesBackend {
     int get_error_log(ObjectId id, uint8_t* out) const;
     int get_error_log_buffer(ObjectId id, uint8_t* out) const;
     int do_nothing(ObjectId id) const;
+
+    // --- Unit configuration descriptors (backend/unit_descriptor.h). Unit
+    // members take a unit identifier (kind 2: depth in byte 3, the path
+    // from byte 4, the top-level unit's number first); sub-units read the
+    // list of their top-level unit.
+    // The unit's list: API error 63 when the unit is absent; a list of more
+    // records than the buffer holds, or of records not 20 bytes long, is
+    // refused (API error 116 or 13) before the records are read.
+    int read_unit_descriptor(ObjectId unit, UnitDescriptorList* out) const;
+    // The place of the target's record in the list (search_descriptor);
+    // -1 when it is not there.
+    static int find_unit_record(ObjectId target, const UnitDescriptorList& list, int* place);
+    // Also the place that follows it (-1 past the list's room).
+    static int find_unit_record_and_next(ObjectId target, const UnitDescriptorList& list,
+                                         int* place, int* next);
+    // Also the identifier of the found place.
+    static int find_record_id(ObjectId target, const UnitDescriptorList& list, int* place,
+                              ObjectId* id);
+    // The task record that the task identifier's byte 2 names: 0 the unit
+    // record at first, 1 to N the task records after it (N its byte 18).
+    // -1 with nothing recorded beyond that.
+    static int get_task_record(ObjectId task, const UnitDescriptorList& list, int first,
+                               int* place);
+    // 0 when the unit's record is in its list, else -1.
+    int check_unit_id(ObjectId unit) const;
+    // 1 when the unit has a child at the index, else 0.
+    int has_subunit(ObjectId unit, uint8_t index) const;
+    // Non-zero when the port holds a drive (bit 7 of its port-status byte);
+    // 0 for ports from 128 and when the status cannot be read.
+    int is_port_present(ObjectId id, uint8_t port) const;
+    // 1 when the port is below the controller's port count (port 0 always
+    // when the count is 0); 0 otherwise or when the count cannot be read.
+    int is_port_valid(ObjectId id, uint8_t port) const;
+
+    // --- Unit queries. Lists are filled with 0xFF past their count.
+    // The top-level units present. Always 0.
+    int get_unit_list(ObjectId id, IdList* out) const;
+    // UnitType; RAID 0 over RAID 1 or RAID 5 sub-units reads 6 or 8.
+    int get_unit_type(ObjectId unit, int32_t* out) const;
+    // UnitStatus of a unit, sub-unit, member place or task record (kind 11);
+    // RAID 10 and RAID 50 merge their sub-units' statuses.
+    int get_unit_status(ObjectId unit, uint8_t* out) const;
+    // Percentage done of the running task, 0 to 100.
+    int get_percent_complete(ObjectId unit, int32_t* out) const;
+    // The statuses of a RAID 6 unit record and of its first task record;
+    // both are set to 17 first.
+    int get_raid6_degraded_drives(ObjectId unit, uint8_t* first, uint8_t* second) const;
+    // In 512-byte sectors.
+    int get_unit_capacity(ObjectId unit, uint64_t* out) const;
+    // The children in index order, up to the first missing index. Always 0.
+    int get_subunit_list(ObjectId unit, IdList* out) const;
+    int get_subunit_count(ObjectId unit, uint32_t* out) const;
+    // LUN identifiers: the unit identifier with kind 12 and the LUN's index.
+    static ObjectId make_lun_id(ObjectId unit, uint8_t index);
+    int get_lun_list(ObjectId unit, IdList* out) const;
+    int get_lun_capacity(ObjectId lun, uint64_t* out) const;
+    int get_lun_attribute(ObjectId lun, uint8_t* out) const;
+    // Unit parameters. The flag byte of a sub-unit is 127, read from nowhere.
+    int get_unit_flags(ObjectId unit, uint8_t* out) const;
+    // 0 disabled, 1 basic, 2 intelligent.
+    int get_read_cache(ObjectId unit, uint8_t* out) const;
+    int get_write_cache(ObjectId unit, uint8_t* out) const;
+    int get_lun_count(ObjectId unit, uint32_t* out) const;
+    int get_unit_queuing(ObjectId unit, uint8_t* out) const;
+    int set_unit_queuing(ObjectId unit, uint8_t value) const;
+
+    // --- Unit membership.
+    // In KiB, for RAID 0, 5, 6, 10 and 50 (API error 60 for other types).
+    int get_stripe_size(ObjectId unit, uint32_t* out) const;
+    // The identifier of the place that holds the drive (depth 1 for a drive
+    // held as a unit by itself); kind 2, the controller and 0xFF elsewhere
+    // for a free drive, and whenever the call fails after its first step.
+    int get_drive_unit(ObjectId drive, ObjectId* out) const;
+    // The drives of a unit or sub-unit, one entry with port 0xFF per member
+    // place without a drive; a migrating unit gives the longer of its
+    // source's and destination's lists.
+    int get_unit_drive_list(ObjectId unit, IdList* out) const;
+    // Task identifiers: the unit identifier with kind 11 and the index of the
+    // record among the unit record (0) and its task records.
+    static ObjectId make_task_id(ObjectId unit, uint8_t index);
+    // The task records of a RAID 6 unit, the unit record first; API error 2
+    // for other units. The count is set to 0 first.
+    int build_unit_task_list(ObjectId unit, IdList* out) const;
+    int get_unit_task_list(ObjectId unit, IdList* out) const;
+    int get_unit_task_count(ObjectId unit, uint32_t* out) const;
+    // The drive of the member that a failed or rebuilding task concerns;
+    // -1 without an error of its own when the task concerns none.
+    int get_task_drive(ObjectId task, ObjectId* out) const;
+
+    // --- Drive and port queries.
+    // The drives present, by port. Always 0.
+    int get_drive_list(ObjectId id, IdList* out) const;
+    // The port's status byte; 0 for an empty member place (port 0xFF) and
+    // for ports outside the status array.
+    int get_drive_status(ObjectId drive, uint8_t* out) const;
+    // One status byte per listed drive, from one read of the array.
+    int get_drive_status_list(IdList list, uint8_t* out) const;
+    // Sectors: the 64-bit parameter above firmware level 32, else the
+    // 32-bit one.
+    int get_drive_capacity(ObjectId drive, uint64_t* out) const;
+    // Texts trimmed, NUL-padded to kModelSize or kTextSize bytes.
+    int get_drive_model(ObjectId drive, char* out) const;
+    int get_drive_serial_number(ObjectId drive, char* out) const;
+    int get_drive_firmware_version(ObjectId drive, char* out) const;
+    int get_drive_flags(ObjectId drive, uint8_t* out) const;
+    // ATA pass-through to the drive: the low two bits of size_code, the
+    // protocol code (with a buffer), the registers in and back out (also
+    // when the command failed), the data buffer or null, the time-out in
+    // seconds.
+    int send_ata_command(ObjectId drive, uint8_t size_code, uint16_t protocol, uint16_t* features,
+                         uint16_t* sector_count, uint16_t* lba_low, uint16_t* lba_mid,
+                         uint16_t* lba_high, uint8_t* device, uint8_t* command, void* data,
+                         int32_t timeout) const;
+    static constexpr size_t kSectorSize = 512;
+    int get_drive_smart_data(ObjectId drive, uint8_t* out) const;
+    int get_drive_identify_data(ObjectId drive, uint8_t* out) const;
+    // A caller-built 1024-byte command area with its data, to the controller
+    // the identifier names; the flag has no effect.
+    int send_firmware_command(ObjectId id, uint8_t flag, const uint8_t* area, void* data,
+                              uint32_t data_length) const;
 
     // --- The enclosure cache: the record of (controller index, position),
     // or null outside the cache.

@@ -54,17 +54,6 @@ constexpr uint64_t kNanosecondsPerSecond = 1000000000ull;
 constexpr uint16_t kNoTask = TaskSchedule::kNoTask;
 constexpr size_t kUnitMapBuffer = 64;
 
-// A text parameter: read into a zeroed buffer larger than the parameter, so
-// it ends in NULs, trimmed, and handed over whole.
-int read_text(ObjectId id, Parameter p, char* out, size_t out_size) {
-    char buffer[SeriesBackend::kModelSize];
-    if (SeriesBackend::get_parameter(id, buffer, uint32_t(out_size), p.table, p.id, p.size) != 0)
-        return -1;
-    trim_whitespace(buffer);
-    std::memcpy(out, buffer, out_size);
-    return 0;
-}
-
 // A text written to the firmware: up to its end, NUL-padded to the
 // parameter's size.
 int write_text(ObjectId id, Parameter p, const char* text) {

@@ -1,12 +1,16 @@
 // One firmware parameter of the second series, named by its table, id and
-// size, and the back end's ways of moving it as a little-endian number. The
-// parameters named here are those of more than one back-end file.
+// size, and the back end's ways of moving it as a little-endian number or a
+// trimmed text. The parameters named here are those of more than one
+// back-end file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "backend/series_backend.h"
 #include "driver/series_command.h"
+#include "driver/trim_whitespace.h"
 
 namespace series_access {
 
@@ -45,6 +49,17 @@ inline int write_number(ObjectId id, Parameter p, uint64_t value) {
     uint8_t bytes[8];
     le::store(bytes, value, p.size);
     return SeriesBackend::set_parameter(id, bytes, sizeof bytes, p.table, p.id, p.size);
+}
+
+// A text parameter: read into a zeroed buffer of the result's size (larger
+// than the parameter, so it ends in NULs), trimmed, and handed over whole.
+inline int read_text(ObjectId id, Parameter p, char* out, size_t out_size) {
+    char buffer[SeriesBackend::kModelSize];
+    if (SeriesBackend::get_parameter(id, buffer, uint32_t(out_size), p.table, p.id, p.size) != 0)
+        return -1;
+    trim_whitespace(buffer);
+    std::memcpy(out, buffer, out_size);
+    return 0;
 }
 
 // Controller settings (0x403).

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/drives.h"
 #include "sim/machine.h"
 
 namespace sim {
@@ -127,6 +128,13 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
             return refuse_if(area, post_event_command(m, c, packet, data, length), packet[0]);
         case 0x10:
             return scsi_pass_through(m, c, area, data, length);
+        case 0x11:
+        case 0xB1: {
+            std::string detail;
+            if (const uint16_t code = ata_command(m, c, packet, data, length, &detail))
+                fail_series(area, code, detail);
+            return;
+        }
         default: {
             char detail[32];
             std::snprintf(detail, sizeof detail, "opcode 0x%02X", packet[0]);

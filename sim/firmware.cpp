@@ -7,7 +7,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "sim/drives.h"
 #include "sim/machine.h"
+#include "sim/units.h"
 
 namespace sim {
 
@@ -32,7 +34,7 @@ const char kSettings[] =
     "37=1 38=1 39=2 40=2 41=2 42=1 43=8 44=1 45=4 46=1 47=4 48=4 49=4 50=4 51=4 52=1 53=1 54=1 "
     "55=1 56=2 57=1 58=2 59=2 60=4 61=4 62=255 63=1";
 const char kUnitSecond[] =
-    "1=2 2=1 3=1 4=4 5=2 6=2 7=1 8=1 9=2 10=1 11=20 12=8 13=1 14=1 15=1 16=1 17=21 18=20 19=8 "
+    "1=2 2=1 3=1 4=4 5=2 6=2 7=1 8=1 9=2 10=1 11=* 12=8 13=1 14=1 15=1 16=1 17=21 18=20 19=8 "
     "20=1 21=1 22=2 23=2 24=2 25=* 26=1 27=1 28=1 29=1 30=1 31=2 32=1";
 
 const TableSizes kSecondSeries[] = {
@@ -153,8 +155,9 @@ const Generation& generation_of(const Controller& c) {
 }
 
 // Values of parameters nothing has written: an attribute of the controller
-// (or of the drive or unit the table belongs to) or a fallback.
-enum class Source { Controller, Object, Fixed };
+// or a fallback. Drives and units answer from their models (sim/drives.h,
+// sim/units.h).
+enum class Source { Controller, Fixed };
 enum class Kind { Text, Number };
 struct Default {
     uint16_t table;  // without the 0x8000 mark; per-object tables by their first id
@@ -182,18 +185,6 @@ const Default kDefaults[] = {
     {0x403, 7, Source::Controller, "spinups", Kind::Number, "1"},
     {0x403, 8, Source::Controller, "stagger", Kind::Number, "2"},
     {0x403, 28, Source::Controller, "auto-rebuild", Kind::Number, "0"},
-    // drives, for a port with a drive
-    {0x200, 19, Source::Object, "reallocated", Kind::Number, "0"},
-    {0x200, 20, Source::Object, "power-on-hours", Kind::Number, "1000"},
-    {0x200, 22, Source::Object, "temperature", Kind::Number, "30"},
-    {0x200, 25, Source::Object, "port-count", Kind::Number, "1"},
-    {0x200, 26, Source::Object, "connections", Kind::Number, "1"},
-    {0x200, 33, Source::Object, "rpm", Kind::Number, "7200"},
-    {0x200, 30, Source::Object, "enclosure", Kind::Number, "255"},  // position of its slot
-    {0x200, 31, Source::Object, "slot", Kind::Number, "255"},
-    // units
-    {0x300, 16, Source::Object, "luns", Kind::Number, "1"},
-    {0x300, 24, Source::Object, "luns", Kind::Number, "1"},
     // background tasks: rates 3, adaptive modes, basic verify on Sunday 0:00
     {0x40C, 5, Source::Fixed, nullptr, Kind::Number, "120"},
     {0x40C, 6, Source::Fixed, nullptr, Kind::Number, "120"},
@@ -207,7 +198,6 @@ constexpr uint16_t kClockTable = 0x8403, kClockParameter = 21;
 constexpr uint16_t kLockTable = 0x8403, kLockParameter = 61;
 constexpr uint16_t kLockHeldCode = 0x0133;  // the lock belongs to another holder
 constexpr long kLockParameterArch = 10;
-constexpr uint32_t kLunEntrySize = 20;
 
 bool is_lock_parameter(const Controller& c, uint16_t table, uint16_t id) {
     return table == kLockTable && id == kLockParameter &&
@@ -235,39 +225,14 @@ uint16_t table_base(uint16_t table, int* number) {
     return plain;
 }
 
-const SimObject* object_of(const Controller& c, uint16_t base, int number) {
-    const std::map<int, SimObject>* objects = base == 0x200   ? &c.drives
-                                              : base == 0x300 ? &c.units
-                                                              : nullptr;
-    if (objects == nullptr) return nullptr;
-    auto it = objects->find(number);
-    return it == objects->end() ? nullptr : &it->second;
-}
-
-long lun_count(const SimObject& unit) {
-    auto it = unit.attrs.find("luns");
-    return it == unit.attrs.end() ? 1 : long(to_number(it->second, 1));
-}
-
-// A unit's LUN table: one 20-byte entry per LUN, in use (byte 1 = 0x80),
-// with the LUN's share of the unit's capacity at 12.
-void lun_table(const SimObject& unit, uint8_t* out, size_t size) {
-    const long luns = lun_count(unit);
-    auto it = unit.attrs.find("capacity");
-    const unsigned long long capacity =
-        it == unit.attrs.end() ? 0x10000000ull : (unsigned long long)to_number(it->second, 0);
-    for (long lun = 0; lun < luns && size_t(lun + 1) * kLunEntrySize <= size; ++lun) {
-        uint8_t* entry = out + lun * kLunEntrySize;
-        entry[0] = uint8_t(lun);
-        entry[1] = 0x80;
-        put_number(entry + 12, 8, capacity / (unsigned long long)(luns > 0 ? luns : 1));
-    }
+const SimUnit* unit_of(const Controller& c, uint16_t base, int number) {
+    auto it = c.units.find(number);
+    return base != 0x300 || it == c.units.end() ? nullptr : &it->second;
 }
 
 // Values the firmware works out from what the controller has.
 bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, uint8_t* out,
                    size_t size) {
-    const SimObject* object = object_of(c, base, number);
     switch (base) {
         case 0x402:
             if (id == 11) put_number(out, size, c.attr_number("fw-level", generation_of(c).level));
@@ -275,11 +240,10 @@ bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, 
                 put_number(out, size, c.attr_number("features", generation_of(c).features));
             return id == 11 || id == 21;
         case 0x002:
-            if (id == 2) put_number(out, size, c.drives.size());
-            // Port status: bit 7 where a drive is present.
+            if (id == 2) put_number(out, size, (unsigned long long)present_drive_count(c));
             if (id == 3)
-                for (const auto& d : c.drives)
-                    if (size_t(d.first) < size) out[d.first] = 0x80;
+                for (int port = 0; port < kPortSlots && size_t(port) < size; ++port)
+                    out[port] = port_status(c, port);
             return id == 2 || id == 3;
         case 0x003:
             if (id == 2) put_number(out, size, c.units.size());
@@ -288,19 +252,15 @@ bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, 
                     if (size_t(u.first) < size) out[u.first] = 1;
             return id == 2 || id == 3;
         case 0x200:
-            // Interface: 0 no drive, 1 SATA, 3 SAS.
-            if (id == 24 && object != nullptr)
-                out[0] = object->attrs.count("interface") && object->attrs.at("interface") == "sas"
-                             ? 3
-                             : 1;
-            return id == 24 || object == nullptr;  // an empty port reads zeros
+            return drive_parameter(c, number, id, out, size);
         case 0x80:
             // Device type of a phy: 1 with a drive on the port of its number.
             if (id == 5) out[0] = c.drives.count(number) != 0 ? 1 : 0;
             return id == 5;
-        case 0x300:
-            if (id == 25 && object != nullptr) lun_table(*object, out, size);
-            return id == 25;
+        case 0x300: {
+            const SimUnit* unit = unit_of(c, base, number);
+            return unit != nullptr && unit_parameter(*unit, id, out, size);
+        }
         case 0x008:
             return enclosure_parameter(c, id, out, size);
     }
@@ -311,13 +271,10 @@ void default_value(const Controller& c, uint16_t table, uint16_t id, uint8_t* ou
     int number;
     const uint16_t base = table_base(table, &number);
     if (derived_value(c, base, number, id, out, size)) return;
-    const SimObject* object = object_of(c, base, number);
     for (const Default& d : kDefaults) {
         if (d.table != base || d.id != id) continue;
         std::string value = d.fallback;
-        const Attrs* attrs = d.source == Source::Controller                    ? &c.attrs
-                             : d.source == Source::Object && object != nullptr ? &object->attrs
-                                                                               : nullptr;
+        const Attrs* attrs = d.source == Source::Controller ? &c.attrs : nullptr;
         if (attrs != nullptr && d.attr != nullptr && attrs->count(d.attr))
             value = attrs->at(d.attr);
         if (d.kind == Kind::Text) {
@@ -327,6 +284,18 @@ void default_value(const Controller& c, uint16_t table, uint16_t id, uint8_t* ou
         }
         return;
     }
+}
+
+// A parameter's value as a GET would read it, for sizes that depend on it.
+void read_stored_or_default(const Controller& c, uint16_t table, uint16_t id, uint8_t* out,
+                            size_t size) {
+    std::memset(out, 0, size);
+    auto stored = c.params.find(uint32_t(table) << 16 | id);
+    if (stored != c.params.end()) {
+        std::memcpy(out, stored->second.data(), std::min(size, stored->second.size()));
+        return;
+    }
+    default_value(c, table, id, out, size);
 }
 
 std::string persisted_key(const Controller& c, uint16_t table, uint16_t id) {
@@ -342,12 +311,18 @@ long parameter_size(const Controller& c, uint16_t table, uint16_t id) {
     if (t == nullptr || !object_exists(c, *t, table)) return 0;
     long size = size_in(t->sizes, id);
     if (size == -2 && c.series() == Series::Second) {
-        // A second-series unit's LUN table is as long as its LUNs take.
+        // A second-series unit's record list and LUN table are as long as
+        // its records and LUNs take; the record count is what parameter 9
+        // reads.
         int number;
         const uint16_t base = table_base(table, &number);
-        const SimObject* unit = object_of(c, base, number);
-        if (base == 0x300 && id == 25 && unit != nullptr)
-            return lun_count(*unit) * long(kLunEntrySize);
+        const SimUnit* unit = unit_of(c, base, number);
+        if (unit != nullptr) {
+            uint8_t count[2];
+            read_stored_or_default(c, table, 9, count, sizeof count);
+            const long variable = unit_parameter_size(*unit, id, get16(count));
+            if (variable >= 0) return variable == 0 ? kEmptyParameter : variable;
+        }
         size = diagnostic_parameter_size(c, table, id);
     }
     return size == 0 ? -1 : size;

@@ -12,6 +12,7 @@
 #include "sim/enclosure_model.h"
 #include "sim/legacy_store.h"
 #include "sim/sim.h"
+#include "sim/units.h"
 
 namespace sim {
 
@@ -44,6 +45,11 @@ struct SimObject {
     Attrs attrs;
 };
 
+// An attribute's text, or the fallback; its number (decimal, 0x hex), or the
+// fallback when it is missing or no number.
+std::string attr_text(const Attrs& attrs, const char* key, const char* fallback = "");
+long long attr_number(const Attrs& attrs, const char* key, long long fallback);
+
 struct SimEvent {
     uint32_t sequence = 0;
     uint32_t time = 0;
@@ -69,7 +75,8 @@ struct Controller {
     int vm_major = 0;
     bool present = true;
     Attrs attrs;
-    std::map<int, SimObject> drives, units, enclosures;
+    std::map<int, SimObject> drives, enclosures;  // drives by port (sim/drives.h)
+    std::map<int, SimUnit> units;                 // by unit number (sim/units.h)
     std::map<int, EnclosureModel> enclosure_models;  // by enclosure number, built on first use
     Attrs battery;
     bool has_battery = false;
@@ -141,6 +148,7 @@ struct Machine {
     std::map<std::string, DevEntry> dev;
     std::vector<Fault> faults;
     std::vector<ScsiDevice> scsi_devices;
+    std::vector<std::string> extra_scsi_lines;  // further lines of /proc/scsi/scsi
     bool scsi_devices_seeded = false;
     bool virtual_clock = false;
     bool fixed_utc_offset = false;  // else the process's local time zone

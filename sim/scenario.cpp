@@ -244,7 +244,12 @@ class Applier {
             m_.hosts.push_back({int(host), -1, a.count("stats") ? a["stats"] : "scsi host\n"});
             return true;
         }
-        if (cmd == "drive" || cmd == "unit" || cmd == "enclosure") return object(cmd, a, why);
+        if (cmd == "unit") return unit(a, why);
+        if (cmd == "scsi-line") {
+            m_.extra_scsi_lines.push_back(a["text"]);
+            return true;
+        }
+        if (cmd == "drive" || cmd == "enclosure") return object(cmd, a, why);
         if (cmd == "battery") {
             Controller* c = target(a, why);
             if (c == nullptr) return false;
@@ -415,15 +420,33 @@ class Applier {
         long number;
         if (!take_number(a, key, &number, why)) return false;
         const bool first = c->series() == Series::First;
-        if (first && kind == "unit") return legacy_unit_line(m_, *c, number, a, why);
-        std::map<int, SimObject>& objects = kind == "drive"  ? c->drives
-                                            : kind == "unit" ? c->units
-                                                             : c->enclosures;
+        std::map<int, SimObject>& objects = kind == "drive" ? c->drives : c->enclosures;
         SimObject& o = objects[int(number)];
         o.number = int(number);
         for (auto& kv : a) o.attrs[kv.first] = kv.second;
         if (first && kind == "drive") legacy_drive_line(*c, int(number));
         return true;
+    }
+
+    // A unit of the second series' unit store, built from its attributes
+    // (sim/units.h); a later line for the same number adds to them.
+    bool unit(Attrs& a, std::string* why) {
+        Controller* c = target(a, why);
+        if (c == nullptr) return false;
+        long number;
+        if (!take_number(a, "number", &number, why)) return false;
+        if (c->series() == Series::First) return legacy_unit_line(m_, *c, number, a, why);
+        if (number < 0 || number > 63) {
+            *why = "unit number=" + std::to_string(number) + " outside 0 to 63";
+            return false;
+        }
+        const bool added = c->units.count(int(number)) == 0;
+        SimUnit& u = c->units[int(number)];
+        u.number = int(number);
+        for (auto& kv : a) u.attrs[kv.first] = kv.second;
+        if (configure_unit(*c, u, why)) return true;
+        if (added) c->units.erase(int(number));
+        return false;
     }
 
     bool event(Attrs& a, std::string* why) {
@@ -550,6 +573,20 @@ const DriverKind* find_driver_kind(const std::string& name) {
     return nullptr;
 }
 
+std::string attr_text(const Attrs& attrs, const char* key, const char* fallback) {
+    auto it = attrs.find(key);
+    return it == attrs.end() ? fallback : it->second;
+}
+
+long long attr_number(const Attrs& attrs, const char* key, long long fallback) {
+    auto it = attrs.find(key);
+    if (it == attrs.end() || it->second.empty()) return fallback;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(it->second.c_str(), &end, 0);
+    return errno != 0 || *end != '\0' ? fallback : v;
+}
+
 std::string Controller::attr(const char* key, const char* fallback) const {
     auto it = attrs.find(key);
     return it == attrs.end() ? fallback : it->second;
@@ -634,11 +671,9 @@ void finish_machine(Machine& m) {
         for (const Controller& c : m.controllers) {
             if (c.driver->kind->vm) continue;
             for (const auto& u : c.units) {
-                auto it = u.second.attrs.find("luns");
-                long luns = 1;
-                if (it != u.second.attrs.end()) to_number(it->second, &luns);
-                for (int lun = 0; lun < luns; ++lun)
-                    m.scsi_devices.push_back({c.index, 0, u.first, lun});
+                if (!u.second.attached || !unit_exposed(u.second)) continue;
+                for (size_t lun = 0; lun < u.second.luns.size(); ++lun)
+                    m.scsi_devices.push_back({c.index, 0, u.first, int(lun)});
             }
         }
     }

@@ -85,6 +85,7 @@ std::string proc_scsi_text(const Machine& m) {
         text += "  Vendor: SIMCTL   Model: Logical Disk     Rev: 1.00\n";
         text += "  Type:   Direct-Access                    ANSI  SCSI revision: 05\n";
     }
+    for (const std::string& line : m.extra_scsi_lines) text += line + "\n";
     return text;
 }
 

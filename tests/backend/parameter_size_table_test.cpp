@@ -81,7 +81,10 @@ TEST(ParameterSizeTable, FirmwareAnswersEveryParameterWithItsSize) {
     load_machine(
         "driver name=dq-Mxxx pairing=sysfs\n"
         "controller index=2 driver=dq-Mxxx arch=6 ports=8 phys=8\n"
-        "unit number=0 type=raid5 drives=0,1,2\n");
+        // One record and one LUN: the unit's record list and LUN table
+        // are as long as the size table's one entry.
+        "drive port=0\n"
+        "unit number=0 type=jbod drives=0\n");
     DriverLayer layer;
     int32_t fd = -1;
     ObjectId id = {{1, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};

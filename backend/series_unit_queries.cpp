@@ -1,0 +1,418 @@
+// What a second-series controller tells of its units: which exist, their
+// type, status, progress and capacity, their sub-units and LUNs, and the
+// unit parameters read one at a time. Type, status and progress come from
+// the unit's descriptor list, where RAID 10 and RAID 50 are RAID 0 over
+// RAID 1 or RAID 5 sub-units and report what their sub-units say.
+#include <cstring>
+
+#include "backend/series_backend.h"
+#include "backend/series_parameter_access.h"
+#include "driver/record_failure.h"
+
+using namespace series_access;
+using namespace unit_record;
+
+namespace {
+
+constexpr Parameter kUnitFlags{0x300, 3, 1};
+constexpr Parameter kCapacity{0x300, 12, 8};
+constexpr Parameter kPolicy{0x300, 13, 1};
+constexpr Parameter kLunCount{0x300, 16, 1};
+constexpr Parameter kDestinationCapacity{0x300, 19, 8};
+constexpr Parameter kQueuing{0x300, 20, 1};
+constexpr Parameter kReadCacheMode{0x300, 29, 1};
+
+constexpr uint8_t kReadCacheOff = 0x01;    // parameter 13
+constexpr uint8_t kWriteCacheOn = 0x04;    // parameter 13
+constexpr uint8_t kBasicReadCache = 0x20;  // parameter 29
+constexpr uint8_t kSubUnitFlags = 0x7F;
+constexpr uint8_t kMaxUnits = 64;
+constexpr uint8_t kMaxSubUnits = 64;
+constexpr uint8_t kMaxLuns = 64;
+
+void clear_list(IdList* list) {
+    std::memset(list, 0xFF, sizeof *list);
+    list->count = 0;
+}
+
+void append(IdList* list, ObjectId id) {
+    if (list->count < sizeof list->ids / sizeof list->ids[0]) list->ids[list->count++] = id;
+}
+
+// The unit's list and the place of its record in it.
+int read_unit_record(const SeriesBackend& backend, ObjectId unit, UnitDescriptorList* list,
+                     int* place) {
+    if (backend.read_unit_descriptor(unit, list) != 0) return -1;
+    return SeriesBackend::find_unit_record(unit, *list, place);
+}
+
+// The identifier one level down, at the index; one level up.
+ObjectId child_id(ObjectId unit, uint8_t index) {
+    const uint8_t depth = unit.b[3];
+    unit.b[3] = uint8_t(depth + 1);
+    unit.b[4 + depth] = index;
+    return unit;
+}
+
+ObjectId parent_id(ObjectId member) {
+    const uint8_t depth = member.b[3];
+    for (int i = depth - 1; i < 4; ++i) member.b[4 + i] = 0xFF;
+    member.b[3] = uint8_t(depth - 1);
+    return member;
+}
+
+uint8_t member_index(ObjectId member) { return member.b[4 + member.b[3] - 1]; }
+
+// A member place is deeper than its unit; only such identifiers have a
+// parent and a last path byte.
+bool is_member_place(ObjectId unit, int32_t type) {
+    return unit.b[3] > 1 && unit.b[3] <= DescriptorWalker::kMaxDepth && type == kUnitDisk;
+}
+
+bool is_failure_state(uint8_t status) {
+    return status == kStatusDegraded || status == kStatusRebuilding ||
+           status == kStatusRecovering || status == kStatusInoperable;
+}
+
+bool percentage_of(const uint8_t* r, int32_t* out) {
+    const uint16_t progress = record_progress(r);
+    if (progress > kProgressWhole) return false;
+    *out = int32_t(progress * 100u / kProgressWhole);
+    return true;
+}
+
+// The running status of a RAID 10 or RAID 50 unit after one more sub-unit:
+// 191 > 0 > 239 > 223 > 251 > 247 > 175 > 255; a sub-unit reporting 17
+// counts as degraded, a value outside the list sets 17.
+uint8_t merge_status(uint8_t running, uint8_t sub) {
+    static const uint8_t kPrecedence[] = {kStatusRecovering,  kStatusInoperable,
+                                          kStatusDegraded,    kStatusRebuilding,
+                                          kStatusVerifying,   kStatusInitializing,
+                                          kStatusMigrating};
+    if (sub == kStatusOk) return running;
+    if (sub == kStatusUnknown) sub = kStatusDegraded;
+    int rank = -1;
+    for (int i = 0; i < int(sizeof kPrecedence); ++i)
+        if (kPrecedence[i] == sub) rank = i;
+    if (rank < 0) return kStatusUnknown;
+    for (int i = 0; i < rank; ++i)
+        if (kPrecedence[i] == running) return running;
+    return sub;
+}
+
+}  // namespace
+
+int SeriesBackend::get_unit_list(ObjectId id, IdList* out) const {
+    IdList list;
+    clear_list(&list);
+    for (uint8_t number = 0; number < kMaxUnits; ++number) {
+        if (is_unit_present(id, number) == 0) continue;
+        ObjectId unit;
+        std::memset(unit.b, 0xFF, sizeof unit.b);
+        unit.b[0] = kKindUnit;
+        unit.b[1] = id.b[1];
+        unit.b[3] = 1;
+        unit.b[4] = number;
+        append(&list, unit);
+    }
+    *out = list;
+    return 0;
+}
+
+int SeriesBackend::get_unit_type(ObjectId unit, int32_t* out) const {
+    UnitDescriptorList list;
+    int place;
+    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    const uint8_t type = list.type_at(place);
+    if (type != kUnitRaid0) {
+        *out = type;
+        return 0;
+    }
+    int child;
+    if (unit.b[3] >= DescriptorWalker::kMaxDepth ||
+        read_unit_record(*this, child_id(unit, 0), &list, &child) != 0)
+        return -1;
+    const uint8_t child_type = list.type_at(child);
+    *out = child_type == kUnitRaid1 || child_type == kUnitRaid1Mirror ? kUnitRaid10
+           : child_type == kUnitRaid5                                ? kUnitRaid50
+                                                                     : kUnitRaid0;
+    return 0;
+}
+
+int SeriesBackend::get_unit_status(ObjectId unit, uint8_t* out) const {
+    UnitDescriptorList list;
+    int place;
+    if (unit.b[0] == kKindTaskRecord) {
+        ObjectId owner = unit;
+        owner.b[0] = kKindUnit;
+        int task;
+        if (read_unit_record(*this, owner, &list, &place) != 0 ||
+            get_task_record(unit, list, place, &task) != 0)
+            return -1;
+        const uint8_t type = list.type_at(task);
+        *out = type == kUnitRaid6 || type == kUnitTaskRecord ? list.record(task)[kStatus]
+                                                             : uint8_t(kStatusUnknown);
+        return 0;
+    }
+    int32_t type;
+    if (get_unit_type(unit, &type) != 0) return -1;
+    if (is_member_place(unit, type)) {
+        if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+        const uint8_t own = list.record(place)[kStatus];
+        if (own != kStatusOk) {
+            *out = own == kStatusInoperable ? uint8_t(kStatusDegraded) : own;
+            return 0;
+        }
+        int parent;
+        if (find_unit_record(parent_id(unit), list, &parent) != 0) return -1;
+        const uint8_t index = member_index(unit);
+        // A RAID 6 parent keeps further failed members in its task records.
+        const uint8_t* p = list.record(parent);
+        const int records = p[kType] == kUnitRaid6 ? p[kTaskRecords] + 1 : 1;
+        uint8_t status = kStatusOk;
+        for (int i = 0; i < records && status == kStatusOk; ++i) {
+            const uint8_t* r = list.record(parent + i);
+            if (r != nullptr && is_failure_state(r[kStatus]) && r[kStateIndex] == index)
+                status = kStatusDegraded;
+        }
+        *out = status;
+        return 0;
+    }
+    if (type == kUnitRaid10 || type == kUnitRaid50) {
+        IdList subunits;
+        get_subunit_list(unit, &subunits);
+        uint8_t running = kStatusUnknown;
+        for (uint32_t i = 0; i < subunits.count && running != kStatusRecovering; ++i) {
+            uint8_t sub;
+            if (get_unit_status(subunits.ids[i], &sub) != 0) return -1;
+            if (running == kStatusUnknown) running = sub;
+            running = merge_status(running, sub);
+        }
+        *out = running;
+        return 0;
+    }
+    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    const uint8_t* r = list.record(place);
+    *out = r[kType] == kTerminator ? uint8_t(kStatusUnknown) : r[kStatus];
+    return 0;
+}
+
+int SeriesBackend::get_raid6_degraded_drives(ObjectId unit, uint8_t* first,
+                                             uint8_t* second) const {
+    *first = *second = kStatusUnknown;
+    int32_t type;
+    if (get_unit_type(unit, &type) != 0 || type != kUnitRaid6) return -1;
+    UnitDescriptorList list;
+    int place, next;
+    if (read_unit_descriptor(unit, &list) != 0 ||
+        find_unit_record_and_next(unit, list, &place, &next) != 0)
+        return -1;
+    if (list.type_at(place) == kUnitRaid6) *first = list.record(place)[kStatus];
+    if (list.type_at(next) == kUnitTaskRecord) *second = list.record(next)[kStatus];
+    return 0;
+}
+
+int SeriesBackend::get_percent_complete(ObjectId unit, int32_t* out) const {
+    UnitDescriptorList list;
+    int place;
+    if (unit.b[0] == kKindTaskRecord) {
+        ObjectId owner = unit;
+        owner.b[0] = kKindUnit;
+        int task;
+        if (read_unit_record(*this, owner, &list, &place) != 0 ||
+            get_task_record(unit, list, place, &task) != 0)
+            return -1;
+        const uint8_t type = list.type_at(task);
+        if ((type == kUnitRaid6 || type == kUnitTaskRecord) && percentage_of(list.record(task), out))
+            return 0;
+        return fail_with_api_error(kApiPercentComplete);
+    }
+    int32_t type;
+    if (get_unit_type(unit, &type) != 0) return -1;
+    switch (type) {
+        case kUnitRaid0:
+        case kUnitRaid1:
+        case kUnitRaid1Mirror:
+        case kUnitRaid5:
+        case kUnitRaid6:
+        case kUnitSingle:
+        case kUnitSpare:
+        case kUnitJbod:
+        case kUnitMigrating: {
+            if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+            const uint8_t* r = list.record(place);
+            if (r[kType] != kTerminator && percentage_of(r, out)) return 0;
+            return fail_with_api_error(kApiPercentComplete);
+        }
+        case kUnitRaid10:
+        case kUnitRaid50: {
+            IdList subunits;
+            get_subunit_list(unit, &subunits);
+            // Nothing to average without sub-units.
+            if (subunits.count == 0) return fail_with_api_error(kApiPercentComplete);
+            int32_t sum = 0;
+            for (uint32_t i = 0; i < subunits.count; ++i) {
+                uint8_t status;
+                if (get_unit_status(subunits.ids[i], &status) != 0) return -1;
+                int32_t share = 100;
+                if ((status == kStatusVerifying || status == kStatusInitializing ||
+                     status == kStatusRebuilding) &&
+                    get_percent_complete(subunits.ids[i], &share) != 0)
+                    return -1;
+                sum += share;
+            }
+            *out = sum / int32_t(subunits.count);
+            return 0;
+        }
+    }
+    if (!is_member_place(unit, type)) return fail_with_api_error(kApiPercentageInvalidConfig);
+    int parent;
+    if (read_unit_descriptor(unit, &list) != 0 ||
+        find_unit_record(parent_id(unit), list, &parent) != 0)
+        return -1;
+    const uint8_t* p = list.record(parent);
+    if (p[kType] != kUnitRaid6) return fail_with_api_error(kApiPercentageInvalidConfig);
+    const uint8_t index = member_index(unit);
+    for (int i = 0; i <= p[kTaskRecords]; ++i) {
+        const uint8_t* r = list.record(parent + i);
+        if (r == nullptr || r[kStatus] != kStatusRebuilding || r[kStateIndex] != index) continue;
+        if (percentage_of(r, out)) return 0;
+        return fail_with_api_error(kApiPercentComplete);
+    }
+    return fail_with_api_error(kApiNotRebuilding);
+}
+
+int SeriesBackend::get_unit_capacity(ObjectId unit, uint64_t* out) const {
+    const uint8_t number = unit.b[4];
+    if (unit.b[3] == 1) return read_as(unit, of_object(kCapacity, number), out);
+    UnitDescriptorList list;
+    int place;
+    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    const uint8_t* r = list.record(place);
+    if (r[kType] == kTerminator) return fail_with_api_error(kApiUnitCapacity);
+    // A migrating unit's source and destination have capacities of their own.
+    if (list.type_at(0) == kUnitMigrating && unit.b[3] == 2) {
+        if (unit.b[5] == 0) return read_as(unit, of_object(kCapacity, number), out);
+        if (unit.b[5] == 1) return read_as(unit, of_object(kDestinationCapacity, number), out);
+    }
+    *out = record_capacity(r);
+    return 0;
+}
+
+int SeriesBackend::get_subunit_list(ObjectId unit, IdList* out) const {
+    IdList list;
+    clear_list(&list);
+    for (uint8_t index = 0; index < kMaxSubUnits && has_subunit(unit, index) == 1; ++index)
+        append(&list, child_id(unit, index));
+    *out = list;
+    return 0;
+}
+
+int SeriesBackend::get_subunit_count(ObjectId unit, uint32_t* out) const {
+    IdList list;
+    get_subunit_list(unit, &list);
+    *out = list.count;
+    return 0;
+}
+
+ObjectId SeriesBackend::make_lun_id(ObjectId unit, uint8_t index) {
+    unit.b[0] = kKindLun;
+    unit.b[2] = index;
+    return unit;
+}
+
+namespace {
+
+// The unit's LUN table and its count of LUNs.
+int read_luns(const SeriesBackend& backend, ObjectId unit, uint8_t* table, uint8_t* count) {
+    unit.b[0] = kKindUnit;
+    if (backend.read_lun_table(unit, table) != 0) return -1;
+    return backend.get_unit_lun_count(unit, count);
+}
+
+// The entry a LUN identifier names: its index (byte 2) below the count, in
+// use; API error 108 otherwise.
+const uint8_t* find_lun_entry(const uint8_t* table, uint8_t count, ObjectId lun) {
+    const uint8_t index = lun.b[2];
+    const uint8_t* entry = table + size_t(index) * SeriesBackend::kLunEntrySize;
+    if (index < count && index < SeriesBackend::kLunTableEntries && entry[kType] == kUnitVolume)
+        return entry;
+    fail_with_api_error(kApiInvalidLunId);
+    return nullptr;
+}
+
+}  // namespace
+
+int SeriesBackend::get_lun_list(ObjectId unit, IdList* out) const {
+    uint8_t table[kLunTableSize];
+    uint8_t count;
+    if (read_luns(*this, unit, table, &count) != 0) return -1;
+    if (count > kMaxLuns) count = kMaxLuns;
+    if (count == 0) return fail_with_api_error(kApiUnitHasNoLuns);
+    IdList list;
+    clear_list(&list);
+    for (uint8_t i = 0; i < count; ++i)
+        if (table[size_t(i) * kLunEntrySize + kType] == kUnitVolume)
+            append(&list, make_lun_id(unit, i));
+    *out = list;
+    return 0;
+}
+
+int SeriesBackend::get_lun_capacity(ObjectId lun, uint64_t* out) const {
+    uint8_t table[kLunTableSize];
+    uint8_t count;
+    if (read_luns(*this, lun, table, &count) != 0) return -1;
+    const uint8_t* entry = find_lun_entry(table, count, lun);
+    if (entry == nullptr) return -1;
+    *out = le::load(entry + kCapacityLow, 8);
+    return 0;
+}
+
+int SeriesBackend::get_lun_attribute(ObjectId lun, uint8_t* out) const {
+    uint8_t table[kLunTableSize];
+    uint8_t count;
+    if (read_luns(*this, lun, table, &count) != 0) return -1;
+    const uint8_t* entry = find_lun_entry(table, count, lun);
+    if (entry == nullptr) return -1;
+    *out = entry[kStripe];
+    return 0;
+}
+
+int SeriesBackend::get_unit_flags(ObjectId unit, uint8_t* out) const {
+    if (unit.b[3] > 1) {
+        *out = kSubUnitFlags;
+        return 0;
+    }
+    return read_as(unit, of_object(kUnitFlags, unit.b[4]), out);
+}
+
+int SeriesBackend::get_read_cache(ObjectId unit, uint8_t* out) const {
+    uint8_t policy, mode;
+    if (read_as(unit, of_object(kPolicy, unit.b[4]), &policy) != 0) return -1;
+    if (policy & kReadCacheOff) {
+        *out = 0;
+        return 0;
+    }
+    if (read_as(unit, of_object(kReadCacheMode, unit.b[4]), &mode) != 0) return -1;
+    *out = mode & kBasicReadCache ? 1 : 2;
+    return 0;
+}
+
+int SeriesBackend::get_write_cache(ObjectId unit, uint8_t* out) const {
+    uint8_t policy;
+    if (read_as(unit, of_object(kPolicy, unit.b[4]), &policy) != 0) return -1;
+    *out = policy & kWriteCacheOn ? 1 : 0;
+    return 0;
+}
+
+int SeriesBackend::get_lun_count(ObjectId unit, uint32_t* out) const {
+    return read_as(unit, of_object(kLunCount, unit.b[4]), out);
+}
+
+int SeriesBackend::get_unit_queuing(ObjectId unit, uint8_t* out) const {
+    return read_as(unit, of_object(kQueuing, unit.b[4]), out);
+}
+
+int SeriesBackend::set_unit_queuing(ObjectId unit, uint8_t value) const {
+    return write_number(unit, of_object(kQueuing, unit.b[4]), value);
+}
