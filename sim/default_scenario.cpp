@@ -2,10 +2,11 @@
 // kernel with one first-series controller and two second-series controllers
 // of different generations, each with drives and units. The first-series
 // controller has a RAID 5, a RAID 10 rebuilding one of its mirrors, a
-// degraded RAID 1 and a free drive; the second-series controllers have a
-// battery backup unit and the events of their last days, and behind them a
-// SAF-TE enclosure and an SES enclosure with every kind of element, holding
-// their drives.
+// degraded RAID 1 and a free drive. Each second-series controller has units
+// of several types, one of them in trouble, a spare and free drives (the
+// later one also a unit of two LUNs), a battery backup unit and the events
+// of their last days, and behind them a SAF-TE enclosure and an SES
+// enclosure with every kind of element, holding their drives.
 #include "sim/sim.h"
 
 namespace sim {
@@ -43,22 +44,34 @@ controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" serial="M2B0000002" f
   drive port=1 model="SIMDISK S500" serial="S500-0002" capacity=976773168 firmware="02.AA1"
   drive port=2 model="SIMDISK S500" serial="S500-0003" capacity=976773168 firmware="02.AA1"
   drive port=3 model="SIMDISK S500" serial="S500-0004" capacity=976773168 firmware="02.AA1"
+  drive port=5 model="SIMDISK S500" serial="S500-0006" capacity=976773168 firmware="02.AA1"
+  drive port=6 model="SIMDISK S750" serial="S750-0001" capacity=1465149168 firmware="03.BB2"
+  drive port=7 model="SIMDISK S750" serial="S750-0002" capacity=1465149168 firmware="03.BB2"
   unit number=0 type=raid5 drives=0,1,2 stripe=64
-  unit number=1 type=spare drives=3
+  unit number=1 type=raid1 drives=3,-   # degraded: its second drive was pulled from port 4
+  unit number=2 type=spare drives=5
   battery serial="BBU2B0417" firmware="BBU 3.02.00.004" installed="12-Mar-2024" last-test="02-Jun-2025" capacity=72 celsius=29
   event code=0x0055 severity=3 ago=86400
   event code=0x0056 severity=3 ago=80100
   event code=0x000C severity=3 text="unit=0" ago=79800
   event code=0x0007 severity=3 text="unit=0" ago=61200
+  event code=0x0019 severity=2 text="port=4" ago=5400
+  event code=0x0002 severity=1 text="unit=1" ago=5395
   enclosure number=0 type=safte vendor="SIMSAFTE" product="SIM-SAFTE-4" slots=4 fans=2 power-supplies=2 temp-sensors=1 door-locks=1 alarms=1
   event code=0x0031 severity=3 text="" description="Synchronize host/controller time"
 
-controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" firmware="FH9X 4.10.00.027" ports=4 phys=8 memory=512
+controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" firmware="FH9X 4.10.00.027" ports=8 phys=8 memory=512
   drive port=0 model="SIMDISK X1000" serial="X1K-0001" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=0
   drive port=1 model="SIMDISK X1000" serial="X1K-0002" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=1
   drive port=2 model="SIMDISK X1000" serial="X1K-0003" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=2
   drive port=3 model="SIMDISK X1000" serial="X1K-0004" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=3
-  unit number=0 type=raid6 drives=0,1,2,3 stripe=256
+  drive port=4 model="SIMDISK S1000" serial="S1K-0001" capacity=1953525168 firmware="CC45" enclosure=0 slot=4
+  drive port=5 model="SIMDISK S1000" serial="S1K-0002" capacity=1953525168 firmware="CC45" enclosure=0 slot=5
+  drive port=6 model="SIMDISK S1000" serial="S1K-0003" capacity=1953525168 firmware="CC45" enclosure=0 slot=6
+  drive port=7 model="SIMDISK S1000" serial="S1K-0004" capacity=1953525168 firmware="CC45" enclosure=0 slot=7
+  unit number=0 type=raid6 drives=0,1,2,3 stripe=256 luns=2   # two LUNs of 1 TB each
+  unit number=1 type=raid1 drives=4,5 status=rebuilding member=1 progress=410
+  unit number=2 type=spare drives=6
   battery serial="BBU3C1088" firmware="BBU 3.04.00.011" installed="28-Aug-2024" last-test="14-May-2025" capacity=48 celsius=33
   enclosure number=0 type=ses kind=2 vendor="SIMENC" product="SIM-SES-JBOD-12" revision="0110" serial="SESENC0000000300" slots=12 fans=2 temp-sensors=2 power-supplies=2 door-locks=1 alarms=1
   event code=0x0019 severity=2 text="port=3" ago=172800
@@ -68,6 +81,7 @@ controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" f
   event code=0x0005 severity=3 text="unit=0" ago=150000
   event code=0x004E severity=3 ago=7500
   event code=0x0050 severity=3 ago=3600
+  event code=0x000B severity=3 text="unit=1" ago=1800
 )";
 }
 

@@ -44,6 +44,29 @@ const PublicCase kPublicCases[] = {
      {{}, {7, 8, 10}, {}, {3, 4, 6}, false}},
     {"ctl_enable_controller_option_4 (L!)",
      [](ObjectId id) { return ctl_enable_controller_option_4(id); }, {{3}, {}, {}, {}, true}},
+    {"ctl_get_unit_list (LB)",
+     [](ObjectId id) { IdList units; return ctl_get_unit_list(id, &units); },
+     {{3}, {4, 6, 7, 8, 10}, {}, {}, false}},
+    {"ctl_get_drive_status_list (B, by the list's first entry)",
+     [](ObjectId id) {
+         IdList drives;
+         std::memset(&drives, 0xFF, sizeof drives);
+         drives.ids[0] = id;
+         drives.ids[0].b[0] = kKindDrive;
+         drives.ids[0].b[2] = 0;
+         drives.count = 1;
+         uint8_t status;
+         return ctl_get_drive_status_list(&status, 1, drives);
+     },
+     {{}, {4, 6, 7, 8, 10}, {}, {3}, false}},
+    {"ctl_get_drive_flags (C)",
+     [](ObjectId id) {
+         uint8_t flags;
+         id.b[0] = kKindDrive;
+         id.b[2] = 0;
+         return ctl_get_drive_flags(id, &flags);
+     },
+     {{}, {6, 7, 8, 10}, {}, {3, 4}, false}},
 };
 
 TEST(QueryOperations, PublicFunctionsAreRoutedByFamily) {

@@ -435,3 +435,85 @@ TEST(Scenario, DefaultMachineHasBatteriesAndEvents) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Units, ScenarioLinesAreChecked) {
+    const std::string machine =
+        "driver name=dq-Mxxx\ncontroller index=2 driver=dq-Mxxx arch=8\n"
+        "drive port=0\ndrive port=1\ndrive port=2\ndrive port=3\n"
+        "unit number=0 type=raid1 drives=0,1\n";
+    struct Bad {
+        const char* line;
+        const char* error;
+    };
+    const Bad cases[] = {
+        {"unit number=1 type=raid7 drives=2", "unknown unit type=raid7"},
+        {"unit number=1 type=single drives=5", "port 5 in drives= has no drive"},
+        {"unit number=1 type=single drives=x", "bad port \"x\" in drives="},
+        {"unit number=1 type=raid1 drives=1,2", "port 1 already belongs to unit 0"},
+        {"unit number=1 type=raid5 drives=2,3", "wrong number of drives"},
+        {"unit number=1 type=raid10 drives=2,3", "wrong number of drives"},
+        {"unit number=1 type=raid0 drives=2,3 stripe=48", "bad stripe="},
+        {"unit number=1 type=raid0 drives=2,3 status=fine", "bad value \"fine\" in status="},
+        {"unit number=1 type=raid0 drives=2,3 lun-sizes=10,x", "bad size \"x\" in lun-sizes="},
+        {"unit number=64 type=single drives=2", "unit number=64 outside 0 to 63"},
+    };
+    for (const Bad& c : cases) {
+        std::string error;
+        EXPECT_FALSE(sim::load_scenario(machine + c.line + "\n", &error)) << c.line;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+    // A refused line on a running machine leaves no unit behind.
+    load(machine);
+    std::string error;
+    EXPECT_FALSE(sim::apply("unit index=2 number=1 type=raid5 drives=2,3\n", &error));
+    const int fd = open_node("/dev/kqa0", 245, 0);
+    std::vector<uint8_t> b = series_parameter(0x52, 0x8003, 3, 32);
+    ASSERT_EQ(sim::kernel_ioctl(fd, 264, b.data()), 0);
+    EXPECT_EQ(b[1544], 1);
+    EXPECT_EQ(b[1545], 0);
+    sim::kernel_close(fd);
+}
+
+// The records of a RAID 6 unit missing its second member, byte for byte:
+// the unit record, its task record, then the member places.
+TEST(Units, Raid6RecordList) {
+    load("driver name=dq-Mxxx\ncontroller index=2 driver=dq-Mxxx arch=8\n"
+         "drive port=4 capacity=0x100000000\ndrive port=5\ndrive port=6 capacity=1000\n"
+         "drive port=7 capacity=2000\n"
+         "unit number=3 type=raid6 drives=4,5,-,6,7 stripe=256 status=rebuilding member=2 "
+         "progress=512\n");
+    const int fd = open_node("/dev/kqa0", 245, 0);
+    std::vector<uint8_t> count = series_parameter(0x52, 0x8303, 9, 2);
+    ASSERT_EQ(sim::kernel_ioctl(fd, 264, count.data()), 0);
+    ASSERT_EQ(load16(&count[1544]), 7);
+    std::vector<uint8_t> b = series_parameter(0x52, 0x8303, 11, 140);
+    ASSERT_EQ(sim::kernel_ioctl(fd, 264, b.data()), 0);
+    ASSERT_EQ(b[640 + 4], 0) << area_text(b, 26);
+    const std::vector<uint8_t> records(b.begin() + 1544, b.end());
+    std::vector<uint8_t> expected;
+    auto record = [&](std::vector<uint8_t> head, uint16_t progress, uint64_t capacity,
+                      uint8_t tasks, uint8_t flags) {
+        head.resize(20, 0);
+        store16(&head[6], progress);
+        store32(&head[12], uint32_t(capacity));
+        store16(&head[16], uint16_t(capacity >> 32));
+        head[18] = tasks;
+        head[19] = flags;
+        expected.insert(expected.end(), head.begin(), head.end());
+    };
+    // The unit: five members of the smallest drive (1000 sectors), three
+    // of them data; rebuilding member 2 at half way, its task active.
+    record({5, 7, 9, 2, 0, 223}, 0x8200, 3000, 1, 0x80);
+    record({0, 0x30, 0, 0, 0, 255}, 0, 0, 1, 0);  // task record: 1 place to the members
+    record({0, 12, 0, 4, 0, 255}, 0, 0x100000000ull, 0, 0);
+    record({0, 12, 0, 5, 0, 255}, 0, 488397168, 0, 0);
+    record({0, 12, 0, 0xFF, 0, 0}, 0, 1000, 0, 0);  // no drive in this place
+    record({0, 12, 0, 6, 0, 255}, 0, 1000, 0, 0);
+    record({0, 12, 0, 7, 0, 255}, 0, 2000, 0, 0);
+    EXPECT_EQ(records, expected);
+    sim::kernel_close(fd);
+}
+
+}  // namespace
