@@ -233,6 +233,7 @@ const SimUnit* unit_of(const Controller& c, uint16_t base, int number) {
 // Values the firmware works out from what the controller has.
 bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, uint8_t* out,
                    size_t size) {
+    const bool second = c.series() == Series::Second;
     switch (base) {
         case 0x402:
             if (id == 11) put_number(out, size, c.attr_number("fw-level", generation_of(c).level));
@@ -241,10 +242,10 @@ bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, 
             return id == 11 || id == 21;
         case 0x002:
             if (id == 2) put_number(out, size, (unsigned long long)present_drive_count(c));
-            if (id == 3)
+            if (id == 3 && second)
                 for (int port = 0; port < kPortSlots && size_t(port) < size; ++port)
                     out[port] = port_status(c, port);
-            return id == 2 || id == 3;
+            return id == 2 || (id == 3 && second);
         case 0x003:
             if (id == 2) put_number(out, size, c.units.size());
             if (id == 3)
@@ -259,7 +260,7 @@ bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, 
             return id == 5;
         case 0x300: {
             const SimUnit* unit = unit_of(c, base, number);
-            return unit != nullptr && unit_parameter(*unit, id, out, size);
+            return second && unit != nullptr && unit_parameter(*unit, id, out, size);
         }
         case 0x008:
             return enclosure_parameter(c, id, out, size);
