@@ -63,6 +63,22 @@ ObjectId parent_id(ObjectId member) {
 
 uint8_t member_index(ObjectId member) { return member.b[4 + member.b[3] - 1]; }
 
+// The record a task identifier (kind 11) names in its unit's list, and its
+// type.
+int read_task_record(const SeriesBackend& backend, ObjectId task, UnitDescriptorList* list,
+                     int* place, uint8_t* type) {
+    ObjectId owner = task;
+    owner.b[0] = kKindUnit;
+    int unit;
+    if (read_unit_record(backend, owner, list, &unit) != 0 ||
+        SeriesBackend::get_task_record(task, *list, unit, place) != 0)
+        return -1;
+    *type = list->type_at(*place);
+    return 0;
+}
+
+bool is_task_type(uint8_t type) { return type == kUnitRaid6 || type == kUnitTaskRecord; }
+
 // A member place is deeper than its unit; only such identifiers have a
 // parent and a last path byte.
 bool is_member_place(ObjectId unit, int32_t type) {
@@ -143,15 +159,9 @@ int SeriesBackend::get_unit_status(ObjectId unit, uint8_t* out) const {
     UnitDescriptorList list;
     int place;
     if (unit.b[0] == kKindTaskRecord) {
-        ObjectId owner = unit;
-        owner.b[0] = kKindUnit;
-        int task;
-        if (read_unit_record(*this, owner, &list, &place) != 0 ||
-            get_task_record(unit, list, place, &task) != 0)
-            return -1;
-        const uint8_t type = list.type_at(task);
-        *out = type == kUnitRaid6 || type == kUnitTaskRecord ? list.record(task)[kStatus]
-                                                             : uint8_t(kStatusUnknown);
+        uint8_t type;
+        if (read_task_record(*this, unit, &list, &place, &type) != 0) return -1;
+        *out = is_task_type(type) ? list.record(place)[kStatus] : uint8_t(kStatusUnknown);
         return 0;
     }
     int32_t type;
@@ -216,15 +226,9 @@ int SeriesBackend::get_percent_complete(ObjectId unit, int32_t* out) const {
     UnitDescriptorList list;
     int place;
     if (unit.b[0] == kKindTaskRecord) {
-        ObjectId owner = unit;
-        owner.b[0] = kKindUnit;
-        int task;
-        if (read_unit_record(*this, owner, &list, &place) != 0 ||
-            get_task_record(unit, list, place, &task) != 0)
-            return -1;
-        const uint8_t type = list.type_at(task);
-        if ((type == kUnitRaid6 || type == kUnitTaskRecord) && percentage_of(list.record(task), out))
-            return 0;
+        uint8_t type;
+        if (read_task_record(*this, unit, &list, &place, &type) != 0) return -1;
+        if (is_task_type(type) && percentage_of(list.record(place), out)) return 0;
         return fail_with_api_error(kApiPercentComplete);
     }
     int32_t type;

@@ -31,14 +31,7 @@ PYV2_LIBRARY_MACHINE(
     "controller index=1 driver=dq-Mxxx arch=4 ports=4\n"
     "  drive port=0 capacity=0x100000005\n");
 
-ObjectId drive(uint8_t port, uint8_t ctl = kCtl) {
-    ObjectId id;
-    std::memset(id.b, 0xFF, sizeof id.b);
-    id.b[0] = kKindDrive;
-    id.b[1] = ctl;
-    id.b[2] = port;
-    return id;
-}
+ObjectId drive(uint8_t port, uint8_t ctl = kCtl) { return drive_on(ctl, port); }
 
 // The parameter id of the last GET PARAMETER in the journal.
 int last_parameter_id() {

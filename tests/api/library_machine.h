@@ -43,6 +43,16 @@ inline ObjectId controller(uint8_t index) {
     return id;
 }
 
+// A drive identifier: kind 3, the controller, the port, 0xFF elsewhere.
+inline ObjectId drive_on(uint8_t index, uint8_t port) {
+    ObjectId id;
+    std::memset(id.b, 0xFF, sizeof id.b);
+    id.b[0] = kKindDrive;
+    id.b[1] = index;
+    id.b[2] = port;
+    return id;
+}
+
 inline ErrorRecord last_error() {
     ErrorRecord record;
     std::memset(&record, 0, sizeof record);

@@ -73,14 +73,7 @@ ObjectId unit(uint8_t number, uint8_t level1 = 0xFF, uint8_t level2 = 0xFF,
     return id;
 }
 
-ObjectId drive(uint8_t port, uint8_t ctl = kCtl) {
-    ObjectId id;
-    std::memset(id.b, 0xFF, sizeof id.b);
-    id.b[0] = kKindDrive;
-    id.b[1] = ctl;
-    id.b[2] = port;
-    return id;
-}
+ObjectId drive(uint8_t port, uint8_t ctl = kCtl) { return drive_on(ctl, port); }
 
 std::vector<uint8_t> ports_of(const IdList& list) {
     std::vector<uint8_t> ports;
@@ -95,6 +88,18 @@ void expect_blank_tail(const IdList& list) {
 }
 
 int32_t api_error() { return last_error().api_code; }
+
+// A unit's identifier turned into a task record's or a LUN's, by index.
+void expect_indexed(const IdList& list, ObjectId owner, uint8_t kind, uint32_t count) {
+    ASSERT_EQ(list.count, count);
+    for (uint32_t i = 0; i < count; ++i) {
+        ObjectId expected = owner;
+        expected.b[0] = kind;
+        expected.b[2] = uint8_t(i);
+        EXPECT_EQ(std::memcmp(list.ids[i].b, expected.b, 8), 0) << i;
+    }
+    expect_blank_tail(list);
+}
 
 struct Configuration {
     const char* name;
@@ -311,14 +316,7 @@ TEST(UnitQueries, Raid6TaskRecords) {
     IdList tasks;
     std::memset(&tasks, 0, sizeof tasks);
     ASSERT_EQ(ctl_get_unit_task_list(unit(15), &tasks), 0);
-    ASSERT_EQ(tasks.count, 2u);
-    for (uint8_t i = 0; i < 2; ++i) {
-        ObjectId expected = unit(15);
-        expected.b[0] = kKindTaskRecord;
-        expected.b[2] = i;
-        EXPECT_EQ(std::memcmp(tasks.ids[i].b, expected.b, 8), 0) << int(i);
-    }
-    expect_blank_tail(tasks);
+    expect_indexed(tasks, unit(15), kKindTaskRecord, 2);
     uint32_t count = 0;
     ASSERT_EQ(ctl_get_unit_task_count(unit(15), &count), 0);
     EXPECT_EQ(count, 2u);
@@ -371,17 +369,12 @@ TEST(UnitQueries, LunsOfAUnit) {
     IdList luns;
     std::memset(&luns, 0, sizeof luns);
     ASSERT_EQ(ctl_get_lun_list(unit(16), &luns), 0);
-    ASSERT_EQ(luns.count, 3u);
+    expect_indexed(luns, unit(16), kKindLun, 3);
     for (uint8_t i = 0; i < 3; ++i) {
-        ObjectId expected = unit(16);
-        expected.b[0] = kKindLun;
-        expected.b[2] = i;
-        EXPECT_EQ(std::memcmp(luns.ids[i].b, expected.b, 8), 0);
         uint64_t sectors = 0;
         ASSERT_EQ(ctl_get_lun_capacity(luns.ids[i], &sectors), 0);
         EXPECT_EQ(sectors, 2 * kDrive / 3);
     }
-    expect_blank_tail(luns);
     uint32_t count = 0;
     ASSERT_EQ(ctl_get_lun_count(unit(16), &count), 0);
     EXPECT_EQ(count, 3u);
