@@ -9,6 +9,7 @@
 
 #include "backend/backends.h"
 #include "tests/api/library_machine.h"
+#include "tests/support/journal.h"
 
 namespace {
 
@@ -33,12 +34,10 @@ PYV2_LIBRARY_MACHINE(
 
 ObjectId drive(uint8_t port, uint8_t ctl = kCtl) { return drive_on(ctl, port); }
 
-// The parameter id of the last GET PARAMETER in the journal.
+// The parameter id of the last request in the journal.
 int last_parameter_id() {
-    int id = -1;
-    for (const sim::JournalEntry& e : sim::journal())
-        if (e.request == 264 && e.sent[512 + 128] == 0x52) id = e.sent[1538] | e.sent[1539] << 8;
-    return id;
+    const std::vector<sim::JournalEntry> sent = requests(264);
+    return sent.empty() ? -1 : sent_block(sent.back()).id;
 }
 
 uint8_t data_packet_words() {
@@ -48,16 +47,9 @@ uint8_t data_packet_words() {
     return wide ? 8 : 7;
 }
 
-// Control code 264 as the driver must receive it: the header with the data
-// length, the command area zero but for the library's mark and the packet.
+// An ATA pass-through request with a zeroed data buffer of the length.
 std::vector<uint8_t> ata_request(const std::vector<uint8_t>& packet, size_t data_length) {
-    std::vector<uint8_t> bytes(1536 + data_length, 0);
-    bytes[0] = 0x08;
-    bytes[1] = 0x01;
-    for (int i = 0; i < 4; ++i) bytes[20 + i] = uint8_t(data_length >> (8 * i));
-    bytes[512 + 124] = 0x80;
-    std::copy(packet.begin(), packet.end(), bytes.begin() + 512 + 128);
-    return bytes;
+    return expected_request(264, packet, std::vector<uint8_t>(data_length, 0));
 }
 
 // Two characters per word, swapped, as IDENTIFY DEVICE holds texts.
@@ -343,14 +335,10 @@ TEST(DriveQueries, RawFirmwareCommandPassesTheAreaUnchanged) {
     EXPECT_EQ(data[8], 37);
     const std::vector<sim::JournalEntry> journal = sim::journal();
     ASSERT_EQ(journal.size(), 1u);
-    std::vector<uint8_t> expected(1536 + 12, 0);
-    expected[0] = 0x08;
-    expected[1] = 0x01;
-    expected[20] = 12;
+    std::vector<uint8_t> expected =
+        expected_request(264, {}, {0x02, 0x84, 11, 0, 4, 0, 0, 0, 0, 0, 0, 0});
     std::memcpy(&expected[512], area, sizeof area);
     expected[512 + 124] = 0x80;
-    const uint8_t block[] = {0x02, 0x84, 11, 0, 4, 0, 0, 0};
-    std::memcpy(&expected[1536], block, sizeof block);
     EXPECT_EQ(journal[0].sent, expected);
 }
 

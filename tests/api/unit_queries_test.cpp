@@ -7,6 +7,7 @@
 
 #include "api/family_router.h"
 #include "tests/api/library_machine.h"
+#include "tests/support/journal.h"
 #include "tests/support/param_names.h"
 
 namespace {
@@ -489,8 +490,10 @@ TEST(UnitQueries, HostileRecordListsAreRefused) {
         EXPECT_EQ(ctl_get_drive_unit(drive(c.port), &holder), -1);
         EXPECT_STREQ(last_error().text, c.error);
         bool read = false;
-        for (const sim::JournalEntry& e : sim::journal())
-            read = read || (e.sent.size() > 1540 && e.sent[1537] == 0x83 && e.sent[1538] == 11);
+        for (const sim::JournalEntry& e : requests(264)) {
+            const SentBlock block = sent_block(e);
+            read = read || ((block.table & 0xFF00) == 0x8300 && block.id == 11);
+        }
         EXPECT_EQ(read, c.records_read);
     }
 }
