@@ -334,15 +334,18 @@ int read_luns(const SeriesBackend& backend, ObjectId unit, uint8_t* table, uint8
     return backend.get_unit_lun_count(unit, count);
 }
 
-// The entry a LUN identifier names: its index (byte 2) below the count, in
-// use; API error 108 otherwise.
-const uint8_t* find_lun_entry(const uint8_t* table, uint8_t count, ObjectId lun) {
+// The entry a LUN identifier names in its unit's table: its index (byte 2)
+// below the count, in use; API error 108 otherwise.
+int find_lun_entry(const SeriesBackend& backend, ObjectId lun, uint8_t* out) {
+    uint8_t table[SeriesBackend::kLunTableSize];
+    uint8_t count;
+    if (read_luns(backend, lun, table, &count) != 0) return -1;
     const uint8_t index = lun.b[2];
     const uint8_t* entry = table + size_t(index) * SeriesBackend::kLunEntrySize;
-    if (index < count && index < SeriesBackend::kLunTableEntries && entry[kType] == kUnitVolume)
-        return entry;
-    fail_with_api_error(kApiInvalidLunId);
-    return nullptr;
+    if (index >= count || index >= SeriesBackend::kLunTableEntries || entry[kType] != kUnitVolume)
+        return fail_with_api_error(kApiInvalidLunId);
+    std::memcpy(out, entry, SeriesBackend::kLunEntrySize);
+    return 0;
 }
 
 }  // namespace
@@ -363,22 +366,16 @@ int SeriesBackend::get_lun_list(ObjectId unit, IdList* out) const {
 }
 
 int SeriesBackend::get_lun_capacity(ObjectId lun, uint64_t* out) const {
-    uint8_t table[kLunTableSize];
-    uint8_t count;
-    if (read_luns(*this, lun, table, &count) != 0) return -1;
-    const uint8_t* entry = find_lun_entry(table, count, lun);
-    if (entry == nullptr) return -1;
+    uint8_t entry[kLunEntrySize];
+    if (find_lun_entry(*this, lun, entry) != 0) return -1;
     *out = le::load(entry + kCapacityLow, 8);
     return 0;
 }
 
 int SeriesBackend::get_lun_attribute(ObjectId lun, uint8_t* out) const {
-    uint8_t table[kLunTableSize];
-    uint8_t count;
-    if (read_luns(*this, lun, table, &count) != 0) return -1;
-    const uint8_t* entry = find_lun_entry(table, count, lun);
-    if (entry == nullptr) return -1;
-    *out = entry[kStripe];
+    uint8_t entry[kLunEntrySize];
+    if (find_lun_entry(*this, lun, entry) != 0) return -1;
+    *out = entry[kStripe];  // the attribute byte
     return 0;
 }
 
