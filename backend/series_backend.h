@@ -363,6 +363,8 @@ class SeriesBackend {
     // --- Drive and port queries.
     // The drives present, by port. Always 0.
     int get_drive_list(ObjectId id, IdList* out) const;
+    // Every port of the controller, with a drive or not. Always 0.
+    int get_port_list(ObjectId id, IdList* out) const;
     // The port's status byte; 0 for an empty member place (port 0xFF) and
     // for ports outside the status array.
     int get_drive_status(ObjectId drive, uint8_t* out) const;

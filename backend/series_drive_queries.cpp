@@ -91,6 +91,18 @@ int SeriesBackend::get_drive_list(ObjectId id, IdList* out) const {
     return 0;
 }
 
+int SeriesBackend::get_port_list(ObjectId id, IdList* out) const {
+    IdList list;
+    std::memset(&list, 0xFF, sizeof list);
+    list.count = 0;
+    for (uint32_t port = 0; port < kPortSlots; ++port) {
+        if (is_port_valid(id, uint8_t(port)) != 1) continue;
+        ctl_make_port_id(id.b[1], uint8_t(port), &list.ids[list.count++]);
+    }
+    *out = list;
+    return 0;
+}
+
 int SeriesBackend::get_drive_status(ObjectId drive, uint8_t* out) const {
     const uint8_t port = drive.b[2];
     if (port == kNoPort) {

@@ -69,8 +69,26 @@ TEST(DriveQueries, DriveListHoldsThePresentDrives) {
         const ObjectId expected = drive(ports[i]);
         EXPECT_EQ(std::memcmp(list.ids[i].b, expected.b, 8), 0) << i;
     }
-    for (uint32_t i = list.count; i < 128; ++i)
-        for (uint8_t b : list.ids[i].b) ASSERT_EQ(b, 0xFF);
+    expect_blank_tail(list);
+}
+
+TEST(DriveQueries, PortListHoldsEveryPort) {
+    struct Case {
+        uint8_t ctl;
+        uint32_t ports;
+    };
+    for (const Case& c : {Case{kCtl, 8}, Case{kOlder, 4}}) {
+        SCOPED_TRACE(int(c.ctl));
+        IdList list;
+        std::memset(&list, 0, sizeof list);
+        ASSERT_EQ(ctl_get_port_list(controller(c.ctl), &list), 0);
+        ASSERT_EQ(list.count, c.ports);
+        for (uint32_t i = 0; i < list.count; ++i) {
+            const ObjectId expected = drive(uint8_t(i), c.ctl);
+            EXPECT_EQ(std::memcmp(list.ids[i].b, expected.b, 8), 0) << i;
+        }
+        expect_blank_tail(list);
+    }
 }
 
 TEST(DriveQueries, StatusByPort) {

@@ -53,6 +53,12 @@ inline ObjectId drive_on(uint8_t index, uint8_t port) {
     return id;
 }
 
+// Entries past an identifier list's count stay all 0xFF.
+inline void expect_blank_tail(const IdList& list) {
+    for (uint32_t i = list.count; i < 128; ++i)
+        for (uint8_t b : list.ids[i].b) ASSERT_EQ(b, 0xFF) << "entry " << i;
+}
+
 inline ErrorRecord last_error() {
     ErrorRecord record;
     std::memset(&record, 0, sizeof record);

@@ -82,12 +82,6 @@ std::vector<uint8_t> ports_of(const IdList& list) {
     return ports;
 }
 
-// Entries past the count stay all 0xFF.
-void expect_blank_tail(const IdList& list) {
-    for (uint32_t i = list.count; i < 128; ++i)
-        for (uint8_t b : list.ids[i].b) ASSERT_EQ(b, 0xFF) << "entry " << i;
-}
-
 int32_t api_error() { return last_error().api_code; }
 
 // A unit's identifier turned into a task record's or a LUN's, by index.
