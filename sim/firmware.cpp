@@ -242,10 +242,11 @@ bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, 
             return id == 11 || id == 21;
         case 0x002:
             if (id == 2) put_number(out, size, (unsigned long long)present_drive_count(c));
-            if (id == 3 && second)
+            // Port status: bit 7 where a drive is present.
+            if (id == 3)
                 for (int port = 0; port < kPortSlots && size_t(port) < size; ++port)
                     out[port] = port_status(c, port);
-            return id == 2 || (id == 3 && second);
+            return id == 2 || id == 3;
         case 0x003:
             if (id == 2) put_number(out, size, c.units.size());
             if (id == 3)

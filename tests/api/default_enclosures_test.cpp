@@ -31,12 +31,13 @@ TEST(DefaultEnclosures, AnSesEnclosureWithEveryKindAndASafteEnclosure) {
         EXPECT_EQ(ses, c.ses);
     }
 
-    // The SES slots hold the controller's four drives; the rest are empty.
+    // The SES slots hold the controller's eight drives; the rest are empty.
     SlotIdList slots;
     ASSERT_EQ(ctl_get_slot_list(all.ids[1], &slots), 0);
     uint32_t flags[128];
     ASSERT_EQ(ctl_get_slot_list_status(flags, sizeof flags, slots), 0);
-    EXPECT_EQ(std::vector<uint32_t>(flags, flags + 6), (std::vector<uint32_t>{9, 9, 9, 9, 0, 0}));
+    EXPECT_EQ(std::vector<uint32_t>(flags, flags + 10),
+              (std::vector<uint32_t>{9, 9, 9, 9, 9, 9, 9, 9, 0, 0}));
     ObjectId port, slot;
     ASSERT_EQ(ctl_make_port_id(3, 2, &port), 0);
     ASSERT_EQ(ctl_get_port_slot(port, &slot), 0);
