@@ -498,8 +498,10 @@ void ata_command(Controller& c, uint8_t* packet, uint8_t operand, uint8_t* data,
 
 }  // namespace
 
-void legacy_command(Machine& m, Controller& c, uint8_t* packet, uint8_t operand, uint8_t* data,
-                    uint32_t length) {
+namespace {
+
+void dispatch(Machine& m, Controller& c, uint8_t* packet, uint8_t operand, uint8_t* data,
+              uint32_t length) {
     switch (packet[0]) {
         case 0x52:
         case 0x53:
@@ -533,6 +535,14 @@ void legacy_command(Machine& m, Controller& c, uint8_t* packet, uint8_t operand,
             return ata_command(c, packet, operand, data, length);
     }
     refuse(packet, kBadOpcode);
+}
+
+}  // namespace
+
+void legacy_command(Machine& m, Controller& c, uint8_t* packet, uint8_t operand, uint8_t* data,
+                    uint32_t length) {
+    dispatch(m, c, packet, operand, data, length);
+    if (packet[0] != 0x52) legacy_record_state(m, c, true);
 }
 
 }  // namespace sim

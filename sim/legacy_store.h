@@ -68,6 +68,16 @@ void legacy_command(Machine& m, Controller& c, uint8_t* packet, uint8_t operand,
 bool legacy_control(Machine& m, Controller& c, const std::string& command,
                     std::map<std::string, std::string>& args, std::string* why);
 
+// The state file's lines of a first-series controller: "legacy-store" (its
+// drives and option) and "legacy-unit" (a unit, or a configuration left on
+// drives) restore what the firmware last held.
+bool legacy_state_line(Machine& m, Controller& c, const std::string& command,
+                       const std::map<std::string, std::string>& attrs, bool persist,
+                       std::string* why);
+// Puts the controller's store among the state file's lines, and writes the
+// file when save is set and anything changed.
+void legacy_record_state(Machine& m, Controller& c, bool save);
+
 // --- Shared by the first-series firmware's files.
 namespace legacy {
 

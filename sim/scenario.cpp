@@ -298,6 +298,10 @@ class Applier {
             Controller* c = target(a, why);
             return c != nullptr && legacy_control(m_, *c, cmd, a, why);
         }
+        if (cmd == "legacy-store" || cmd == "legacy-unit") {
+            Controller* c = target(a, why);
+            return c != nullptr && legacy_state_line(m_, *c, cmd, a, persist_, why);
+        }
         if (cmd == "fault") return fault(a, why);
         if (cmd == "clear-faults") {
             m_.faults.clear();

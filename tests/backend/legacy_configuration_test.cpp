@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tests/backend/legacy_machine.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -525,6 +526,65 @@ TEST_F(LegacyConfiguration, RescanAddsDrivesAndImportsTheirUnits) {
     ASSERT_EQ(legacy().rescan_controller(controller_id(kLegacyIndex), 1, &units, &free), 0);
     EXPECT_EQ(units.count, 0u);
     EXPECT_EQ(free.count, 0u);
+}
+
+// --- Restart.
+
+// What the controller holds, as one text: each unit's descriptor, raw
+// status and write cache, and each port's drive status.
+std::string configuration() {
+    std::string out;
+    for (int number : unit_numbers()) {
+        const ObjectId unit = legacy_unit(uint8_t(number));
+        uint8_t descriptor[512], raw = 0, cache = 0xEE;
+        EXPECT_EQ(legacy().get_unit_descriptor(unit, descriptor), 0);
+        EXPECT_EQ(legacy().get_unit_status_byte(unit, &raw), 0);
+        legacy().get_write_cache(unit, &cache);
+        out += "unit " + std::to_string(number) + " raw " + std::to_string(raw) + " cache " +
+               std::to_string(cache) + " " +
+               test_support::hex(std::string(reinterpret_cast<char*>(descriptor), 512)) + "\n";
+    }
+    for (uint8_t port = 0; port < 16; ++port) {
+        uint8_t status = 0x5A;
+        EXPECT_EQ(legacy().get_drive_status(legacy_drive(port), &status), 0);
+        out += "port " + std::to_string(port) + " " + std::to_string(status) + "\n";
+    }
+    return out;
+}
+
+// A restarted process finds the controller as the last one left it: the
+// units made, changed, exported and rebuilt, the drives taken out.
+TEST_F(LegacyConfiguration, StateFileKeepsTheUnitsForARestart) {
+    const test_support::TempDir dir;
+    const std::string machine = "state file=" + dir.file("state") + "\n" + kLegacyMachine;
+    use_machine(machine);
+    const IdList raid0 = drive_list({0, 1}), spare = drive_list({6});
+    ObjectId unit;
+    ASSERT_EQ(legacy().create_unit(&raid0, 0, 7, 0, &unit), 0) << last_error().text;
+    ASSERT_EQ(legacy().remove_drive(legacy_drive(8)), 0) << last_error().text;
+    ASSERT_EQ(legacy().delete_unit(legacy_unit(6), 0, 0), 0);
+    ASSERT_EQ(legacy().disable_write_cache(legacy_unit(4)), 0);
+    ASSERT_EQ(legacy().rebuild_unit(legacy_unit(1), &spare, 0), 0) << last_error().text;
+    const std::string before = configuration();
+    EXPECT_NE(before.find("unit 0 "), std::string::npos);
+
+    use_machine(machine);  // a restart
+    EXPECT_EQ(configuration(), before);
+    // The system starts with the devices of the units it is shown.
+    for (const auto& [target, shown] : {std::pair{0, 1}, {2, 0}, {6, 0}}) {
+        uint8_t present = 9;
+        ASSERT_EQ(library_driver_layer().is_scsi_device_present(1, uint8_t(target), 0, &present),
+                  0);
+        EXPECT_EQ(present, shown) << target;
+    }
+    const IdList exported = drive_list({14});
+    IdList units;
+    ASSERT_EQ(legacy().import_unit(&exported, 0, &units), 0) << last_error().text;
+    ASSERT_EQ(units.count, 1u);
+    EXPECT_EQ(units.ids[0].b[4], 6);
+
+    use_machine(kLegacyMachine);  // no state file
+    EXPECT_EQ(unit_numbers(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
 }
 
 }  // namespace
