@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tests/backend/legacy_machine.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -158,6 +159,26 @@ TEST_F(LegacyQueries, ProgressOfAMirrorBeyondTheProgressList) {
     EXPECT_EQ(percent, -5);
     ASSERT_EQ(legacy().get_percent_complete(legacy_unit(1, 7), &percent), 0);
     EXPECT_EQ(percent, 0);
+}
+
+// The raw status byte of each unit number, mapped by its range; the
+// flags are the byte without its top bit.
+TEST_F(LegacyQueries, StatusCodeOfEachRawByteRange) {
+    const uint8_t raw[16] = {0,   1,   219, 220, 223, 224, 235, 236,
+                             239, 240, 243, 244, 247, 249, 252, 255};
+    const uint8_t code[16] = {0,   17, 17, 223, 223, 17,  17,  239,
+                              239, 17, 17, 247, 247, 251, 255, 255};
+    std::string hex;
+    for (uint8_t b : raw) hex += test_support::hex(std::string(1, char(b)));
+    change_machine("param index=1 table=3 id=3 value=hex:" + hex + "\n");
+    for (uint8_t number = 0; number < 16; ++number) {
+        SCOPED_TRACE(int(raw[number]));
+        uint8_t status = 0x5A, flags = 0x5A;
+        ASSERT_EQ(legacy().get_unit_status(legacy_unit(number), &status), 0);
+        EXPECT_EQ(status, code[number]);
+        ASSERT_EQ(legacy().get_unit_flags(legacy_unit(number), &flags), 0);
+        EXPECT_EQ(flags, raw[number] & 0x7F);
+    }
 }
 
 TEST_F(LegacyQueries, UnitListAndCounts) {
