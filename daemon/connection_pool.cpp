@@ -73,6 +73,29 @@ int ConnectionPool::pick_room(const char* peer) const
     return best;
 }
 
+// Closes one connection of scope (a peer, or null for all) to make room;
+// false when none may go. A connection in its handshake or request first
+// reads what has already arrived: one whose request came whole is then
+// waiting to be served and stays, and the choice is made again.
+bool ConnectionPool::make_room(const char* scope, long long now_ms)
+{
+    for (;;) {
+        int victim = pick_room(scope);
+        if (victim < 0)
+            return false;
+        Entry& e = entries_[victim];
+        HttpsConnection::State state = e.connection->state();
+        if (state == HttpsConnection::kHandshake || state == HttpsConnection::kReading) {
+            e.connection->on_ready(now_ms);
+            note_ready(e);
+            if (e.connection->state() == HttpsConnection::kReady)
+                continue;
+        }
+        remove(victim);
+        return true;
+    }
+}
+
 void ConnectionPool::add(int fd, const char* peer, long long now_ms, TlsContext* tls)
 {
     char text[16] = {};
@@ -80,14 +103,10 @@ void ConnectionPool::add(int fd, const char* peer, long long now_ms, TlsContext*
     const char* scopes[] = {text, nullptr};  // the peer's own cap, then the cap of all
     for (const char* scope : scopes) {
         bool full = scope != nullptr ? count_of(scope) >= kPerPeer : count_ >= kRoom;
-        if (!full)
-            continue;
-        int victim = pick_room(scope);
-        if (victim < 0) {
+        if (full && !make_room(scope, now_ms)) {
             ::close(fd);
             return;
         }
-        remove(victim);
     }
     HttpsConnection* c = new (std::nothrow) HttpsConnection(fd, text, now_ms, context_, config_, tls, &budget_);
     if (c == nullptr) {

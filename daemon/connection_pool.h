@@ -30,8 +30,8 @@ public:
     // of all) is closed to make room: the oldest silent one, else the oldest
     // that is draining after its answer, else the oldest still in its
     // handshake or request, else the oldest writing its answer. A connection
-    // whose request waits to be served is never closed; when nothing can
-    // make room, the newcomer is closed.
+    // whose request waits to be served, or has arrived whole, is never
+    // closed; when nothing can make room, the newcomer is closed.
     void add(int fd, const char* peer, long long now_ms, TlsContext* tls);
 
     int count() const { return count_; }
@@ -68,6 +68,7 @@ private:
         bool asked_rebuild;
     };
     int pick_room(const char* peer) const;
+    bool make_room(const char* scope, long long now_ms);
     void note_ready(Entry& e);
     void remove(int i);
 

@@ -271,6 +271,27 @@ TEST_F(ConnectionPoolTest, WaitingRequestsAreNeverClosedToMakeRoom)
     EXPECT_EQ(count_in(HttpsConnection::kReady), ConnectionPool::kPerPeer);
 }
 
+// A request that has arrived whole but is not read yet is read before its
+// connection could be closed to make room: it is served, and the next
+// oldest connection goes instead.
+TEST_F(ConnectionPoolTest, RequestThatArrivedWholeIsNotClosedToMakeRoom)
+{
+    std::vector<Client*> open;
+    for (int i = 0; i < ConnectionPool::kPerPeer; i++)
+        open.push_back(&connect(Client::kTls));
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReading) == ConnectionPool::kPerPeer; }));
+    settle();
+    open[0]->send(kGet);
+    open[0]->step();  // on its way; the pool has not polled since
+    connect(Client::kSilent);
+    EXPECT_EQ(count_in(HttpsConnection::kReady), 1);
+    EXPECT_TRUE(open[1]->server_closed());
+    EXPECT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
+    EXPECT_EQ(pool_->serve_next(now_), 0);
+    ASSERT_TRUE(run_until([&] { return !open[0]->answer().empty(); }));
+    EXPECT_EQ(open[0]->answer().compare(0, 15, "HTTP/1.1 200 OK"), 0);
+}
+
 // Each stage's limit, at the test's clock: a millisecond early nothing
 // happens, at the limit the connection closes or is ready to be answered.
 TEST_F(ConnectionPoolTest, EachStageHasItsOwnLimit)
