@@ -1,8 +1,13 @@
 #include "api/command_logger.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -14,6 +19,30 @@ char* copy_text(const char* s)
     char* copy = new char[n + 1];
     std::memcpy(copy, s, n + 1);
     return copy;
+}
+
+// Opens the log for appending. A log that is not there yet is created for
+// its owner alone (mode 0600), whatever umask the process has.
+FILE* open_log(const char* path)
+{
+    for (int attempt = 0; attempt < 2; attempt++) {
+        int fd = platform::open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            // The umask may have taken bits from the mode asked for.
+            platform::chmod(path, 0600);
+        } else if (errno == EEXIST) {
+            fd = platform::open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+            if (fd < 0 && errno == ENOENT)
+                continue;  // removed in between: created anew
+        }
+        if (fd < 0)
+            return nullptr;
+        FILE* f = fdopen(fd, "a");
+        if (f == nullptr)
+            platform::close(fd);
+        return f;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -31,7 +60,7 @@ CommandLogger::~CommandLogger()
 
 int CommandLogger::append_line(const char* text)
 {
-    FILE* f = std::fopen(log_path_, "a");
+    FILE* f = open_log(log_path_);
     if (f == nullptr) {
         std::fprintf(stderr, "Error: Could not open file %s\n", log_path_);
         return 1;

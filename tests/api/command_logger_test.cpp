@@ -2,6 +2,7 @@
 #include "api/command_logger.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -55,6 +56,30 @@ TEST_F(CommandLoggerTest, AppendsOneTimedLinePerTextAndRecreatesTheFile)
     // A log moved away is recreated by the next line.
     ASSERT_EQ(unlink(path_.c_str()), 0);
     EXPECT_EQ(log.append_line("again"), 0);
+    EXPECT_NE(contents().find("Pyv2 [again]\n"), std::string::npos);
+}
+
+// A new log is for its owner alone whatever the process's umask; an
+// existing log keeps the mode it has.
+TEST_F(CommandLoggerTest, NewLogHasModeSixHundredUnderAnyUmask)
+{
+    CommandLogger log("Pyv2", path_.c_str(), 1);
+    for (mode_t mask : {0000, 0022, 0277}) {
+        unlink(path_.c_str());
+        mode_t old = umask(mask);
+        int written = log.append_line("Administrator successfully logged in");
+        umask(old);
+        EXPECT_EQ(written, 0) << std::oct << mask;
+        struct stat st;
+        ASSERT_EQ(stat(path_.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << "umask " << std::oct << mask;
+    }
+    ASSERT_EQ(chmod(path_.c_str(), 0640), 0);
+    EXPECT_EQ(log.append_line("again"), 0);
+    struct stat st;
+    ASSERT_EQ(stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_NE(contents().find("Pyv2 [Administrator successfully logged in]\n"), std::string::npos);
     EXPECT_NE(contents().find("Pyv2 [again]\n"), std::string::npos);
 }
 
