@@ -250,21 +250,21 @@ UnitPlace member_place(const Controller& c, int port, uint64_t size) {
     return place;
 }
 
-// The status a layout reports by itself: degraded for its first empty place
-// (RAID 6: its task record for the second), inoperable with more empty
-// places than it can lose.
+// The status a layout reports by itself, naming its first empty place:
+// degraded (RAID 6: its task record names the second), or inoperable with
+// more empty places than it can lose.
 void derive_state(Layout layout, UnitPlace* place) {
     std::vector<uint8_t> missing;
     for (size_t i = 0; i < place->children.size(); ++i)
         if (place->children[i].port < 0) missing.push_back(uint8_t(i));
     const size_t tolerated = layout == Layout::Raid6 ? 2 : layout == Layout::Raid0 ? 0 : 1;
     if (missing.empty()) return;
+    place->state_member = missing[0];
     if (missing.size() > tolerated) {
         place->status = kUnitInoperable;
         return;
     }
     place->status = kUnitDegraded;
-    place->state_member = missing[0];
     if (missing.size() == 2 && !place->tasks.empty()) {
         place->tasks[0].status = kUnitDegraded;
         place->tasks[0].state_member = missing[1];
@@ -284,9 +284,13 @@ UnitPlace build_layout(const Controller& c, Layout layout,
         return root;
     }
     if (is_grouped(layout)) {
+        // RAID 10 keeps its stripe in its top record, RAID 50 in its RAID 5
+        // sub-units.
         const Layout sub = layout == Layout::Raid10 ? Layout::Raid1 : Layout::Raid5;
+        const uint8_t sub_stripe = layout == Layout::Raid50 ? stripe : 0;
+        if (layout == Layout::Raid50) root.stripe_code = 0;
         for (const auto& g : groups) {
-            root.children.push_back(build_layout(c, sub, {g}, stripe));
+            root.children.push_back(build_layout(c, sub, {g}, sub_stripe));
             root.capacity += root.children.back().capacity;
         }
         return root;

@@ -225,6 +225,8 @@ TEST(UnitQueries, MemberPlacesReportTheirOwnState) {
         {unit(19, 3), 239},  // named by the RAID 6 unit record
         {unit(19, 1), 239},  // named by its task record
         {unit(19, 0), 255}, {unit(19, 2), 255}, {unit(8, 1, 0), 255},
+        {unit(20, 0), 255},  // the inoperable RAID 0 names its empty place, not this one
+        {unit(20, 1), 239},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.member.b[4]) + "/" + std::to_string(c.member.b[5]));

@@ -516,4 +516,44 @@ TEST(Units, Raid6RecordList) {
     sim::kernel_close(fd);
 }
 
+// Bytes 0 to 3 and 5 of each record (children, type, stripe code, member or
+// port, status): RAID 10 keeps its stripe in its top record and RAID 50 in
+// its sub-units, and a unit that lost more members than it can names the
+// first of them.
+TEST(Units, RecordsKeepStripeAndStateWhereTheyBelong) {
+    std::string machine = "driver name=dq-Mxxx\ncontroller index=2 driver=dq-Mxxx arch=8\n";
+    for (int port = 0; port < 12; ++port) machine += "drive port=" + std::to_string(port) + "\n";
+    load(machine +
+         "unit number=0 type=raid10 drives=0,1,2,3 stripe=256\n"
+         "unit number=1 type=raid50 drives=4,5,6,7,8,9 group=3 stripe=16\n"
+         "unit number=2 type=raid0 drives=10,-\n"
+         "unit number=3 type=raid5 drives=11,-,-\n");
+    using Head = std::vector<uint8_t>;
+    const std::vector<std::vector<Head>> units = {
+        {{2, 0, 9, 0, 255}, {2, 2, 0, 0, 255}, {0, 12, 0, 0, 255}, {0, 12, 0, 1, 255},
+         {2, 2, 0, 0, 255}, {0, 12, 0, 2, 255}, {0, 12, 0, 3, 255}},
+        {{2, 0, 0, 0, 255}, {3, 5, 5, 0, 255}, {0, 12, 0, 4, 255}, {0, 12, 0, 5, 255},
+         {0, 12, 0, 6, 255}, {3, 5, 5, 0, 255}, {0, 12, 0, 7, 255}, {0, 12, 0, 8, 255},
+         {0, 12, 0, 9, 255}},
+        {{2, 0, 7, 1, 0}, {0, 12, 0, 10, 255}, {0, 12, 0, 0xFF, 0}},
+        {{3, 5, 7, 1, 0}, {0, 12, 0, 11, 255}, {0, 12, 0, 0xFF, 0}, {0, 12, 0, 0xFF, 0}},
+    };
+    const int fd = open_node("/dev/kqa0", 245, 0);
+    for (size_t u = 0; u < units.size(); ++u) {
+        SCOPED_TRACE("unit " + std::to_string(u));
+        const uint16_t table = uint16_t(0x8300 + u);
+        const uint16_t length = uint16_t(20 * units[u].size());
+        std::vector<uint8_t> b = series_parameter(0x52, table, 11, length);
+        ASSERT_EQ(sim::kernel_ioctl(fd, 264, b.data()), 0);
+        ASSERT_EQ(b[640 + 4], 0) << area_text(b, 26);
+        std::vector<Head> heads;
+        for (size_t r = 0; r < units[u].size(); ++r) {
+            const uint8_t* record = &b[1544 + 20 * r];
+            heads.push_back({record[0], record[1], record[2], record[3], record[5]});
+        }
+        EXPECT_EQ(heads, units[u]);
+    }
+    sim::kernel_close(fd);
+}
+
 }  // namespace
