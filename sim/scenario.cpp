@@ -447,9 +447,12 @@ class Applier {
         const bool added = c->units.count(int(number)) == 0;
         SimUnit& u = c->units[int(number)];
         u.number = int(number);
+        const Attrs before = u.attrs;
         for (auto& kv : a) u.attrs[kv.first] = kv.second;
         if (configure_unit(*c, u, why)) return true;
+        // A refused line changes nothing.
         if (added) c->units.erase(int(number));
+        else u.attrs = before;
         return false;
     }
 

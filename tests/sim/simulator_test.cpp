@@ -464,10 +464,13 @@ TEST(Units, ScenarioLinesAreChecked) {
         EXPECT_FALSE(sim::load_scenario(machine + c.line + "\n", &error)) << c.line;
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
-    // A refused line on a running machine leaves no unit behind.
+    // A refused line on a running machine leaves no unit behind, and a
+    // refused change of a unit leaves it as it was.
     load(machine);
     std::string error;
     EXPECT_FALSE(sim::apply("unit index=2 number=1 type=raid5 drives=2,3\n", &error));
+    EXPECT_FALSE(sim::apply("unit index=2 number=0 type=raid7\n", &error));
+    EXPECT_TRUE(sim::apply("unit index=2 number=0 status=degraded member=1\n", &error)) << error;
     const int fd = open_node("/dev/kqa0", 245, 0);
     std::vector<uint8_t> b = series_parameter(0x52, 0x8003, 3, 32);
     ASSERT_EQ(sim::kernel_ioctl(fd, 264, b.data()), 0);
