@@ -42,7 +42,7 @@ struct ForeignUnit {
 
 struct LegacyStore {
     // 0 no drive (or attached but not added), 0xFF present and healthy,
-    // 0x80 present with errors.
+    // 0xEC present with errors (bit 7 set, bit 0 clear: a read failure).
     uint8_t drive_state[16] = {};
     std::map<int, LegacyUnit> units;
     std::vector<ForeignUnit> foreign;
@@ -85,7 +85,7 @@ constexpr int kPorts = 16;
 constexpr int kUnits = 16;
 constexpr uint8_t kNoPort = 0xFF;
 constexpr uint8_t kHealthy = 0xFF;
-constexpr uint8_t kFailedDrive = 0x80;
+constexpr uint8_t kFailedDrive = 0xEC;
 
 // Unit types.
 constexpr uint8_t kRaid0 = 0, kRaid1 = 1, kRaid1Created = 2, kRaid5 = 5, kRaid10 = 6, kDisk = 12,
