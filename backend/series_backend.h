@@ -16,6 +16,7 @@
 #include "backend/drive_stats_records.h"
 #include "backend/enclosure_cache.h"
 #include "backend/event_record.h"
+#include "backend/setting_access.h"
 #include "backend/task_schedule.h"
 #include "backend/unit_descriptor.h"
 #include "driver/compat_info.h"
@@ -29,6 +30,9 @@ class SeriesBackend {
     static constexpr size_t kLunEntrySize = 20;
     static constexpr size_t kLunTableSize = kLunTableEntries * kLunEntrySize;  // 1300
     static constexpr uint32_t kLockMilliseconds = 5000;  // every read-modify-write
+    static constexpr size_t kLargestSetting = 512;       // a setting read whole into a local
+    static constexpr size_t kUnitNameSize = 21;
+    static constexpr size_t kUnitSerialSize = 21;        // 20 characters and a NUL
 
     // The enclosure cache starts with every record invalid.
     SeriesBackend();
@@ -393,6 +397,32 @@ class SeriesBackend {
     // the identifier names; the flag has no effect.
     int send_firmware_command(ObjectId id, uint8_t flag, const uint8_t* area, void* data,
                               uint32_t data_length) const;
+    // --- Settings of one parameter each (backend/series_settings.def). On/off
+    // settings hold 1 or 0; the unit name is 21 bytes both ways.
+#define SETTING_ROW SETTING_DECLARATION
+#include "backend/series_settings.def"
+#undef SETTING_ROW
+    // The unit's serial number: 20 characters, NUL-terminated in 21 bytes.
+    int get_unit_serial_number(ObjectId unit, char* out) const;
+    // The driver's compatibility record (control code 257), whose leading
+    // text is the driver version; out is written only on success.
+    int get_driver_version(ObjectId id, DriverCompatInfo* out) const;
+    // Bits 0, 1, 2 and 15 of the flag word of table 11, as 1 or 0; enabling
+    // and disabling change the word under the controller lock.
+#define TABLE11_FLAG(bit)                                               \
+    int get_table11_flag_##bit(ObjectId id, uint8_t* out) const;        \
+    int enable_table11_flag_##bit(ObjectId id) const;                   \
+    int disable_table11_flag_##bit(ObjectId id) const;
+    TABLE11_FLAG(0)
+    TABLE11_FLAG(1)
+    TABLE11_FLAG(2)
+    TABLE11_FLAG(15)
+#undef TABLE11_FLAG
+    // The flag of table 7: 1 when byte 4 of its 512-byte record is 0. The
+    // setter writes the record back, under the controller lock, only when
+    // byte 4 changes (0 for any value but 0, which stores 1).
+    int get_table7_flag(ObjectId id, uint8_t* out) const;
+    int set_table7_flag(ObjectId id, uint8_t value) const;
 
     // --- The enclosure cache: the record of (controller index, position),
     // or null outside the cache.

@@ -94,4 +94,6 @@ enum ApiError : int32_t {
     kEnclosureMissing = 130,
     kApiUnknownEventSource = 131,
     kToneNotSupported = 132,
+    kApiLinkSpeed6NotSupported = 134,
+    kApiPhyNotDirectAttached = 145,
 };

@@ -72,6 +72,10 @@ controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" f
   unit number=0 type=raid6 drives=0,1,2,3 stripe=256 luns=2   # two LUNs of 1 TB each
   unit number=1 type=raid1 drives=4,5 status=rebuilding member=1 progress=410
   unit number=2 type=spare drives=6
+  phy number=0 expander=1   # a wide port to the enclosure's expander; phys 4 to 7 unused
+  phy number=1 expander=1
+  phy number=2 expander=1
+  phy number=3 expander=1
   battery serial="BBU3C1088" firmware="BBU 3.04.00.011" installed="28-Aug-2024" last-test="14-May-2025" capacity=48 celsius=33
   enclosure number=0 type=ses kind=2 vendor="SIMENC" product="SIM-SES-JBOD-12" revision="0110" serial="SESENC0000000300" slots=12 fans=2 temp-sensors=2 power-supplies=2 door-locks=1 alarms=1
   event code=0x0019 severity=2 text="port=3" ago=172800

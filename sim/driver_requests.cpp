@@ -36,6 +36,8 @@ const CodeText kSecondSeriesTexts[] = {
     {0x0105, "Command packet is not aligned"},  {0x010B, "Parameter table does not exist"},
     {0x010C, "Parameter index does not exist"}, {0x010D, "Invalid field in CDB"},
     {0x010F, "Parameter item size mismatch"},   {0x0133, "Handle has different owner"},
+    {0x010E, "Invalid operation for specified port"},
+    {0x01D0, "Invalid field in parameter list"},
     {0x01D2, "Parameter not changeable"},
     // The battery backup unit's.
     {0x0302, "The BBU resource needed is in use; retry command after a delay"},
@@ -58,7 +60,8 @@ const char* text_of(uint16_t code) {
 // the area the detail text and the error text, each NUL-terminated while
 // there is room before the packet at 128. A detail that fills the room
 // leaves no terminator and no error text.
-void fail_series(uint8_t* area, uint16_t code, const std::string& detail, const std::string& text) {
+void fail_series_with_text(uint8_t* area, uint16_t code, const std::string& detail,
+                           const std::string& text) {
     put16(area + kAreaCode, code);
     char* texts = reinterpret_cast<char*>(area + kAreaTexts);
     const size_t room = kAreaPacket - kAreaTexts;
@@ -67,10 +70,6 @@ void fail_series(uint8_t* area, uint16_t code, const std::string& detail, const 
     const size_t d = std::min(detail.size(), room);
     std::memcpy(texts, detail.data(), d);
     if (d + 1 < room) std::memcpy(texts + d + 1, text.data(), std::min(text.size(), room - d - 1));
-}
-
-void fail_series(uint8_t* area, uint16_t code, const std::string& detail) {
-    fail_series(area, code, detail, text_of(code));
 }
 
 void fail_first(uint8_t* packet, uint16_t code) {
@@ -117,6 +116,7 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
     uint8_t* packet = area + kAreaPacket;
     packet[4] = 0;
     if (area[124] != 0x80) return fail_series(area, 0x0105, "command area");
+    if (drive_command(m, c, area, data, length)) return;
     switch (packet[0]) {
         case 0x52:
         case 0x53:
@@ -213,6 +213,8 @@ int second_series(Machine& m, Controller& c, unsigned long request, uint8_t* buf
         case 264:
             firmware_command(m, c, area, data, length);
             return 0;
+        case 512:  // a driver command without data; the driver only acknowledges it
+            return 0;
     }
     *error = ENOTTY;
     return -1;
@@ -249,10 +251,15 @@ bool take_fault(Machine& m, const Controller& c, unsigned long request, int opco
 
 }  // namespace
 
+void fail_series(uint8_t* area, uint16_t code, const std::string& detail) {
+    fail_series_with_text(area, code, detail, text_of(code));
+}
+
 int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error) {
     const bool first = c.series() == Series::First;
     const bool known =
-        first ? (request == 0x1F || request == 0x1C) : (request >= 257 && request <= 264);
+        first ? (request == 0x1F || request == 0x1C)
+              : ((request >= 257 && request <= 264) || request == 512);
     if (!known || buffer == nullptr) {
         *error = known ? EFAULT : ENOTTY;
         return -1;
@@ -279,7 +286,8 @@ int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buff
         } else if (first) {
             fail_first(buffer + kFirstPacket, fault.firmware_code);
         } else {
-            fail_series(buffer + kSecondArea, fault.firmware_code, fault.detail, fault.text);
+            fail_series_with_text(buffer + kSecondArea, fault.firmware_code, fault.detail,
+                                  fault.text);
         }
     } else {
         result = first ? first_series(m, c, request, buffer)

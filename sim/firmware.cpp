@@ -57,6 +57,8 @@ const TableSizes kSecondSeries[] = {
     {0x8080, 0x80FF, "1=2 2=1 3=1 4=1 5=1 6=8 7=2"},
     {0x8407, 0x8407,
      "1=2 2=4 3=4 4=4 5=4 6=32832 7=4 8=4 9=4 10=4 11=4 12=4 13=4 14=8 15=4 16=8 17=8"},
+    {0x8007, 0x8007, "2=512"},
+    {0x800B, 0x800B, "2=2 3=2 4=2 5=2 6=2"},
 };
 
 // The first series keeps fewer tables; its port and unit status lists are
@@ -95,7 +97,7 @@ bool object_exists(const Controller& c, const TableSizes& t, uint16_t table) {
             if (c.series() == Series::First) return legacy_unit_exists(c, number);
             return c.units.count(number) != 0;
         case 0x080:
-            return number < c.attr_number("phys", c.attr_number("ports", 4));
+            return number < phy_count(c);
         default:
             return true;
     }
@@ -185,6 +187,9 @@ const Default kDefaults[] = {
     {0x403, 7, Source::Controller, "spinups", Kind::Number, "1"},
     {0x403, 8, Source::Controller, "stagger", Kind::Number, "2"},
     {0x403, 28, Source::Controller, "auto-rebuild", Kind::Number, "0"},
+    {0x403, 39, Source::Controller, "max-active-drives", Kind::Number, "128"},
+    {0x403, 40, Source::Controller, "max-drives-per-unit", Kind::Number, "32"},
+    {0x403, 41, Source::Controller, "max-active-units", Kind::Number, "32"},
     // background tasks: rates 3, adaptive modes, basic verify on Sunday 0:00
     {0x40C, 5, Source::Fixed, nullptr, Kind::Number, "120"},
     {0x40C, 6, Source::Fixed, nullptr, Kind::Number, "120"},
@@ -202,27 +207,6 @@ constexpr long kLockParameterArch = 10;
 bool is_lock_parameter(const Controller& c, uint16_t table, uint16_t id) {
     return table == kLockTable && id == kLockParameter &&
            c.attr_number("arch", 0) == kLockParameterArch;
-}
-
-// The table a per-object id belongs to, and the object's number.
-uint16_t table_base(uint16_t table, int* number) {
-    const uint16_t plain = table & 0x7FFF;
-    *number = 0;
-    for (uint16_t base : {0x200, 0x300}) {
-        if (plain >= base && plain < base + 0x100) {
-            *number = plain - base;
-            return base;
-        }
-    }
-    if (plain >= 0x410 && plain <= 0x416) {
-        *number = plain - 0x410;
-        return 0x410;
-    }
-    if (plain >= 0x80 && plain < 0x100) {
-        *number = plain - 0x80;
-        return 0x80;
-    }
-    return plain;
 }
 
 const SimUnit* unit_of(const Controller& c, uint16_t base, int number) {
@@ -254,11 +238,15 @@ bool derived_value(const Controller& c, uint16_t base, int number, uint16_t id, 
                     if (size_t(u.first) < size) out[u.first] = 1;
             return id == 2 || id == 3;
         case 0x200:
-            return drive_parameter(c, number, id, out, size);
+            // A drive's link comes from the phys; the rest from the drive
+            // model (an empty port reads zeros).
+            return drive_link_value(c, number, id, out, size) ||
+                   drive_parameter(c, number, id, out, size);
+        case 0x001:
+            if (id == 2) put_number(out, size, (unsigned long long)phy_count(c));
+            return id == 2;
         case 0x80:
-            // Device type of a phy: 1 with a drive on the port of its number.
-            if (id == 5) out[0] = c.drives.count(number) != 0 ? 1 : 0;
-            return id == 5;
+            return phy_value(c, number, id, out, size);
         case 0x300: {
             const SimUnit* unit = unit_of(c, base, number);
             return second && unit != nullptr && unit_parameter(*unit, id, out, size);
@@ -308,9 +296,41 @@ std::string persisted_key(const Controller& c, uint16_t table, uint16_t id) {
 
 }  // namespace
 
+uint16_t table_base(uint16_t table, int* number) {
+    const uint16_t plain = table & 0x7FFF;
+    *number = 0;
+    for (uint16_t base : {0x200, 0x300}) {
+        if (plain >= base && plain < base + 0x100) {
+            *number = plain - base;
+            return base;
+        }
+    }
+    if (plain >= 0x410 && plain <= 0x416) {
+        *number = plain - 0x410;
+        return 0x410;
+    }
+    if (plain >= 0x80 && plain < 0x100) {
+        *number = plain - 0x80;
+        return 0x80;
+    }
+    return plain;
+}
+
+unsigned long long stored_number(const Controller& c, uint16_t table, uint16_t id,
+                                 unsigned long long fallback) {
+    const uint16_t marked = c.series() == Series::Second ? uint16_t(table | 0x8000) : table;
+    auto stored = c.params.find(uint32_t(marked) << 16 | id);
+    if (stored == c.params.end()) return fallback;
+    unsigned long long v = 0;
+    for (size_t i = std::min<size_t>(stored->second.size(), 8); i-- > 0;)
+        v = v << 8 | stored->second[i];
+    return v;
+}
+
 long parameter_size(const Controller& c, uint16_t table, uint16_t id) {
     const TableSizes* t = find_table(c, table);
     if (t == nullptr || !object_exists(c, *t, table)) return 0;
+    if (c.series() == Series::Second && !generation_has(c, table, id)) return -1;
     long size = size_in(t->sizes, id);
     if (size == -2 && c.series() == Series::Second) {
         // A second-series unit's record list and LUN table are as long as
@@ -377,8 +397,10 @@ uint16_t write_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
         }
         return take_controller_lock(m, c, uint64_t(ticks) * 10000) ? 0 : kLockHeldCode;
     }
-    if (c.series() == Series::Second)
+    if (c.series() == Series::Second) {
         if (const uint16_t refused = diagnostic_write_refusal(table, id)) return refused;
+        if (const uint16_t refused = refuse_setting(m, c, table, id, value, size)) return refused;
+    }
     store_parameter(m, c, table, id, std::vector<uint8_t>(value, value + size), true);
     return 0;
 }

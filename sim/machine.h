@@ -78,6 +78,7 @@ struct Controller {
     std::map<int, SimObject> drives, enclosures;  // drives by port (sim/drives.h)
     std::map<int, SimUnit> units;                 // by unit number (sim/units.h)
     std::map<int, EnclosureModel> enclosure_models;  // by enclosure number, built on first use
+    std::map<int, SimObject> phys;                // by phy number (sim/phys.cpp)
     Attrs battery;
     bool has_battery = false;
     // Firmware parameters written by SET PARAMETER or the scenario, by
@@ -209,6 +210,42 @@ uint16_t write_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
 // Keeps a written value; persisted values go to the state file.
 void store_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
                      const std::vector<uint8_t>& value, bool persist);
+// The table a per-object table id belongs to (0x80 phy, 0x200 drive, 0x300
+// unit, 0x410 schedule slot; without the 0x8000 mark) and the object's
+// number; other tables are their own base, with number 0.
+uint16_t table_base(uint16_t table, int* number);
+// A value written earlier (SET PARAMETER or a param line), as a
+// little-endian number; fallback when there is none.
+unsigned long long stored_number(const Controller& c, uint16_t table, uint16_t id,
+                                 unsigned long long fallback);
+
+// settings.cpp: which settings parameters each generation keeps and the
+// values it accepts. Whether the controller's generation has the parameter;
+// and 0, or the firmware's error code when it refuses to write the value.
+bool generation_has(const Controller& c, uint16_t table, uint16_t id);
+uint16_t refuse_setting(const Machine& m, const Controller& c, uint16_t table, uint16_t id,
+                        const uint8_t* value, size_t size);
+
+// phys.cpp: the controller's phys and the drives attached to them directly.
+// The number of phys the firmware reports, and the number it has.
+int phy_count(const Controller& c);
+int hardware_phys(const Controller& c);
+// The link speeds a phy supports (bit 0 1.5, bit 1 3.0, bit 2 6.0 Gbps).
+uint8_t phy_speeds(const Controller& c, int phy);
+// Values of the phy's table (0x80 + phy) and the link facts of the drive on
+// a port (drive table 0x200 + port) that come from the attachments; false
+// for parameters they do not give.
+bool phy_value(const Controller& c, int phy, uint16_t id, uint8_t* out, size_t size);
+bool drive_link_value(const Controller& c, int port, uint16_t id, uint8_t* out, size_t size);
+
+// drive_commands.cpp: the commands the firmware passes to a drive (SCSI
+// commands, opcodes 0x11 and 0xF1) and the controller command 0x1F with
+// sub-code 47; false when the packet is neither.
+bool drive_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_t length);
+
+// driver_requests.cpp: a failed second-series command: status byte 1, the
+// code at byte 22 of the area, the detail and the firmware's text from 26.
+void fail_series(uint8_t* area, uint16_t code, const std::string& detail);
 
 // scsi_passthrough.cpp: firmware opcode 0x10, and "element" lines that
 // change an enclosure element's state.

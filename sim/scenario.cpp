@@ -249,7 +249,7 @@ class Applier {
             m_.extra_scsi_lines.push_back(a["text"]);
             return true;
         }
-        if (cmd == "drive" || cmd == "enclosure") return object(cmd, a, why);
+        if (cmd == "drive" || cmd == "enclosure" || cmd == "phy") return object(cmd, a, why);
         if (cmd == "battery") {
             Controller* c = target(a, why);
             if (c == nullptr) return false;
@@ -424,7 +424,9 @@ class Applier {
         long number;
         if (!take_number(a, key, &number, why)) return false;
         const bool first = c->series() == Series::First;
-        std::map<int, SimObject>& objects = kind == "drive" ? c->drives : c->enclosures;
+        std::map<int, SimObject>& objects = kind == "drive" ? c->drives
+                                            : kind == "phy" ? c->phys
+                                                            : c->enclosures;
         SimObject& o = objects[int(number)];
         o.number = int(number);
         for (auto& kv : a) o.attrs[kv.first] = kv.second;
