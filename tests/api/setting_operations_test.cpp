@@ -261,4 +261,71 @@ TEST_P(Settings, KeptReadBackAndRefusedOutOfRange) {
 INSTANTIATE_TEST_SUITE_P(PublicFunctions, Settings, ::testing::ValuesIn(kSettings),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Reads without a setter of their own, routed by family: drive details,
+// phy facts and the unit's state.
+struct ReadCase {
+    const char* name;
+    int (*read)(uint8_t index);
+    FamilySets families;
+};
+PRINT_CASE_BY_NAME(ReadCase)
+
+ObjectId drive0(uint8_t index) {
+    ObjectId id;
+    ctl_make_drive_id(index, 0, &id);
+    return id;
+}
+
+ObjectId phy0(uint8_t index) {
+    ObjectId id;
+    ctl_make_phy_id(index, 0, &id);
+    return id;
+}
+
+const ReadCase kReads[] = {
+    {"drive_temperature", [](uint8_t i) { int32_t t; return ctl_get_drive_temperature(drive0(i), &t); },
+     kC},
+    {"drive_wwn", [](uint8_t i) { uint8_t w[8]; return ctl_get_drive_wwn(drive0(i), w); }, kE},
+    {"drive_link_speed", [](uint8_t i) { uint8_t v; return ctl_get_drive_link_speed(drive0(i), &v); },
+     kC},
+    {"drive_queuing_enabled",
+     [](uint8_t i) { uint8_t v; return ctl_get_drive_queuing_enabled(drive0(i), &v); }, kC},
+    {"phy_device_type", [](uint8_t i) { uint8_t v; return ctl_get_phy_device_type(phy0(i), &v); },
+     kC},
+    {"phy_sas_address", [](uint8_t i) { uint8_t a[8]; return ctl_get_phy_sas_address(phy0(i), a); },
+     kE},
+    {"unit_serial_number",
+     [](uint8_t i) { char serial[21]; return ctl_get_unit_serial_number(unit(i), serial); }, kB},
+    {"unit_setting_32", [](uint8_t i) { uint8_t v; return ctl_get_unit_setting_32(unit(i), &v); },
+     kDStrict},
+    {"table7_flag", [](uint8_t i) { uint8_t v; return ctl_get_table7_flag(controller(i), &v); },
+     kB},
+    {"table11_flag_2", [](uint8_t i) { uint8_t v; return ctl_get_table11_flag_2(controller(i), &v); },
+     kDStrict},
+    {"controller_setting_62",
+     [](uint8_t i) { uint8_t v[255]; return ctl_get_controller_setting_62(controller(i), v); }, kD},
+};
+
+class Reads : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(Reads, RoutedByFamily) {
+    const ReadCase& c = GetParam();
+    for (uint8_t index = 0; index <= 8; ++index) {
+        const int32_t family = family_of(index);
+        SCOPED_TRACE("controller " + std::to_string(index) + " of family " +
+                     std::to_string(family));
+        const Outcome expected = c.families.of(family);
+        const ErrorRecord before = seed_last_error();
+        const int result = c.read(index);
+        if (expected == Outcome::Series) {
+            EXPECT_EQ(result, 0) << last_error().text;
+        } else {
+            expect_failure(expected, result, before);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PublicFunctions, Reads, ::testing::ValuesIn(kReads),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
