@@ -89,7 +89,8 @@ int Family8Backend::send_drive_scsi_command(ObjectId drive, uint8_t, uint8_t dir
     const uint8_t scsi_status = packet[series_packet::kStatus];
     if (status != nullptr) *status = scsi_status;
     if (scsi_status != 0 && sense != nullptr && sense_length > 0)
-        std::memcpy(sense, request.area, size_t(sense_length < kSenseBytes ? sense_length : kSenseBytes));
+        std::memcpy(sense, request.area,
+                    size_t(sense_length < kSenseBytes ? sense_length : kSenseBytes));
     return result;
 }
 

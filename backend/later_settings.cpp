@@ -73,7 +73,8 @@ int Family6Backend::get_controller_setting_54_55(ObjectId id, int32_t selector,
 
 int Family6Backend::set_controller_setting_54_55(ObjectId id, int32_t selector,
                                                  uint8_t value) const {
-    return write_setting_value(id, selected(selector == 1 ? 1 : 2, 54, 55, 1, Conversion::Number), value);
+    return write_setting_value(id, selected(selector == 1 ? 1 : 2, 54, 55, 1, Conversion::Number),
+                               value);
 }
 
 int Family6Backend::get_controller_setting_56(ObjectId id, uint8_t* present,

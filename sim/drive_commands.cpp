@@ -147,7 +147,8 @@ void drive_scsi(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_
         return fail_series(area, 0x010D, "packet size");
     if (with_data && length == 0) return fail_series(area, 0x0103, "no data");
     auto drive = c.drives.find(packet[3]);
-    if (drive == c.drives.end()) return fail_series(area, 0x010E, "port " + std::to_string(packet[3]));
+    if (drive == c.drives.end())
+        return fail_series(area, 0x010E, "port " + std::to_string(packet[3]));
 
     const Reply r = answer(drive->second, packet + kCdb, direction);
     packet[4] = r.status;
@@ -160,7 +161,8 @@ void drive_scsi(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_
         area[12] = r.asc;
         return;
     }
-    if (direction != kNoData) std::memcpy(data, r.data.data(), std::min<size_t>(length, r.data.size()));
+    if (direction != kNoData)
+        std::memcpy(data, r.data.data(), std::min<size_t>(length, r.data.size()));
 }
 
 }  // namespace
@@ -172,8 +174,11 @@ bool drive_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint
         return true;
     }
     if (packet[0] == kControllerCommand && get16(packet + 6) == kSubCode47) {
-        if (c.attr_number("arch", 0) != kSubCode47Arch) fail_series(area, 0x010D, "sub-code 47");
-        else if (packet[1] != 5 || get32(packet + 12) != 1) fail_series(area, 0x010D, "packet size");
+        if (c.attr_number("arch", 0) != kSubCode47Arch) {
+            fail_series(area, 0x010D, "sub-code 47");
+        } else if (packet[1] != 5 || get32(packet + 12) != 1) {
+            fail_series(area, 0x010D, "packet size");
+        }
         return true;
     }
     return false;

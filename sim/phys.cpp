@@ -155,7 +155,9 @@ bool phy_value(const Controller& c, int phy, uint16_t id, uint8_t* out, size_t s
     switch (id) {
         case kSupported: out[0] = phy_speeds(c, phy); return true;
         case kSpeed: out[0] = phy_speed(c, phy); return true;
-        case kLimit: out[0] = uint8_t(attrs != nullptr ? number_attr(*attrs, "limit", 0) : 0); return true;
+        case kLimit:
+            out[0] = uint8_t(attrs != nullptr ? number_attr(*attrs, "limit", 0) : 0);
+            return true;
         case kDeviceType:
             // 0 nothing, 1 a SATA drive, 2 a SAS drive, 3 an expander.
             out[0] = a.kind == Attachment::Expander ? 3
@@ -181,14 +183,17 @@ bool drive_link_value(const Controller& c, int port, uint16_t id, uint8_t* out, 
     const SimObject& drive = *found;
     const int phy = direct_phy(c, port);
     switch (id) {
-        case kQueuingSupported: out[0] = uint8_t(number_attr(drive.attrs, "queuing", 1)); return true;
+        case kQueuingSupported:
+            out[0] = uint8_t(number_attr(drive.attrs, "queuing", 1));
+            return true;
         case kQueuingEnabled:
-            out[0] = uint8_t(
-                number_attr(drive.attrs, "queuing-enabled", number_attr(drive.attrs, "queuing", 1)));
+            out[0] = uint8_t(number_attr(drive.attrs, "queuing-enabled",
+                                         number_attr(drive.attrs, "queuing", 1)));
             return true;
         case kDriveSpeeds: out[0] = drive_speeds(drive); return true;
         case kDriveSpeed:
-            out[0] = phy >= 0 ? phy_speed(c, phy) : fastest(drive_speeds(drive) & controller_speeds(c));
+            out[0] = phy >= 0 ? phy_speed(c, phy)
+                              : fastest(drive_speeds(drive) & controller_speeds(c));
             return true;
         case kInterface:
             // 1 SATA, 3 SAS; 4 more behind an expander.

@@ -75,7 +75,8 @@ TEST(Phys, ListedWithoutAPhantomPhy) {
         std::memset(&list, 0, sizeof list);
         ASSERT_EQ(ctl_get_phy_list(controller(c.index), &list), 0);
         ASSERT_EQ(list.count, c.count);
-        for (uint32_t i = 0; i < list.count; ++i) EXPECT_TRUE(same_id(list.ids[i], phy(c.index, uint8_t(i))));
+        for (uint32_t i = 0; i < list.count; ++i)
+            EXPECT_TRUE(same_id(list.ids[i], phy(c.index, uint8_t(i))));
         for (uint32_t i = list.count; i < 128; ++i)
             for (uint8_t b : list.ids[i].b) ASSERT_EQ(b, 0xFF);
         uint32_t count = 99;

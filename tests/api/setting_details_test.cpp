@@ -240,8 +240,8 @@ TEST(SettingDetails, Table9Readings) {
         std::snprintf(entry, sizeof entry, "%02x%02x", i, 0xA0);
         hex += entry;
     }
-    change_machine("param index=2 table=9 id=2 value=u16:0x0102\nparam index=2 table=9 id=3 value=" +
-                   hex);
+    change_machine(
+        "param index=2 table=9 id=2 value=u16:0x0102\nparam index=2 table=9 id=3 value=" + hex);
     uint16_t count = 0;
     ASSERT_EQ(ctl_get_table9_count(controller(2), &count), 0);
     EXPECT_EQ(count, 0x0102);
@@ -303,8 +303,8 @@ TEST(SettingDetails, ControllerLimitsByFamily) {
         uint8_t index;
         uint32_t drives, units, per_unit;
     };
-    for (const Case& c : {Case{1, 4, 4, 4}, Case{2, 6, 6, 6}, Case{3, 8, 8, 8},
-                          Case{4, 96, 24, 16}, Case{6, 128, 32, 32}}) {
+    for (const Case& c : {Case{1, 4, 4, 4}, Case{2, 6, 6, 6}, Case{3, 8, 8, 8}, Case{4, 96, 24, 16},
+                          Case{6, 128, 32, 32}}) {
         SCOPED_TRACE(int(c.index));
         uint32_t drives = 0, alt = 0, units = 0, per_unit = 0;
         ASSERT_EQ(ctl_get_max_active_drives(controller(c.index), &drives), 0);
@@ -359,6 +359,58 @@ TEST(SettingDetails, DriverVersionRecord) {
     // The first series' record is not built yet.
     EXPECT_EQ(ctl_get_driver_version(controller(0), &record), -1);
     EXPECT_EQ(last_error().api_code, 2);
+}
+
+// The public setters that check their value: the boundaries of each range,
+// and the low bits of the int that count.
+TEST(SettingDetails, PublicRangeChecks) {
+    struct Case {
+        int (*set)(ObjectId, int);
+        bool on_unit;
+        int value;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {ctl_set_unit_setting_30, true, 0, true},
+        {ctl_set_unit_setting_30, true, 1, true},
+        {ctl_set_unit_setting_30, true, 2, false},
+        {ctl_set_unit_setting_30, true, 0x101, true},
+        {ctl_set_unit_setting_31, true, 0, true},
+        {ctl_set_unit_setting_31, true, 4, false},
+        {ctl_set_unit_setting_31, true, 5, true},
+        {ctl_set_unit_setting_31, true, 999, true},
+        {ctl_set_unit_setting_31, true, 1000, false},
+        {ctl_set_unit_setting_31, true, -1, false},
+        {ctl_set_unit_setting_31, true, 0x10005, true},
+        {ctl_set_controller_setting_16, false, 0, false},
+        {ctl_set_controller_setting_16, false, 1, true},
+        {ctl_set_controller_setting_16, false, 255, true},
+        {ctl_set_controller_setting_16, false, 256, false},
+        {ctl_set_controller_setting_56, false, -1, false},
+        {ctl_set_controller_setting_56, false, 0xFFFE, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        sim::clear_journal();
+        const int result = c.set(c.on_unit ? unit(6) : controller(6), c.value);
+        if (c.accepted) {
+            EXPECT_EQ(result, 0) << last_error().text;
+        } else {
+            EXPECT_EQ(result, -1);
+            EXPECT_EQ(last_error().api_code, 122);
+            EXPECT_TRUE(sim::journal().empty());
+        }
+    }
+}
+
+TEST(SettingDetails, Setting63AndTheDriverRecordOfFamily9) {
+    sim::clear_journal();
+    ASSERT_EQ(ctl_set_controller_setting_63(controller(6)), 0);
+    EXPECT_EQ(last_write(), (Written{0x403, 63, {1}}));
+    EXPECT_EQ(ctl_set_controller_setting_63(controller(4)), -1);
+    EXPECT_EQ(last_error().api_code, 2);
+    DriverCompatInfo record;
+    EXPECT_EQ(ctl_get_driver_version(controller(5), &record), 0);
 }
 
 }  // namespace

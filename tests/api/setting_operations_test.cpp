@@ -77,7 +77,8 @@ const SettingCase kSettings[] = {
      [](ObjectId id, uint64_t) { return ctl_set_unit_setting_22_to_2(id); },
      get<uint8_t, ctl_get_unit_setting_22>, 2, 2, {kUnit0, 22, {0x00, 0x01}}, Refusal::None, 0,
      kC},
-    {"unit_setting_23", true, [](ObjectId id, uint64_t) { return ctl_set_unit_setting_23_to_1(id); },
+    {"unit_setting_23", true,
+     [](ObjectId id, uint64_t) { return ctl_set_unit_setting_23_to_1(id); },
      get<uint8_t, ctl_get_unit_setting_23>, 1, 1, {kUnit0, 23, {0x01, 0x00}}, Refusal::None, 0,
      kC},
     {"protection_mode_balance", true, set<ctl_set_protection_mode>,
@@ -283,11 +284,11 @@ ObjectId phy0(uint8_t index) {
 }
 
 const ReadCase kReads[] = {
-    {"drive_temperature", [](uint8_t i) { int32_t t; return ctl_get_drive_temperature(drive0(i), &t); },
-     kC},
+    {"drive_temperature",
+     [](uint8_t i) { int32_t t; return ctl_get_drive_temperature(drive0(i), &t); }, kC},
     {"drive_wwn", [](uint8_t i) { uint8_t w[8]; return ctl_get_drive_wwn(drive0(i), w); }, kE},
-    {"drive_link_speed", [](uint8_t i) { uint8_t v; return ctl_get_drive_link_speed(drive0(i), &v); },
-     kC},
+    {"drive_link_speed",
+     [](uint8_t i) { uint8_t v; return ctl_get_drive_link_speed(drive0(i), &v); }, kC},
     {"drive_queuing_enabled",
      [](uint8_t i) { uint8_t v; return ctl_get_drive_queuing_enabled(drive0(i), &v); }, kC},
     {"phy_device_type", [](uint8_t i) { uint8_t v; return ctl_get_phy_device_type(phy0(i), &v); },
@@ -300,8 +301,8 @@ const ReadCase kReads[] = {
      kDStrict},
     {"table7_flag", [](uint8_t i) { uint8_t v; return ctl_get_table7_flag(controller(i), &v); },
      kB},
-    {"table11_flag_2", [](uint8_t i) { uint8_t v; return ctl_get_table11_flag_2(controller(i), &v); },
-     kDStrict},
+    {"table11_flag_2",
+     [](uint8_t i) { uint8_t v; return ctl_get_table11_flag_2(controller(i), &v); }, kDStrict},
     {"controller_setting_62",
      [](uint8_t i) { uint8_t v[255]; return ctl_get_controller_setting_62(controller(i), v); }, kD},
 };
