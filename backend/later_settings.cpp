@@ -12,9 +12,9 @@ namespace {
 
 constexpr Setting kTable9Count{9, 2, 2, Conversion::Number};
 constexpr Setting kTable9EntryList{9, 3, 512, Conversion::Bytes};
-constexpr Setting kBusInfo{kSettingsTable, 26, 4, Conversion::Number};
-constexpr Setting kSetting56{kSettingsTable, 56, 2, Conversion::Number};
-constexpr Setting kSetting63{kSettingsTable, 63, 1, Conversion::Number};
+constexpr Setting kBusInfo{setting_table::kSettings, 26, 4, Conversion::Number};
+constexpr Setting kSetting56{setting_table::kSettings, 56, 2, Conversion::Number};
+constexpr Setting kSetting63{setting_table::kSettings, 63, 1, Conversion::Number};
 constexpr uint16_t kUnset = 0xFFFF;
 
 // The bus information word: the speed of a lane, and the lane count.
@@ -32,7 +32,7 @@ constexpr LanePattern kLanePatterns[] = {
 // A controller setting of one of two parameters, picked by a selector.
 constexpr Setting selected(uint8_t selector, uint16_t first, uint16_t second, uint16_t size,
                            Conversion conversion) {
-    return Setting{kSettingsTable, selector == 1 ? first : second, size, conversion};
+    return Setting{setting_table::kSettings, selector == 1 ? first : second, size, conversion};
 }
 
 }  // namespace

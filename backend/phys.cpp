@@ -14,8 +14,8 @@ constexpr uint8_t kNone = 0xFF;
 constexpr uint8_t kDrivePresent = 0x80;  // bit 7 of a port's status
 
 constexpr Setting kPortStatus{2, 3, 128, Conversion::Bytes};
-constexpr Setting kEnclosurePosition{kDriveTable, 30, 1, Conversion::Number};
-constexpr Setting kDirectPhy{kDriveTable, 32, 1, Conversion::Number};
+constexpr Setting kEnclosurePosition{setting_table::kDrive, 30, 1, Conversion::Number};
+constexpr Setting kDirectPhy{setting_table::kDrive, 32, 1, Conversion::Number};
 
 ObjectId blank_id(uint8_t kind, uint8_t controller, uint8_t number) {
     ObjectId id;

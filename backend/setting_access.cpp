@@ -21,11 +21,11 @@ ObjectId controller_of(ObjectId id) {
 
 }  // namespace
 
-uint32_t setting_table(ObjectId id, const Setting& s) {
+uint32_t setting_table_of(ObjectId id, const Setting& s) {
     switch (s.table) {
-    case kPhyTable:
-    case kDriveTable: return uint32_t(s.table) + id.b[2];
-    case kUnitTable: return uint32_t(s.table) + id.b[4];
+    case setting_table::kPhy:
+    case setting_table::kDrive: return uint32_t(s.table) + id.b[2];
+    case setting_table::kUnit: return uint32_t(s.table) + id.b[4];
     default: return s.table;
     }
 }
@@ -33,9 +33,9 @@ uint32_t setting_table(ObjectId id, const Setting& s) {
 int read_setting_bytes(ObjectId id, const Setting& s, void* out, size_t out_size) {
     if (s.conversion == Conversion::Direct)
         return SeriesBackend::get_parameter(controller_of(id), out, uint32_t(out_size),
-                                            setting_table(id, s), s.parameter, s.size);
+                                            setting_table_of(id, s), s.parameter, s.size);
     uint8_t local[SeriesBackend::kLargestSetting];
-    if (SeriesBackend::get_parameter(controller_of(id), local, sizeof local, setting_table(id, s),
+    if (SeriesBackend::get_parameter(controller_of(id), local, sizeof local, setting_table_of(id, s),
                                      s.parameter, s.size) != 0)
         return -1;
     std::memcpy(out, local, s.size < out_size ? s.size : out_size);
@@ -44,7 +44,7 @@ int read_setting_bytes(ObjectId id, const Setting& s, void* out, size_t out_size
 
 int read_setting_value(ObjectId id, const Setting& s, uint64_t* value) {
     uint8_t bytes[kNumberSize];
-    if (SeriesBackend::get_parameter(controller_of(id), bytes, sizeof bytes, setting_table(id, s),
+    if (SeriesBackend::get_parameter(controller_of(id), bytes, sizeof bytes, setting_table_of(id, s),
                                      s.parameter, s.size) != 0)
         return -1;
     uint64_t v = le::load(bytes, s.size);
@@ -74,10 +74,10 @@ int write_setting_value(ObjectId id, const Setting& s, uint64_t value) {
         le::store(bytes, value, s.size);
     }
     return SeriesBackend::set_parameter(controller_of(id), bytes, sizeof bytes,
-                                        setting_table(id, s), s.parameter, s.size);
+                                        setting_table_of(id, s), s.parameter, s.size);
 }
 
 int write_setting_bytes(ObjectId id, const Setting& s, const void* bytes) {
-    return SeriesBackend::set_parameter(controller_of(id), bytes, s.size, setting_table(id, s),
+    return SeriesBackend::set_parameter(controller_of(id), bytes, s.size, setting_table_of(id, s),
                                         s.parameter, s.size);
 }

@@ -2,6 +2,7 @@
 // id and size, and the conversion between the firmware's bytes and the
 // caller's value. The back-end classes list theirs in .def files of rows
 //   SETTING_ROW(kind, method, value type, table, parameter, size, conversion)
+// (tables by their names in setting_table, without the namespace),
 // where kind is GET (int method(ObjectId, type* out) const), SET
 // (int method(ObjectId, type value) const), GET_BYTES (size bytes into
 // type* out) or SET_BYTES (size bytes from const type*). Per-object tables
@@ -31,14 +32,17 @@ struct Setting {
     Conversion conversion;
 };
 
-constexpr uint16_t kPhyTable = 0x80;
-constexpr uint16_t kDriveTable = 0x200;
-constexpr uint16_t kUnitTable = 0x300;
-constexpr uint16_t kSettingsTable = 0x403;
-constexpr uint16_t kIdentityTable = 0x402;
+// The tables the settings rows name.
+namespace setting_table {
+constexpr uint16_t kPhy = 0x80;  // + phy
+constexpr uint16_t kDrive = 0x200;  // + port
+constexpr uint16_t kUnit = 0x300;  // + unit
+constexpr uint16_t kIdentity = 0x402;
+constexpr uint16_t kSettings = 0x403;
+}  // namespace setting_table
 
 // The table of the object the identifier names.
-uint32_t setting_table(ObjectId id, const Setting& s);
+uint32_t setting_table_of(ObjectId id, const Setting& s);
 
 // Direct and Bytes settings: size bytes into out (out_size bytes, at least
 // size). 0, or -1 with the read's error recorded.

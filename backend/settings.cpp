@@ -8,6 +8,8 @@
 #include "backend/family8_backend.h"
 #include "driver/series_command.h"
 
+using namespace setting_table;
+
 #define SETTING_ROW(...) SETTING_DEFINITION(SeriesBackend, __VA_ARGS__)
 #include "backend/series_settings.def"
 #undef SETTING_ROW
@@ -20,7 +22,7 @@
 
 namespace {
 
-constexpr Setting kUnitSerialNumber{kUnitTable, 18, 20, Conversion::Bytes};
+constexpr Setting kUnitSerialNumber{kUnit, 18, 20, Conversion::Bytes};
 constexpr Setting kTable11Flags{11, 2, 2, Conversion::Number};
 constexpr Setting kTable7Record{7, 2, 512, Conversion::Bytes};
 constexpr size_t kTable7FlagByte = 4;

@@ -4,8 +4,8 @@
 // refused ("Invalid field in parameter list") and a parameter the firmware
 // only reports cannot be written ("Parameter not changeable"). Scenario and
 // state-file lines store values without these checks.
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "sim/machine.h"
 
