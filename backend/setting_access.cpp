@@ -35,8 +35,8 @@ int read_setting_bytes(ObjectId id, const Setting& s, void* out, size_t out_size
         return SeriesBackend::get_parameter(controller_of(id), out, uint32_t(out_size),
                                             setting_table_of(id, s), s.parameter, s.size);
     uint8_t local[SeriesBackend::kLargestSetting];
-    if (SeriesBackend::get_parameter(controller_of(id), local, sizeof local, setting_table_of(id, s),
-                                     s.parameter, s.size) != 0)
+    if (SeriesBackend::get_parameter(controller_of(id), local, sizeof local,
+                                     setting_table_of(id, s), s.parameter, s.size) != 0)
         return -1;
     std::memcpy(out, local, s.size < out_size ? s.size : out_size);
     return 0;
@@ -44,8 +44,8 @@ int read_setting_bytes(ObjectId id, const Setting& s, void* out, size_t out_size
 
 int read_setting_value(ObjectId id, const Setting& s, uint64_t* value) {
     uint8_t bytes[kNumberSize];
-    if (SeriesBackend::get_parameter(controller_of(id), bytes, sizeof bytes, setting_table_of(id, s),
-                                     s.parameter, s.size) != 0)
+    if (SeriesBackend::get_parameter(controller_of(id), bytes, sizeof bytes,
+                                     setting_table_of(id, s), s.parameter, s.size) != 0)
         return -1;
     uint64_t v = le::load(bytes, s.size);
     switch (s.conversion) {
