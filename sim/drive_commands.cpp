@@ -10,10 +10,10 @@
 // drive, 0x83 either), 10 0x40, 12 to 267 the command block. On a status
 // other than 0 the sense data is at the start of the command area.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "sim/drives.h"
 #include "sim/machine.h"
 
 namespace sim {
@@ -96,8 +96,7 @@ Reply inquiry(const SimObject& drive, const uint8_t* cdb) {
 
 Reply read_capacity(const SimObject& drive, bool long_form, const uint8_t* cdb) {
     Reply r;
-    const unsigned long long blocks =
-        std::strtoull(attr_of(drive, "capacity", "0").c_str(), nullptr, 0);
+    const unsigned long long blocks = drive_capacity(drive);
     const unsigned long long last = blocks == 0 ? 0 : blocks - 1;
     if (long_form) {
         r.data.assign(32, '\0');
