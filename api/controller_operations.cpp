@@ -1,4 +1,6 @@
-// Controller operations that the dispatcher answers by itself.
+// Controller operations that the dispatcher answers by itself or makes of
+// more than one back-end call.
+#include "api/ctl.h"
 #include "api/family_router.h"
 #include "backend/backends.h"
 #include "driver/record_failure.h"
@@ -47,4 +49,21 @@ int FamilyRouter::do_nothing(ObjectId id) {
     if (family == 4) return series_backend().do_nothing(id);
     if (is_later_series(family)) return 0;
     return -1;
+}
+
+// Flag 10 on, then table 10 setting 5 off. A controller without that
+// setting ("Parameter index does not exist") still succeeds, with a clean
+// record; any other failure of the second write leaves flag 10 on.
+int FamilyRouter::enable_controller_flag_10_exclusive(ObjectId id) {
+    constexpr int32_t kNoSuchParameter = 0x10C;
+    const int32_t family = controller_family(id);
+    if (family == 3) return fail_with_api_error(kApiNotSupported);
+    if (family != 4 && !is_later_series(family)) return -1;
+    if (series_backend().set_controller_flag_10(id, 1) != 0) return -1;
+    if (series_backend().set_table10_setting_5(id, 0) == 0) return 0;
+    ErrorRecord record;
+    ctl_get_last_error(&record);
+    if (record.controller_status != kNoSuchParameter) return -1;
+    clear_last_error();
+    return 0;
 }

@@ -298,6 +298,8 @@ class SeriesBackend {
     // -1 with nothing recorded beyond that.
     static int get_task_record(ObjectId task, const UnitDescriptorList& list, int first,
                                int* place);
+    // The unit's list and the place of the unit's record in it.
+    int read_unit_record(ObjectId unit, UnitDescriptorList* list, int* place) const;
     // 0 when the unit's record is in its list, else -1.
     int check_unit_id(ObjectId unit) const;
     // 1 when the unit has a child at the index, else 0.
@@ -397,6 +399,7 @@ class SeriesBackend {
     // the identifier names; the flag has no effect.
     int send_firmware_command(ObjectId id, uint8_t flag, const uint8_t* area, void* data,
                               uint32_t data_length) const;
+
     // --- Settings of one parameter each (backend/series_settings.def). On/off
     // settings hold 1 or 0; the unit name is 21 bytes both ways.
 #define SETTING_ROW SETTING_DECLARATION
@@ -423,6 +426,23 @@ class SeriesBackend {
     // byte 4 changes (0 for any value but 0, which stores 1).
     int get_table7_flag(ObjectId id, uint8_t* out) const;
     int set_table7_flag(ObjectId id, uint8_t value) const;
+    // The ECC policy on rebuild: 1 go on past ECC errors, 0 halt. Kept by
+    // RAID 1, 5, 6, 10 and 50 and migrating units; API error 82 for others.
+    int get_ecc_on_rebuild(ObjectId unit, uint8_t* out) const;
+    int set_ecc_on_rebuild(ObjectId unit, uint8_t value) const;
+    // 1 when the unit is initialised (RAID 10 and 50: every sub-unit), else
+    // 0. API error 77 for units of other kinds, 76 when the record is gone.
+    int get_unit_initialized(ObjectId unit, uint8_t* out) const;
+    // 1 when the background task of the unit, of a drive member of a RAID 6
+    // unit or of a task record (kind 11) is active, 0 when it is paused.
+    // API error 79 for other kinds, 78 when the record is gone, 17 for a
+    // RAID 6 member that is not rebuilding.
+    int get_unit_task_info(ObjectId id, uint8_t* out) const;
+    // The drives of the controller's units, counted over the unit drive lists
+    // that can be read; the connections of its drives, over the drives whose
+    // count can be read.
+    int get_configured_drive_count(ObjectId id, uint32_t* out) const;
+    int get_connection_count(ObjectId id, uint32_t* out) const;
 
     // --- The enclosure cache: the record of (controller index, position),
     // or null outside the cache.

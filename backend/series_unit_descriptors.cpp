@@ -77,11 +77,15 @@ int SeriesBackend::get_task_record(ObjectId task, const UnitDescriptorList& list
     return 0;
 }
 
+int SeriesBackend::read_unit_record(ObjectId unit, UnitDescriptorList* list, int* place) const {
+    if (read_unit_descriptor(unit, list) != 0) return -1;
+    return find_unit_record(unit, *list, place);
+}
+
 int SeriesBackend::check_unit_id(ObjectId unit) const {
     UnitDescriptorList list;
     int place;
-    if (read_unit_descriptor(unit, &list) != 0) return -1;
-    return find_unit_record(unit, list, &place);
+    return read_unit_record(unit, &list, &place);
 }
 
 int SeriesBackend::has_subunit(ObjectId unit, uint8_t index) const {

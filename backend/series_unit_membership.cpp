@@ -35,12 +35,6 @@ void clear_list(IdList* list) {
     list->count = 0;
 }
 
-int read_unit_record(const SeriesBackend& backend, ObjectId unit, UnitDescriptorList* list,
-                     int* place) {
-    if (backend.read_unit_descriptor(unit, list) != 0) return -1;
-    return SeriesBackend::find_unit_record(unit, *list, place);
-}
-
 // The drives of the records from first up to (not including) end: every
 // member drive record gives its port once, every empty place an entry of
 // its own. Task records are not drives. The walk stops at the end of the
@@ -69,7 +63,7 @@ int SeriesBackend::get_stripe_size(ObjectId unit, uint32_t* out) const {
         return fail_with_api_error(kApiInvalidStripeForUnit);
     UnitDescriptorList list;
     int place;
-    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    if (read_unit_record(unit, &list, &place) != 0) return -1;
     // A RAID 50 unit keeps its stripe in its sub-units.
     const uint8_t* r = list.record(type == kUnitRaid50 ? place + 1 : place);
     const uint8_t code = r == nullptr ? 0 : r[kStripe];
@@ -118,7 +112,7 @@ int SeriesBackend::get_unit_drive_list(ObjectId unit, IdList* out) const {
     }
     UnitDescriptorList list;
     int place;
-    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    if (read_unit_record(unit, &list, &place) != 0) return -1;
     int end = UnitDescriptorList::kLastPlace + 1;
     if (list.record(place)[kChildren] == 0) {
         end = place + 1;
@@ -148,7 +142,7 @@ int SeriesBackend::build_unit_task_list(ObjectId unit, IdList* out) const {
     if (type != kUnitRaid6) return fail_with_api_error(kApiNotSupported);
     UnitDescriptorList list;
     int place;
-    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    if (read_unit_record(unit, &list, &place) != 0) return -1;
     IdList tasks;
     clear_list(&tasks);
     tasks.ids[tasks.count++] = make_task_id(unit, 0);
@@ -178,7 +172,7 @@ int SeriesBackend::get_task_drive(ObjectId task, ObjectId* out) const {
     unit.b[0] = kKindUnit;
     UnitDescriptorList list;
     int place, record;
-    if (read_unit_record(*this, unit, &list, &place) != 0 ||
+    if (read_unit_record(unit, &list, &place) != 0 ||
         get_task_record(task, list, place, &record) != 0)
         return -1;
     const uint8_t* t = list.record(record);

@@ -39,29 +39,13 @@ void append(IdList* list, ObjectId id) {
     if (list->count < sizeof list->ids / sizeof list->ids[0]) list->ids[list->count++] = id;
 }
 
-// The unit's list and the place of its record in it.
-int read_unit_record(const SeriesBackend& backend, ObjectId unit, UnitDescriptorList* list,
-                     int* place) {
-    if (backend.read_unit_descriptor(unit, list) != 0) return -1;
-    return SeriesBackend::find_unit_record(unit, *list, place);
-}
-
-// The identifier one level down, at the index; one level up.
+// The identifier one level down, at the index.
 ObjectId child_id(ObjectId unit, uint8_t index) {
     const uint8_t depth = unit.b[3];
     unit.b[3] = uint8_t(depth + 1);
     unit.b[4 + depth] = index;
     return unit;
 }
-
-ObjectId parent_id(ObjectId member) {
-    const uint8_t depth = member.b[3];
-    for (int i = depth - 1; i < 4; ++i) member.b[4 + i] = 0xFF;
-    member.b[3] = uint8_t(depth - 1);
-    return member;
-}
-
-uint8_t member_index(ObjectId member) { return member.b[4 + member.b[3] - 1]; }
 
 // The record a task identifier (kind 11) names in its unit's list, and its
 // type.
@@ -70,7 +54,7 @@ int read_task_record(const SeriesBackend& backend, ObjectId task, UnitDescriptor
     ObjectId owner = task;
     owner.b[0] = kKindUnit;
     int unit;
-    if (read_unit_record(backend, owner, list, &unit) != 0 ||
+    if (backend.read_unit_record(owner, list, &unit) != 0 ||
         SeriesBackend::get_task_record(task, *list, unit, place) != 0)
         return -1;
     *type = list->type_at(*place);
@@ -138,7 +122,7 @@ int SeriesBackend::get_unit_list(ObjectId id, IdList* out) const {
 int SeriesBackend::get_unit_type(ObjectId unit, int32_t* out) const {
     UnitDescriptorList list;
     int place;
-    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    if (read_unit_record(unit, &list, &place) != 0) return -1;
     const uint8_t type = list.type_at(place);
     if (type != kUnitRaid0) {
         *out = type;
@@ -146,7 +130,7 @@ int SeriesBackend::get_unit_type(ObjectId unit, int32_t* out) const {
     }
     int child;
     if (unit.b[3] >= DescriptorWalker::kMaxDepth ||
-        read_unit_record(*this, child_id(unit, 0), &list, &child) != 0)
+        read_unit_record(child_id(unit, 0), &list, &child) != 0)
         return -1;
     const uint8_t child_type = list.type_at(child);
     *out = child_type == kUnitRaid1 || child_type == kUnitRaid1Mirror ? kUnitRaid10
@@ -167,15 +151,15 @@ int SeriesBackend::get_unit_status(ObjectId unit, uint8_t* out) const {
     int32_t type;
     if (get_unit_type(unit, &type) != 0) return -1;
     if (is_member_place(unit, type)) {
-        if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+        if (read_unit_record(unit, &list, &place) != 0) return -1;
         const uint8_t own = list.record(place)[kStatus];
         if (own != kStatusOk) {
             *out = own == kStatusInoperable ? uint8_t(kStatusDegraded) : own;
             return 0;
         }
         int parent;
-        if (find_unit_record(parent_id(unit), list, &parent) != 0) return -1;
-        const uint8_t index = member_index(unit);
+        if (find_unit_record(unit_parent_id(unit), list, &parent) != 0) return -1;
+        const uint8_t index = unit_member_index(unit);
         // A RAID 6 parent keeps further failed members in its task records.
         const uint8_t* p = list.record(parent);
         const int records = p[kType] == kUnitRaid6 ? p[kTaskRecords] + 1 : 1;
@@ -201,7 +185,7 @@ int SeriesBackend::get_unit_status(ObjectId unit, uint8_t* out) const {
         *out = running;
         return 0;
     }
-    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    if (read_unit_record(unit, &list, &place) != 0) return -1;
     const uint8_t* r = list.record(place);
     *out = r[kType] == kTerminator ? uint8_t(kStatusUnknown) : r[kStatus];
     return 0;
@@ -243,7 +227,7 @@ int SeriesBackend::get_percent_complete(ObjectId unit, int32_t* out) const {
         case kUnitSpare:
         case kUnitJbod:
         case kUnitMigrating: {
-            if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+            if (read_unit_record(unit, &list, &place) != 0) return -1;
             const uint8_t* r = list.record(place);
             if (r[kType] != kTerminator && percentage_of(r, out)) return 0;
             return fail_with_api_error(kApiPercentComplete);
@@ -272,11 +256,11 @@ int SeriesBackend::get_percent_complete(ObjectId unit, int32_t* out) const {
     if (!is_member_place(unit, type)) return fail_with_api_error(kApiPercentageInvalidConfig);
     int parent;
     if (read_unit_descriptor(unit, &list) != 0 ||
-        find_unit_record(parent_id(unit), list, &parent) != 0)
+        find_unit_record(unit_parent_id(unit), list, &parent) != 0)
         return -1;
     const uint8_t* p = list.record(parent);
     if (p[kType] != kUnitRaid6) return fail_with_api_error(kApiPercentageInvalidConfig);
-    const uint8_t index = member_index(unit);
+    const uint8_t index = unit_member_index(unit);
     for (int i = 0; i <= p[kTaskRecords]; ++i) {
         const uint8_t* r = list.record(parent + i);
         if (r == nullptr || r[kStatus] != kStatusRebuilding || r[kStateIndex] != index) continue;
@@ -291,7 +275,7 @@ int SeriesBackend::get_unit_capacity(ObjectId unit, uint64_t* out) const {
     if (unit.b[3] == 1) return read_as(unit, of_object(kCapacity, number), out);
     UnitDescriptorList list;
     int place;
-    if (read_unit_record(*this, unit, &list, &place) != 0) return -1;
+    if (read_unit_record(unit, &list, &place) != 0) return -1;
     const uint8_t* r = list.record(place);
     if (r[kType] == kTerminator) return fail_with_api_error(kApiUnitCapacity);
     // A migrating unit's source and destination have capacities of their own.

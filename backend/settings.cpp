@@ -1,11 +1,12 @@
 // The settings of one parameter each, defined from the rows of the back-end
 // classes' .def files, and the second-series settings that take more than
-// one plain parameter command: the unit serial number, the driver's record,
-// the flags of tables 11 and 7.
+// one plain parameter command: the ECC policy of the units that have one,
+// the unit serial number, the driver's record, the flags of tables 11 and 7.
 #include <cstring>
 
 #include "backend/family6_backend.h"
 #include "backend/family8_backend.h"
+#include "driver/record_failure.h"
 #include "driver/series_command.h"
 
 using namespace setting_table;
@@ -22,6 +23,7 @@ using namespace setting_table;
 
 namespace {
 
+constexpr Setting kEccOnRebuild{kUnit, 15, 1, Conversion::Direct};
 constexpr Setting kUnitSerialNumber{kUnit, 18, 20, Conversion::Bytes};
 constexpr Setting kTable11Flags{11, 2, 2, Conversion::Number};
 constexpr Setting kTable7Record{7, 2, 512, Conversion::Bytes};
@@ -55,7 +57,34 @@ int change_flag(ObjectId id, uint16_t mask, bool set) {
     });
 }
 
+// Units with redundancy, and migrating units, keep an ECC policy; API error
+// 82 for the others.
+int check_ecc_unit(const SeriesBackend& backend, ObjectId unit) {
+    int32_t type;
+    if (backend.get_unit_type(unit, &type) != 0) return -1;
+    switch (type) {
+    case kUnitRaid1:
+    case kUnitRaid1Mirror:
+    case kUnitRaid5:
+    case kUnitRaid10:
+    case kUnitRaid6:
+    case kUnitRaid50:
+    case kUnitMigrating: return 0;
+    }
+    return fail_with_api_error(kApiEccPolicyInvalid);
+}
+
 }  // namespace
+
+int SeriesBackend::get_ecc_on_rebuild(ObjectId unit, uint8_t* out) const {
+    if (check_ecc_unit(*this, unit) != 0) return -1;
+    return read_setting(unit, kEccOnRebuild, out);
+}
+
+int SeriesBackend::set_ecc_on_rebuild(ObjectId unit, uint8_t value) const {
+    if (check_ecc_unit(*this, unit) != 0) return -1;
+    return write_setting_value(unit, kEccOnRebuild, value);
+}
 
 int SeriesBackend::get_unit_serial_number(ObjectId unit, char* out) const {
     char serial[kUnitSerialSize] = {};

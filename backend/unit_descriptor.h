@@ -96,6 +96,18 @@ inline uint16_t record_progress(const uint8_t* r) {
 }
 uint64_t record_capacity(const uint8_t* r);
 
+// The identifier of a member place's parent, one level up (the member's
+// last path byte and the later ones 0xFF, the depth one less), and the
+// member's index in its parent (that last path byte). For identifiers of
+// depth 2 to 4.
+inline ObjectId unit_parent_id(ObjectId member) {
+    const uint8_t depth = member.b[3];
+    for (int i = depth - 1; i < 4; ++i) member.b[4 + i] = 0xFF;
+    member.b[3] = uint8_t(depth - 1);
+    return member;
+}
+inline uint8_t unit_member_index(ObjectId member) { return member.b[4 + member.b[3] - 1]; }
+
 // Where a search found its target: the place of the record (-1 none) and the
 // identifier of that place (kind 2, the target's controller, depth and path).
 struct DescriptorMatch {
