@@ -63,13 +63,14 @@ int check_ecc_unit(const SeriesBackend& backend, ObjectId unit) {
     int32_t type;
     if (backend.get_unit_type(unit, &type) != 0) return -1;
     switch (type) {
-    case kUnitRaid1:
-    case kUnitRaid1Mirror:
-    case kUnitRaid5:
-    case kUnitRaid10:
-    case kUnitRaid6:
-    case kUnitRaid50:
-    case kUnitMigrating: return 0;
+        case kUnitRaid1:
+        case kUnitRaid1Mirror:
+        case kUnitRaid5:
+        case kUnitRaid10:
+        case kUnitRaid6:
+        case kUnitRaid50:
+        case kUnitMigrating:
+            return 0;
     }
     return fail_with_api_error(kApiEccPolicyInvalid);
 }
@@ -88,8 +89,7 @@ int SeriesBackend::set_ecc_on_rebuild(ObjectId unit, uint8_t value) const {
 
 int SeriesBackend::get_unit_serial_number(ObjectId unit, char* out) const {
     char serial[kUnitSerialSize] = {};
-    if (read_setting_bytes(unit, kUnitSerialNumber, serial, kUnitSerialNumber.size) != 0)
-        return -1;
+    if (read_setting_bytes(unit, kUnitSerialNumber, serial, kUnitSerialNumber.size) != 0) return -1;
     std::memcpy(out, serial, sizeof serial);
     return 0;
 }
@@ -103,15 +103,15 @@ int SeriesBackend::get_driver_version(ObjectId id, DriverCompatInfo* out) const 
     return 0;
 }
 
-#define TABLE11_FLAG(bit)                                                           \
-    int SeriesBackend::get_table11_flag_##bit(ObjectId id, uint8_t* out) const {    \
-        return read_flag(id, uint16_t(1u << bit), out);                             \
-    }                                                                               \
-    int SeriesBackend::enable_table11_flag_##bit(ObjectId id) const {               \
-        return change_flag(id, uint16_t(1u << bit), true);                          \
-    }                                                                               \
-    int SeriesBackend::disable_table11_flag_##bit(ObjectId id) const {              \
-        return change_flag(id, uint16_t(1u << bit), false);                         \
+#define TABLE11_FLAG(bit)                                                        \
+    int SeriesBackend::get_table11_flag_##bit(ObjectId id, uint8_t* out) const { \
+        return read_flag(id, uint16_t(1u << bit), out);                          \
+    }                                                                            \
+    int SeriesBackend::enable_table11_flag_##bit(ObjectId id) const {            \
+        return change_flag(id, uint16_t(1u << bit), true);                       \
+    }                                                                            \
+    int SeriesBackend::disable_table11_flag_##bit(ObjectId id) const {           \
+        return change_flag(id, uint16_t(1u << bit), false);                      \
     }
 TABLE11_FLAG(0)
 TABLE11_FLAG(1)

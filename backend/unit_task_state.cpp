@@ -10,22 +10,23 @@ using namespace unit_record;
 
 namespace {
 
-constexpr uint8_t kInitialised = 0x80;    // flags byte
-constexpr uint8_t kTaskActive = 0x80;     // high byte of the progress word
+constexpr uint8_t kInitialised = 0x80;  // flags byte
+constexpr uint8_t kTaskActive = 0x80;   // high byte of the progress word
 constexpr uint8_t kLastMemberDepth = DescriptorWalker::kMaxDepth;
 
 // Units whose own record carries both flags.
 bool answers_from_own_record(int32_t type) {
     switch (type) {
-    case kUnitRaid0:
-    case kUnitRaid1:
-    case kUnitRaid1Mirror:
-    case kUnitRaid5:
-    case kUnitRaid6:
-    case kUnitSingle:
-    case kUnitSpare:
-    case kUnitJbod:
-    case kUnitMigrating: return true;
+        case kUnitRaid0:
+        case kUnitRaid1:
+        case kUnitRaid1Mirror:
+        case kUnitRaid5:
+        case kUnitRaid6:
+        case kUnitSingle:
+        case kUnitSpare:
+        case kUnitJbod:
+        case kUnitMigrating:
+            return true;
     }
     return false;
 }
@@ -137,8 +138,7 @@ int SeriesBackend::get_unit_task_info(ObjectId id, uint8_t* out) const {
         for (uint32_t i = 0; i < subunits.count && result == 0; ++i) {
             uint8_t status;
             if (get_unit_status(subunits.ids[i], &status) != 0) return -1;
-            if (runs_a_task(status) && get_unit_task_info(subunits.ids[i], &result) != 0)
-                return -1;
+            if (runs_a_task(status) && get_unit_task_info(subunits.ids[i], &result) != 0) return -1;
         }
         *out = result;
         return 0;

@@ -304,8 +304,8 @@ TEST(SettingDetails, ControllerLimitsByFamily) {
         uint8_t index;
         uint32_t drives, units, per_unit;
     };
-    for (const Case& c : {Case{0, 4, 4, 4}, Case{1, 4, 4, 4}, Case{2, 6, 6, 6}, Case{3, 8, 8, 8}, Case{4, 96, 24, 16},
-                          Case{6, 128, 32, 32}}) {
+    for (const Case& c : {Case{0, 4, 4, 4}, Case{1, 4, 4, 4}, Case{2, 6, 6, 6}, Case{3, 8, 8, 8},
+                          Case{4, 96, 24, 16}, Case{6, 128, 32, 32}}) {
         SCOPED_TRACE(int(c.index));
         uint32_t drives = 0, alt = 0, units = 0, per_unit = 0;
         ASSERT_EQ(ctl_get_max_active_drives(controller(c.index), &drives), 0);
@@ -405,6 +405,37 @@ TEST(SettingDetails, PublicRangeChecks) {
             EXPECT_TRUE(sim::journal().empty());
         }
     }
+}
+
+// Flag 10 on and table 10 setting 5 off; a controller without that
+// setting still succeeds with a clean record, any other refusal leaves flag
+// 10 on and fails.
+TEST(SettingDetails, Flag10SetAlone) {
+    const Written flag_on{0x403, 10, {1}};
+    const Written setting_off{10, 5, {0}};
+    sim::clear_journal();
+    ASSERT_EQ(ctl_enable_controller_flag_10_exclusive(controller(4)), 0) << last_error().text;
+    EXPECT_EQ(writes(), (std::vector<Written>{flag_on, setting_off}));
+
+    seed_last_error();
+    sim::clear_journal();
+    ASSERT_EQ(ctl_enable_controller_flag_10_exclusive(controller(1)), 0) << last_error().text;
+    EXPECT_EQ(writes(), (std::vector<Written>{flag_on, setting_off}));
+    EXPECT_EQ(last_error().flags, 0u) << last_error().text;
+
+    change_machine("fault index=6 opcode=0x53 table=10 parameter=5 firmware-code=0x010D");
+    ASSERT_EQ(ctl_disable_controller_flag_10(controller(6)), 0);
+    EXPECT_EQ(ctl_enable_controller_flag_10_exclusive(controller(6)), -1);
+    EXPECT_EQ(last_error().controller_status, 0x010D);
+    uint8_t flag = 0;
+    ASSERT_EQ(ctl_get_controller_flag_10(controller(6), &flag), 0);
+    EXPECT_EQ(flag, 1);
+
+    EXPECT_EQ(ctl_enable_controller_flag_10_exclusive(controller(0)), -1);
+    EXPECT_EQ(last_error().api_code, 2);
+    const ErrorRecord before = seed_last_error();
+    EXPECT_EQ(ctl_enable_controller_flag_10_exclusive(controller(5)), -1);
+    EXPECT_TRUE(same_record(before, last_error()));
 }
 
 TEST(SettingDetails, Setting63AndTheDriverRecordOfFamily9) {

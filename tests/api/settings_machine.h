@@ -53,8 +53,9 @@ inline void PrintTo(const Written& w, std::ostream* os) {
     *os << " ]";
 }
 
-inline std::optional<Written> last_write() {
-    std::optional<Written> found;
+// Every SET PARAMETER since the journal was cleared, in order.
+inline std::vector<Written> writes() {
+    std::vector<Written> found;
     for (const sim::JournalEntry& e : sim::journal()) {
         if (e.request != 264 || e.sent.size() < 1544 || e.sent[512 + 128] != 0x53) continue;
         const uint8_t* block = e.sent.data() + 1536;
@@ -62,7 +63,13 @@ inline std::optional<Written> last_write() {
         w.table = uint16_t((block[0] | block[1] << 8) & 0x7FFF);
         w.parameter = uint16_t(block[2] | block[3] << 8);
         w.value.assign(block + 8, e.sent.data() + e.sent.size());
-        found = w;
+        found.push_back(w);
     }
     return found;
+}
+
+inline std::optional<Written> last_write() {
+    const std::vector<Written> all = writes();
+    if (all.empty()) return std::nullopt;
+    return all.back();
 }
