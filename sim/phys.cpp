@@ -56,15 +56,19 @@ Attachment attachment(const Controller& c, int phy) {
     Attachment a;
     if (phy >= phy_count(c)) return a;
     if (c.phys.empty()) {
-        const SimObject* drive = drive_at(c, phy);
-        if (drive != nullptr && drive->attrs.count("enclosure") != 0) a.kind = Attachment::Expander;
-        else if (drive != nullptr) a = {Attachment::Drive, phy};
+        if (!drive_present(c, phy)) return a;
+        if (drive_at(c, phy)->attrs.count("enclosure") != 0) {
+            a.kind = Attachment::Expander;
+        } else {
+            a = {Attachment::Drive, phy};
+        }
         return a;
     }
     auto it = c.phys.find(phy);
     if (it == c.phys.end()) return a;
     const long port = number_attr(it->second.attrs, "drive", -1);
-    if (port >= 0 && c.drives.count(int(port))) return {Attachment::Drive, int(port)};
+    if (port >= 0 && port < kPortSlots && drive_present(c, int(port)))
+        return {Attachment::Drive, int(port)};
     if (number_attr(it->second.attrs, "expander", 0) != 0) a.kind = Attachment::Expander;
     return a;
 }

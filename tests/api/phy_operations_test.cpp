@@ -1,9 +1,9 @@
 // Phys through the public functions: a family-8 controller whose first four
 // phys form a wide port to an expander with drives behind it and whose other
-// phys reach drives directly, a family-10 controller without expanders, a
-// family-7 controller that has phys only on newer firmware, and controllers
-// without phys. Then the commands sent to a drive or the controller as they
-// are.
+// phys reach drives directly, a family-10 controller whose phys reach its
+// drives directly or through the expander of an enclosure, a family-7
+// controller that has phys only on newer firmware, and controllers without
+// phys. Then the commands sent to a drive or the controller as they are.
 #include <cstring>
 #include <vector>
 
@@ -34,6 +34,7 @@ constexpr char kMachine[] =
     "controller index=1 driver=dq-Mxxx arch=10 ports=4 phys=4\n"
     "  drive port=0 interface=sas\n"
     "  drive port=1 interface=sata\n"
+    "  drive port=2 interface=sas enclosure=0 slot=0\n"  // behind its enclosure's expander
     "  drive port=3 interface=sas link-speeds=0x3\n"
     "controller index=2 driver=dq-Mxxx arch=6 ports=4\n"
     "  param table=0x403 id=26 value=u32:0x200\n"
@@ -104,6 +105,7 @@ const PhyCase kPhys[] = {
     {"sas_drive_at_6_gbps", kDirect, 0, 2, 0x7, 4, 0, 0x5000C50000010000},
     {"sata_drive_at_3_gbps", kDirect, 1, 1, 0x7, 2, 0, 0x5000C50000010001},
     {"drive_of_3_gbps", kDirect, 3, 2, 0x7, 2, 0, 0x5000C50000010003},
+    {"expander_of_an_enclosure", kDirect, 2, 3, 0x7, 4, 0, 0x500605B000000100},
 };
 
 class PhyFacts : public ::testing::TestWithParam<PhyCase> {};
@@ -139,6 +141,7 @@ TEST(Phys, DrivesAndTheirPhys) {
     const Case cases[] = {
         {kExpanders, 5, 4, 0, 1},  {kExpanders, 6, 6, 0, 3}, {kExpanders, 0, -1, 145, 7},
         {kExpanders, 2, -1, 145, 5},   {kDirect, 1, 1, 0, 1},    {kDirect, 3, 3, 0, 3},
+        {kDirect, 2, -1, 145, 7},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.index) + ":" + std::to_string(c.port));
