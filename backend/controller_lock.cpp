@@ -16,11 +16,6 @@ constexpr uint32_t kSettingsTable = 0x403;
 constexpr uint32_t kLockParameter = 61;
 constexpr uint32_t kLockDataSize = 12;
 
-ObjectId controller_of(ObjectId id) {
-    id.b[0] = kKindController;
-    return id;
-}
-
 // One take (timeout_ms) or release (0) on the open node of the controller.
 int lock_request(ObjectId controller, const int32_t& descriptor, uint32_t code,
                  uint32_t timeout_ms) {
@@ -39,7 +34,7 @@ int lock_request(ObjectId controller, const int32_t& descriptor, uint32_t code,
 }  // namespace
 
 int SeriesBackend::get_controller_lock(ObjectId id, uint32_t timeout_ms) {
-    const ObjectId controller = controller_of(id);
+    const ObjectId controller = controller_id_of(id);
     int32_t descriptor = -1;
     if (DriverAccess::open_controller(controller, &descriptor) != 0) return -1;
     bool taken = false;
@@ -52,7 +47,7 @@ int SeriesBackend::get_controller_lock(ObjectId id, uint32_t timeout_ms) {
 }
 
 int SeriesBackend::release_controller_lock(ObjectId id) {
-    const ObjectId controller = controller_of(id);
+    const ObjectId controller = controller_id_of(id);
     int32_t descriptor = -1;
     if (DriverAccess::open_controller(controller, &descriptor) != 0) return -1;
     const int result = lock_request(controller, descriptor, driver_request::kReleaseLock, 0);

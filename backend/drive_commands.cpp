@@ -39,11 +39,6 @@ constexpr size_t kCommandValue = 16;
 
 constexpr uint32_t kDriverCommand512 = 512;
 
-ObjectId controller_of(ObjectId id) {
-    id.b[0] = kKindController;
-    return id;
-}
-
 uint8_t timeout_code(int32_t seconds) {
     if (seconds <= kShortestTimeout) return 0;
     return uint8_t((seconds < kLongestTimeout ? seconds : kLongestTimeout) / 10);
@@ -53,7 +48,7 @@ uint8_t timeout_code(int32_t seconds) {
 // the request fails.
 int perform(ObjectId id, SeriesDriverRequest& request, void* data, uint32_t data_length) {
     int32_t descriptor = -1;
-    if (DriverAccess::open_controller(controller_of(id), &descriptor) != 0) return -1;
+    if (DriverAccess::open_controller(controller_id_of(id), &descriptor) != 0) return -1;
     const int result =
         DriverAccess::series_ioctl(descriptor, request.header, request.area, data, data_length);
     DriverAccess::close_controller(descriptor);

@@ -33,15 +33,9 @@ static_assert(kEntrySize == 40);
 
 uint32_t drive_table(ObjectId drive) { return kDriveTable + drive.b[2]; }
 
-// The controller-wide parameters are addressed through the controller.
-ObjectId controller_of(ObjectId id) {
-    id.b[0] = kKindController;
-    return id;
-}
-
 int read_info(ObjectId id, DriveStatsInfo* out) {
-    return SeriesBackend::get_parameter(controller_of(id), out, sizeof *out, kInfo.table, kInfo.id,
-                                        kInfo.size);
+    return SeriesBackend::get_parameter(controller_id_of(id), out, sizeof *out, kInfo.table,
+                                        kInfo.id, kInfo.size);
 }
 
 // A counted area is refused before any transfer when the count exceeds the
@@ -138,11 +132,11 @@ DriveStatsRates rates_of(const uint8_t* records, uint32_t count, uint32_t tick_r
 }  // namespace
 
 int SeriesBackend::get_drive_stats_enable(ObjectId id, uint8_t* on) const {
-    return read_as(controller_of(id), kSwitch, on);
+    return read_as(controller_id_of(id), kSwitch, on);
 }
 
 int SeriesBackend::set_drive_stats_enable(ObjectId id, uint8_t on) const {
-    return write_number(controller_of(id), kSwitch, on);
+    return write_number(controller_id_of(id), kSwitch, on);
 }
 
 int SeriesBackend::get_drive_stats_info(ObjectId id, DriveStatsInfo* out) const {
@@ -154,15 +148,15 @@ int SeriesBackend::get_drive_stats_info(ObjectId id, DriveStatsInfo* out) const 
 
 int SeriesBackend::get_drive_stats_settings(ObjectId id, DriveStatsSettings* out) const {
     DriveStatsSettings settings;
-    if (get_parameter(controller_of(id), &settings, sizeof settings, kSettings.table, kSettings.id,
-                      kSettings.size) != 0)
+    if (get_parameter(controller_id_of(id), &settings, sizeof settings, kSettings.table,
+                      kSettings.id, kSettings.size) != 0)
         return -1;
     *out = settings;
     return 0;
 }
 
 int SeriesBackend::set_drive_stats_settings(ObjectId id, const DriveStatsSettings& settings) const {
-    return set_parameter(controller_of(id), &settings, sizeof settings, kSettings.table,
+    return set_parameter(controller_id_of(id), &settings, sizeof settings, kSettings.table,
                          kSettings.id, kSettings.size);
 }
 

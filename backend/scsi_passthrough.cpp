@@ -13,11 +13,6 @@ using namespace enclosure;
 
 namespace {
 
-ObjectId controller_of(ObjectId id) {
-    id.b[0] = kKindController;
-    return id;
-}
-
 bool is_enclosure_target(const ObjectId& id) { return id.b[4] >= kPositionBase; }
 
 // Target byte and LUN field of the packet. A plain command to a unit or
@@ -44,7 +39,7 @@ void address(const ObjectId& id, uint8_t lun, bool enclosure_command, uint8_t* p
 // area is left in request for the caller to read.
 int pass_through(ObjectId id, SeriesDriverRequest& request, void* data, int32_t length) {
     int32_t descriptor = -1;
-    if (DriverAccess::open_controller(controller_of(id), &descriptor) != 0) return -1;
+    if (DriverAccess::open_controller(controller_id_of(id), &descriptor) != 0) return -1;
     const int result = DriverAccess::series_ioctl(descriptor, request.header, request.area,
                                                   length > 0 ? data : nullptr, uint32_t(length));
     DriverAccess::close_controller(descriptor);

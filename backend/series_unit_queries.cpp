@@ -217,41 +217,28 @@ int SeriesBackend::get_percent_complete(ObjectId unit, int32_t* out) const {
     }
     int32_t type;
     if (get_unit_type(unit, &type) != 0) return -1;
-    switch (type) {
-        case kUnitRaid0:
-        case kUnitRaid1:
-        case kUnitRaid1Mirror:
-        case kUnitRaid5:
-        case kUnitRaid6:
-        case kUnitSingle:
-        case kUnitSpare:
-        case kUnitJbod:
-        case kUnitMigrating: {
-            if (read_unit_record(unit, &list, &place) != 0) return -1;
-            const uint8_t* r = list.record(place);
-            if (r[kType] != kTerminator && percentage_of(r, out)) return 0;
-            return fail_with_api_error(kApiPercentComplete);
+    if (record_holds_unit_state(type)) {
+        if (read_unit_record(unit, &list, &place) != 0) return -1;
+        const uint8_t* r = list.record(place);
+        if (r[kType] != kTerminator && percentage_of(r, out)) return 0;
+        return fail_with_api_error(kApiPercentComplete);
+    }
+    if (type == kUnitRaid10 || type == kUnitRaid50) {
+        IdList subunits;
+        get_subunit_list(unit, &subunits);
+        // Nothing to average without sub-units.
+        if (subunits.count == 0) return fail_with_api_error(kApiPercentComplete);
+        int32_t sum = 0;
+        for (uint32_t i = 0; i < subunits.count; ++i) {
+            uint8_t status;
+            if (get_unit_status(subunits.ids[i], &status) != 0) return -1;
+            int32_t share = 100;
+            if (status_has_task(status) && get_percent_complete(subunits.ids[i], &share) != 0)
+                return -1;
+            sum += share;
         }
-        case kUnitRaid10:
-        case kUnitRaid50: {
-            IdList subunits;
-            get_subunit_list(unit, &subunits);
-            // Nothing to average without sub-units.
-            if (subunits.count == 0) return fail_with_api_error(kApiPercentComplete);
-            int32_t sum = 0;
-            for (uint32_t i = 0; i < subunits.count; ++i) {
-                uint8_t status;
-                if (get_unit_status(subunits.ids[i], &status) != 0) return -1;
-                int32_t share = 100;
-                if ((status == kStatusVerifying || status == kStatusInitializing ||
-                     status == kStatusRebuilding) &&
-                    get_percent_complete(subunits.ids[i], &share) != 0)
-                    return -1;
-                sum += share;
-            }
-            *out = sum / int32_t(subunits.count);
-            return 0;
-        }
+        *out = sum / int32_t(subunits.count);
+        return 0;
     }
     if (!is_member_place(unit, type)) return fail_with_api_error(kApiPercentageInvalidConfig);
     int parent;

@@ -13,12 +13,6 @@ constexpr size_t kNumberSize = 8;
 constexpr uint16_t kTwoStates = 0x100;  // the third state of a three-state setting
 constexpr uint8_t kLowByteMark = 0xFF;  // kept as kTwoStates by low-byte settings
 
-// The parameter commands address the controller.
-ObjectId controller_of(ObjectId id) {
-    id.b[0] = kKindController;
-    return id;
-}
-
 }  // namespace
 
 uint32_t setting_table_of(ObjectId id, const Setting& s) {
@@ -32,10 +26,10 @@ uint32_t setting_table_of(ObjectId id, const Setting& s) {
 
 int read_setting_bytes(ObjectId id, const Setting& s, void* out, size_t out_size) {
     if (s.conversion == Conversion::Direct)
-        return SeriesBackend::get_parameter(controller_of(id), out, uint32_t(out_size),
+        return SeriesBackend::get_parameter(controller_id_of(id), out, uint32_t(out_size),
                                             setting_table_of(id, s), s.parameter, s.size);
     uint8_t local[SeriesBackend::kLargestSetting];
-    if (SeriesBackend::get_parameter(controller_of(id), local, sizeof local,
+    if (SeriesBackend::get_parameter(controller_id_of(id), local, sizeof local,
                                      setting_table_of(id, s), s.parameter, s.size) != 0)
         return -1;
     std::memcpy(out, local, s.size < out_size ? s.size : out_size);
@@ -44,7 +38,7 @@ int read_setting_bytes(ObjectId id, const Setting& s, void* out, size_t out_size
 
 int read_setting_value(ObjectId id, const Setting& s, uint64_t* value) {
     uint8_t bytes[kNumberSize];
-    if (SeriesBackend::get_parameter(controller_of(id), bytes, sizeof bytes,
+    if (SeriesBackend::get_parameter(controller_id_of(id), bytes, sizeof bytes,
                                      setting_table_of(id, s), s.parameter, s.size) != 0)
         return -1;
     uint64_t v = le::load(bytes, s.size);
@@ -73,11 +67,11 @@ int write_setting_value(ObjectId id, const Setting& s, uint64_t value) {
     } else {
         le::store(bytes, value, s.size);
     }
-    return SeriesBackend::set_parameter(controller_of(id), bytes, sizeof bytes,
+    return SeriesBackend::set_parameter(controller_id_of(id), bytes, sizeof bytes,
                                         setting_table_of(id, s), s.parameter, s.size);
 }
 
 int write_setting_bytes(ObjectId id, const Setting& s, const void* bytes) {
-    return SeriesBackend::set_parameter(controller_of(id), bytes, s.size, setting_table_of(id, s),
-                                        s.parameter, s.size);
+    return SeriesBackend::set_parameter(controller_id_of(id), bytes, s.size,
+                                        setting_table_of(id, s), s.parameter, s.size);
 }

@@ -97,8 +97,7 @@ int SeriesBackend::get_unit_serial_number(ObjectId unit, char* out) const {
 int SeriesBackend::get_driver_version(ObjectId id, DriverCompatInfo* out) const {
     DriverCompatInfo record;
     std::memset(&record, 0, sizeof record);
-    id.b[0] = kKindController;
-    if (get_compat_info(id, &record) != 0) return -1;
+    if (get_compat_info(controller_id_of(id), &record) != 0) return -1;
     *out = record;
     return 0;
 }

@@ -89,6 +89,32 @@ struct UnitDescriptorList {
     }
 };
 
+// Units whose own record holds their status, progress and flags; RAID 10
+// and RAID 50 units answer from their sub-units, member drive places from
+// their parents.
+inline bool record_holds_unit_state(int32_t type) {
+    switch (type) {
+        case kUnitRaid0:
+        case kUnitRaid1:
+        case kUnitRaid1Mirror:
+        case kUnitRaid5:
+        case kUnitRaid6:
+        case kUnitSingle:
+        case kUnitSpare:
+        case kUnitJbod:
+        case kUnitMigrating:
+            return true;
+    }
+    return false;
+}
+
+// Statuses of a unit whose background task (verify, initialisation or
+// rebuild) runs or is paused.
+inline bool status_has_task(uint8_t status) {
+    return status == kStatusVerifying || status == kStatusInitializing ||
+           status == kStatusRebuilding;
+}
+
 // Values of one record.
 inline uint16_t record_progress(const uint8_t* r) {
     return uint16_t((r[unit_record::kProgress] | r[unit_record::kProgress + 1] << 8) &

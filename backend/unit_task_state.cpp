@@ -14,29 +14,7 @@ constexpr uint8_t kInitialised = 0x80;  // flags byte
 constexpr uint8_t kTaskActive = 0x80;   // high byte of the progress word
 constexpr uint8_t kLastMemberDepth = DescriptorWalker::kMaxDepth;
 
-// Units whose own record carries both flags.
-bool answers_from_own_record(int32_t type) {
-    switch (type) {
-        case kUnitRaid0:
-        case kUnitRaid1:
-        case kUnitRaid1Mirror:
-        case kUnitRaid5:
-        case kUnitRaid6:
-        case kUnitSingle:
-        case kUnitSpare:
-        case kUnitJbod:
-        case kUnitMigrating:
-            return true;
-    }
-    return false;
-}
-
 bool answers_from_subunits(int32_t type) { return type == kUnitRaid10 || type == kUnitRaid50; }
-
-bool runs_a_task(uint8_t status) {
-    return status == kStatusVerifying || status == kStatusInitializing ||
-           status == kStatusRebuilding;
-}
 
 uint8_t task_flag(const uint8_t* record) {
     return (record[kProgress + 1] & kTaskActive) != 0 ? 1 : 0;
@@ -96,7 +74,7 @@ int raid6_member_flag(const SeriesBackend& backend, ObjectId member, uint8_t* ou
 int SeriesBackend::get_unit_initialized(ObjectId unit, uint8_t* out) const {
     int32_t type;
     if (get_unit_type(unit, &type) != 0) return -1;
-    if (answers_from_own_record(type)) {
+    if (record_holds_unit_state(type)) {
         uint8_t flags;
         if (read_own_byte(*this, unit, kFlags, kApiUnitInitInfo, &flags) != 0) return -1;
         *out = (flags & kInitialised) != 0 ? 1 : 0;
@@ -122,7 +100,7 @@ int SeriesBackend::get_unit_task_info(ObjectId id, uint8_t* out) const {
     if (id.b[0] == kKindTaskRecord) return task_record_flag(*this, id, out);
     int32_t type;
     if (get_unit_type(id, &type) != 0) return -1;
-    if (answers_from_own_record(type)) {
+    if (record_holds_unit_state(type)) {
         uint8_t progress_high;
         if (read_own_byte(*this, id, kProgress + 1, kApiUnitTaskInfo, &progress_high) != 0)
             return -1;
@@ -138,7 +116,7 @@ int SeriesBackend::get_unit_task_info(ObjectId id, uint8_t* out) const {
         for (uint32_t i = 0; i < subunits.count && result == 0; ++i) {
             uint8_t status;
             if (get_unit_status(subunits.ids[i], &status) != 0) return -1;
-            if (runs_a_task(status) && get_unit_task_info(subunits.ids[i], &result) != 0) return -1;
+            if (status_has_task(status) && get_unit_task_info(subunits.ids[i], &result) != 0) return -1;
         }
         *out = result;
         return 0;

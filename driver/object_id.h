@@ -27,6 +27,13 @@ enum : uint8_t {
     kKindPhy = 14,
 };
 
+// The identifier with kind 1: the identifier of any object of a controller
+// as the controller's own, for the requests that address the controller.
+inline ObjectId controller_id_of(ObjectId id) {
+    id.b[0] = kKindController;
+    return id;
+}
+
 // Identifier lists: the identifiers first, then the 32-bit count; entries
 // after the count are 0xFF.
 template <int N>
