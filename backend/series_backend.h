@@ -438,6 +438,10 @@ class SeriesBackend {
     // API error 79 for other kinds, 78 when the record is gone, 17 for a
     // RAID 6 member that is not rebuilding.
     int get_unit_task_info(ObjectId id, uint8_t* out) const;
+    // Its two cases of their own: a task record (API error 78 beyond the
+    // unit's task records), and a drive member of a RAID 6 unit.
+    int get_task_record_task_info(ObjectId task, uint8_t* out) const;
+    int get_raid6_member_task_info(ObjectId member, uint8_t* out) const;
     // The drives of the controller's units, counted over the unit drive lists
     // that can be read; the connections of its drives, over the drives whose
     // count can be read.

@@ -33,17 +33,18 @@ int read_own_byte(const SeriesBackend& backend, ObjectId unit, size_t offset, in
     return 0;
 }
 
+}  // namespace
+
 // A task record: the unit's record (index 0) or one of the task records
 // that follow it. An index beyond them records API error 78 like a missing
 // record, so that the caller never shows an older failure's text.
-int task_record_flag(const SeriesBackend& backend, ObjectId task, uint8_t* out) {
+int SeriesBackend::get_task_record_task_info(ObjectId task, uint8_t* out) const {
     ObjectId unit = task;
     unit.b[0] = kKindUnit;
     UnitDescriptorList list;
     int first, place;
-    if (backend.read_unit_record(unit, &list, &first) != 0) return -1;
-    if (SeriesBackend::get_task_record(task, list, first, &place) != 0 ||
-        list.type_at(place) == kTerminator)
+    if (read_unit_record(unit, &list, &first) != 0) return -1;
+    if (get_task_record(task, list, first, &place) != 0 || list.type_at(place) == kTerminator)
         return fail_with_api_error(kApiUnitTaskInfo);
     *out = task_flag(list.record(place));
     return 0;
@@ -51,10 +52,10 @@ int task_record_flag(const SeriesBackend& backend, ObjectId task, uint8_t* out) 
 
 // A drive member of a RAID 6 unit: the first of the unit's record and its
 // task records that rebuilds this member.
-int raid6_member_flag(const SeriesBackend& backend, ObjectId member, uint8_t* out) {
+int SeriesBackend::get_raid6_member_task_info(ObjectId member, uint8_t* out) const {
     UnitDescriptorList list;
     int parent;
-    if (backend.read_unit_record(unit_parent_id(member), &list, &parent) != 0) return -1;
+    if (read_unit_record(unit_parent_id(member), &list, &parent) != 0) return -1;
     const uint8_t* p = list.record(parent);
     if (p[kType] != kUnitRaid6) return fail_with_api_error(kApiUnitTaskInfoInvalid);
     const uint8_t index = unit_member_index(member);
@@ -68,8 +69,6 @@ int raid6_member_flag(const SeriesBackend& backend, ObjectId member, uint8_t* ou
     }
     return fail_with_api_error(kApiPercentComplete);
 }
-
-}  // namespace
 
 int SeriesBackend::get_unit_initialized(ObjectId unit, uint8_t* out) const {
     int32_t type;
@@ -97,7 +96,7 @@ int SeriesBackend::get_unit_initialized(ObjectId unit, uint8_t* out) const {
 }
 
 int SeriesBackend::get_unit_task_info(ObjectId id, uint8_t* out) const {
-    if (id.b[0] == kKindTaskRecord) return task_record_flag(*this, id, out);
+    if (id.b[0] == kKindTaskRecord) return get_task_record_task_info(id, out);
     int32_t type;
     if (get_unit_type(id, &type) != 0) return -1;
     if (record_holds_unit_state(type)) {
@@ -122,6 +121,6 @@ int SeriesBackend::get_unit_task_info(ObjectId id, uint8_t* out) const {
         return 0;
     }
     if (type == kUnitDisk && id.b[3] >= 2 && id.b[3] <= kLastMemberDepth)
-        return raid6_member_flag(*this, id, out);
+        return get_raid6_member_task_info(id, out);
     return fail_with_api_error(kApiUnitTaskInfoInvalid);
 }
