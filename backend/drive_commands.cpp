@@ -67,6 +67,10 @@ int Family8Backend::send_drive_scsi_command(ObjectId drive, uint8_t, uint8_t dir
         direction > kLastDirection || (moves_data && (data == nullptr || data_length <= 0)))
         return fail_with_api_error(kInvalidArgument);
 
+    // Nothing reaches the caller's status or sense data when the node does
+    // not open.
+    int32_t descriptor = -1;
+    if (DriverAccess::open_controller(controller_id_of(drive), &descriptor) != 0) return -1;
     SeriesDriverRequest request(driver_request::kFirmwareCommand);
     uint8_t* packet = request.packet();
     packet[series_packet::kOpcode] = moves_data ? kScsiWithData : kScsiNoData;
@@ -79,14 +83,17 @@ int Family8Backend::send_drive_scsi_command(ObjectId drive, uint8_t, uint8_t dir
     packet[kTarget] = kTargetMark;
     std::memcpy(packet + kCdb, cdb, size_t(cdb_length));
 
-    const int result = moves_data ? perform(drive, request, data, uint32_t(data_length))
-                                  : perform(drive, request, nullptr, 0);
+    const int result =
+        DriverAccess::series_ioctl(descriptor, request.header, request.area,
+                                   moves_data ? data : nullptr,
+                                   moves_data ? uint32_t(data_length) : 0);
     const uint8_t scsi_status = packet[series_packet::kStatus];
     if (status != nullptr) *status = scsi_status;
     if (scsi_status != 0 && sense != nullptr && sense_length > 0)
         std::memcpy(sense, request.area,
                     size_t(sense_length < kSenseBytes ? sense_length : kSenseBytes));
-    return result;
+    DriverAccess::close_controller(descriptor);
+    return result == 0 ? 0 : -1;
 }
 
 int Family8Backend::send_driver_command_512(ObjectId id) const {

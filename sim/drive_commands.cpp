@@ -8,7 +8,8 @@
 // 3 port, 4 SCSI status (returned), 5 time-out code in the high four bits,
 // 6 direction (0x80 no data, 0x81 data to the drive, 0x82 data from the
 // drive, 0x83 either), 10 0x40, 12 to 267 the command block. On a status
-// other than 0 the sense data is at the start of the command area.
+// other than 0 the sense data is at the start of the command area and the
+// code 0x02C2 ("valid sense data") at area byte 22.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -21,6 +22,8 @@ namespace sim {
 namespace {
 
 constexpr size_t kAreaPacket = 128;
+constexpr size_t kAreaCode = 22;
+constexpr uint16_t kSenseDataCode = 0x02C2;
 constexpr uint8_t kScsiNoData = 0x11, kScsiWithData = 0xF1, kControllerCommand = 0x1F;
 constexpr uint8_t kScsiWords = 67;
 constexpr uint8_t kAtaWords = 5;  // opcode 0x11 is also the ATA pass-through
@@ -152,8 +155,10 @@ void drive_scsi(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_
     const Reply r = answer(drive->second, packet + kCdb, direction);
     packet[4] = r.status;
     if (r.status != kGood) {
-        // Fixed-format sense data.
+        // Fixed-format sense data, and the firmware's code for "valid sense
+        // data" at area byte 22.
         std::memset(area, 0, 18);
+        put16(area + kAreaCode, kSenseDataCode);
         area[0] = 0x70;
         area[2] = kIllegalRequest;
         area[7] = 10;

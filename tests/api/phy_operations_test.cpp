@@ -397,6 +397,8 @@ TEST(DriveCommands, ACheckConditionBringsSenseData) {
                                           nullptr, 0, 30),
               -1);
     EXPECT_EQ(status, 0x02);
+    // The firmware names the failure: the drive returned sense data.
+    EXPECT_EQ(last_error().controller_status, 0x02C2) << last_error().text;
     EXPECT_EQ(sense[0], 0x70);
     EXPECT_EQ(sense[2], 0x05);   // ILLEGAL REQUEST
     EXPECT_EQ(sense[12], 0x20);  // invalid command operation code
@@ -408,6 +410,21 @@ TEST(DriveCommands, ACheckConditionBringsSenseData) {
                                           nullptr, 0, 30),
               -1);
     EXPECT_EQ(none, 0x77);
+}
+
+// A node that does not open fails before anything is sent or answered:
+// the caller's status byte and sense data stay as they were.
+TEST(DriveCommands, ANodeThatWillNotOpenAnswersNothing) {
+    change_machine("fault call=open index=1 errno=EACCES");
+    const uint8_t cdb[6] = {0x00};
+    uint8_t status = 9, sense[18];
+    std::memset(sense, 0x77, sizeof sense);
+    EXPECT_EQ(ctl_send_drive_scsi_command(drive(kDirect, 1), 0, 0x80, cdb, 6, &status, sense,
+                                          sizeof sense, nullptr, 0, 0),
+              -1);
+    EXPECT_EQ(last_error().os_error, EACCES);
+    EXPECT_EQ(status, 9);
+    EXPECT_EQ(sense[0], 0x77);
 }
 
 TEST(DriveCommands, TimeoutsInTensOfSeconds) {
