@@ -115,7 +115,8 @@ int SeriesBackend::get_unit_task_info(ObjectId id, uint8_t* out) const {
         for (uint32_t i = 0; i < subunits.count && result == 0; ++i) {
             uint8_t status;
             if (get_unit_status(subunits.ids[i], &status) != 0) return -1;
-            if (status_has_task(status) && get_unit_task_info(subunits.ids[i], &result) != 0) return -1;
+            if (status_has_task(status) && get_unit_task_info(subunits.ids[i], &result) != 0)
+                return -1;
         }
         *out = result;
         return 0;
