@@ -260,6 +260,7 @@ TEST(Phys, NegotiationLimit) {
         {"two speeds at once", kDirect, 0, 3, -1, kErrController | kErrSecondSeries, 0x01D0, 2},
         {"automatic on family 10", kDirect, 0, 0, 0, 0, 0, 4},
         {"6 Gbps on family 7", kFamily7, 0, 4, -1, kErrApi, 134, 0},
+        {"3 Gbps on family 7", kFamily7, 0, 2, 0, 0, 0, 2},
         {"on family 6", kFamily6, 0, 2, -1, kErrApi, 2, 0},
     };
     set_firmware_level({kFamily7}, 36);
