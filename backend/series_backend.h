@@ -19,6 +19,7 @@
 #include "backend/setting_access.h"
 #include "backend/task_schedule.h"
 #include "backend/unit_descriptor.h"
+#include "backend/unit_list_builder.h"
 #include "driver/compat_info.h"
 #include "driver/object_id.h"
 
@@ -454,6 +455,9 @@ class SeriesBackend {
 
     // --- Enclosures and their elements.
 #include "backend/series_enclosure_members.h"
+
+    // --- Unit configuration and maintenance.
+#include "backend/series_unit_members.h"
 
   private:
     EnclosureCacheRecord* enclosure_cache_;
