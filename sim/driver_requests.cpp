@@ -45,6 +45,12 @@ const CodeText kSecondSeriesTexts[] = {
     {0x0322, "Cannot write a read-only BBU parameter"},
     {0x0382, "BBU not present"},
     {0x0383, "BBU not ready"},
+    // The unit commands'.
+    {0x010A, "Logical unit not present"},
+    {0x0121, "Drive not degraded"},
+    {0x0123, "Replace not accepted"},
+    {0x0124, "Drive capacity too small"},
+    {0x012A, "Invalid configuration for split"},
 };
 
 // First-series status code (byte 4 low, byte 5 high).
@@ -117,6 +123,9 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
     packet[4] = 0;
     if (area[124] != 0x80) return fail_series(area, 0x0105, "command area");
     if (drive_command(m, c, area, data, length)) return;
+    uint16_t unit_code = 0;
+    if (unit_command(m, c, packet, data, length, &unit_code))
+        return refuse_if(area, unit_code, packet[0]);
     switch (packet[0]) {
         case 0x52:
         case 0x53:
@@ -173,6 +182,7 @@ int second_series(Machine& m, Controller& c, unsigned long request, uint8_t* buf
     const uint32_t length = get32(buffer + 20);
     put32(buffer + 4, 0);
     advance_battery(m, c);
+    advance_units(m, c);
     switch (request) {
         case 257: {
             std::string record = compat_record(c);

@@ -172,8 +172,9 @@ bool drive_parameter(const Controller& c, int port, uint16_t id, uint8_t* out, s
             put_number(out, size, unit < 0 ? kNoUnit : uint64_t(unit));
             return true;
         }
-        case kParamFlags:
-            put_number(out, size, number_of(*drive, "flags", 0));
+        case kParamFlags:  // bit 0: the drive carries a unit's configuration
+            put_number(out, size,
+                       number_of(*drive, "flags", 0) | (carries_foreign_unit(c, port) ? 1 : 0));
             return true;
         case kParamReallocated:
             put_number(out, size, number_of(*drive, "reallocated", 0));

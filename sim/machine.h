@@ -77,6 +77,8 @@ struct Controller {
     Attrs attrs;
     std::map<int, SimObject> drives, enclosures;  // drives by port (sim/drives.h)
     std::map<int, SimUnit> units;                 // by unit number (sim/units.h)
+    std::vector<SimUnit> foreign_units;  // configurations drives carry, waiting for an import
+    uint64_t unit_clock_us = UINT64_MAX;  // when the units' tasks last moved on (max: not yet)
     std::map<int, EnclosureModel> enclosure_models;  // by enclosure number, built on first use
     std::map<int, SimObject> phys;                // by phy number (sim/phys.cpp)
     Attrs battery;

@@ -179,9 +179,13 @@ class Applier {
         return true;
     }
 
+    // The controllers whose unit store a state file restored.
+    const std::vector<int>& restored() const { return restored_; }
+
   private:
     Machine& m_;
     bool persist_;
+    std::vector<int> restored_;
     int current_ = -1;  // position of the last controller declared
 
     bool take_number(Attrs& a, const char* key, long* out, std::string* why, bool required = true) {
@@ -245,6 +249,7 @@ class Applier {
             return true;
         }
         if (cmd == "unit") return unit(a, why);
+        if (cmd == "unit-store") return unit_store(a, why);
         if (cmd == "scsi-line") {
             m_.extra_scsi_lines.push_back(a["text"]);
             return true;
@@ -446,16 +451,18 @@ class Applier {
             *why = "unit number=" + std::to_string(number) + " outside 0 to 63";
             return false;
         }
-        const bool added = c->units.count(int(number)) == 0;
-        SimUnit& u = c->units[int(number)];
-        u.number = int(number);
-        const Attrs before = u.attrs;
-        for (auto& kv : a) u.attrs[kv.first] = kv.second;
-        if (configure_unit(*c, u, why)) return true;
-        // A refused line changes nothing.
-        if (added) c->units.erase(int(number));
-        else u.attrs = before;
-        return false;
+        return unit_line(*c, int(number), a, why);
+    }
+
+    // The state file's unit store of a controller: the unit lines that
+    // follow describe its units and foreign units whole.
+    bool unit_store(Attrs& a, std::string* why) {
+        Controller* c = target(a, why);
+        if (c == nullptr) return false;
+        c->units.clear();
+        c->foreign_units.clear();
+        if (persist_) restored_.push_back(c->index);
+        return true;
     }
 
     bool event(Attrs& a, std::string* why) {
@@ -635,6 +642,8 @@ bool apply_lines(Machine& m, const std::string& text, bool persist, std::string*
     Applier applier(m, persist);
     bool ok = applier.run(text, error);
     finish_machine(m);
+    for (int index : applier.restored())
+        if (Controller* c = m.controller(index)) restore_units(m, *c);
     return ok;
 }
 

@@ -30,6 +30,7 @@ enum : uint16_t {
 };
 
 constexpr uint8_t kFlagExposed = 0x01;
+constexpr uint8_t kFlagInService = 0x02;
 constexpr uint8_t kFlagInitialised = 0x04;
 constexpr uint8_t kReadCacheOff = 0x01;
 constexpr uint8_t kWriteCacheOn = 0x04;
@@ -37,6 +38,7 @@ constexpr uint8_t kBasicReadCache = 0x20;
 constexpr uint16_t kTaskActive = 0x8000;
 constexpr uint8_t kInitialisedRecord = 0x80;
 constexpr uint8_t kNoPort = 0xFF;
+constexpr uint8_t kVolumeRecord = 0x80;
 constexpr int kMaxLuns = 255;
 
 enum class Layout { Raid0, Raid1, Raid5, Raid6, Raid10, Raid50, Single, Disk, Spare, Jbod };
@@ -90,6 +92,11 @@ uint8_t type_code(Layout l) {
         case Layout::Jbod: return kUnitTypeJbod;
     }
     return kUnitTypeDisk;
+}
+
+bool fail_with(std::string* why, const char* text) {
+    *why = text;
+    return false;
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -419,9 +426,7 @@ bool configure_luns(UnitBuilder& b, SimUnit* unit) {
 
 bool configure_settings(UnitBuilder& b, SimUnit* unit) {
     const Attrs& a = unit->attrs;
-    unit->flags = uint8_t((unit_exposed(*unit) ? kFlagExposed : 0) |
-                          (unit->root.initialized ? kFlagInitialised : 0));
-    unit->flags = uint8_t(attr_number(a, "flags", unit->flags));
+    unit->flags = uint8_t(attr_number(a, "flags", default_unit_flags(*unit)));
     unit->policy = attr_number(a, "write-cache", 1) != 0 ? kWriteCacheOn : 0;
     const std::string read_cache = attr_text(a, "read-cache", "intelligent");
     if (read_cache == "off") {
@@ -439,19 +444,104 @@ bool configure_settings(UnitBuilder& b, SimUnit* unit) {
     return true;
 }
 
-}  // namespace
+bool parse_place(const uint8_t* records, size_t count, size_t* pos, int depth, UnitPlace* out,
+                 std::string* why) {
+    if (depth > 4) return fail_with(why, "the unit's tree is deeper than four levels");
+    if (*pos >= count) return fail_with(why, "the record list ends inside the unit");
+    const uint8_t* r = records + *pos * kUnitRecordSize;
+    ++*pos;
+    if (r[1] == kUnitTypeTask || r[1] == kVolumeRecord || r[1] == 0xFF)
+        return fail_with(why, "a task, volume or end record where a place belongs");
+    UnitPlace place;
+    place.type = r[1];
+    place.stripe_code = r[2];
+    place.status = r[5];
+    place.progress = get16(r + 6);
+    place.capacity = get32(r + 12) | uint64_t(get16(r + 16)) << 32;
+    place.initialized = (r[19] & kInitialisedRecord) != 0;
+    if (r[0] == 0) {
+        place.port = r[3] == kNoPort ? -1 : r[3];
+    } else {
+        place.state_member = r[3];
+    }
+    for (int k = 0; k < r[18]; ++k) {
+        if (*pos >= count || records[*pos * kUnitRecordSize + 1] != kUnitTypeTask)
+            return fail_with(why, "a RAID 6 unit without its task records");
+        const uint8_t* t = records + (*pos)++ * kUnitRecordSize;
+        UnitPlace task;
+        task.type = kUnitTypeTask;
+        task.status = t[5];
+        task.state_member = t[3];
+        task.progress = get16(t + 6);
+        place.tasks.push_back(task);
+    }
+    for (int i = 0; i < r[0]; ++i) {
+        UnitPlace child;
+        if (!parse_place(records, count, pos, depth + 1, &child, why)) return false;
+        place.children.push_back(child);
+    }
+    *out = place;
+    return true;
+}
 
-bool configure_unit(Controller& c, SimUnit& unit, std::string* why) {
-    UnitBuilder b(c, unit, why);
+bool decode_hex(const std::string& text, std::vector<uint8_t>* out) {
+    const std::string digits = text.rfind("hex:", 0) == 0 ? text.substr(4) : text;
+    if (digits.size() % 2 != 0) return false;
+    out->clear();
+    for (size_t i = 0; i < digits.size(); i += 2) {
+        char* end = nullptr;
+        const std::string pair = digits.substr(i, 2);
+        const long v = std::strtol(pair.c_str(), &end, 16);
+        if (*end != '\0') return false;
+        out->push_back(uint8_t(v));
+    }
+    return true;
+}
+
+void collect_ports(const UnitPlace& place, std::vector<int>* ports) {
+    if (place.children.empty() && place.port >= 0) ports->push_back(place.port);
+    for (const UnitPlace& child : place.children) collect_ports(child, ports);
+}
+
+// A unit exactly as its record list gives it (the state file keeps units
+// this way); its drives declared and in no other unit.
+bool records_layout(UnitBuilder& b, const Controller& c, const SimUnit& unit, SimUnit* built) {
+    std::vector<uint8_t> bytes;
+    if (!decode_hex(attr_text(unit.attrs, "records"), &bytes) || bytes.empty() ||
+        bytes.size() % kUnitRecordSize != 0)
+        return b.fail("bad records=: whole 20-byte records in hex");
+    std::string why;
+    size_t used = 0;
+    const size_t count = bytes.size() / kUnitRecordSize;
+    if (!parse_unit_records(bytes.data(), count, &built->root, &used, &why))
+        return b.fail("records=: " + why);
+    if (used != count) return b.fail("records=: records after the unit's tree");
+    std::vector<int> ports;
+    collect_ports(built->root, &ports);
+    for (int port : ports) {
+        const int holder = unit_holding(c, port);
+        if (drive_at(c, port) == nullptr)
+            return b.fail("records=: port " + std::to_string(port) + " has no drive");
+        if (holder >= 0 && holder != unit.number)
+            return b.fail("records=: port " + std::to_string(port) + " already belongs to unit " +
+                          std::to_string(holder));
+    }
+    const UnitPlace& root = built->root;
+    built->destination_capacity =
+        root.type == kUnitTypeMigrating && root.children.size() == 2 ? root.children[1].capacity : 0;
+    return true;
+}
+
+// A unit as its type, drives, state and migration attributes describe it.
+bool described_layout(UnitBuilder& b, const Controller& c, const SimUnit& unit, SimUnit* out) {
     Layout layout;
     std::vector<std::vector<int>> groups;
     uint8_t stripe;
     if (!b.layout("type", "single", &layout) || !b.groups("drives", layout, &groups) ||
         !b.stripe("stripe", layout, &stripe))
         return false;
-    SimUnit built = unit;
+    SimUnit& built = *out;
     built.root = build_layout(c, layout, groups, stripe);
-    built.destination_capacity = 0;
     if (!unit.attrs.count("from")) {
         if (!apply_state(b, layout, &built.root)) return false;
     } else {
@@ -476,12 +566,87 @@ bool configure_unit(Controller& c, SimUnit& unit, std::string* why) {
         root.capacity = root.children[0].capacity;
         built.root = root;
     }
+    return true;
+}
+
+}  // namespace
+
+bool parse_unit_records(const uint8_t* records, size_t count, UnitPlace* root, size_t* used,
+                        std::string* why) {
+    size_t pos = 0;
+    if (!parse_place(records, count, &pos, 1, root, why)) return false;
+    *used = pos;
+    return true;
+}
+
+uint8_t default_unit_flags(const SimUnit& unit) {
+    return uint8_t((unit_exposed(unit) ? kFlagExposed : 0) | kFlagInService |
+                   (unit.root.initialized ? kFlagInitialised : 0));
+}
+
+bool carries_foreign_unit(const Controller& c, int port) {
+    for (const SimUnit& u : c.foreign_units)
+        if (holds_port(u.root, port)) return true;
+    return false;
+}
+
+bool unit_line(Controller& c, int number, Attrs& attrs, std::string* why) {
+    if (attrs.count("foreign")) {
+        const bool foreign = attr_number(attrs, "foreign", 0) != 0;
+        attrs.erase("foreign");
+        SimUnit u;
+        u.number = number;
+        u.attrs = attrs;
+        if (foreign) {
+            if (!configure_unit(c, u, why)) return false;
+            std::vector<int> ports;
+            collect_ports(u.root, &ports);
+            for (int port : ports) {
+                if (carries_foreign_unit(c, port)) {
+                    *why = "port " + std::to_string(port) + " already carries a foreign unit";
+                    return false;
+                }
+            }
+            c.foreign_units.push_back(u);
+            return true;
+        }
+    }
+    // A line that describes the layout anew replaces a record list.
+    if (attrs.count("type") || attrs.count("drives")) {
+        auto it = c.units.find(number);
+        if (it != c.units.end()) it->second.attrs.erase("records");
+    }
+    const bool added = c.units.count(number) == 0;
+    SimUnit& u = c.units[number];
+    u.number = number;
+    const Attrs before = u.attrs;
+    for (auto& kv : attrs) u.attrs[kv.first] = kv.second;
+    if (configure_unit(c, u, why)) return true;
+    // A refused line changes nothing.
+    if (added) {
+        c.units.erase(number);
+    } else {
+        u.attrs = before;
+    }
+    return false;
+}
+
+bool configure_unit(Controller& c, SimUnit& unit, std::string* why) {
+    UnitBuilder b(c, unit, why);
+    SimUnit built = unit;
+    built.destination_capacity = 0;
+    if (unit.attrs.count("records")) {
+        if (!records_layout(b, c, unit, &built)) return false;
+    } else if (!described_layout(b, c, unit, &built)) {
+        return false;
+    }
     const long long capacity = attr_number(unit.attrs, "capacity", -1);
     if (capacity >= 0) built.root.capacity = uint64_t(capacity);
     if (!configure_luns(b, &built) || !configure_settings(b, &built)) return false;
     unit = built;
     return true;
 }
+
 
 std::vector<uint8_t> unit_records(const SimUnit& unit) {
     std::vector<uint8_t> records;

@@ -5,7 +5,10 @@
 // generated from this model: the descriptor record lists (unit parameters
 // 9, 10 and 11), the unit parameters, the unit-present map, and the holder
 // of each drive (drive parameter 11). Commands that change units change the
-// model only. Internal to the simulator.
+// model only; a unit's running task (initialisation, verify, rebuild,
+// migration) moves on with the machine's clock. Configurations that drives
+// carry from an exported unit or another controller wait in the
+// controller's foreign units for an import. Internal to the simulator.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +21,7 @@ namespace sim {
 
 using Attrs = std::map<std::string, std::string>;
 struct Controller;
+struct Machine;
 
 // Firmware type codes of a place (byte 1 of its record).
 enum : uint8_t {
@@ -84,6 +88,44 @@ struct SimUnit {
     uint8_t queuing = 1;
     bool attached = true;  // the host's SCSI layer sees its LUNs at start
 };
+
+// The unit flag byte (unit parameter 3) by default: bit 0 exposed to the
+// host, bit 1 the unit in service (a rescan leaves it alone), bit 2
+// initialised. A flags= attribute replaces it.
+uint8_t default_unit_flags(const SimUnit& unit);
+
+// A unit line of a second-series controller (scenario, control or state
+// file): builds or rebuilds unit number, or with foreign=1 adds a
+// configuration its drives carry for an import.
+bool unit_line(Controller& c, int number, Attrs& attrs, std::string* why);
+
+// The tree of places a record list describes, from its first record; used
+// the number of records it took. False with why for a list that is no tree
+// of units (a task or volume record where a place belongs, a list that ends
+// inside the tree, more than four levels).
+bool parse_unit_records(const uint8_t* records, size_t count, UnitPlace* root, size_t* used,
+                        std::string* why);
+
+// Whether a foreign configuration names the port's drive.
+bool carries_foreign_unit(const Controller& c, int port);
+
+// --- The firmware's unit commands (unit_commands.cpp,
+// unit_maintenance.cpp): create 0x74, unit change 0x6F, port scan 0x06,
+// import 0x07, delete 0x15, remove drive 0x0A, verify 0x05, rebuild 0x09,
+// background task 0x17, flush 0x0E. False for other opcodes; else code is 0
+// or the firmware's error code.
+bool unit_command(Machine& m, Controller& c, uint8_t* packet, const uint8_t* data,
+                  uint32_t length, uint16_t* code);
+// Moves every running task of the controller's units on by the time passed
+// since the last call; tasks that end post their events.
+void advance_units(Machine& m, Controller& c);
+
+// --- The unit store in the state file (unit_state.cpp): the units, the
+// foreign configurations and the drives' port states, rewritten whole.
+void persist_units(Machine& m, Controller& c);
+// After the state file is read: the store's lines stay in it, and the
+// host's SCSI layer sees the units the store holds.
+void restore_units(Machine& m, Controller& c);
 
 // Builds (or rebuilds) unit number from its scenario attributes: type=,
 // drives=, stripe=, status=, ... (sim/README.md). False with why when they
