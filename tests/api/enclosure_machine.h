@@ -53,20 +53,7 @@ inline constexpr char kEnclosureMachine[] =
 // nodes the library made when it started, and every enclosure record the
 // library keeps is emptied, as if nothing had listed an enclosure yet.
 inline void reload_machine(const char* scenario) {
-    std::string nodes;
-    for (const char* prefix : {"kqe", "kqa", "kqn", "kql"}) {
-        for (int index = 0; index < 255; ++index) {
-            const std::string path = "/dev/" + std::string(prefix) + std::to_string(index);
-            const sim::NodeInfo node = sim::node_info(path);
-            if (!node.exists || !node.char_device) continue;
-            nodes += "devnode path=" + path + " kind=char major=" + std::to_string(node.major) +
-                     " minor=" + std::to_string(node.minor) + " mode=" +
-                     std::to_string(node.mode) + "\n";
-        }
-    }
-    std::string error;
-    ASSERT_TRUE(sim::load_scenario(scenario, &error)) << error;
-    change_machine(nodes);
+    reload_scenario(scenario);
     for (int index = 0; index < 255; ++index)
         for (uint8_t position = 0; position < 16; ++position) {
             EnclosureCacheRecord* record = series_backend().enclosure_record(uint8_t(index), position);

@@ -85,6 +85,26 @@ inline void change_machine(const std::string& lines) {
 
 inline size_t driver_requests() { return sim::journal().size(); }
 
+// Replaces the simulated machine by the scenario's, with the device nodes
+// the library made when it started (the library finds its controllers only
+// then).
+inline void reload_scenario(const std::string& scenario) {
+    std::string nodes;
+    for (const char* prefix : {"kqe", "kqa", "kqn", "kql"}) {
+        for (int index = 0; index < 255; ++index) {
+            const std::string path = "/dev/" + std::string(prefix) + std::to_string(index);
+            const sim::NodeInfo node = sim::node_info(path);
+            if (!node.exists || !node.char_device) continue;
+            nodes += "devnode path=" + path + " kind=char major=" + std::to_string(node.major) +
+                     " minor=" + std::to_string(node.minor) + " mode=" +
+                     std::to_string(node.mode) + "\n";
+        }
+    }
+    std::string error;
+    ASSERT_TRUE(sim::load_scenario(scenario, &error)) << error;
+    change_machine(nodes);
+}
+
 // The folder of the tests' message files.
 inline std::string message_dir() {
     const char* dir = std::getenv("PYV2_TEST_DATA");
