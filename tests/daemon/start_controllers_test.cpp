@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "api/ctl.h"
 #include "daemon/config_store.h"
 #include "daemon/start_controllers.h"
 #include "sim/sim.h"
@@ -69,6 +70,54 @@ TEST_F(StartControllers, NoUsableDigitLeavesTheRateButStillRescans)
         EXPECT_EQ(apply_start_controller_settings(*config_), 0);
         EXPECT_EQ(commands_of_controller_1(), (std::vector<std::string>{kAddPort10, kAddPort11}));
     }
+}
+
+// What the public functions tell of a controller's units: number, type,
+// status and drives, one text per unit.
+std::vector<std::string> units_of(uint8_t index)
+{
+    ObjectId id;
+    ctl_make_controller_id(index, &id);
+    IdList units;
+    EXPECT_EQ(ctl_get_unit_list(id, &units), 0);
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < units.count; i++) {
+        int32_t type = -1;
+        uint8_t status = 0;
+        IdList drives;
+        ctl_get_unit_type(units.ids[i], &type);
+        ctl_get_unit_status(units.ids[i], &status);
+        ctl_get_unit_drive_list(units.ids[i], &drives);
+        std::string text = std::to_string(units.ids[i].b[4]) + ":" + std::to_string(type) + ":" +
+                           std::to_string(status);
+        for (uint32_t d = 0; d < drives.count; d++)
+            text += "," + std::to_string(drives.ids[d].b[2]);
+        out.push_back(text);
+    }
+    return out;
+}
+
+// The second-series controllers (2 and 3) are rescanned too: their ports
+// are scanned, and no unit is deleted, imported or otherwise changed.
+TEST_F(StartControllers, RescanLeavesTheDefaultUnitsAlone)
+{
+    const std::vector<std::string> before[] = {units_of(2), units_of(3)};
+    ASSERT_EQ(before[0].size(), 3u);
+    ASSERT_EQ(before[1].size(), 3u);
+    EXPECT_EQ(apply_start_controller_settings(*config_), 0);
+    EXPECT_EQ(units_of(2), before[0]);
+    EXPECT_EQ(units_of(3), before[1]);
+    int scans[4] = {};
+    for (const sim::JournalEntry& e : sim::journal()) {
+        if (e.request != 264)
+            continue;
+        const uint8_t opcode = e.sent[640];
+        EXPECT_TRUE(opcode == 0x52 || opcode == 0x06) << int(opcode);
+        if (opcode == 0x06)
+            scans[e.controller]++;
+    }
+    EXPECT_GT(scans[2], 0);
+    EXPECT_GT(scans[3], 0);
 }
 
 }  // namespace

@@ -31,3 +31,13 @@ rescan: drive on port 11|060300000000000000080000|
 TABLE
 check "rates before the rescan" test "${lines[1]}" -lt "${lines[2]}"
 expect_eq "no other rate" 2 "$(grep -c '^ioctl index=1 request=0x1F result=0 sent=0[0-9a-f]\{1023\}53' "$W/journal")"
+
+# The second-series controllers (2 and 3) are rescanned as well: their ports
+# are scanned, and no unit is created, deleted, changed or imported and no
+# drive taken out (opcodes 0x74, 0x15, 0x6F, 0x07, 0x0A at byte 640).
+for index in 2 3; do
+    check "rescan: ports of controller $index scanned" \
+        grep -qE "^ioctl index=$index request=0x108 result=0 sent=.{1280}06" "$W/journal"
+    expect_eq "rescan: units of controller $index left alone" 0 \
+        "$(grep -cE "^ioctl index=$index request=0x108 result=-?[0-9]+ sent=.{1280}(74|15|6f|07|0a)" "$W/journal")"
+done
