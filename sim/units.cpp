@@ -305,7 +305,11 @@ UnitPlace build_layout(const Controller& c, Layout layout,
     const std::vector<int> none;
     const std::vector<int>& ports = groups.empty() ? none : groups[0];
     for (int port : ports) root.children.push_back(member_place(c, port, size));
-    if (layout == Layout::Raid6) root.tasks.push_back(UnitPlace{kUnitTypeTask});
+    if (layout == Layout::Raid6) {
+        UnitPlace task;
+        task.type = kUnitTypeTask;
+        root.tasks.push_back(task);
+    }
     root.capacity = ports.empty() ? 0 : data_capacity(layout, ports.size(), size);
     derive_state(layout, &root);
     return root;
