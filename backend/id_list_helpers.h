@@ -34,6 +34,20 @@ inline int check(const IdList* list) {
     return list == nullptr || list->count > kRoom ? fail_with_api_error(kInvalidArgument) : 0;
 }
 
+// Whether another entry of the list names the port of entry i.
+inline bool port_repeated(const IdList* list, uint32_t i) {
+    for (uint32_t j = 0; j < list->count && j < kRoom; ++j)
+        if (j != i && list->ids[j].b[2] == list->ids[i].b[2]) return true;
+    return false;
+}
+
+// Whether an entry of the list names the port.
+inline bool holds_port(const IdList& list, uint8_t port) {
+    for (uint32_t i = 0; i < list.count && i < kRoom; ++i)
+        if (list.ids[i].b[2] == port) return true;
+    return false;
+}
+
 inline ObjectId controller_of(ObjectId id) {
     id.b[0] = kKindController;
     return id;

@@ -5,6 +5,7 @@
 // stays done unless the operation says otherwise.
 #include <cstring>
 
+#include "backend/id_list_helpers.h"
 #include "backend/legacy_backend.h"
 #include "backend/legacy_command.h"
 #include "backend/legacy_descriptor.h"
@@ -102,9 +103,7 @@ int LegacyBackend::check_create_drives(const IdList* drives) const {
     for (uint32_t i = 0; i < drives->count; ++i) {
         const ObjectId drive = drives->ids[i];
         if (drive.b[1] != controller) return fail_with_api_error(kApiDrivesNotSameController);
-        for (uint32_t j = 0; j < drives->count; ++j)
-            if (j != i && drives->ids[j].b[2] == drive.b[2])
-                return fail_with_api_error(kApiDuplicateDrive);
+        if (id_lists::port_repeated(drives, i)) return fail_with_api_error(kApiDuplicateDrive);
         uint8_t status = 0;
         if (get_drive_status(drive, &status) != 0) return -1;
         if (status != kHealthyDrive) return fail_with_api_error(kApiCreatePortEmpty);
@@ -240,9 +239,8 @@ int LegacyBackend::build_single_drive_unit(ObjectId controller, ObjectId drive, 
 int LegacyBackend::check_import_drive(const IdList* drives, uint32_t position) const {
     const ObjectId drive = drives->ids[position];
     if (drive.b[1] != drives->ids[0].b[1]) return fail_with_api_error(kApiImportNotSameController);
-    for (uint32_t j = 0; j < drives->count; ++j)
-        if (j != position && drives->ids[j].b[2] == drive.b[2])
-            return fail_with_api_error(kApiDuplicateImportDrive);
+    if (id_lists::port_repeated(drives, position))
+        return fail_with_api_error(kApiDuplicateImportDrive);
     uint8_t status = 0;
     if (get_drive_status(drive, &status) != 0) return -1;
     if ((status & 0x80) == 0) return fail_with_api_error(kApiImportPortEmpty);

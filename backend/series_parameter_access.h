@@ -68,6 +68,13 @@ constexpr Parameter kSpinups{0x403, 7, 1};
 constexpr Parameter kStaggerTime{0x403, 8, 1};
 constexpr Parameter kAutoRebuild{0x403, 28, 1};
 constexpr Parameter kSetting42{0x403, 42, 1};
+// Unit cache policies (0x300 + unit): parameter 13 bit 0 read cache off and
+// bit 2 write cache on, parameter 29 bit 5 basic read cache.
+constexpr Parameter kUnitPolicy{0x300, 13, 1};
+constexpr Parameter kUnitReadCacheMode{0x300, 29, 1};
+constexpr uint8_t kReadCacheOff = 0x01;
+constexpr uint8_t kWriteCacheOn = 0x04;
+constexpr uint8_t kBasicReadCache = 0x20;
 // Background tasks (0x840C) and schedule slots (0x8410 + slot).
 constexpr Parameter kRebuildRate{0x840C, 5, 1};
 constexpr Parameter kVerifyRate{0x840C, 6, 1};

@@ -15,12 +15,6 @@ constexpr uint8_t kNoPort = 0xFF;
 constexpr uint8_t kNoUnit = 0xFF;
 constexpr uint8_t kTakeApart = 0;
 
-bool holds_port(const IdList& list, uint8_t port) {
-    for (uint32_t i = 0; i < list.count; ++i)
-        if (list.ids[i].b[2] == port) return true;
-    return false;
-}
-
 }  // namespace
 
 int SeriesBackend::scan_present_ports(ObjectId id) const {
@@ -81,7 +75,7 @@ int SeriesBackend::rescan_controller(ObjectId id, uint8_t make_os_aware, IdList*
     IdList left;
     id_lists::clear(&left);
     for (uint32_t i = 0; i < found.count; ++i)
-        if (!holds_port(imported, found.ids[i].b[2])) id_lists::append(&left, found.ids[i]);
+        if (!id_lists::holds_port(imported, found.ids[i].b[2])) id_lists::append(&left, found.ids[i]);
     *drives = left;
     return 0;
 }

@@ -75,41 +75,40 @@ int SeriesBackend::send_create_unit_command(ObjectId controller, const uint8_t* 
     return ctl_make_unit_id(controller.b[1], 0xFF, number, 0xFF, 0xFF, out);
 }
 
-int SeriesBackend::send_migrate_unit_command(ObjectId controller, const uint8_t* list,
-                                             uint16_t length, ObjectId unit) const {
+namespace {
+
+// Unit change 0x6F on the unit: the sub-operation, and for a mirror the
+// DISK unit; the list of a migration, else the unchanged data.
+int send_unit_change(ObjectId unit, uint8_t change, uint8_t disk, const uint8_t* list,
+                     uint16_t length) {
     uint8_t packet[16] = {};
     packet[series_packet::kOpcode] = kUnitChange;
     packet[series_packet::kSizeWords] = list_packet_size();
     packet[series_packet::kUnit] = unit.b[4];
     le::store(packet + series_packet::kCount, length, 2);
     packet[kDataMark] = 1;
-    packet[kChange] = kMigrate;
-    uint8_t data[UnitListBuffer::kBytes];
-    std::memcpy(data, list, length);
-    return send_command(controller, packet, sizeof packet, data, length);
+    packet[kChange] = change;
+    packet[kDiskUnit] = disk;
+    uint8_t data[UnitListBuffer::kBytes] = {};
+    if (list != nullptr) std::memcpy(data, list, length);
+    return send_command(unit, packet, sizeof packet, data,
+                        list != nullptr ? length : kUnchangedData);
+}
+
+}  // namespace
+
+int SeriesBackend::send_migrate_unit_command(ObjectId controller, const uint8_t* list,
+                                             uint16_t length, ObjectId unit) const {
+    unit.b[1] = controller.b[1];
+    return send_unit_change(unit, kMigrate, 0, list, length);
 }
 
 int SeriesBackend::send_mirror_disk_command(ObjectId single, ObjectId disk) const {
-    uint8_t packet[16] = {};
-    packet[series_packet::kOpcode] = kUnitChange;
-    packet[series_packet::kSizeWords] = list_packet_size();
-    packet[series_packet::kUnit] = single.b[4];
-    packet[kDataMark] = 1;
-    packet[kChange] = kMirror;
-    packet[kDiskUnit] = disk.b[4];
-    uint8_t data[kUnchangedData] = {};
-    return send_command(single, packet, sizeof packet, data, sizeof data);
+    return send_unit_change(single, kMirror, disk.b[4], nullptr, 0);
 }
 
 int SeriesBackend::send_split_mirror_command(ObjectId unit) const {
-    uint8_t packet[16] = {};
-    packet[series_packet::kOpcode] = kUnitChange;
-    packet[series_packet::kSizeWords] = list_packet_size();
-    packet[series_packet::kUnit] = unit.b[4];
-    packet[kDataMark] = 1;
-    packet[kChange] = kSplit;
-    uint8_t data[kUnchangedData] = {};
-    return send_command(unit, packet, sizeof packet, data, sizeof data);
+    return send_unit_change(unit, kSplit, 0, nullptr, 0);
 }
 
 namespace {

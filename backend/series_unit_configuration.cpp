@@ -64,7 +64,8 @@ void new_units(const SeriesBackend& backend, const IdList& before, const IdList&
     id_lists::clear(out);
     for (uint32_t i = 0; i < after.count; ++i) {
         bool old = false;
-        for (uint32_t j = 0; j < before.count; ++j) old = old || before.ids[j].b[4] == after.ids[i].b[4];
+        for (uint32_t j = 0; j < before.count; ++j)
+            old = old || before.ids[j].b[4] == after.ids[i].b[4];
         int32_t type;
         if (old || backend.get_unit_type(after.ids[i], &type) != 0 || type == kUnitDisk) continue;
         id_lists::append(out, after.ids[i]);
@@ -89,9 +90,7 @@ int check_create_drives(const SeriesBackend& backend, const IdList* drives,
     for (uint32_t i = 0; i < drives->count; ++i) {
         const ObjectId drive = drives->ids[i];
         if (drive.b[1] != controller) return fail_with_api_error(kApiDrivesNotSameController);
-        for (uint32_t j = 0; j < drives->count; ++j)
-            if (j != i && drives->ids[j].b[2] == drive.b[2])
-                return fail_with_api_error(kApiDuplicateDrive);
+        if (id_lists::port_repeated(drives, i)) return fail_with_api_error(kApiDuplicateDrive);
         uint8_t status;
         if (backend.get_drive_status(drive, &status) != 0) return -1;
         if ((status & kPresent) == 0) return fail_with_api_error(kApiCreatePortEmpty);
@@ -199,9 +198,7 @@ int SeriesBackend::import_unit(const IdList* drives, uint8_t make_os_aware, IdLi
     for (uint32_t i = 0; i < drives->count; ++i) {
         const ObjectId drive = drives->ids[i];
         if (drive.b[1] != controller.b[1]) return fail_with_api_error(kApiImportNotSameController);
-        for (uint32_t j = 0; j < drives->count; ++j)
-            if (j != i && drives->ids[j].b[2] == drive.b[2])
-                return fail_with_api_error(kApiDuplicateImportDrive);
+        if (id_lists::port_repeated(drives, i)) return fail_with_api_error(kApiDuplicateImportDrive);
         uint8_t status;
         if (get_drive_status(drive, &status) != 0) return -1;
         if ((status & kPresent) == 0) return fail_with_api_error(kApiImportPortEmpty);
@@ -252,11 +249,8 @@ int SeriesBackend::migrate_unit(ObjectId unit, const IdList* drives, int32_t typ
     if (get_unit_drive_list(unit, &held) != 0) return -1;
     if (held.count > drives->count) return fail_with_api_error(kApiMigrationDropsDrives);
     changes = changes || held.count != drives->count;
-    for (uint32_t i = 0; i < drives->count && !changes; ++i) {
-        bool kept = false;
-        for (uint32_t j = 0; j < held.count; ++j) kept = kept || held.ids[j].b[2] == drives->ids[i].b[2];
-        changes = !kept;
-    }
+    for (uint32_t i = 0; i < drives->count && !changes; ++i)
+        changes = !id_lists::holds_port(held, drives->ids[i].b[2]);
     if (!changes) return fail_with_api_error(kApiMigrationChangesNothing);
     return create_unit(drives, type, stripe, make_os_aware, &unit, per_subunit, 1, VolumeSizes{});
 }

@@ -11,14 +11,9 @@ using id_lists::controller_of;
 
 namespace {
 
-constexpr Parameter kPolicy{0x300, 13, 1};
-constexpr Parameter kReadCacheMode{0x300, 29, 1};
 constexpr Parameter kRebuildSchedule{0x840C, 3, 1};
 constexpr Parameter kVerifySchedule{0x840C, 4, 1};
 
-constexpr uint8_t kReadCacheOff = 0x01;    // parameter 13
-constexpr uint8_t kWriteCacheOn = 0x04;    // parameter 13
-constexpr uint8_t kBasicReadCache = 0x20;  // parameter 29
 constexpr uint8_t kFlush = 0x0E;
 constexpr uint8_t kEnabled = 1;
 constexpr uint8_t kPortLimit = 128;
@@ -43,9 +38,9 @@ int change_byte(ObjectId unit, Parameter p, uint8_t mask, Bit bit) {
 // keeps the new 13.
 int change_policy(ObjectId unit, uint8_t policy_mask, Bit policy, Bit basic) {
     if (SeriesBackend::get_controller_lock(unit, SeriesBackend::kLockMilliseconds) != 0) return -1;
-    int result = change_byte(unit, kPolicy, policy_mask, policy);
+    int result = change_byte(unit, kUnitPolicy, policy_mask, policy);
     if (result == 0 && basic != Bit::Keep)
-        result = change_byte(unit, kReadCacheMode, kBasicReadCache, basic);
+        result = change_byte(unit, kUnitReadCacheMode, kBasicReadCache, basic);
     SeriesBackend::release_controller_lock(unit);
     return result;
 }

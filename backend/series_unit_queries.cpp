@@ -16,15 +16,10 @@ namespace {
 
 constexpr Parameter kUnitFlags{0x300, 3, 1};
 constexpr Parameter kCapacity{0x300, 12, 8};
-constexpr Parameter kPolicy{0x300, 13, 1};
 constexpr Parameter kLunCount{0x300, 16, 1};
 constexpr Parameter kDestinationCapacity{0x300, 19, 8};
 constexpr Parameter kQueuing{0x300, 20, 1};
-constexpr Parameter kReadCacheMode{0x300, 29, 1};
 
-constexpr uint8_t kReadCacheOff = 0x01;    // parameter 13
-constexpr uint8_t kWriteCacheOn = 0x04;    // parameter 13
-constexpr uint8_t kBasicReadCache = 0x20;  // parameter 29
 constexpr uint8_t kSubUnitFlags = 0x7F;
 constexpr uint8_t kMaxUnits = 64;
 constexpr uint8_t kMaxSubUnits = 64;
@@ -360,19 +355,19 @@ int SeriesBackend::get_unit_flags(ObjectId unit, uint8_t* out) const {
 
 int SeriesBackend::get_read_cache(ObjectId unit, uint8_t* out) const {
     uint8_t policy, mode;
-    if (read_as(unit, of_object(kPolicy, unit.b[4]), &policy) != 0) return -1;
+    if (read_as(unit, of_object(kUnitPolicy, unit.b[4]), &policy) != 0) return -1;
     if (policy & kReadCacheOff) {
         *out = 0;
         return 0;
     }
-    if (read_as(unit, of_object(kReadCacheMode, unit.b[4]), &mode) != 0) return -1;
+    if (read_as(unit, of_object(kUnitReadCacheMode, unit.b[4]), &mode) != 0) return -1;
     *out = mode & kBasicReadCache ? 1 : 2;
     return 0;
 }
 
 int SeriesBackend::get_write_cache(ObjectId unit, uint8_t* out) const {
     uint8_t policy;
-    if (read_as(unit, of_object(kPolicy, unit.b[4]), &policy) != 0) return -1;
+    if (read_as(unit, of_object(kUnitPolicy, unit.b[4]), &policy) != 0) return -1;
     *out = policy & kWriteCacheOn ? 1 : 0;
     return 0;
 }

@@ -86,10 +86,7 @@ class CreateUnit : public ::testing::TestWithParam<CreateCase> {};
 TEST_P(CreateUnit, SendsItsListAndReadsBack) {
     const CreateCase& c = GetParam();
     fresh();
-    IdList drives;
-    std::memset(&drives, 0xFF, sizeof drives);
-    drives.count = 0;
-    for (uint8_t port : c.ports) drives.ids[drives.count++] = drive_on(kCtl, port);
+    const IdList drives = drive_list(c.ports);
     sim::clear_journal();
     ObjectId unit;
     ASSERT_EQ(ctl_create_unit_grouped(&drives, c.type, c.stripe, 0, &unit, c.group), 0)
@@ -232,10 +229,7 @@ class CreateRefusal : public ::testing::TestWithParam<Refusal> {};
 TEST_P(CreateRefusal, SendsNothing) {
     const Refusal& r = GetParam();
     fresh();
-    IdList drives;
-    std::memset(&drives, 0xFF, sizeof drives);
-    drives.count = 0;
-    for (const auto& d : r.drives) drives.ids[drives.count++] = drive_on(d.first, d.second);
+    const IdList drives = list_of(r.drives);
     sim::clear_journal();
     ObjectId unit;
     EXPECT_EQ(ctl_create_unit_grouped(&drives, r.type, r.stripe, 0, &unit, r.group), -1);

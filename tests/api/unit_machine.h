@@ -5,7 +5,6 @@
 // the simulated clock itself.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,12 +54,19 @@ inline const std::string& base_scenario() {
 // A fresh machine: the base, then the extra lines.
 inline void fresh(const std::string& extra = "") { reload_scenario(base_scenario() + extra); }
 
-inline IdList drive_list(std::initializer_list<uint8_t> ports, uint8_t ctl = kCtl) {
+// A drive list of (controller, port) pairs, or of ports of one controller.
+inline IdList list_of(const std::vector<std::pair<uint8_t, uint8_t>>& drives) {
     IdList list;
     std::memset(&list, 0xFF, sizeof list);
     list.count = 0;
-    for (uint8_t port : ports) list.ids[list.count++] = drive_on(ctl, port);
+    for (const auto& d : drives) list.ids[list.count++] = drive_on(d.first, d.second);
     return list;
+}
+
+inline IdList drive_list(const std::vector<uint8_t>& ports, uint8_t ctl = kCtl) {
+    std::vector<std::pair<uint8_t, uint8_t>> drives;
+    for (uint8_t port : ports) drives.emplace_back(ctl, port);
+    return list_of(drives);
 }
 
 inline ObjectId unit_id(uint8_t number, uint8_t ctl = kCtl, uint8_t level1 = 0xFF) {
@@ -89,6 +95,24 @@ inline uint8_t status_of(ObjectId unit) {
     uint8_t status = 0;
     EXPECT_EQ(ctl_get_unit_status(unit, &status), 0) << last_error().text;
     return status;
+}
+
+inline int32_t percent_of(ObjectId unit) {
+    int32_t percent = -1;
+    EXPECT_EQ(ctl_get_percent_complete(unit, &percent), 0) << last_error().text;
+    return percent;
+}
+
+inline int32_t type_of(ObjectId unit) {
+    int32_t type = -1;
+    EXPECT_EQ(ctl_get_unit_type(unit, &type), 0) << last_error().text;
+    return type;
+}
+
+inline std::vector<uint8_t> drives_of(ObjectId unit) {
+    IdList list;
+    EXPECT_EQ(ctl_get_unit_drive_list(unit, &list), 0) << last_error().text;
+    return ports_of(list);
 }
 
 inline uint8_t port_status(uint8_t port, uint8_t ctl = kCtl) {

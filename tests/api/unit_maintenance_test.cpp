@@ -23,24 +23,6 @@ Events last_events(size_t n) {
     return Events(all.end() - long(std::min(n, all.size())), all.end());
 }
 
-int32_t percent_of(ObjectId unit) {
-    int32_t percent = -1;
-    EXPECT_EQ(ctl_get_percent_complete(unit, &percent), 0) << last_error().text;
-    return percent;
-}
-
-int32_t type_of(ObjectId unit) {
-    int32_t type = -1;
-    EXPECT_EQ(ctl_get_unit_type(unit, &type), 0) << last_error().text;
-    return type;
-}
-
-std::vector<uint8_t> drives_of(ObjectId unit) {
-    IdList list;
-    EXPECT_EQ(ctl_get_unit_drive_list(unit, &list), 0) << last_error().text;
-    return ports_of(list);
-}
-
 uint8_t holder_of(uint8_t port) {
     ObjectId holder;
     EXPECT_EQ(ctl_get_drive_unit(drive_on(kCtl, port), &holder), 0);
@@ -59,14 +41,6 @@ struct ListRefusal {
     int32_t api_code;
 };
 PRINT_CASE_BY_NAME(ListRefusal)
-
-IdList list_of(const std::vector<std::pair<uint8_t, uint8_t>>& drives) {
-    IdList list;
-    std::memset(&list, 0xFF, sizeof list);
-    list.count = 0;
-    for (const auto& d : drives) list.ids[list.count++] = drive_on(d.first, d.second);
-    return list;
-}
 
 const ListRefusal kImportRefusals[] = {
     {"drives of two controllers", {{kCtl, 0}, {kNoRaid6, 1}}, 38},

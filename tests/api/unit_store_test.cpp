@@ -15,18 +15,6 @@ using namespace unit_machine;
 
 PYV2_LIBRARY_MACHINE(base_scenario().c_str());
 
-int32_t percent_of(ObjectId unit) {
-    int32_t percent = -1;
-    EXPECT_EQ(ctl_get_percent_complete(unit, &percent), 0) << last_error().text;
-    return percent;
-}
-
-std::vector<uint8_t> drives_of(ObjectId unit) {
-    IdList list;
-    EXPECT_EQ(ctl_get_unit_drive_list(unit, &list), 0) << last_error().text;
-    return ports_of(list);
-}
-
 TEST(UnitStore, UnitsOutliveARestart) {
     const test_support::TempDir dir;
     const std::string state = "state file=" + dir.file("state") + "\n";
