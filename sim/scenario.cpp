@@ -451,7 +451,7 @@ class Applier {
             *why = "unit number=" + std::to_string(number) + " outside 0 to 63";
             return false;
         }
-        return unit_line(*c, int(number), a, why);
+        return apply_unit_line(*c, int(number), a, why);
     }
 
     // The state file's unit store of a controller: the unit lines that

@@ -594,7 +594,7 @@ bool carries_foreign_unit(const Controller& c, int port) {
     return false;
 }
 
-bool unit_line(Controller& c, int number, Attrs& attrs, std::string* why) {
+bool apply_unit_line(Controller& c, int number, Attrs& attrs, std::string* why) {
     if (attrs.count("foreign")) {
         const bool foreign = attr_number(attrs, "foreign", 0) != 0;
         attrs.erase("foreign");

@@ -97,7 +97,7 @@ uint8_t default_unit_flags(const SimUnit& unit);
 // A unit line of a second-series controller (scenario, control or state
 // file): builds or rebuilds unit number, or with foreign=1 adds a
 // configuration its drives carry for an import.
-bool unit_line(Controller& c, int number, Attrs& attrs, std::string* why);
+bool apply_unit_line(Controller& c, int number, Attrs& attrs, std::string* why);
 
 // The tree of places a record list describes, from its first record; used
 // the number of records it took. False with why for a list that is no tree
