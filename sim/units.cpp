@@ -615,15 +615,12 @@ bool apply_unit_line(Controller& c, int number, Attrs& attrs, std::string* why) 
             return true;
         }
     }
-    // A line that describes the layout anew replaces a record list.
-    if (attrs.count("type") || attrs.count("drives")) {
-        auto it = c.units.find(number);
-        if (it != c.units.end()) it->second.attrs.erase("records");
-    }
     const bool added = c.units.count(number) == 0;
     SimUnit& u = c.units[number];
     u.number = number;
     const Attrs before = u.attrs;
+    // A line that describes the layout anew replaces a record list.
+    if (attrs.count("type") || attrs.count("drives")) u.attrs.erase("records");
     for (auto& kv : attrs) u.attrs[kv.first] = kv.second;
     if (configure_unit(c, u, why)) return true;
     // A refused line changes nothing.
