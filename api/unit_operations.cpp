@@ -1,6 +1,6 @@
 // Unit configuration operations that the dispatcher routes by hand: those
-// routed by the controller of a drive list, removing a unit, and a rebuild
-// with several replacement drives.
+// routed by the controller of a drive list, removing a unit, a rebuild with
+// several replacement drives, and whether a whole unit supports queuing.
 #include "api/ctl.h"
 #include "api/family_router.h"
 #include "backend/backends.h"
@@ -14,11 +14,7 @@ constexpr uint8_t kNoPort = 0xFF;
 
 // The controller of a drive list is that of its first entry, whatever the
 // list's count.
-ObjectId controller_of_list(const IdList* drives) {
-    ObjectId id = drives->ids[0];
-    id.b[0] = kKindController;
-    return id;
-}
+ObjectId controller_of_list(const IdList* drives) { return controller_id_of(drives->ids[0]); }
 
 bool is_series_family(int32_t family) {
     return family == 4 || family == 6 || family == 7 || family == 8 || family == 10;
@@ -139,4 +135,26 @@ int FamilyRouter::rebuild_unit(ObjectId id, const IdList* drives, uint8_t ignore
         }
     }
     return result;
+}
+
+// 1 when every drive of the unit supports command queuing; a drive that
+// does not gives 0 at once, one that cannot tell fails the call with the
+// output at 1.
+int FamilyRouter::get_unit_queuing_supported(ObjectId id, uint32_t* supported) {
+    const int32_t family = controller_family(id);
+    if (family == 3) return fail_with_api_error(kApiNotSupported);
+    if (!is_series_family(family)) return -1;
+    IdList drives;
+    if (get_unit_drive_list(id, &drives) != 0) return -1;
+    *supported = 1;
+    const uint32_t count = drives.count < kListRoom ? drives.count : kListRoom;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t drive = 0;
+        if (get_drive_queuing_supported(drives.ids[i], &drive) != 0) return -1;
+        if (drive == 0) {
+            *supported = 0;
+            return 0;
+        }
+    }
+    return 0;
 }

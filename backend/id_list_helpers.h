@@ -48,9 +48,4 @@ inline bool holds_port(const IdList& list, uint8_t port) {
     return false;
 }
 
-inline ObjectId controller_of(ObjectId id) {
-    id.b[0] = kKindController;
-    return id;
-}
-
 }  // namespace id_lists

@@ -10,7 +10,6 @@
 #include "driver/record_failure.h"
 #include "driver/series_command.h"
 
-using id_lists::controller_of;
 
 namespace {
 
@@ -39,7 +38,7 @@ constexpr uint8_t kMaxUnitNumber = 63;
 int send_command(ObjectId id, uint8_t* packet, size_t packet_size, void* data,
                  uint32_t length) {
     int32_t descriptor = -1;
-    if (DriverAccess::open_controller(controller_of(id), &descriptor) != 0) return -1;
+    if (DriverAccess::open_controller(controller_id_of(id), &descriptor) != 0) return -1;
     SeriesDriverRequest request(driver_request::kFirmwareCommand);
     std::memcpy(request.packet(), packet, packet_size);
     const int result =
@@ -143,7 +142,7 @@ int SeriesBackend::send_import_bitmap(ObjectId controller, const PortBitmap& por
 int SeriesBackend::send_unit_commands(ObjectId unit, const UnitCommand* commands,
                                       int count) const {
     int32_t descriptor = -1;
-    if (DriverAccess::open_controller(controller_of(unit), &descriptor) != 0) return -1;
+    if (DriverAccess::open_controller(controller_id_of(unit), &descriptor) != 0) return -1;
     int result = 0;
     for (int i = 0; i < count && result == 0; ++i) {
         SeriesDriverRequest request(driver_request::kFirmwareCommand);
@@ -177,7 +176,7 @@ namespace {
 
 int send_list(const SeriesBackend& backend, const IdList* drives, const UnitListBuffer& list,
               ObjectId* unit, uint8_t migrate) {
-    const ObjectId controller = controller_of(drives->ids[0]);
+    const ObjectId controller = controller_id_of(drives->ids[0]);
     if (migrate != 0)
         return backend.send_migrate_unit_command(controller, list.bytes, list.length(), *unit);
     return backend.send_create_unit_command(controller, list.bytes, list.length(), unit);
@@ -190,7 +189,7 @@ int SeriesBackend::build_single_drive_unit(const IdList* drives, int32_t type,
     UnitListBuffer list;
     if (!build_single_drive_list(uint8_t(type), drives->ids[0].b[2], &list))
         return fail_with_api_error(kInvalidArgument);
-    return send_create_unit_command(controller_of(drives->ids[0]), list.bytes, list.length(), out);
+    return send_create_unit_command(controller_id_of(drives->ids[0]), list.bytes, list.length(), out);
 }
 
 int SeriesBackend::build_flat_unit(const IdList* drives, int32_t type, int32_t stripe,

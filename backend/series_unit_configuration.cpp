@@ -7,7 +7,6 @@
 #include "driver/driver_access.h"
 #include "driver/record_failure.h"
 
-using id_lists::controller_of;
 
 namespace {
 
@@ -79,7 +78,7 @@ void announce_new_units(const SeriesBackend& backend, const IdList& units, uint8
     for (uint32_t i = 0; i < units.count; ++i) {
         uint8_t flags;
         if (backend.get_unit_flags(units.ids[i], &flags) == 0 && (flags & kExposed) != 0)
-            DriverAccess::notify_os_unit_change(controller_of(units.ids[i]), units.ids[i], kAdd);
+            DriverAccess::notify_os_unit_change(controller_id_of(units.ids[i]), units.ids[i], kAdd);
     }
 }
 
@@ -115,7 +114,7 @@ int check_create_drives(const SeriesBackend& backend, const IdList* drives,
 
 int SeriesBackend::check_raid6_support(ObjectId id) const {
     uint64_t features = 0;
-    if (get_controller_features(controller_of(id), &features) != 0 ||
+    if (get_controller_features(controller_id_of(id), &features) != 0 ||
         (features & kRaid6Feature) == 0)
         return fail_with_api_error(kApiNotSupported);
     return 0;
@@ -168,7 +167,7 @@ int SeriesBackend::create_unit(const IdList* drives, int32_t type, int32_t strip
     uint8_t flags;
     if (get_unit_flags(*unit, &flags) != 0 ||
         (announced(make_os_aware, type, flags) &&
-         DriverAccess::notify_os_unit_change(controller_of(*unit), *unit, kAdd) != 0)) {
+         DriverAccess::notify_os_unit_change(controller_id_of(*unit), *unit, kAdd) != 0)) {
         delete_unit(*unit, 0, kDeleteMode);
         return -1;
     }
@@ -191,7 +190,7 @@ int SeriesBackend::make_disk_units(ObjectId single, const IdList* drives) const 
 int SeriesBackend::import_unit(const IdList* drives, uint8_t make_os_aware, IdList* out) const {
     if (id_lists::check(drives) != 0) return -1;
     if (drives->count == 0) return fail_with_api_error(kApiNoDrivesSpecified);
-    const ObjectId controller = controller_of(drives->ids[0]);
+    const ObjectId controller = controller_id_of(drives->ids[0]);
     IdList before;
     get_unit_list(controller, &before);
     PortBitmap ports;
@@ -218,7 +217,7 @@ int SeriesBackend::import_unit(const IdList* drives, uint8_t make_os_aware, IdLi
 }
 
 int SeriesBackend::delete_unit(ObjectId unit, uint8_t make_os_aware, uint8_t mode) const {
-    const ObjectId controller = controller_of(unit);
+    const ObjectId controller = controller_id_of(unit);
     if (is_unit_present(controller, unit.b[4]) == 0)
         return fail_with_api_error(kApiNoSuchUnitToDelete);
     int32_t type;
@@ -259,7 +258,7 @@ int SeriesBackend::split_mirror(ObjectId unit, uint8_t make_os_aware, IdList* ou
     int32_t type;
     if (get_unit_type(unit, &type) != 0) return -1;
     if (type != kUnitRaid1 && type != kUnitRaid1Mirror) return fail_with_api_error(kApiNotAMirror);
-    const ObjectId controller = controller_of(unit);
+    const ObjectId controller = controller_id_of(unit);
     IdList before, after, found;
     get_unit_list(controller, &before);
     if (send_split_mirror_command(unit) != 0) return -1;

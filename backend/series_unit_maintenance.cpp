@@ -4,7 +4,6 @@
 #include "backend/series_backend.h"
 #include "driver/record_failure.h"
 
-using id_lists::controller_of;
 
 namespace {
 
@@ -39,14 +38,6 @@ int rebuild_with(const SeriesBackend& backend, ObjectId unit, const IdList* driv
         {kBackgroundTask, kRunTask, 0},
     };
     return backend.send_unit_commands(unit, commands, 2);
-}
-
-// One level up: the last path byte and those after it 0xFF.
-ObjectId parent_of(ObjectId member) {
-    const uint8_t depth = member.b[3];
-    for (int i = depth - 1; i < 4; ++i) member.b[4 + i] = 0xFF;
-    member.b[3] = uint8_t(depth - 1);
-    return member;
 }
 
 bool is_one_of(uint8_t status, uint8_t a, uint8_t b, uint8_t c) {
@@ -110,7 +101,7 @@ int SeriesBackend::rebuild_raid6_unit(ObjectId unit, const IdList* drives) const
 }
 
 int SeriesBackend::remove_drive(ObjectId drive) const {
-    const ObjectId controller = controller_of(drive);
+    const ObjectId controller = controller_id_of(drive);
     const uint8_t port = drive.b[2];
     if (is_port_present(drive, port) == 0) return fail_with_api_error(kApiRemovePortEmpty);
     ObjectId holder;
@@ -126,7 +117,7 @@ int SeriesBackend::remove_drive(ObjectId drive) const {
         int32_t type, parent_type;
         if (get_unit_type(holder, &type) != 0) return -1;
         if (type != kUnitDisk && type != kUnitDiskAlone) return fail_with_api_error(kApiPortBusy);
-        const ObjectId parent = parent_of(holder);
+        const ObjectId parent = unit_parent_id(holder);
         if (get_unit_type(parent, &parent_type) != 0) return -1;
         if (parent_type != kUnitRaid1 && parent_type != kUnitRaid1Mirror &&
             parent_type != kUnitRaid5 && parent_type != kUnitRaid6)

@@ -7,7 +7,6 @@
 #include "driver/record_failure.h"
 
 using namespace series_access;
-using id_lists::controller_of;
 
 namespace {
 
@@ -91,7 +90,7 @@ int SeriesBackend::add_drive(ObjectId port, ObjectId* out) const {
     if (port.b[2] >= kPortLimit) return fail_with_api_error(kApiScanInvalidPort);
     PortBitmap ports;
     ports.set(port.b[2]);
-    if (send_port_scan_bitmap(controller_of(port), ports) != 0) return -1;
+    if (send_port_scan_bitmap(controller_id_of(port), ports) != 0) return -1;
     return ctl_make_drive_id(port.b[1], port.b[2], out);
 }
 
@@ -124,7 +123,7 @@ int SeriesBackend::send_port_scan(const IdList* ports) const {
     if (ports->count == 0) return 0;
     PortBitmap bitmap;
     if (bitmap_of(ports, &bitmap) != 0) return -1;
-    return send_port_scan_bitmap(controller_of(ports->ids[0]), bitmap);
+    return send_port_scan_bitmap(controller_id_of(ports->ids[0]), bitmap);
 }
 
 int SeriesBackend::scan_ports(const IdList* ports, uint8_t flag) const {
@@ -132,5 +131,5 @@ int SeriesBackend::scan_ports(const IdList* ports, uint8_t flag) const {
     if (ports->count == 0) return 0;
     PortBitmap bitmap;
     if (bitmap_of(ports, &bitmap) != 0) return -1;
-    return send_port_scan_bitmap_with_flag(controller_of(ports->ids[0]), bitmap, flag);
+    return send_port_scan_bitmap_with_flag(controller_id_of(ports->ids[0]), bitmap, flag);
 }

@@ -124,7 +124,7 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
     if (area[124] != 0x80) return fail_series(area, 0x0105, "command area");
     if (drive_command(m, c, area, data, length)) return;
     uint16_t unit_code = 0;
-    if (unit_command(m, c, packet, data, length, &unit_code))
+    if (series_unit_command(m, c, packet, data, length, &unit_code))
         return refuse_if(area, unit_code, packet[0]);
     switch (packet[0]) {
         case 0x52:

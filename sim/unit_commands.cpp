@@ -478,7 +478,7 @@ void set_port_status(Controller& c, int port, uint8_t status) {
 
 }  // namespace unit_ops
 
-bool unit_command(Machine& m, Controller& c, uint8_t* packet, const uint8_t* data,
+bool series_unit_command(Machine& m, Controller& c, uint8_t* packet, const uint8_t* data,
                   uint32_t length, uint16_t* code) {
     bool handled = true;
     switch (packet[0]) {

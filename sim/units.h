@@ -114,7 +114,7 @@ bool carries_foreign_unit(const Controller& c, int port);
 // import 0x07, delete 0x15, remove drive 0x0A, verify 0x05, rebuild 0x09,
 // background task 0x17, flush 0x0E. False for other opcodes; else code is 0
 // or the firmware's error code.
-bool unit_command(Machine& m, Controller& c, uint8_t* packet, const uint8_t* data,
+bool series_unit_command(Machine& m, Controller& c, uint8_t* packet, const uint8_t* data,
                   uint32_t length, uint16_t* code);
 // Moves every running task of the controller's units on by the time passed
 // since the last call; tasks that end post their events.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "api/family_router.h"
 #include "tests/api/unit_machine.h"
 
 namespace {
@@ -98,6 +99,31 @@ TEST(EccPolicy, BelongsToUnitsThatRebuild) {
         EXPECT_EQ(api_error(), 82);
         for (const sim::JournalEntry& e : requests(264)) EXPECT_NE(e.sent[640], 0x53);
     }
+}
+
+TEST(UnitQueuing, EveryDriveMustSupportIt) {
+    fresh("drive index=0 port=35 queuing=0\n"
+          "unit index=0 number=24 type=raid1 drives=0,1\n");
+    uint32_t supported = 9;
+    ASSERT_EQ(family_router().get_unit_queuing_supported(unit_id(24), &supported), 0);
+    EXPECT_EQ(supported, 1u);
+    sim::clear_journal();
+    ASSERT_EQ(family_router().get_unit_queuing_supported(unit_id(20), &supported), 0);
+    EXPECT_EQ(supported, 0u);
+    // Port 36, after the drive that does not support it, is not asked.
+    for (const sim::JournalEntry& e : requests(264))
+        EXPECT_NE(sent_block(e).table & 0x7FFF, 0x200 + 36);
+    // Family 4 asks its drives in vain.
+    change_machine("unit index=2 number=0 type=raid1 drives=0,1\n");
+    supported = 9;
+    EXPECT_EQ(family_router().get_unit_queuing_supported(unit_id(0, kOldest), &supported), -1);
+    EXPECT_EQ(api_error(), 2);
+    EXPECT_EQ(supported, 1u);
+
+    uint8_t on = 9;
+    ASSERT_EQ(ctl_disable_unit_queuing(unit_id(20)), 0);
+    ASSERT_EQ(ctl_get_unit_queuing(unit_id(20), &on), 0);
+    EXPECT_EQ(on, 0);
 }
 
 TEST(FlushWriteCache, NamesTheUnit) {
