@@ -16,6 +16,7 @@
 #include "backend/drive_stats_records.h"
 #include "backend/enclosure_cache.h"
 #include "backend/event_record.h"
+#include "backend/firmware_records.h"
 #include "backend/setting_access.h"
 #include "backend/task_schedule.h"
 #include "backend/unit_descriptor.h"
@@ -458,6 +459,9 @@ class SeriesBackend {
 
     // --- Unit configuration and maintenance.
 #include "backend/series_unit_members.h"
+
+    // --- Controller firmware images.
+#include "backend/series_firmware_members.h"
 
   private:
     EnclosureCacheRecord* enclosure_cache_;

@@ -1,0 +1,120 @@
+// Public pass-through functions that check their command before it reaches
+// a device: only commands that read, or that do no harm to data, go
+// through; everything else is refused with nothing sent.
+#include <cstddef>
+
+#include "api/ctl.h"
+#include "api/family_router.h"
+#include "driver/record_failure.h"
+
+namespace {
+
+constexpr int32_t kLongestEnclosureCdb = 16;
+
+// Enclosure services: TEST UNIT READY, REQUEST SENSE, INQUIRY, RECEIVE
+// DIAGNOSTIC RESULTS, SEND DIAGNOSTIC, WRITE BUFFER, READ BUFFER.
+constexpr uint8_t kEnclosureCommands[] = {0x00, 0x03, 0x12, 0x1C, 0x1D, 0x3B, 0x3C};
+
+// ATA protocol codes the firmware carries with a command.
+constexpr int32_t kNonData = 8, kDmaIn = 9, kPioIn = 13, kPioOut = 15;
+
+struct AtaCommand {
+    uint8_t command;
+    int32_t protocol;
+};
+constexpr AtaCommand kAtaCommands[] = {
+    {0x00, kNonData},  // NOP
+    {0x20, kPioIn},    // READ SECTORS
+    {0x24, kPioIn},    // READ SECTORS EXT
+    {0x25, kDmaIn},    // READ DMA EXT
+    {0x27, kNonData},  // READ NATIVE MAX ADDRESS EXT
+    {0x2A, kDmaIn},    // READ STREAM DMA EXT
+    {0x2B, kPioIn},    // READ STREAM EXT
+    {0x2F, kPioIn},    // READ LOG EXT
+    {0x37, kNonData},  // SET MAX ADDRESS EXT
+    {0x3F, kPioOut},   // WRITE LOG EXT
+    {0x40, kNonData},  // READ VERIFY SECTORS
+    {0x42, kNonData},  // READ VERIFY SECTORS EXT
+    {0x70, kNonData},  // SEEK
+    {0xC8, kDmaIn},    // READ DMA
+    {0xE1, kNonData},  // IDLE IMMEDIATE
+    {0xE3, kNonData},  // IDLE
+    {0xE4, kPioIn},    // READ BUFFER
+    {0xE5, kNonData},  // CHECK POWER MODE
+    {0xE7, kNonData},  // FLUSH CACHE
+    {0xE8, kPioOut},   // WRITE BUFFER
+    {0xEA, kNonData},  // FLUSH CACHE EXT
+    {0xEC, kPioIn},    // IDENTIFY DEVICE
+    {0xF5, kNonData},  // SECURITY FREEZE LOCK
+    {0xF8, kNonData},  // READ NATIVE MAX ADDRESS
+};
+
+// SMART (0xB0) by its features register.
+constexpr uint8_t kSmart = 0xB0;
+constexpr AtaCommand kSmartFeatures[] = {
+    {0xD0, kPioIn},    // READ DATA
+    {0xD1, kPioIn},    // READ ATTRIBUTE THRESHOLDS
+    {0xD2, kNonData},  // ENABLE/DISABLE ATTRIBUTE AUTOSAVE
+    {0xD4, kNonData},  // EXECUTE OFF-LINE IMMEDIATE
+    {0xD5, kPioIn},    // READ LOG
+    {0xD6, kPioOut},   // WRITE LOG
+    {0xD8, kNonData},  // ENABLE OPERATIONS
+    {0xDA, kNonData},  // RETURN STATUS
+};
+
+template <size_t N>
+const AtaCommand* find(const AtaCommand (&list)[N], uint16_t value) {
+    for (const AtaCommand& c : list)
+        if (c.command == value) return &c;
+    return nullptr;
+}
+
+bool is_enclosure_command(uint8_t opcode) {
+    for (uint8_t c : kEnclosureCommands)
+        if (c == opcode) return true;
+    return false;
+}
+
+}  // namespace
+
+extern "C" {
+
+int ctl_send_enclosure_scsi_command(ObjectId id, const uint8_t* cdb, int32_t cdb_length,
+                                    uint8_t* status, uint8_t* sense, int32_t sense_size,
+                                    void* data, int32_t length, int32_t timeout_seconds, int lun) {
+    if (cdb == nullptr || cdb_length < 1 || cdb_length > kLongestEnclosureCdb || length < 0 ||
+        (length > 0) != (data != nullptr))
+        return fail_with_api_error(kInvalidArgument);
+    if (!is_enclosure_command(cdb[0])) return fail_with_api_error(kApiScsiCommandNotSupported);
+    return family_router().send_enclosure_scsi_command(id, cdb, cdb_length, status, sense,
+                                                       sense_size, data, length, timeout_seconds,
+                                                       uint8_t(lun));
+}
+
+int ctl_send_checked_ata_command_timed(ObjectId id, int size_code, uint16_t* features,
+                                       uint16_t* sector_count, uint16_t* lba_low,
+                                       uint16_t* lba_mid, uint16_t* lba_high, uint8_t* device,
+                                       uint8_t* command, void* data, int32_t timeout_seconds) {
+    if (features == nullptr || sector_count == nullptr || lba_low == nullptr ||
+        lba_mid == nullptr || lba_high == nullptr || device == nullptr || command == nullptr)
+        return fail_with_api_error(kInvalidArgument);
+    const AtaCommand* accepted = *command == kSmart ? nullptr : find(kAtaCommands, *command);
+    if (*command == kSmart) {
+        accepted = find(kSmartFeatures, *features);
+        if (accepted == nullptr) return fail_with_api_error(kApiSmartFeatureNotSupported);
+    }
+    if (accepted == nullptr) return fail_with_api_error(kApiAtaCommandNotSupported);
+    return family_router().send_ata_command(id, uint8_t(size_code), accepted->protocol, features,
+                                            sector_count, lba_low, lba_mid, lba_high, device,
+                                            command, data, timeout_seconds);
+}
+
+int ctl_send_checked_ata_command(ObjectId id, int size_code, uint16_t* features,
+                                 uint16_t* sector_count, uint16_t* lba_low, uint16_t* lba_mid,
+                                 uint16_t* lba_high, uint8_t* device, uint8_t* command,
+                                 void* data) {
+    return ctl_send_checked_ata_command_timed(id, size_code, features, sector_count, lba_low,
+                                              lba_mid, lba_high, device, command, data, 0);
+}
+
+}  // extern "C"
