@@ -91,6 +91,13 @@ int ctl_send_enclosure_scsi_command(ObjectId id, const uint8_t* cdb, int32_t cdb
                                                        uint8_t(lun));
 }
 
+int ctl_send_firmware_command(ObjectId id, int flag, const uint8_t* area, void* data,
+                              int32_t length) {
+    if (area == nullptr || length < 0 || (length > 0) != (data != nullptr))
+        return fail_with_api_error(kInvalidArgument);
+    return family_router().send_firmware_command(id, uint8_t(flag), area, data, length);
+}
+
 int ctl_send_checked_ata_command_timed(ObjectId id, int size_code, uint16_t* features,
                                        uint16_t* sector_count, uint16_t* lba_low,
                                        uint16_t* lba_mid, uint16_t* lba_high, uint8_t* device,

@@ -15,6 +15,7 @@ bool take_controller_lock(Machine& m, Controller& c, uint64_t timeout_us) {
     if (controller_lock_held(m, c)) return false;
     const uint64_t now = m.now_us();
     c.locked = true;
+    ++c.lock_takes;
     c.lock_expiry_us = timeout_us > UINT64_MAX - now ? UINT64_MAX : now + timeout_us;
     return true;
 }

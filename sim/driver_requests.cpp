@@ -39,6 +39,12 @@ const CodeText kSecondSeriesTexts[] = {
     {0x010E, "Invalid operation for specified port"},
     {0x01D0, "Invalid field in parameter list"},
     {0x01D2, "Parameter not changeable"},
+    // The firmware download's.
+    {0x0231, "Next image buffer expected"},
+    {0x0232, "Binary image architecture ID incompatible"},
+    {0x0233, "Binary image no signature detected"},
+    {0x0234, "Binary image checksum error detected"},
+    {0x0235, "Binary image buffer overflow detected"},
     // The battery backup unit's.
     {0x0302, "The BBU resource needed is in use; retry command after a delay"},
     {0x0303, "Command requires a battery pack to be present and enabled"},
@@ -137,6 +143,8 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
             return refuse_if(area, post_event_command(m, c, packet, data, length), packet[0]);
         case 0x10:
             return scsi_pass_through(m, c, area, data, length);
+        case 0x56:
+            return refuse_if(area, firmware_download(m, c, packet, data, length), packet[0]);
         case 0x11:
         case 0xB1: {
             std::string detail;

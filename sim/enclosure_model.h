@@ -36,10 +36,20 @@ struct SafteState {
     std::vector<uint8_t> flags;  // the global flags buffer (3 flag bytes, then the rest)
 };
 
+// What one module (LUN) of an SES enclosure received of firmware: the
+// bytes of each buffer at their offsets, the download status it reports,
+// and its expander register written last.
+struct ModuleFirmware {
+    std::map<int, std::vector<uint8_t>> buffers;
+    uint8_t download_status = 0;
+    std::array<uint8_t, 4> revision_register = {};
+};
+
 struct EnclosureModel {
     bool ses = true;
     std::vector<SesSubEnclosure> luns;  // SES
     SafteState safte;                   // SAF-TE
+    std::map<int, ModuleFirmware> firmware;  // SES, by LUN
 };
 
 // Attributes of a scenario object: a number (or the fallback when absent
@@ -78,6 +88,20 @@ void inquiry_reply(uint8_t peripheral, const SimObject& enclosure, const char* d
 // the data length.
 void copy_reply(const std::vector<uint8_t>& reply, uint8_t* data, uint32_t length,
                 uint32_t allocation);
+
+// enclosure_firmware.cpp: what an SES module does with firmware: its VPD
+// pages 0x02 (version) and 0x83 (NAA designator), READ and WRITE BUFFER
+// (its image headers, the expander's registers, the buffers that receive
+// images) and the download microcode page 0x0E, sent and received. The
+// VPD answer is false for a page the module does not have.
+bool module_vpd_page(const SimObject& enclosure, const uint8_t* cdb, uint8_t* data,
+                     uint32_t length, ScsiAnswer* answer);
+ScsiAnswer module_buffer_command(EnclosureModel& model, const SimObject& enclosure, int lun,
+                                 const uint8_t* cdb, uint8_t* data, uint32_t length);
+ScsiAnswer send_download_page(EnclosureModel& model, const SimObject& enclosure, int lun,
+                              const uint8_t* page, uint32_t length);
+ScsiAnswer download_status_page(EnclosureModel& model, const SimObject& enclosure, int lun,
+                                uint8_t* data, uint32_t length, uint32_t allocation);
 
 // "element" lines: change one element's state. false with why on a bad line.
 bool ses_element_line(EnclosureModel& model, std::map<std::string, std::string>& args,

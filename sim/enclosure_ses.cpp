@@ -266,6 +266,8 @@ ScsiAnswer ses_command(Controller& c, const SimObject& enclosure, int lun, const
                 object_text(enclosure, "serial", ("SESENC" + std::to_string(enclosure.number)).c_str());
             page.insert(page.end(), serial.begin(), serial.end());
         } else {
+            ScsiAnswer answer;
+            if (module_vpd_page(enclosure, cdb, data, length, &answer)) return answer;
             return check_condition(5, 0x24);
         }
         page[3] = uint8_t(page.size() - 4);
@@ -281,6 +283,7 @@ ScsiAnswer ses_command(Controller& c, const SimObject& enclosure, int lun, const
         case 1: page = configuration_page(model, enclosure, lun); break;
         case 2: page = status_page(model, enclosure, lun); break;
         case 3: page = help_page(enclosure); break;
+        case 0x0E: return download_status_page(model, enclosure, lun, data, length, allocation);
         default: return check_condition(5, 0x24);
         }
         copy_reply(page, data, length, allocation);
@@ -288,6 +291,8 @@ ScsiAnswer ses_command(Controller& c, const SimObject& enclosure, int lun, const
     }
     case 0x1D: {
         const uint32_t sent = std::min<uint32_t>(uint32_t(cdb[3] << 8 | cdb[4]), length);
+        if ((byte1 & 0x10) != 0 && sent >= 8 && data[0] == 0x0E)
+            return send_download_page(model, enclosure, lun, data, sent);
         if ((byte1 & 0x10) == 0 || sent < 8 || data[0] != 2) return check_condition(5, 0x26);
         SesSubEnclosure& sub = model.luns[size_t(lun)];
         const std::vector<uint8_t> types = position_types(sub);
@@ -298,6 +303,8 @@ ScsiAnswer ses_command(Controller& c, const SimObject& enclosure, int lun, const
         }
         return {};
     }
+    case 0x3B:
+    case 0x3C: return module_buffer_command(model, enclosure, lun, cdb, data, length);
     default: return check_condition(5, 0x20);
     }
 }

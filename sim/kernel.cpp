@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 
 #include "sim/machine.h"
@@ -523,6 +524,11 @@ bool load_scenario_file(const std::string& path, std::string* error) {
 bool apply(const std::string& lines, std::string* error) {
     std::lock_guard<std::mutex> hold(sim_lock());
     return apply_lines(current(), lines, false, error);
+}
+
+void with_machine(const std::function<void(Machine&)>& f) {
+    std::lock_guard<std::mutex> hold(sim_lock());
+    f(current());
 }
 
 std::vector<JournalEntry> journal() {

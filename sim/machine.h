@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -96,6 +97,14 @@ struct Controller {
     // sysfs files of the SAS driver: missing, or cut to a size.
     std::map<std::string, long> sysfs_size;  // -1 missing
     LegacyStore legacy;  // the first series' firmware state
+    // Firmware downloads: the pieces received since the lock was last
+    // taken (lock_takes counts the takes), the last image taken whole, and
+    // what drives received by microcode download, by port.
+    uint64_t lock_takes = 0;
+    uint64_t download_epoch = 0;
+    std::vector<uint8_t> download_pieces;
+    std::vector<uint8_t> downloaded_image;
+    std::map<int, std::vector<uint8_t>> drive_microcode;
 
     std::string attr(const char* key, const char* fallback = "") const;
     long attr_number(const char* key, long fallback) const;
@@ -176,6 +185,8 @@ struct Machine {
 
 // The one machine of the process; the caller holds the simulator lock.
 Machine& machine();
+// Runs f on the machine with the simulator lock held.
+void with_machine(const std::function<void(Machine&)>& f);
 
 // scenario.cpp: applies scenario, control or state-file lines to a machine.
 bool apply_lines(Machine& m, const std::string& text, bool persist, std::string* error);
@@ -253,6 +264,11 @@ void fail_series(uint8_t* area, uint16_t code, const std::string& detail);
 // change an enclosure element's state.
 void scsi_pass_through(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_t length);
 bool enclosure_element_line(Controller& c, Attrs& args, std::string* why);
+
+// firmware_download.cpp: the download command (opcode 0x56). 0, or the
+// firmware's code: "next image buffer expected" until the image is whole.
+uint16_t firmware_download(Machine& m, Controller& c, const uint8_t* packet, const uint8_t* data,
+                           uint32_t length);
 
 // controller_lock.cpp: the lock of control codes 262 and 263 and of the
 // family-10 lock parameter. A take fails while the lock is held and not run

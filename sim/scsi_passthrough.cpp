@@ -104,6 +104,14 @@ void inquiry_reply(uint8_t peripheral, const SimObject& enclosure, const char* d
     const std::string alternate = object_text(enclosure, "alt-revision", "");
     std::memcpy(reply.data() + 37, alternate.data(), std::min<size_t>(4, alternate.size()));
     if (peripheral != 0x0D) std::memcpy(reply.data() + 44, "SAF-TE", 6);
+    // A module's own text from byte 36, in place of the above.
+    const std::string text = object_text(enclosure, "inquiry-text", "");
+    if (!text.empty()) {
+        reply.resize(std::max(reply.size(), 36 + text.size() + 1), 0);
+        std::memcpy(reply.data() + 36, text.data(), text.size());
+        reply[36 + text.size()] = 0;
+        reply[4] = uint8_t(std::min<size_t>(reply.size() - 5, 255));
+    }
     copy_reply(reply, data, length, allocation);
 }
 

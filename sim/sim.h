@@ -81,6 +81,13 @@ NodeInfo node_info(const std::string& path);
 // Time spent in pauses since the machine was loaded, in microseconds.
 uint64_t slept_microseconds();
 
+// Firmware the simulated devices received: the last image a controller's
+// download command took whole (empty when none), and the bytes a drive or
+// an enclosure module's buffer received, each at its offset.
+std::vector<uint8_t> controller_firmware(int controller);
+std::vector<uint8_t> drive_firmware(int controller, int port);
+std::vector<uint8_t> enclosure_firmware(int controller, int enclosure, int lun, int buffer_id);
+
 // The SCSI devices the simulated kernel has attached, as "host:channel:target:lun".
 std::vector<std::string> scsi_devices();
 
