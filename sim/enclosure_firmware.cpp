@@ -46,7 +46,7 @@ ScsiAnswer invalid_cdb() { return check_condition(kIllegalRequest, kInvalidField
 bool image_header(const SimObject& enclosure, std::vector<uint8_t>* header) {
     static const uint32_t kSignatures[2][3] = {{0xB0EABCA7, 0xB0BCEAA7, 0xB0BCA7EA},
                                               {0x5AEAA55A, 0xA55AEAA5, 0x5AA55AEA}};
-    if (enclosure.attrs.count("installed-version") == 0) return false;
+    if (object_text(enclosure, "installed-version", "").empty()) return false;
     const std::string kind = object_text(enclosure, "installed-image", "b");
     header->assign(kHeaderSize, 0);
     if (kind == "a" || kind == "b")
@@ -141,7 +141,7 @@ ScsiAnswer module_buffer_command(EnclosureModel& model, const SimObject& enclosu
     return {};
 }
 
-ScsiAnswer send_download_page(EnclosureModel& model, const SimObject& enclosure, int lun,
+ScsiAnswer send_download_page(EnclosureModel& model, const SimObject&, int lun,
                               const uint8_t* page, uint32_t length) {
     ModuleFirmware& module = model.firmware[lun];
     const uint32_t piece = be(page + 20, 4), whole = be(page + 16, 4), offset = be(page + 12, 4);
@@ -151,17 +151,17 @@ ScsiAnswer send_download_page(EnclosureModel& model, const SimObject& enclosure,
     if (!fits) return check_condition(kIllegalRequest, kInvalidFieldInParameters);
     std::vector<uint8_t>& buffer = module.buffers[page[11]];
     receive(buffer, offset, page + kDownloadHeader, piece);
-    const uint8_t done = buffer.size() >= whole ? kComplete : kInProgress;
-    module.download_status = uint8_t(object_number(enclosure, "download-status", done));
+    module.download_status = buffer.size() >= whole ? kComplete : kInProgress;
     return {};
 }
 
-ScsiAnswer download_status_page(EnclosureModel& model, const SimObject&, int lun, uint8_t* data,
-                                uint32_t length, uint32_t allocation) {
+ScsiAnswer download_status_page(EnclosureModel& model, const SimObject& enclosure, int lun,
+                                uint8_t* data, uint32_t length, uint32_t allocation) {
     std::vector<uint8_t> page(24, 0);
     page[0] = kDownloadPage;
     put_be(page.data() + 2, page.size() - 4, 2);
-    page[10] = model.firmware[lun].download_status;
+    page[10] = uint8_t(
+        object_number(enclosure, "download-status", model.firmware[lun].download_status));
     copy_reply(page, data, length, allocation);
     return {};
 }
