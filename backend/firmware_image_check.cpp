@@ -1,14 +1,13 @@
 // Checking a controller firmware image against a second-series controller:
 // its size, architecture and magic, then what the library, the driver and
 // the running firmware make of its SRLs and version.
-#include <fcntl.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "api/ctl.h"
 #include "backend/firmware_images.h"
+#include "backend/image_file.h"
 #include "backend/series_backend.h"
 #include "backend/series_parameter_access.h"
 #include "driver/driver_access.h"
@@ -20,6 +19,9 @@ namespace {
 using series_access::Parameter;
 
 constexpr Parameter kArchitecture{0x402, 14, 4};
+// A file that cannot be read is the system's error; one too short to hold
+// a header cannot be an image of its size.
+constexpr ImageFileErrors kHeaderErrors = {0, kApiInvalidImageSize, 0};
 // Bits of the bus information word that tell a per-lane speed.
 constexpr uint32_t kLaneSpeedBits = 0x300;
 
@@ -71,15 +73,8 @@ void print_range(const char* what, uint16_t low, uint16_t high, const FirmwareIm
 }  // namespace
 
 int SeriesBackend::read_image_header(const char* path, FirmwareImageHeader* header) {
-    const int fd = platform::open(path, O_RDONLY);
-    if (fd < 0) return fail_with_os_error(errno);
     uint8_t bytes[FirmwareImageHeader::kSize];
-    const ssize_t n = platform::read(fd, bytes, sizeof bytes);
-    const int error = errno;
-    platform::close(fd);
-    if (n < 0) return fail_with_os_error(error);
-    // A file too short to hold a header cannot be an image of its size.
-    if (size_t(n) < sizeof bytes) return fail_with_api_error(kApiInvalidImageSize);
+    if (read_image_start(path, sizeof bytes, kHeaderErrors, bytes) != 0) return -1;
     *header = firmware_image::read_controller_header(bytes);
     return 0;
 }

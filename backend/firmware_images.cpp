@@ -27,6 +27,7 @@ uint32_t load32(const uint8_t* p) { return uint32_t(le::load(p, 4)); }
 // The module header's text: the first bytes up to the first NUL.
 std::string_view module_text(const uint8_t* image, size_t size) {
     const size_t n = size < kModuleHeaderSize ? size : kModuleHeaderSize;
+    if (n == 0) return {};
     const char* text = reinterpret_cast<const char*>(image);
     const void* nul = std::memchr(text, '\0', n);
     return {text, nul != nullptr ? size_t(static_cast<const char*>(nul) - text) : n};

@@ -147,6 +147,9 @@ void firmware_command(Machine& m, Controller& c, uint8_t* area, uint8_t* data, u
             return refuse_if(area, firmware_download(m, c, packet, data, length), packet[0]);
         case 0x11:
         case 0xB1: {
+            uint16_t microcode = 0;
+            if (drive_microcode_command(m, c, packet, data, length, &microcode))
+                return refuse_if(area, microcode, packet[0]);
             std::string detail;
             if (const uint16_t code = ata_command(m, c, packet, data, length, &detail))
                 fail_series(area, code, detail);

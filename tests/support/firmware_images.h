@@ -126,7 +126,8 @@ inline std::vector<uint8_t> entry_list_image(const uint8_t (&identifier)[8], siz
 inline bool write_image(const std::string& path, const std::vector<uint8_t>& image) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) return false;
-    const bool written = std::fwrite(image.data(), 1, image.size(), f) == image.size();
+    const bool written =
+        image.empty() || std::fwrite(image.data(), 1, image.size(), f) == image.size();
     return std::fclose(f) == 0 && written;
 }
 
