@@ -9,6 +9,7 @@
 #include "backend/enclosure_protocol.h"
 #include "backend/firmware_images.h"
 #include "driver/record_failure.h"
+#include "driver/series_command.h"
 
 namespace enclosure_firmware {
 
@@ -58,10 +59,6 @@ constexpr Chip kChips[] = {
     {0x223, 0x227, "XPDR-C", 2},
 };
 constexpr const char* kRevisionTexts[] = {"A0", "A1", "B0/B1", "B2", "B3"};
-
-void put_be(uint8_t* at, uint64_t value, size_t size) {
-    for (size_t i = 0; i < size; ++i) at[i] = uint8_t(value >> (8 * (size - 1 - i)));
-}
 
 int send(ObjectId module, const uint8_t* cdb, int32_t cdb_length, void* data, uint32_t length) {
     uint8_t status = 0;
@@ -134,6 +131,7 @@ bool is_expander_vendor_field(const uint8_t* inquiry) {
 }
 
 bool is_entry_list_image(const char* path) {
+    if (path == nullptr) return false;
     const std::string_view name(path);
     return name.find(".bin") != std::string_view::npos ||
            name.find(".BIN") != std::string_view::npos;
@@ -155,22 +153,22 @@ int send_enclosure_inquiry(ObjectId module, uint8_t page, uint8_t* buffer, uint1
         cdb[1] = kVpdPage;
         cdb[2] = page;
     }
-    put_be(cdb + 3, length, 2);
+    be::store(cdb + 3, length, 2);
     return send(module, cdb, sizeof cdb, buffer, length);
 }
 
 int send_enclosure_write_buffer(ObjectId module, uint8_t mode, uint8_t buffer_id, uint32_t offset,
                                 uint8_t* data, uint32_t length) {
     uint8_t cdb[10] = {enclosure::kWriteBuffer, uint8_t(mode & 0x1F), buffer_id};
-    put_be(cdb + 3, offset, 3);
-    put_be(cdb + 6, length, 3);
+    be::store(cdb + 3, offset, 3);
+    be::store(cdb + 6, length, 3);
     return send(module, cdb, sizeof cdb, data, length);
 }
 
 int read_expander_buffer_header(ObjectId module, uint8_t buffer_id, uint8_t* header) {
     uint8_t data[kBufferReadLength] = {};
     uint8_t cdb[10] = {enclosure::kReadBuffer, kDataMode, buffer_id};
-    put_be(cdb + 6, kBufferReadLength, 3);
+    be::store(cdb + 6, kBufferReadLength, 3);
     if (send(module, cdb, sizeof cdb, data, sizeof data) != 0) return -1;
     std::memcpy(header, data, firmware_image::kExpanderHeaderSize);
     return 0;
@@ -178,28 +176,28 @@ int read_expander_buffer_header(ObjectId module, uint8_t buffer_id, uint8_t* hea
 
 int read_expander_register(ObjectId module, uint32_t address, uint8_t* value, uint16_t length) {
     uint8_t cdb[10] = {enclosure::kReadBuffer, kVendorMode, kRegisterBuffer};
-    put_be(cdb + 3, address, 4);
-    put_be(cdb + 7, length, 2);
+    be::store(cdb + 3, address, 4);
+    be::store(cdb + 7, length, 2);
     return send(module, cdb, sizeof cdb, value, length);
 }
 
 int write_expander_register(ObjectId module, uint32_t address, uint8_t* value, uint16_t length) {
     uint8_t cdb[10] = {enclosure::kWriteBuffer, kVendorMode, kRegisterBuffer};
-    put_be(cdb + 3, address, 4);
-    put_be(cdb + 7, length, 2);
+    be::store(cdb + 3, address, 4);
+    be::store(cdb + 7, length, 2);
     return send(module, cdb, sizeof cdb, value, length);
 }
 
 int send_enclosure_diagnostic(ObjectId module, uint8_t* page, uint16_t length) {
     uint8_t cdb[6] = {enclosure::kSendDiagnostic, kPageFormat};
-    put_be(cdb + 3, length, 2);
+    be::store(cdb + 3, length, 2);
     return send(module, cdb, sizeof cdb, page, length);
 }
 
 int receive_enclosure_diagnostic(ObjectId module, uint8_t page_code, uint8_t* page,
                                  uint16_t length) {
     uint8_t cdb[6] = {enclosure::kReceiveDiagnostic, kPageCodeValid, page_code};
-    put_be(cdb + 3, length, 2);
+    be::store(cdb + 3, length, 2);
     return send(module, cdb, sizeof cdb, page, length);
 }
 
@@ -225,12 +223,12 @@ int send_download_microcode_pages(ObjectId module, uint8_t buffer_id, uint32_t s
         const size_t total = kPageHeader + ((n + 3) & ~size_t(3));
         std::memset(page, 0, sizeof page);
         page[0] = kDownloadPage;
-        put_be(page + 2, total - 4, 2);
+        be::store(page + 2, total - 4, 2);
         page[8] = mode;
         page[11] = buffer_id;
-        put_be(page + 12, start_offset + done, 4);
-        put_be(page + 16, size, 4);
-        put_be(page + 20, n, 4);
+        be::store(page + 12, start_offset + done, 4);
+        be::store(page + 16, size, 4);
+        be::store(page + 20, n, 4);
         std::memcpy(page + kPageHeader, image + done, n);
         if (send_enclosure_diagnostic(module, page, uint16_t(total)) != 0) return -1;
         done += n;

@@ -55,3 +55,10 @@ inline uint64_t load(const uint8_t* p, size_t size) {
     return value;
 }
 }  // namespace le
+
+// Big-endian values, as SCSI command blocks and pages hold them.
+namespace be {
+inline void store(uint8_t* p, uint64_t value, size_t size) {
+    for (size_t i = 0; i < size; ++i) p[i] = uint8_t(value >> (8 * (size - 1 - i)));
+}
+}  // namespace be
