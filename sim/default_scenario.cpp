@@ -6,7 +6,8 @@
 // of several types, one of them in trouble, a spare and free drives (the
 // later one also a unit of two LUNs), a battery backup unit and the events
 // of their last days, and behind them a SAF-TE enclosure and an SES
-// enclosure with every kind of element, holding their drives.
+// enclosure with every kind of element, holding their drives (the SES one
+// an enclosure module whose firmware can be updated).
 #include "sim/sim.h"
 
 namespace sim {
@@ -77,7 +78,7 @@ controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" f
   phy number=2 expander=1
   phy number=3 expander=1
   battery serial="BBU3C1088" firmware="BBU 3.04.00.011" installed="28-Aug-2024" last-test="14-May-2025" capacity=48 celsius=33
-  enclosure number=0 type=ses kind=2 vendor="SIMENC" product="SIM-SES-JBOD-12" revision="0110" serial="SESENC0000000300" slots=12 fans=2 temp-sensors=2 power-supplies=2 door-locks=1 alarms=1
+  enclosure number=0 type=ses kind=2 vendor="SIMENC" product="SIM-SES-JBOD-12" revision="0110" inquiry-text="Brannic 12-bay storage module" serial="SESENC0000000300" slots=12 fans=2 temp-sensors=2 power-supplies=2 door-locks=1 alarms=1
   event code=0x0019 severity=2 text="port=3" ago=172800
   event code=0x0002 severity=1 text="unit=0" ago=172795
   event code=0x001A severity=3 text="port=3" ago=171000

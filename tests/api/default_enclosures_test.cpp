@@ -47,4 +47,15 @@ TEST(DefaultEnclosures, AnSesEnclosureWithEveryKindAndASafteEnclosure) {
     EXPECT_EQ(id_bytes(slot), bytes({9, 2, 3, 0xFF, 0x40, 0xFF, 0, 0}));
 }
 
+TEST(DefaultEnclosures, TheSesEnclosureIsAModuleWithItsFirmwareVersion) {
+    EnclosureIdList all;
+    ASSERT_EQ(ctl_list_all_enclosures(&all), 0) << last_error().text;
+    EnclosureFirmwareVersionList versions;
+    ASSERT_EQ(ctl_get_enclosure_firmware_versions(all.ids[1], &versions), 0) << last_error().text;
+    ASSERT_EQ(versions.count, 1);
+    EXPECT_STREQ(versions.entries[0].version, "0.00.01.10");
+    // The SAF-TE enclosure's controller takes no enclosure firmware.
+    EXPECT_EQ(ctl_get_enclosure_firmware_versions(all.ids[0], &versions), -1);
+}
+
 }  // namespace
