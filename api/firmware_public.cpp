@@ -5,6 +5,7 @@
 
 #include "api/ctl.h"
 #include "api/family_router.h"
+#include "backend/drive_firmware.h"
 #include "backend/enclosure_firmware.h"
 #include "backend/image_file.h"
 
@@ -23,6 +24,14 @@ int ctl_download_firmware_file(ObjectId id, const char* path) {
     if (read_image_file(path, INT32_MAX, kControllerImageErrors, &image) != 0) return -1;
     return family_router().download_firmware(id, image.bytes.get(), int32_t(image.size)) == 0 ? 0
                                                                                             : -1;
+}
+
+int ctl_update_drive_firmware(ObjectId id, const char* path, int32_t) {
+    return drive_firmware::update_drive_firmware(id, path);
+}
+
+int ctl_read_drive_firmware_version(ObjectId id, int32_t, FirmwareVersionRecord* record) {
+    return drive_firmware::read_drive_firmware_version(id, record);
 }
 
 int ctl_update_enclosure_firmware(ObjectId id, int module, const char* path, int generic) {

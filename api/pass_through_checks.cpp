@@ -62,6 +62,39 @@ constexpr AtaCommand kSmartFeatures[] = {
     {0xDA, kNonData},  // RETURN STATUS
 };
 
+constexpr int32_t kLongestDriveCdb = 256;
+constexpr uint8_t kNoData = 0x80, kLastDirection = 0x83;
+
+// Drive commands that read or verify. Where a service action is named, the
+// low five bits of byte 1 must be one of those listed.
+struct DriveCommand {
+    uint8_t opcode;
+    uint32_t service_actions;  // a bit per action; 0: any
+};
+constexpr DriveCommand kDriveCommands[] = {
+    {0x00, 0},           // TEST UNIT READY
+    {0x08, 0},           // READ(6)
+    {0x12, 0},           // INQUIRY
+    {0x1A, 0},           // MODE SENSE(6)
+    {0x1C, 0},           // RECEIVE DIAGNOSTIC RESULTS
+    {0x25, 0},           // READ CAPACITY(10)
+    {0x28, 0},           // READ(10)
+    {0x2F, 0},           // VERIFY(10)
+    {0x37, 0},           // READ DEFECT DATA(10)
+    {0x3C, 0},           // READ BUFFER
+    {0x4D, 0},           // LOG SENSE
+    {0x5A, 0},           // MODE SENSE(10)
+    {0x88, 0},           // READ(16)
+    {0x8F, 0},           // VERIFY(16)
+    {0x9E, 1u << 0x10},  // SERVICE ACTION IN(16): READ CAPACITY(16)
+    {0xA0, 0},           // REPORT LUNS
+    {0xA3, 0xFC20},      // MAINTENANCE IN: 0x05 and 0x0A to 0x0F
+    {0xA8, 0},           // READ(12)
+    {0xAB, 1u << 0x01},  // SERVICE ACTION IN(12)
+    {0xAF, 0},           // VERIFY(12)
+    {0xB7, 0},           // READ DEFECT DATA(12)
+};
+
 template <size_t N>
 const AtaCommand* find(const AtaCommand (&list)[N], uint16_t value) {
     for (const AtaCommand& c : list)
@@ -75,9 +108,37 @@ bool is_enclosure_command(uint8_t opcode) {
     return false;
 }
 
+// 0, or the API error that refuses the command block.
+int32_t drive_command_refusal(const uint8_t* cdb, int32_t cdb_length) {
+    for (const DriveCommand& c : kDriveCommands) {
+        if (c.opcode != cdb[0]) continue;
+        if (c.service_actions == 0) return 0;
+        // The service action is in byte 1, which a shorter block lacks.
+        if (cdb_length < 2) return kInvalidArgument;
+        return (c.service_actions >> (cdb[1] & 0x1F) & 1) != 0 ? 0 : kApiScsiCommandNotSupported;
+    }
+    return kApiScsiCommandNotSupported;
+}
+
 }  // namespace
 
 extern "C" {
+
+int ctl_send_checked_drive_scsi_command(ObjectId id, int unused, int direction,
+                                        const uint8_t* cdb, int32_t cdb_length, uint8_t* status,
+                                        uint8_t* sense, int32_t sense_length, void* data,
+                                        int32_t data_length, int32_t timeout_seconds) {
+    const uint8_t way = uint8_t(direction);
+    if (cdb == nullptr || cdb_length < 1 || cdb_length > kLongestDriveCdb || way < kNoData ||
+        way > kLastDirection || data_length < 0 ||
+        (way != kNoData && (data == nullptr || data_length == 0)))
+        return fail_with_api_error(kInvalidArgument);
+    if (const int32_t refusal = drive_command_refusal(cdb, cdb_length))
+        return fail_with_api_error(refusal);
+    return family_router().send_drive_scsi_command(id, uint8_t(unused), way, cdb, cdb_length,
+                                                   status, sense, sense_length, data,
+                                                   data_length, timeout_seconds);
+}
 
 int ctl_send_enclosure_scsi_command(ObjectId id, const uint8_t* cdb, int32_t cdb_length,
                                     uint8_t* status, uint8_t* sense, int32_t sense_size,

@@ -10,7 +10,6 @@
 #include "backend/image_file.h"
 #include "backend/series_backend.h"
 #include "backend/series_parameter_access.h"
-#include "driver/driver_access.h"
 #include "driver/record_failure.h"
 #include "platform/platform.h"
 
@@ -46,13 +45,7 @@ void put_text(char* field, size_t field_size, const char* text, size_t text_room
 
 // The controller's bus information word; a controller without one refuses
 // with API error 2.
-// PENDING(bus info operation): ctl_get_bus_info once it is on main.
-constexpr Parameter kBusInfo{0x403, 26, 4};
-int read_bus_word(ObjectId id, uint32_t* word) {
-    const int32_t family = DriverAccess::get_controller_family(id);
-    if (family < 6 || family > 10) return fail_with_api_error(kApiNotSupported);
-    return series_access::read_as(id, kBusInfo, word);
-}
+int read_bus_word(ObjectId id, uint32_t* word) { return ctl_get_bus_info(id, word); }
 
 // The four lines of an SRL range finding: in range when either SRL is.
 void print_range(const char* what, uint16_t low, uint16_t high, const FirmwareImageHeader& h) {

@@ -26,6 +26,7 @@ constexpr size_t kAreaCode = 22;
 constexpr uint16_t kSenseDataCode = 0x02C2;
 constexpr uint8_t kScsiNoData = 0x11, kScsiWithData = 0xF1, kControllerCommand = 0x1F;
 constexpr uint8_t kScsiWords = 67;
+constexpr uint8_t kWriteBuffer = 0x3B;
 constexpr uint8_t kAtaWords = 5;  // opcode 0x11 is also the ATA pass-through
 constexpr size_t kCdb = 12;
 constexpr uint16_t kSubCode47 = 47;
@@ -152,7 +153,13 @@ void drive_scsi(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_
     if (drive == c.drives.end())
         return fail_series(area, 0x010E, "port " + std::to_string(packet[3]));
 
-    const Reply r = answer(drive->second, packet + kCdb, direction);
+    Reply r;
+    if (packet[kCdb] == kWriteBuffer) {  // firmware, drive_firmware.cpp
+        const uint8_t asc = drive_write_buffer(c, packet[3], packet + kCdb, direction, data, length);
+        if (asc != 0) r = check_condition(asc);
+    } else {
+        r = answer(drive->second, packet + kCdb, direction);
+    }
     packet[4] = r.status;
     if (r.status != kGood) {
         // Fixed-format sense data, and the firmware's code for "valid sense

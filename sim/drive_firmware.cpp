@@ -1,9 +1,12 @@
-// Drives receiving firmware: DOWNLOAD MICROCODE (ATA command 0x92 with
-// features 3, "with offsets, save") to a SATA drive through the ATA
-// pass-through with data (opcode 0xB1, protocol 15, PIO data out). The
-// block count is LBA low and sector count (high and low byte), the block
-// offset LBA high and LBA mid; the blocks land in the drive's microcode
-// buffer at their offset.
+// Drives receiving firmware into their microcode buffer, each piece at its
+// offset (a piece at offset 0 starts the buffer afresh): DOWNLOAD MICROCODE
+// (ATA command 0x92 with features 3, "with offsets, save") to a SATA drive
+// through the ATA pass-through with data (opcode 0xB1, protocol 15, PIO data
+// out), the block count in LBA low and sector count (high and low byte) and
+// the block offset in LBA high and LBA mid; and WRITE BUFFER (mode 7,
+// "download microcode with offsets and save", buffer 0) to a SAS drive
+// through the drive SCSI pass-through, the offset and length in command
+// bytes 3 to 5 and 6 to 8.
 #include <algorithm>
 
 #include "sim/drives.h"
@@ -24,7 +27,32 @@ constexpr uint16_t kSglMismatch = 0x0103;
 constexpr uint16_t kInvalidField = 0x010D;
 constexpr uint16_t kInvalidForPort = 0x010E;
 
+constexpr uint8_t kSaveWithOffsets = 7;
+constexpr uint8_t kDataToDrive = 0x81;
+constexpr uint8_t kInvalidOpcode = 0x20, kInvalidFieldInCdb = 0x24;
+
+void receive(Controller& c, int port, uint32_t offset, const uint8_t* data, uint32_t length) {
+    std::vector<uint8_t>& buffer = c.drive_microcode[port];
+    if (offset == 0) buffer.clear();
+    if (buffer.size() < size_t(offset) + length) buffer.resize(size_t(offset) + length, 0);
+    std::copy(data, data + length, buffer.begin() + offset);
+}
+
+uint32_t be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
+
 }  // namespace
+
+uint8_t drive_write_buffer(Controller& c, int port, const uint8_t* cdb, uint8_t direction,
+                           const uint8_t* data, uint32_t length) {
+    const SimObject* drive = drive_at(c, port);
+    if (drive == nullptr || !drive_is_sas(*drive)) return kInvalidOpcode;
+    const uint32_t n = be24(cdb + 6);
+    if (direction != kDataToDrive || (cdb[1] & 0x1F) != kSaveWithOffsets || cdb[2] != 0 ||
+        n == 0 || n > length)
+        return kInvalidFieldInCdb;
+    receive(c, port, be24(cdb + 3), data, n);
+    return 0;
+}
 
 bool drive_microcode_command(Machine& m, Controller& c, const uint8_t* packet,
                              const uint8_t* data, uint32_t length, uint16_t* code) {
@@ -43,10 +71,7 @@ bool drive_microcode_command(Machine& m, Controller& c, const uint8_t* packet,
         if (blocks == 0 || length != blocks * kBlock) {
             *code = kSglMismatch;
         } else {
-            std::vector<uint8_t>& buffer = c.drive_microcode[port];
-            if (offset == 0) buffer.clear();
-            if (buffer.size() < size_t(offset) + length) buffer.resize(size_t(offset) + length, 0);
-            std::copy(data, data + length, buffer.begin() + offset);
+            receive(c, port, offset, data, length);
         }
     }
     return true;

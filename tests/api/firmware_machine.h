@@ -34,7 +34,7 @@ inline constexpr char kFirmwareMachine[] =
     "  drive port=1 interface=sas\n"
     "controller index=4 driver=dq-sas arch=8 ports=8 firmware=\"FH9X 4.10.00.027\" "
     "driver-version=\"3.26.02.012\" srl-min=22 srl-max=28 srl=27 branch=2 build=50\n"
-    "  drive port=0 model=\"SIMDISK S500\"\n"
+    "  drive port=0 model=\"SIMDISK S500\" firmware=\"2.AB\"\n"
     "  drive port=1 interface=sas model=\"SIMSAS T900\"\n"
     "  drive port=2 interface=sas model=\"SIMSAS T900\"\n"
     "  enclosure number=0 type=ses kind=1 luns=3 slots=2 vendor=SIMENC "
