@@ -31,13 +31,6 @@ constexpr uint8_t kSaveWithOffsets = 7;
 constexpr uint8_t kDataToDrive = 0x81;
 constexpr uint8_t kInvalidOpcode = 0x20, kInvalidFieldInCdb = 0x24;
 
-void receive(Controller& c, int port, uint32_t offset, const uint8_t* data, uint32_t length) {
-    std::vector<uint8_t>& buffer = c.drive_microcode[port];
-    if (offset == 0) buffer.clear();
-    if (buffer.size() < size_t(offset) + length) buffer.resize(size_t(offset) + length, 0);
-    std::copy(data, data + length, buffer.begin() + offset);
-}
-
 uint32_t be24(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
 
 }  // namespace
@@ -50,7 +43,7 @@ uint8_t drive_write_buffer(Controller& c, int port, const uint8_t* cdb, uint8_t 
     if (direction != kDataToDrive || (cdb[1] & 0x1F) != kSaveWithOffsets || cdb[2] != 0 ||
         n == 0 || n > length)
         return kInvalidFieldInCdb;
-    receive(c, port, be24(cdb + 3), data, n);
+    receive_at(c.drive_microcode[port], be24(cdb + 3), data, n);
     return 0;
 }
 
@@ -71,7 +64,7 @@ bool drive_microcode_command(Machine& m, Controller& c, const uint8_t* packet,
         if (blocks == 0 || length != blocks * kBlock) {
             *code = kSglMismatch;
         } else {
-            receive(c, port, offset, data, length);
+            receive_at(c.drive_microcode[port], offset, data, length);
         }
     }
     return true;

@@ -76,14 +76,6 @@ ScsiAnswer read_register(const SimObject& enclosure, ModuleFirmware& module, uin
     return {};
 }
 
-// A buffer receives the bytes at their offset; a piece at offset 0 starts
-// a new image.
-void receive(std::vector<uint8_t>& buffer, uint32_t offset, const uint8_t* bytes, uint32_t n) {
-    if (offset == 0) buffer.clear();
-    if (buffer.size() < size_t(offset) + n) buffer.resize(size_t(offset) + n, 0);
-    std::copy(bytes, bytes + n, buffer.begin() + offset);
-}
-
 }  // namespace
 
 bool module_vpd_page(const SimObject& enclosure, const uint8_t* cdb, uint8_t* data,
@@ -137,7 +129,7 @@ ScsiAnswer module_buffer_command(EnclosureModel& model, const SimObject& enclosu
         return {};
     }
     if (n > length || mode == kVendorMode) return invalid_cdb();
-    receive(module.buffers[buffer], offset, data, n);
+    receive_at(module.buffers[buffer], offset, data, n);
     return {};
 }
 
@@ -150,7 +142,7 @@ ScsiAnswer send_download_page(EnclosureModel& model, const SimObject&, int lun,
                       length - kDownloadHeader - piece < 4 && size_t(offset) + piece <= whole;
     if (!fits) return check_condition(kIllegalRequest, kInvalidFieldInParameters);
     std::vector<uint8_t>& buffer = module.buffers[page[11]];
-    receive(buffer, offset, page + kDownloadHeader, piece);
+    receive_at(buffer, offset, page + kDownloadHeader, piece);
     module.download_status = buffer.size() >= whole ? kComplete : kInProgress;
     return {};
 }

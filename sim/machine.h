@@ -3,6 +3,7 @@
 // Internal to the simulator; tests and the simulated platform use sim.h.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -264,6 +265,15 @@ void fail_series(uint8_t* area, uint16_t code, const std::string& detail);
 // change an enclosure element's state.
 void scsi_pass_through(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_t length);
 bool enclosure_element_line(Controller& c, Attrs& args, std::string* why);
+
+// A firmware buffer of a drive or an enclosure module receives n bytes at
+// their offset; a piece at offset 0 starts a new image.
+inline void receive_at(std::vector<uint8_t>& buffer, uint32_t offset, const uint8_t* bytes,
+                       uint32_t n) {
+    if (offset == 0) buffer.clear();
+    if (buffer.size() < size_t(offset) + n) buffer.resize(size_t(offset) + n, 0);
+    std::copy(bytes, bytes + n, buffer.begin() + offset);
+}
 
 // firmware_download.cpp: the download command (opcode 0x56). 0, or the
 // firmware's code: "next image buffer expected" until the image is whole.

@@ -14,8 +14,6 @@ namespace {
 
 PYV2_LIBRARY_MACHINE(kFirmwareMachine);
 
-constexpr uint8_t kFamily3 = 0, kFamily4 = 1, kFamily6 = 2, kFamily7 = 3, kFamily8 = 4,
-                  kFamily9 = 5, kFamily10 = 6;
 
 class ControllerFirmware : public ::testing::Test {
   protected:

@@ -12,7 +12,6 @@ namespace {
 
 PYV2_LIBRARY_MACHINE(kFirmwareMachine);
 
-constexpr uint8_t kFamily6 = 2, kFamily8 = 4, kFamily10 = 6;
 constexpr uint8_t kModules = 0, kBufferExpander = 1, kPageExpander = 2, kOtherVendor = 3;
 
 class EnclosureFirmware : public ::testing::Test {

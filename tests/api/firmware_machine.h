@@ -50,6 +50,18 @@ inline constexpr char kFirmwareMachine[] =
     "  drive port=0\n"
     "  enclosure number=1 type=ses kind=2 slots=2 vendor=SIMENC inquiry-text=\"Orbane ESM\"\n";
 
+constexpr uint8_t kFamily3 = 0, kFamily4 = 1, kFamily6 = 2, kFamily7 = 3, kFamily8 = 4,
+                  kFamily9 = 5, kFamily10 = 6;
+
+// A call refused with the API error before anything reached the driver
+// (since the journal was last cleared).
+inline void expect_refused_unsent(int result, int api_error) {
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(last_error().flags, uint32_t(kErrApi));
+    EXPECT_EQ(last_error().api_code, api_error);
+    EXPECT_TRUE(sim::journal().empty());
+}
+
 // A test's own directory for image files.
 class ImageFiles {
   public:
