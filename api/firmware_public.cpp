@@ -23,7 +23,7 @@ int ctl_download_firmware_file(ObjectId id, const char* path) {
     ImageBuffer image;
     if (read_image_file(path, INT32_MAX, kControllerImageErrors, &image) != 0) return -1;
     return family_router().download_firmware(id, image.bytes.get(), int32_t(image.size)) == 0 ? 0
-                                                                                            : -1;
+                                                                                              : -1;
 }
 
 int ctl_update_drive_firmware(ObjectId id, const char* path, int32_t) {

@@ -124,10 +124,10 @@ int32_t drive_command_refusal(const uint8_t* cdb, int32_t cdb_length) {
 
 extern "C" {
 
-int ctl_send_checked_drive_scsi_command(ObjectId id, int unused, int direction,
-                                        const uint8_t* cdb, int32_t cdb_length, uint8_t* status,
-                                        uint8_t* sense, int32_t sense_length, void* data,
-                                        int32_t data_length, int32_t timeout_seconds) {
+int ctl_send_checked_drive_scsi_command(ObjectId id, int unused, int direction, const uint8_t* cdb,
+                                        int32_t cdb_length, uint8_t* status, uint8_t* sense,
+                                        int32_t sense_length, void* data, int32_t data_length,
+                                        int32_t timeout_seconds) {
     const uint8_t way = uint8_t(direction);
     if (cdb == nullptr || cdb_length < 1 || cdb_length > kLongestDriveCdb || way < kNoData ||
         way > kLastDirection || data_length < 0 ||
@@ -136,13 +136,13 @@ int ctl_send_checked_drive_scsi_command(ObjectId id, int unused, int direction,
     if (const int32_t refusal = drive_command_refusal(cdb, cdb_length))
         return fail_with_api_error(refusal);
     return family_router().send_drive_scsi_command(id, uint8_t(unused), way, cdb, cdb_length,
-                                                   status, sense, sense_length, data,
-                                                   data_length, timeout_seconds);
+                                                   status, sense, sense_length, data, data_length,
+                                                   timeout_seconds);
 }
 
 int ctl_send_enclosure_scsi_command(ObjectId id, const uint8_t* cdb, int32_t cdb_length,
-                                    uint8_t* status, uint8_t* sense, int32_t sense_size,
-                                    void* data, int32_t length, int32_t timeout_seconds, int lun) {
+                                    uint8_t* status, uint8_t* sense, int32_t sense_size, void* data,
+                                    int32_t length, int32_t timeout_seconds, int lun) {
     if (cdb == nullptr || cdb_length < 1 || cdb_length > kLongestEnclosureCdb || length < 0 ||
         (length > 0) != (data != nullptr))
         return fail_with_api_error(kInvalidArgument);
@@ -160,9 +160,9 @@ int ctl_send_firmware_command(ObjectId id, int flag, const uint8_t* area, void* 
 }
 
 int ctl_send_checked_ata_command_timed(ObjectId id, int size_code, uint16_t* features,
-                                       uint16_t* sector_count, uint16_t* lba_low,
-                                       uint16_t* lba_mid, uint16_t* lba_high, uint8_t* device,
-                                       uint8_t* command, void* data, int32_t timeout_seconds) {
+                                       uint16_t* sector_count, uint16_t* lba_low, uint16_t* lba_mid,
+                                       uint16_t* lba_high, uint8_t* device, uint8_t* command,
+                                       void* data, int32_t timeout_seconds) {
     if (features == nullptr || sector_count == nullptr || lba_low == nullptr ||
         lba_mid == nullptr || lba_high == nullptr || device == nullptr || command == nullptr)
         return fail_with_api_error(kInvalidArgument);

@@ -22,7 +22,7 @@ constexpr int32_t kTimeoutSeconds = 60;
 // DOWNLOAD MICROCODE: with offsets, saved for immediate and future use.
 constexpr uint8_t kDownloadMicrocode = 0x92;
 constexpr uint16_t kWithOffsets = 3;
-constexpr uint8_t kPioOut = 1;
+constexpr uint8_t kSizeCode = 1;  // the ATA pass-through's transfer code
 constexpr int32_t kPioDataOutProtocol = 15;
 
 // WRITE BUFFER: download microcode with offsets and save.
@@ -44,9 +44,9 @@ int send_drive_download_microcode(ObjectId drive, uint32_t byte_offset, uint8_t*
     uint16_t count = uint16_t(blocks & 0xFF), lba_low = uint16_t(blocks >> 8 & 0xFF);
     uint16_t lba_mid = uint16_t(block_offset & 0xFF), lba_high = uint16_t(block_offset >> 8 & 0xFF);
     uint8_t device = 0, command = kDownloadMicrocode;
-    return family_router().send_ata_command(drive, kPioOut, kPioDataOutProtocol, &features, &count,
-                                            &lba_low, &lba_mid, &lba_high, &device, &command,
-                                            piece, kTimeoutSeconds) == 0
+    return family_router().send_ata_command(drive, kSizeCode, kPioDataOutProtocol, &features,
+                                            &count, &lba_low, &lba_mid, &lba_high, &device,
+                                            &command, piece, kTimeoutSeconds) == 0
                ? 0
                : -1;
 }
@@ -70,9 +70,9 @@ int send_drive_write_buffer(ObjectId drive, uint8_t buffer_id, uint8_t mode, uin
     be::store(cdb + 6, piece_size, 3);
     uint8_t status = 0;
     uint8_t sense[kSenseSize];
-    return family_router().send_drive_scsi_command(drive, 0, kDataToDrive, cdb, sizeof cdb,
-                                                   &status, sense, kSenseSize, piece,
-                                                   int32_t(piece_size), kTimeoutSeconds) == 0
+    return family_router().send_drive_scsi_command(drive, 0, kDataToDrive, cdb, sizeof cdb, &status,
+                                                   sense, kSenseSize, piece, int32_t(piece_size),
+                                                   kTimeoutSeconds) == 0
                ? 0
                : -1;
 }

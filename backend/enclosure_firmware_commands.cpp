@@ -95,8 +95,10 @@ int refine_expander_revision(ObjectId module, uint8_t* revision) {
         read_expander_register(module, kRevisionRegister, value, sizeof value) != 0)
         return -1;
     const uint8_t bits = value[0] & kRevisionProbeBits;
-    if (bits == 0) *revision = 4;
-    else if (bits == 0x40) *revision = 3;
+    if (bits == 0)
+        *revision = 4;
+    else if (bits == 0x40)
+        *revision = 3;
     return 0;
 }
 
@@ -253,8 +255,8 @@ int read_enclosure_naa_identifier(ObjectId module, uint8_t* identifier) {
     for (size_t at = 4; at + 4 <= end;) {
         const size_t length = page[at + 3];
         if ((page[at + 1] & 0x0F) == kNaaDesignator) {
-            const size_t n = length < firmware_image::kIdentifierSize ? length
-                                                                      : firmware_image::kIdentifierSize;
+            const size_t n =
+                length < firmware_image::kIdentifierSize ? length : firmware_image::kIdentifierSize;
             if (at + 4 + n <= end) std::memcpy(identifier, page + at + 4, n);
             return 0;
         }

@@ -61,8 +61,8 @@ int read_esm_installed_version(ObjectId module, const uint8_t* inquiry, ModuleVe
     const uint8_t major = firmware_image::digit_pair(revision[0], revision[1]);
     if (major < kRevisionDerivedBelow) {
         const uint32_t top = major == 1 ? 0 : 0x90;
-        out->version = top << 24 | uint32_t(major) << 8 |
-                       firmware_image::digit_pair(revision[2], revision[3]);
+        out->version =
+            top << 24 | uint32_t(major) << 8 | firmware_image::digit_pair(revision[2], revision[3]);
         out->from_revision = true;
         return 0;
     }
@@ -108,8 +108,8 @@ int compare_esm_firmware_file(ObjectId module, const uint8_t* inquiry, const cha
     if (read_esm_installed_version(module, inquiry, &installed) != 0) {
         record->verdict = FirmwareVersionRecord::kInstalledUnknown;
     } else {
-        record->verdict = verdict(file, installed.version,
-                                  installed.from_revision ? 0xFFFFu : 0xFFFFFFFFu);
+        record->verdict =
+            verdict(file, installed.version, installed.from_revision ? 0xFFFFu : 0xFFFFFFFFu);
     }
     firmware_image::module_version_text(installed.version, record->installed);
     return 0;
@@ -150,7 +150,8 @@ int compare_enclosure_firmware_file(ObjectId enclosure, uint8_t module_index, co
     put_text(record->file, kUnknown);
     uint8_t inquiry[kInquirySize];
     if (send_enclosure_inquiry(module, kStandardInquiry, inquiry, sizeof inquiry) != 0) return -1;
-    if (is_enclosure_module(inquiry)) return compare_esm_firmware_file(module, inquiry, path, record);
+    if (is_enclosure_module(inquiry))
+        return compare_esm_firmware_file(module, inquiry, path, record);
     if (!is_expander_vendor_field(inquiry)) return fail_with_api_error(kApiExpanderTypeUnknown);
     // That image kind carries no version to compare.
     if (is_entry_list_image(path)) {

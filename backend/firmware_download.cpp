@@ -62,8 +62,8 @@ int SeriesBackend::download_firmware_once(ObjectId id, const void* image, int32_
     const uint8_t* bytes = static_cast<const uint8_t*>(image);
     int result = 0;
     for (int32_t offset = 0; offset < size && result == 0; offset += kDownloadPieceSize) {
-        const int32_t length = size - offset < kDownloadPieceSize ? size - offset
-                                                                  : kDownloadPieceSize;
+        const int32_t length =
+            size - offset < kDownloadPieceSize ? size - offset : kDownloadPieceSize;
         if (send_piece(descriptor, bytes + offset, length) == 0) continue;
         // The controller waits for more of the image: fine for any piece
         // but the last, after which it would be left waiting.

@@ -89,14 +89,13 @@ int SeriesBackend::check_image_architecture(ObjectId id, const FirmwareImageHead
         // A controller that has no bus word cannot tell a per-lane speed:
         // the image does not suit it. Other read failures keep their error.
         return get_last_error_code() == kApiNotSupported ? fail_with_api_error(kApiIncompatibleArch)
-                                                          : -1;
+                                                         : -1;
     }
     return (word & kLaneSpeedBits) != 0 ? 0 : fail_with_api_error(kApiIncompatibleArch);
 }
 
 int SeriesBackend::check_image_magic(const FirmwareImageHeader& header) {
-    return header.magic == FirmwareImageHeader::kMagic ? 0
-                                                       : fail_with_api_error(kApiInvalidMagic);
+    return header.magic == FirmwareImageHeader::kMagic ? 0 : fail_with_api_error(kApiInvalidMagic);
 }
 
 int SeriesBackend::check_firmware_image(ObjectId id, const FirmwareImageHeader* header,

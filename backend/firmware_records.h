@@ -16,14 +16,14 @@ struct FirmwareImageHeader {
 
     uint16_t word_0;
     uint16_t word_2;
-    uint32_t image_size;    // the whole image, header included
+    uint32_t image_size;  // the whole image, header included
     uint32_t word_8;
     uint32_t architecture;  // must equal the controller's architecture id
     uint16_t word_16;
     uint16_t word_18;
     uint16_t branch;
     uint16_t build;
-    uint16_t srl;         // the image's SRL, the leading part of its version
+    uint16_t srl;  // the image's SRL, the leading part of its version
     uint16_t second_srl;
     uint32_t magic;
     uint8_t bytes_32[16];
@@ -43,13 +43,13 @@ struct FirmwareCompatReport {
 
     uint8_t library_verdict;  // 1 the image suits this library, else 0
     char library_version[kLibraryVersionSize];
-    uint8_t driver_verdict;   // 0 not compatible, 1 compatible, 2 newer than the running firmware
+    uint8_t driver_verdict;  // 0 not compatible, 1 compatible, 2 newer than the running firmware
     char driver_version[kDriverVersionSize];
-    uint8_t controller_verdict;  // 1 in every filled report
-    char firmware_version[kFirmwareVersionSize];  // the firmware the controller runs
+    uint8_t controller_verdict;                             // 1 in every filled report
+    char firmware_version[kFirmwareVersionSize];            // the firmware the controller runs
     char image_version[FirmwareImageHeader::kVersionSize];  // the header's text as it is
-    uint8_t image_version_end;  // 0
-    uint8_t reserved[15];       // 0
+    uint8_t image_version_end;                              // 0
+    uint8_t reserved[15];                                   // 0
 };
 static_assert(sizeof(FirmwareCompatReport) == 227);
 

@@ -2,11 +2,10 @@
 // module's text header, the expander signatures and the entry-list walk.
 // Each reader stays inside the input (libFuzzer hands over a buffer of
 // exactly its size) and gives what a plain reading of the bytes gives.
-#include "backend/firmware_images.h"
-
 #include <cstring>
 #include <string>
 
+#include "backend/firmware_images.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -48,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The module header: found only before the first NUL of the first 512
     // bytes.
     const size_t header = size < kModuleHeaderSize ? size : kModuleHeaderSize;
-    const std::string text(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), header));
+    const std::string text(reinterpret_cast<const char*>(data),
+                           strnlen(reinterpret_cast<const char*>(data), header));
     FUZZ_CHECK(has_module_marker(data, size) == (text.find(kModuleMarker) != std::string::npos));
     const uint32_t version = module_file_version(data, size);
     if (text.find(kModuleVersionKey) == std::string::npos) FUZZ_CHECK(version == 0);

@@ -155,7 +155,8 @@ void drive_scsi(Machine& m, Controller& c, uint8_t* area, uint8_t* data, uint32_
 
     Reply r;
     if (packet[kCdb] == kWriteBuffer) {  // firmware, drive_firmware.cpp
-        const uint8_t asc = drive_write_buffer(c, packet[3], packet + kCdb, direction, data, length);
+        const uint8_t asc =
+            drive_write_buffer(c, packet[3], packet + kCdb, direction, data, length);
         if (asc != 0) r = check_condition(asc);
     } else {
         r = answer(drive->second, packet + kCdb, direction);

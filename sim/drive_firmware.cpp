@@ -40,15 +40,15 @@ uint8_t drive_write_buffer(Controller& c, int port, const uint8_t* cdb, uint8_t 
     const SimObject* drive = drive_at(c, port);
     if (drive == nullptr || !drive_is_sas(*drive)) return kInvalidOpcode;
     const uint32_t n = be24(cdb + 6);
-    if (direction != kDataToDrive || (cdb[1] & 0x1F) != kSaveWithOffsets || cdb[2] != 0 ||
-        n == 0 || n > length)
+    if (direction != kDataToDrive || (cdb[1] & 0x1F) != kSaveWithOffsets || cdb[2] != 0 || n == 0 ||
+        n > length)
         return kInvalidFieldInCdb;
     receive_at(c.drive_microcode[port], be24(cdb + 3), data, n);
     return 0;
 }
 
-bool drive_microcode_command(Machine& m, Controller& c, const uint8_t* packet,
-                             const uint8_t* data, uint32_t length, uint16_t* code) {
+bool drive_microcode_command(Machine& m, Controller& c, const uint8_t* packet, const uint8_t* data,
+                             uint32_t length, uint16_t* code) {
     if (packet[0] != kWithData || packet[kCommand] != kDownloadMicrocode) return false;
     const int port = packet[kPort];
     const SimObject* drive = drive_at(c, port);
@@ -59,8 +59,10 @@ bool drive_microcode_command(Machine& m, Controller& c, const uint8_t* packet,
     } else if (drive == nullptr || !drive_present(c, port) || drive_is_sas(*drive)) {
         *code = kInvalidForPort;
     } else {
-        const uint32_t blocks = (get16(packet + kLbaLow) & 0xFFu) << 8 | (get16(packet + kSectorCount) & 0xFFu);
-        const uint32_t offset = ((get16(packet + kLbaHigh) & 0xFFu) << 8 | (get16(packet + kLbaMid) & 0xFFu)) * kBlock;
+        const uint32_t blocks =
+            (get16(packet + kLbaLow) & 0xFFu) << 8 | (get16(packet + kSectorCount) & 0xFFu);
+        const uint32_t offset =
+            ((get16(packet + kLbaHigh) & 0xFFu) << 8 | (get16(packet + kLbaMid) & 0xFFu)) * kBlock;
         if (blocks == 0 || length != blocks * kBlock) {
             *code = kSglMismatch;
         } else {

@@ -56,8 +56,8 @@ uint16_t ata_command(const Machine& m, const Controller& c, uint8_t* packet, uin
 // packet is another command, else code is 0 or the firmware's error), and
 // WRITE BUFFER to a SAS drive (0, or the additional sense code of its CHECK
 // CONDITION).
-bool drive_microcode_command(Machine& m, Controller& c, const uint8_t* packet,
-                             const uint8_t* data, uint32_t length, uint16_t* code);
+bool drive_microcode_command(Machine& m, Controller& c, const uint8_t* packet, const uint8_t* data,
+                             uint32_t length, uint16_t* code);
 uint8_t drive_write_buffer(Controller& c, int port, const uint8_t* cdb, uint8_t direction,
                            const uint8_t* data, uint32_t length);
 

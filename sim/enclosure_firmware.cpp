@@ -45,12 +45,13 @@ ScsiAnswer invalid_cdb() { return check_condition(kIllegalRequest, kInvalidField
 // 0xE1: signature A or B in the words at 4, 8 and 12, the version at 36.
 bool image_header(const SimObject& enclosure, std::vector<uint8_t>* header) {
     static const uint32_t kSignatures[2][3] = {{0xB0EABCA7, 0xB0BCEAA7, 0xB0BCA7EA},
-                                              {0x5AEAA55A, 0xA55AEAA5, 0x5AA55AEA}};
+                                               {0x5AEAA55A, 0xA55AEAA5, 0x5AA55AEA}};
     if (object_text(enclosure, "installed-version", "").empty()) return false;
     const std::string kind = object_text(enclosure, "installed-image", "b");
     header->assign(kHeaderSize, 0);
     if (kind == "a" || kind == "b")
-        for (size_t i = 0; i < 3; ++i) put32(header->data() + 4 + 4 * i, kSignatures[kind == "b"][i]);
+        for (size_t i = 0; i < 3; ++i)
+            put32(header->data() + 4 + 4 * i, kSignatures[kind == "b"][i]);
     put32(header->data() + 36, uint32_t(object_number(enclosure, "installed-version", 0)));
     return true;
 }
@@ -78,8 +79,8 @@ ScsiAnswer read_register(const SimObject& enclosure, ModuleFirmware& module, uin
 
 }  // namespace
 
-bool module_vpd_page(const SimObject& enclosure, const uint8_t* cdb, uint8_t* data,
-                     uint32_t length, ScsiAnswer* answer) {
+bool module_vpd_page(const SimObject& enclosure, const uint8_t* cdb, uint8_t* data, uint32_t length,
+                     ScsiAnswer* answer) {
     const uint32_t allocation = uint32_t(cdb[3] << 8 | cdb[4]);
     std::vector<uint8_t> page = {0x0D, cdb[2], 0, 0};
     if (cdb[2] == kVersionPage && enclosure.attrs.count("esm-version")) {
@@ -88,7 +89,8 @@ bool module_vpd_page(const SimObject& enclosure, const uint8_t* cdb, uint8_t* da
         std::memcpy(page.data() + 4, "SIM-ESM VERSION", 15);
         std::memcpy(page.data() + kVersionAt, version.data(),
                     std::min(version.size(), kVersionLength));
-        put_be(page.data() + 2, uint32_t(object_number(enclosure, "vpd2-length", long(page.size() - 4))), 2);
+        put_be(page.data() + 2,
+               uint32_t(object_number(enclosure, "vpd2-length", long(page.size() - 4))), 2);
     } else if (cdb[2] == kIdentificationPage && enclosure.attrs.count("naa")) {
         // A vendor designator first, then the NAA one.
         page.insert(page.end(), {0x02, 0x01, 0, 8});
@@ -133,8 +135,8 @@ ScsiAnswer module_buffer_command(EnclosureModel& model, const SimObject& enclosu
     return {};
 }
 
-ScsiAnswer send_download_page(EnclosureModel& model, const SimObject&, int lun,
-                              const uint8_t* page, uint32_t length) {
+ScsiAnswer send_download_page(EnclosureModel& model, const SimObject&, int lun, const uint8_t* page,
+                              uint32_t length) {
     ModuleFirmware& module = model.firmware[lun];
     const uint32_t piece = be(page + 20, 4), whole = be(page + 16, 4), offset = be(page + 12, 4);
     const bool fits = length >= kDownloadHeader && be(page + 2, 2) + 4 == length &&
@@ -152,8 +154,8 @@ ScsiAnswer download_status_page(EnclosureModel& model, const SimObject& enclosur
     std::vector<uint8_t> page(24, 0);
     page[0] = kDownloadPage;
     put_be(page.data() + 2, page.size() - 4, 2);
-    page[10] = uint8_t(
-        object_number(enclosure, "download-status", model.firmware[lun].download_status));
+    page[10] =
+        uint8_t(object_number(enclosure, "download-status", model.firmware[lun].download_status));
     copy_reply(page, data, length, allocation);
     return {};
 }

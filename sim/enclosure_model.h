@@ -94,8 +94,8 @@ void copy_reply(const std::vector<uint8_t>& reply, uint8_t* data, uint32_t lengt
 // (its image headers, the expander's registers, the buffers that receive
 // images) and the download microcode page 0x0E, sent and received. The
 // VPD answer is false for a page the module does not have.
-bool module_vpd_page(const SimObject& enclosure, const uint8_t* cdb, uint8_t* data,
-                     uint32_t length, ScsiAnswer* answer);
+bool module_vpd_page(const SimObject& enclosure, const uint8_t* cdb, uint8_t* data, uint32_t length,
+                     ScsiAnswer* answer);
 ScsiAnswer module_buffer_command(EnclosureModel& model, const SimObject& enclosure, int lun,
                                  const uint8_t* cdb, uint8_t* data, uint32_t length);
 ScsiAnswer send_download_page(EnclosureModel& model, const SimObject& enclosure, int lun,

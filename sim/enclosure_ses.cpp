@@ -283,7 +283,8 @@ ScsiAnswer ses_command(Controller& c, const SimObject& enclosure, int lun, const
         case 1: page = configuration_page(model, enclosure, lun); break;
         case 2: page = status_page(model, enclosure, lun); break;
         case 3: page = help_page(enclosure); break;
-        case 0x0E: return download_status_page(model, enclosure, lun, data, length, allocation);
+        case 0x0E:
+            return download_status_page(model, enclosure, lun, data, length, allocation);
         default: return check_condition(5, 0x24);
         }
         copy_reply(page, data, length, allocation);
@@ -304,7 +305,8 @@ ScsiAnswer ses_command(Controller& c, const SimObject& enclosure, int lun, const
         return {};
     }
     case 0x3B:
-    case 0x3C: return module_buffer_command(model, enclosure, lun, cdb, data, length);
+    case 0x3C:
+        return module_buffer_command(model, enclosure, lun, cdb, data, length);
     default: return check_condition(5, 0x20);
     }
 }

@@ -14,7 +14,6 @@ namespace {
 
 PYV2_LIBRARY_MACHINE(kFirmwareMachine);
 
-
 class ControllerFirmware : public ::testing::Test {
   protected:
     void SetUp() override { reload_machine(kFirmwareMachine); }
@@ -66,14 +65,14 @@ const CheckCase kCheckCases[] = {
     {"SRL 30 is newer though out of range", kFamily8, with(k8, 30, 30, 0, 0), -1, 0, 0, 2},
     {"either SRL is enough", kFamily8, with(k8, 21, 24, 9, 99), -1, 0, 1, 1},
     {"neither SRL in any range", kFamily8, with(k8, 21, 21, 9, 99), -1, 0, 0, 0},
-    {"SRL 35 on a bus without lane speeds", kFamily6, with(image_for(6), 35, 27, 0, 0), -1, 0,
-     1, 1},
+    {"SRL 35 on a bus without lane speeds", kFamily6, with(image_for(6), 35, 27, 0, 0), -1, 0, 1,
+     1},
     {"SRL 36 needs a lane speed", kFamily6, with(image_for(6), 36, 27, 0, 0), -1, 104, 0, 0},
     {"SRL 36 with a lane speed", kFamily7, with(image_for(6), 36, 27, 0, 0), -1, 0, 1, 1},
     {"SRL 36 without a bus word", kFamily4, with(image_for(4), 36, 27, 0, 0), -1, 104, 0, 0},
     {"the image of another family", kFamily8, image_for(10), -1, 104, 0, 0},
-    {"a wrong magic", kFamily8, changed(k8, [](ControllerImage& c) { c.magic = 0xBADDECAE; }),
-     -1, 103, 0, 0},
+    {"a wrong magic", kFamily8, changed(k8, [](ControllerImage& c) { c.magic = 0xBADDECAE; }), -1,
+     103, 0, 0},
     {"a wrong magic of another family", kFamily8,
      changed(image_for(9), [](ControllerImage& c) { c.magic = 0; }), -1, 104, 0, 0},
     {"a file cut short", kFamily8, k8, 12000, 102, 0, 0},
@@ -93,8 +92,8 @@ TEST_F(ControllerFirmware, ImageFileChecksGiveTheirVerdicts) {
         const std::string path = files.write("image.bin", image);
         FirmwareCompatReport report;
         std::memset(&report, 0x77, sizeof report);
-        const int result = ctl_check_firmware_image_file(controller(c.controller), path.c_str(),
-                                                         nullptr, &report);
+        const int result =
+            ctl_check_firmware_image_file(controller(c.controller), path.c_str(), nullptr, &report);
         if (c.api_error != 0) {
             EXPECT_EQ(result, -1);
             EXPECT_EQ(last_error().flags, uint32_t(kErrApi));
@@ -114,9 +113,8 @@ TEST_F(ControllerFirmware, TheReportHoldsTheVersionsOfLibraryDriverFirmwareAndIm
     const std::vector<uint8_t> image = test_images::controller_image(c);
     FirmwareCompatReport report;
     std::memset(&report, 0x77, sizeof report);
-    ASSERT_EQ(ctl_check_firmware_image_file(controller(kFamily8),
-                                            files.write("full.bin", image).c_str(), nullptr,
-                                            &report),
+    ASSERT_EQ(ctl_check_firmware_image_file(
+                  controller(kFamily8), files.write("full.bin", image).c_str(), nullptr, &report),
               0)
         << last_error().text;
 
@@ -221,8 +219,8 @@ void expect_pieces(const std::vector<uint8_t>& image, std::vector<size_t> sizes,
     for (const sim::JournalEntry& e : sent)
         if (e.sent[512 + 128] == 0x56) pieces.push_back(e);
     ASSERT_EQ(pieces.size(), sizes.size() * passes);
-    const std::vector<uint8_t> packet = {0x56, uint8_t(SeriesBackend::get_arch_class() + 2), 0, 0,
-                                         0,    0,   8, 0};
+    const std::vector<uint8_t> packet = {
+        0x56, uint8_t(SeriesBackend::get_arch_class() + 2), 0, 0, 0, 0, 8, 0};
     size_t at = 0;
     for (size_t i = 0; i < pieces.size(); ++i) {
         const size_t offset = i % sizes.size() == 0 ? (at = 0) : at;
@@ -239,8 +237,8 @@ void expect_pieces(const std::vector<uint8_t>& image, std::vector<size_t> sizes,
 std::vector<uint32_t> lock_takes() {
     std::vector<uint32_t> takes;
     for (const sim::JournalEntry& e : requests(262))
-        takes.push_back(uint32_t(e.sent[1536] | e.sent[1537] << 8 | e.sent[1538] << 16 |
-                                 e.sent[1539] << 24));
+        takes.push_back(
+            uint32_t(e.sent[1536] | e.sent[1537] << 8 | e.sent[1538] << 16 | e.sent[1539] << 24));
     return takes;
 }
 
@@ -362,15 +360,14 @@ TEST_F(ControllerFirmware, TheLockIsHeldAtLeastFiveSeconds) {
 
 TEST_F(ControllerFirmware, AnImageFileIsReadWholeBeforeTheDownload) {
     const std::vector<uint8_t> image = test_images::controller_image(image_for(9));
-    ASSERT_EQ(ctl_download_firmware_file(controller(kFamily9),
-                                         files.write("fw.bin", image).c_str()),
-              0)
+    ASSERT_EQ(
+        ctl_download_firmware_file(controller(kFamily9), files.write("fw.bin", image).c_str()), 0)
         << last_error().text;
     EXPECT_EQ(sim::controller_firmware(kFamily9), image);
 
     const size_t before = driver_requests();
-    EXPECT_EQ(ctl_download_firmware_file(controller(kFamily9), files.write("empty.bin", {}).c_str()),
-              -1);
+    EXPECT_EQ(
+        ctl_download_firmware_file(controller(kFamily9), files.write("empty.bin", {}).c_str()), -1);
     EXPECT_EQ(last_error().api_code, 102);
     EXPECT_EQ(ctl_download_firmware_file(controller(kFamily9), files.path("none.bin").c_str()), -1);
     EXPECT_EQ(last_error().os_error, ENOENT);

@@ -43,12 +43,26 @@ void expect_ata_pieces(uint8_t port, const std::vector<AtaPiece>& expected) {
         SCOPED_TRACE(i);
         const std::vector<uint8_t>& p = sent[i].packet;
         const AtaPiece& e = expected[i];
-        const std::vector<uint8_t> registers = {
-            0xB1, uint8_t(SeriesBackend::get_arch_class() + 5), 0xFF, port, 0, 0x61, 15, 0,
-            3, 0,  // features
-            uint8_t(e.blocks), 0, uint8_t(e.blocks >> 8), 0,  // sector count, LBA low
-            uint8_t(e.block_offset), 0, uint8_t(e.block_offset >> 8), 0,  // LBA mid, high
-            0, 0x92};
+        const std::vector<uint8_t> registers = {0xB1,
+                                                uint8_t(SeriesBackend::get_arch_class() + 5),
+                                                0xFF,
+                                                port,
+                                                0,
+                                                0x61,
+                                                15,
+                                                0,
+                                                3,
+                                                0,  // features
+                                                uint8_t(e.blocks),
+                                                0,
+                                                uint8_t(e.blocks >> 8),
+                                                0,  // sector count, LBA low
+                                                uint8_t(e.block_offset),
+                                                0,
+                                                uint8_t(e.block_offset >> 8),
+                                                0,  // LBA mid, high
+                                                0,
+                                                0x92};
         EXPECT_EQ(std::vector<uint8_t>(p.begin(), p.begin() + 20), registers);
         EXPECT_EQ(sent[i].data.size(), size_t(e.blocks) * 512);
     }
@@ -197,19 +211,39 @@ const DriveScsiCase kDriveScsiCases[] = {
     {"INQUIRY", {0x12, 0, 0, 0, 36, 0}, -1, 0x82, 36, true, 0},
     {"READ(10)", {0x28, 0, 0, 0, 0, 0, 0, 0, 1, 0}, -1, 0x82, 512, true, 0},
     {"VERIFY(16)", std::vector<uint8_t>(16, 0x8F), -1, 0x80, 0, false, 0},
-    {"READ CAPACITY(16)", {0x9E, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0}, -1, 0x82, 32,
-     true, 0},
+    {"READ CAPACITY(16)",
+     {0x9E, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0},
+     -1,
+     0x82,
+     32,
+     true,
+     0},
     {"MAINTENANCE IN 0x05", {0xA3, 0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, -1, 0x80, 0, false, 0},
     {"MAINTENANCE IN 0x0C", {0xA3, 0xEC, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, -1, 0x80, 0, false, 0},
-    {"SERVICE ACTION IN(12) 0x01", {0xAB, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, -1, 0x80, 0, false,
+    {"SERVICE ACTION IN(12) 0x01",
+     {0xAB, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+     -1,
+     0x80,
+     0,
+     false,
      0},
     {"READ DEFECT DATA(12)", {0xB7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, -1, 0x83, 8, true, 0},
     {"a block of 256 bytes", std::vector<uint8_t>(256, 0x00), -1, 0x80, 0, false, 0},
-    {"SERVICE ACTION IN(16) 0x11", {0x9E, 0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0}, -1,
-     0x82, 32, true, 123},
+    {"SERVICE ACTION IN(16) 0x11",
+     {0x9E, 0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0},
+     -1,
+     0x82,
+     32,
+     true,
+     123},
     {"MAINTENANCE IN 0x06", {0xA3, 0x06, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, -1, 0x80, 0, false, 123},
     {"MAINTENANCE IN 0x10", {0xA3, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, -1, 0x80, 0, false, 123},
-    {"SERVICE ACTION IN(12) 0x00", {0xAB, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, -1, 0x80, 0, false,
+    {"SERVICE ACTION IN(12) 0x00",
+     {0xAB, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+     -1,
+     0x80,
+     0,
+     false,
      123},
     {"WRITE(10)", {0x2A, 0, 0, 0, 0, 0, 0, 0, 1, 0}, -1, 0x81, 512, true, 123},
     {"WRITE BUFFER", {0x3B, 7, 0, 0, 0, 0, 0, 0, 16, 0}, -1, 0x81, 16, true, 123},
@@ -234,8 +268,8 @@ TEST_F(DriveFirmware, DrivesGetOnlyCommandsThatReadOrVerify) {
         sim::clear_journal();
         const int result = ctl_send_checked_drive_scsi_command(
             drive, 0, c.direction, c.cdb.empty() ? nullptr : c.cdb.data(),
-            c.cdb_length >= 0 ? c.cdb_length : int32_t(c.cdb.size()), &status, sense,
-            sizeof sense, c.buffer ? data.data() : nullptr, c.length, 10);
+            c.cdb_length >= 0 ? c.cdb_length : int32_t(c.cdb.size()), &status, sense, sizeof sense,
+            c.buffer ? data.data() : nullptr, c.length, 10);
         if (c.api_error != 0) {
             expect_refused_unsent(result, c.api_error);
             continue;

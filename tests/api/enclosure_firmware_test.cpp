@@ -22,8 +22,8 @@ class EnclosureFirmware : public ::testing::Test {
                const std::string& name = "image.fw") {
         const std::string path = files.write(name, image);
         sim::clear_journal();
-        return ctl_update_enclosure_firmware(enclosure_of(kFamily8, position), module,
-                                             path.c_str(), generic);
+        return ctl_update_enclosure_firmware(enclosure_of(kFamily8, position), module, path.c_str(),
+                                             generic);
     }
 
     ImageFiles files;
@@ -282,7 +282,8 @@ Compared compare(uint8_t position, int module, const std::string& path) {
 }
 
 TEST_F(EnclosureFirmware, ModuleImagesAreComparedWithTheRevisionOrTheVersionPage) {
-    const std::string file = files.write("esm.fw", test_images::module_image_of_version("01020304"));
+    const std::string file =
+        files.write("esm.fw", test_images::module_image_of_version("01020304"));
     struct Case {
         const char* name;
         const char* change;
@@ -293,8 +294,7 @@ TEST_F(EnclosureFirmware, ModuleImagesAreComparedWithTheRevisionOrTheVersionPage
         {"revision 0110: only the last two bytes count", "revision=0110", 1, "0.00.01.10"},
         {"revision 0211", "revision=0211", 1, "90.00.02.11"},
         {"revision 0304 without a version page", "revision=0304", 128, "0.00.00.00"},
-        {"revision 0305 and version page", "revision=0305 esm-version=01020304", 3,
-         "1.02.03.04"},
+        {"revision 0305 and version page", "revision=0305 esm-version=01020304", 3, "1.02.03.04"},
         {"a newer version page", "revision=0305 esm-version=01020400", 2, "1.02.04.00"},
         {"an older version page", "revision=0305 esm-version=00990304", 1, "0.99.03.04"},
         {"a version page too short", "revision=0305 esm-version=01020304 vpd2-length=76", 128,
@@ -312,7 +312,8 @@ TEST_F(EnclosureFirmware, ModuleImagesAreComparedWithTheRevisionOrTheVersionPage
     }
     // Revision 0211 with the same last two bytes: equal, whatever the top byte.
     change_machine("enclosure index=4 number=0 revision=0211\n");
-    const std::string same = files.write("same.fw", test_images::module_image_of_version("00000211"));
+    const std::string same =
+        files.write("same.fw", test_images::module_image_of_version("00000211"));
     EXPECT_EQ(compare(kModules, 0, same).record.verdict, 3);
 }
 
@@ -382,7 +383,8 @@ TEST_F(EnclosureFirmware, ExpanderComparisonsThatCannotCompare) {
     EXPECT_EQ(writes[0].sent, (std::vector<uint8_t>{0xC0, 0, 0, 0}));
 
     // A failed comparison shows the module's INQUIRY text as its version.
-    change_machine("enclosure index=4 number=1 chip=0x222 inquiry-text=\"QEL expander 36 ports of SAS\"\n");
+    change_machine(
+        "enclosure index=4 number=1 chip=0x222 inquiry-text=\"QEL expander 36 ports of SAS\"\n");
     const Compared unknown =
         compare(kBufferExpander, 0, files.write("a.fw", test_images::expander_image('a', 1)));
     EXPECT_EQ(unknown.result, -1);

@@ -14,7 +14,6 @@ namespace {
 
 PYV2_LIBRARY_MACHINE(kFirmwareMachine);
 
-
 class PassThroughChecks : public ::testing::Test {
   protected:
     void SetUp() override { reload_machine(kFirmwareMachine); }
@@ -63,8 +62,8 @@ TEST_F(PassThroughChecks, EnclosuresGetOnlyTheCommandsOfEnclosureServices) {
         sim::clear_journal();
         const int result = ctl_send_enclosure_scsi_command(
             enclosure, c.cdb.empty() ? nullptr : c.cdb.data(),
-            c.cdb_length >= 0 ? c.cdb_length : int32_t(c.cdb.size()), &status, sense,
-            sizeof sense, c.buffer ? data.data() : nullptr, c.length, 60, 0);
+            c.cdb_length >= 0 ? c.cdb_length : int32_t(c.cdb.size()), &status, sense, sizeof sense,
+            c.buffer ? data.data() : nullptr, c.length, 60, 0);
         if (c.api_error != 0) {
             expect_refused_unsent(result, c.api_error);
             continue;
@@ -83,16 +82,16 @@ TEST_F(PassThroughChecks, AnEnclosureCommandReachesTheModuleOfItsLun) {
     const uint8_t inquiry[6] = {0x12, 0, 0, 0, 64, 0};
     uint8_t data[64] = {};
     uint8_t status = 0xEE, sense[18];
-    ASSERT_EQ(ctl_send_enclosure_scsi_command(enclosure_of(kFamily8, 0), inquiry, 6, &status,
-                                              sense, sizeof sense, data, sizeof data, 60, 2),
+    ASSERT_EQ(ctl_send_enclosure_scsi_command(enclosure_of(kFamily8, 0), inquiry, 6, &status, sense,
+                                              sizeof sense, data, sizeof data, 60, 2),
               0)
         << last_error().text;
     EXPECT_EQ(status, 0);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(data + 36)), "Vexlin storage module");
     EXPECT_EQ(pass_throughs().back().lun_field, 2 << 12);
     // Enclosures are served on families 8 and 10.
-    EXPECT_EQ(ctl_send_enclosure_scsi_command(enclosure_of(kFamily6, 0), inquiry, 6, &status,
-                                              sense, sizeof sense, data, sizeof data, 60, 0),
+    EXPECT_EQ(ctl_send_enclosure_scsi_command(enclosure_of(kFamily6, 0), inquiry, 6, &status, sense,
+                                              sizeof sense, data, sizeof data, 60, 0),
               -1);
     EXPECT_EQ(last_error().api_code, 2);
 }
@@ -103,8 +102,8 @@ struct AtaCase {
     const char* name;
     uint8_t command;
     uint16_t features;
-    int api_error;     // 0: sent
-    uint16_t protocol; // the code the firmware receives
+    int api_error;      // 0: sent
+    uint16_t protocol;  // the code the firmware receives
 };
 
 const AtaCase kAtaCases[] = {
@@ -181,11 +180,11 @@ TEST_F(PassThroughChecks, TheTimeOutReachesTheSecondSeriesOnly) {
         uint16_t features = 0, count = 1, low = 0, mid = 0, high = 0;
         uint8_t device = 0, command = 0xEC;
         sim::clear_journal();
-        return timeout < 0 ? ctl_send_ata_command(drive_of(index, 0), 1, 13, &features, &count,
-                                                  &low, &mid, &high, &device, &command, data)
-                           : ctl_send_ata_command_timed(drive_of(index, 0), 1, 13, &features,
-                                                        &count, &low, &mid, &high, &device,
-                                                        &command, data, timeout);
+        return timeout < 0
+                   ? ctl_send_ata_command(drive_of(index, 0), 1, 13, &features, &count, &low, &mid,
+                                          &high, &device, &command, data)
+                   : ctl_send_ata_command_timed(drive_of(index, 0), 1, 13, &features, &count, &low,
+                                                &mid, &high, &device, &command, data, timeout);
     };
     ASSERT_EQ(send(kFamily8, 60), 0) << last_error().text;
     EXPECT_EQ(firmware_requests(0xB1).at(0).packet[5], 0x61);
@@ -194,10 +193,10 @@ TEST_F(PassThroughChecks, TheTimeOutReachesTheSecondSeriesOnly) {
     // Family 9 is not routed; the first series has its own command.
     EXPECT_EQ(send(kFamily9, 60), -1);
     EXPECT_TRUE(sim::journal().empty());
-    EXPECT_EQ(ctl_send_checked_ata_command_timed(drive_of(kFamily3, 1), 1, nullptr, nullptr,
-                                                 nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                 nullptr, 60),
-              -1);
+    EXPECT_EQ(
+        ctl_send_checked_ata_command_timed(drive_of(kFamily3, 1), 1, nullptr, nullptr, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr, 60),
+        -1);
     uint16_t features = 0, count = 1, low = 0, mid = 0, high = 0;
     uint8_t device = 0, command = 0xEC;
     sim::clear_journal();

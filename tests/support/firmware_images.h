@@ -41,8 +41,8 @@ struct ControllerImage {
     uint32_t architecture = 8;
     uint16_t srl = 27, second_srl = 27, branch = 1, build = 20;
     uint32_t magic = 0xBADDECAF;
-    size_t size = 20000;      // the whole image
-    long header_size = -1;    // the size the header claims; -1: size
+    size_t size = 20000;    // the whole image
+    long header_size = -1;  // the size the header claims; -1: size
     std::string version = "FH9X 4.12.00.001";
     bool bad_checksum = false;
 };
@@ -66,7 +66,8 @@ inline std::vector<uint8_t> controller_image(const ControllerImage& c) {
     put16(image, 24, c.srl);
     put16(image, 26, c.second_srl);
     put32(image, 28, c.magic);
-    for (size_t i = 0; i < 16; ++i) image[48 + i] = i < c.version.size() ? uint8_t(c.version[i]) : 0;
+    for (size_t i = 0; i < 16; ++i)
+        image[48 + i] = i < c.version.size() ? uint8_t(c.version[i]) : 0;
     image.resize(c.size);
     if (image.size() >= 12) put32(image, 8, image_checksum(image) + (c.bad_checksum ? 1 : 0));
     return image;
