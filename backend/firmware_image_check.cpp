@@ -114,7 +114,7 @@ int SeriesBackend::check_firmware_image(ObjectId id, const FirmwareImageHeader* 
     put_text(report->library_version, sizeof report->library_version, ctl_get_api_version(),
              sizeof report->library_version);
     put_text(report->driver_version, sizeof report->driver_version,
-             reinterpret_cast<const char*>(info.bytes), sizeof info.bytes);
+             reinterpret_cast<const char*>(info.bytes), DriverCompatInfo::kVersionSize);
     report->controller_verdict = 1;
     put_text(report->firmware_version, sizeof report->firmware_version, firmware, sizeof firmware);
     std::memcpy(report->image_version, h.version, sizeof report->image_version);
