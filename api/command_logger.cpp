@@ -3,9 +3,11 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -45,6 +47,29 @@ FILE* open_log(const char* path)
     return nullptr;
 }
 
+// The text as it is written: a CR or LF would end the line early and let a
+// text pass for a line of its own.
+std::string one_line(const char* text) {
+    std::string line = text == nullptr ? "" : text;
+    for (char& c : line)
+        if (c == '\r' || c == '\n') c = '?';
+    return line;
+}
+
+std::string format_text(const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string text(length > 0 ? size_t(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+void append_formatted(CommandLogger& log, const char* format, va_list args) {
+    log.append_line(format_text(format, args).c_str());
+}
+
 }  // namespace
 
 CommandLogger::CommandLogger(const char* source_name, const char* log_path, uint8_t enabled)
@@ -74,7 +99,7 @@ int CommandLogger::append_line(const char* text)
             when[n - 1] = '\0';
     }
     int result = 0;
-    if (std::fprintf(f, "%s %s [%s]\n", when, source_name_, text == nullptr ? "" : text) < 0 ||
+    if (std::fprintf(f, "%s %s [%s]\n", when, source_name_, one_line(text).c_str()) < 0 ||
         std::fflush(f) != 0) {
         std::fprintf(stderr, "Error: Could not write to file %s\n", log_path_);
         result = 1;
@@ -84,4 +109,19 @@ int CommandLogger::append_line(const char* text)
         result = 1;
     }
     return result;
+}
+
+void CommandLogger::log_operation(const char* format, ...) {
+    if (enabled_ == 0) return;
+    va_list args;
+    va_start(args, format);
+    append_formatted(*this, format, args);
+    va_end(args);
+}
+
+void CommandLogger::write_line(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    append_formatted(*this, format, args);
+    va_end(args);
 }

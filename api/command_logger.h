@@ -1,11 +1,21 @@
 // The command log: one text line per controller change made from the web
 // interface, appended to a plain file that is opened and closed for every
 // line. The daemon also writes lines of its own (logins, settings) through
-// append_line. The logging methods of the individual operations are added
-// beside the operations they carry out.
+// append_line.
+//
+// Each logging method carries out its change with the public function of
+// the same operation (its arguments are that function's, in the same
+// order), then, when logging is on, writes a line naming the operation, the
+// controller and object numbers and the arguments, ended by the outcome
+// ("Success" or "Failed"). It returns the public function's result
+// unchanged and leaves the last-error record as that function left it.
+// Numbers of an identifier of the wrong kind are written as 255.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "api/ctl_types.h"
 
 class CommandLogger {
 public:
@@ -18,15 +28,71 @@ public:
     uint8_t is_enabled() const { return enabled_; }
     void set_enabled(uint8_t value) { enabled_ = value; }
 
-    // Appends "<ctime without newline> <source name> [<text>]\n". Returns 0
-    // when written, 1 when the file could not be opened or written (the
-    // reason goes to standard error). Does not look at the enabled flag.
+    // Appends "<ctime without newline> <source name> [<text>]\n", each CR or
+    // LF of the text written as '?' so that a text is always one line.
+    // Returns 0 when written, 1 when the file could not be opened or written
+    // (the reason goes to standard error). Does not look at the enabled
+    // flag.
     int append_line(const char* text);
 
     const char* source_name() const { return source_name_; }
     const char* log_path() const { return log_path_; }
 
+    // Texts of the log lines, cut to fit size (which must be at least 1).
+    // The unit type's name ("RAID 5", "SPARE", ... "UNKNOWN"); returns 1
+    // without writing when text is null, else 0.
+    static int unit_type_text(int32_t type, char* text, size_t size);
+    // The stripe size in KiB of a striped unit type (RAID 0, 5, 6, 10, 50),
+    // "n/a" for the others or a stripe code below 1.
+    static int stripe_text(int32_t type, int32_t stripe, char* text, size_t size);
+    // The ports of the listed drives, separated by single blanks; at most the
+    // room of the list is read, whatever its count says.
+    static int drive_list_text(const IdList* drives, char* text, size_t size);
+
+    // Controller settings and background tasks. Rates are written as they
+    // stand after the call; a schedule start above Saturday 23:45 (10065
+    // minutes), or below 0, is written as a deleted slot.
+    int set_verify_mode(ObjectId controller, int mode);
+    int set_rebuild_mode(ObjectId controller, int mode);
+    int set_verify_rate(ObjectId controller, int32_t* rate);
+    int set_rebuild_rate(ObjectId controller, int32_t* rate);
+    int set_selftest_flags(ObjectId controller, uint16_t* flags);
+    int set_selftest_task(ObjectId controller, int slot, int start);
+    int set_verify_task(ObjectId controller, int slot, int start, int duration);
+    int set_rebuild_task(ObjectId controller, int slot, int start, int duration);
+    int set_number_spinups_allowed(ObjectId controller, int32_t count);
+    int set_stagger_time(ObjectId controller, int32_t time);
+    int set_auto_rebuild(ObjectId controller, int policy);
+
+    // The battery backup unit and the controller's logs.
+    int disable_bbu(ObjectId controller);
+    int enable_bbu(ObjectId controller);
+    int start_bbu_battery_test(ObjectId controller);
+    int get_error_log_buffer(ObjectId controller, uint8_t* log);
+    int get_error_log(ObjectId controller, uint8_t* log);
+
+    // Drives and ports.
+    int get_drive_smart_data(ObjectId drive, uint8_t* sector);
+    int identify_port(ObjectId drive, int on);
+
+    // The rescan writes one line, then one line per unit and per drive it
+    // found. The lists' counts are set to 0 before the call.
+    int rescan_controller(ObjectId controller, int make_os_aware, IdList* units, IdList* drives);
+    // One line listing the controller's units and their types, written
+    // whether logging is on or not; returns the unit list's result.
+    int log_controller_unit_list(ObjectId controller);
+
 private:
+    // Formats the operation text and appends it when logging is on.
+    void log_operation(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Formats and appends, whatever the enabled flag says.
+    void write_line(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // The line of a schedule slot written (duration null for a self-test).
+    void log_task_slot(const char* task, ObjectId controller, int slot, int start,
+                       const int* duration, int result);
+    // "<operation>(controller=N): <outcome>"; returns result.
+    int log_controller_call(int result, const char* operation, ObjectId controller);
+
     char* source_name_;
     char* log_path_;
     uint8_t enabled_;
