@@ -1,19 +1,32 @@
-# Runs PROGRAM and compares what it prints with the block of README that
-# follows the line "<!-- output of list_controllers -->".
+# Runs PROGRAM (a command and its arguments) and compares what it prints with
+# the block of README that follows the line "<!-- output of NAME -->" (NAME
+# is list_controllers unless given). Time stamps of the command log, which
+# differ from run to run, are compared by their form only. REMOVE names a
+# file to delete before the run.
+if(NOT DEFINED NAME)
+  set(NAME list_controllers)
+endif()
+if(DEFINED REMOVE)
+  file(REMOVE ${REMOVE})
+endif()
 execute_process(COMMAND ${PROGRAM} OUTPUT_VARIABLE printed RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "${PROGRAM} failed (${result}):\n${printed}")
 endif()
 file(READ ${README} readme)
-string(FIND "${readme}" "<!-- output of list_controllers -->\n```\n" start)
+set(marker "<!-- output of ${NAME} -->\n```\n")
+string(FIND "${readme}" "${marker}" start)
 if(start EQUAL -1)
-  message(FATAL_ERROR "README has no output block of list_controllers")
+  message(FATAL_ERROR "README has no output block of ${NAME}")
 endif()
-string(LENGTH "<!-- output of list_controllers -->\n```\n" marker)
-math(EXPR start "${start} + ${marker}")
+string(LENGTH "${marker}" marker_length)
+math(EXPR start "${start} + ${marker_length}")
 string(SUBSTRING "${readme}" ${start} -1 rest)
 string(FIND "${rest}" "```" end)
 string(SUBSTRING "${rest}" 0 ${end} shown)
-if(NOT shown STREQUAL printed)
-  message(FATAL_ERROR "README shows:\n${shown}\nlist_controllers prints:\n${printed}")
+set(stamp "[A-Z][a-z][a-z] [A-Z][a-z][a-z] [ 0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] [0-9][0-9][0-9][0-9] ")
+string(REGEX REPLACE "${stamp}" "<time> " shown_form "${shown}")
+string(REGEX REPLACE "${stamp}" "<time> " printed_form "${printed}")
+if(NOT shown_form STREQUAL printed_form)
+  message(FATAL_ERROR "README shows:\n${shown}\n${NAME} prints:\n${printed}")
 endif()
