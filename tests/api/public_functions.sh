@@ -18,7 +18,7 @@ dups=$(uniq -d "$work/listed.sorted")
 [ -z "$dups" ] || { echo "listed twice in $list:"; echo "$dups"; exit 1; }
 
 # Declarations: the preprocessed header, keeping what came from files of api/.
-"$cxx" -std=c++20 -E -I "$src" "$src/api/ctl.h" 2>/dev/null |
+echo '#include "api/ctl.h"' | "$cxx" -std=c++20 -x c++ -E -I "$src" - |
   awk -v dir="$src/api/" '
     /^# [0-9]+ "/ { file = $3; gsub(/"/, "", file); from_api = index(file, dir) == 1; next }
     from_api { print }' |
