@@ -107,6 +107,12 @@ uint8_t drive_controller(ObjectId drive) { return drive_numbers(drive).controlle
 
 uint8_t port_number(ObjectId drive) { return drive_numbers(drive).port; }
 
+uint8_t phy_number(ObjectId phy) {
+    uint8_t controller, number = kNoNumber;
+    if (phy.b[0] == kKindPhy) ctl_parse_phy_id(phy, &controller, &number);
+    return number;
+}
+
 }  // namespace command_log_text
 
 int CommandLogger::unit_type_text(int32_t type, char* text, size_t size) {

@@ -41,5 +41,6 @@ uint8_t unit_controller(ObjectId unit);
 uint8_t unit_number(ObjectId unit);
 uint8_t drive_controller(ObjectId drive);
 uint8_t port_number(ObjectId drive);
+uint8_t phy_number(ObjectId phy);
 
 }  // namespace command_log_text

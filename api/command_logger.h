@@ -63,6 +63,10 @@ public:
     int set_number_spinups_allowed(ObjectId controller, int32_t count);
     int set_stagger_time(ObjectId controller, int32_t time);
     int set_auto_rebuild(ObjectId controller, int policy);
+    int disable_multi_lun_policy(ObjectId controller);
+    int enable_multi_lun_policy(ObjectId controller);
+    // The size is written whole, in sectors.
+    int set_lun_size(ObjectId controller, uint64_t size);
 
     // The battery backup unit and the controller's logs.
     int disable_bbu(ObjectId controller);
@@ -71,9 +75,19 @@ public:
     int get_error_log_buffer(ObjectId controller, uint8_t* log);
     int get_error_log(ObjectId controller, uint8_t* log);
 
-    // Drives and ports.
+    // Unit policies and names.
+    int halt_on_ecc_errors_on_rebuild(ObjectId unit);
+    int continue_on_ecc_errors_on_rebuild(ObjectId unit);
+    int disable_auto_verify(ObjectId unit);
+    int enable_auto_verify(ObjectId unit);
+    int set_unit_name(ObjectId unit, const char* name);
+    int set_protection_mode(ObjectId unit, int mode);
+    int set_recovery_policy(ObjectId unit, int policy);
+
+    // Drives, ports and phys.
     int get_drive_smart_data(ObjectId drive, uint8_t* sector);
     int identify_port(ObjectId drive, int on);
+    int set_phy_link_negotiation_limit(ObjectId phy, int limit);
 
     // The rescan writes one line, then one line per unit and per drive it
     // found. The lists' counts are set to 0 before the call.
@@ -92,6 +106,8 @@ private:
                        const int* duration, int result);
     // "<operation>(controller=N): <outcome>"; returns result.
     int log_controller_call(int result, const char* operation, ObjectId controller);
+    // "<operation>(controller=N, unit=M): <outcome>"; returns result.
+    int log_unit_call(int result, const char* operation, ObjectId unit);
 
     char* source_name_;
     char* log_path_;

@@ -1,6 +1,6 @@
 // Logging methods of controller changes: background task modes, rates,
 // self-test flags and schedule slots, spin-ups, the auto-rebuild policy,
-// the battery backup unit and the error logs.
+// the LUN settings, the battery backup unit and the error logs.
 #include "api/command_log_texts.h"
 #include "api/command_logger.h"
 #include "api/ctl.h"
@@ -105,6 +105,23 @@ int CommandLogger::set_auto_rebuild(ObjectId controller, int policy) {
 int CommandLogger::log_controller_call(int result, const char* operation, ObjectId controller) {
     log_operation("%s(controller=%d): %s", operation, controller_number(controller),
                   outcome(result));
+    return result;
+}
+
+int CommandLogger::disable_multi_lun_policy(ObjectId controller) {
+    return log_controller_call(ctl_disable_multi_lun_policy(controller),
+                               "Disable Multi-Lun Policy", controller);
+}
+
+int CommandLogger::enable_multi_lun_policy(ObjectId controller) {
+    return log_controller_call(ctl_enable_multi_lun_policy(controller), "Enable Multi-Lun Policy",
+                               controller);
+}
+
+int CommandLogger::set_lun_size(ObjectId controller, uint64_t size) {
+    const int result = ctl_set_lun_size(controller, size);
+    log_operation("Set LUN Size(controller=%d, size=%llu): %s", controller_number(controller),
+                  static_cast<unsigned long long>(size), outcome(result));
     return result;
 }
 

@@ -1,5 +1,5 @@
-// Logging methods of drives, ports and the controller's rescan, and the
-// line that lists a controller's units.
+// Logging methods of drives, ports, phys and the controller's rescan, and
+// the line that lists a controller's units.
 #include <cstdio>
 #include <string>
 
@@ -43,6 +43,13 @@ int CommandLogger::identify_port(ObjectId drive, int on) {
     const int result = ctl_identify_port(drive, on);
     log_operation("Identify Port(controller=%d, port=%d, enable=%s): %s", drive_controller(drive),
                   port_number(drive), command_log_text::yes_no(uint8_t(on)), outcome(result));
+    return result;
+}
+
+int CommandLogger::set_phy_link_negotiation_limit(ObjectId phy, int limit) {
+    const int result = ctl_set_phy_link_negotiation_limit(phy, limit);
+    log_operation("Set Phy Link Negotiation Limit(phy=%d, limit=%d): %s",
+                  command_log_text::phy_number(phy), uint8_t(limit), outcome(result));
     return result;
 }
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-// 0 family 8 above firmware level 36, with a battery backup unit, a SATA
+// 0 family 8 above firmware level 36, with phys, a battery backup unit, a SATA
 // drive and three SAS drives in the slots of an SES enclosure, one drive
 // in none; 1 family 3 with a RAID 1, and a RAID 5 and a blank drive that
 // arrived since it last looked.
@@ -19,7 +19,7 @@ PYV2_LIBRARY_MACHINE(
     "clock mode=virtual\n"
     "driver name=dq-xxxx pairing=proc\n"
     "driver name=dq-sas pairing=sysfs\n"
-    "controller index=0 driver=dq-sas arch=8 ports=8 fw-level=37\n"
+    "controller index=0 driver=dq-sas arch=8 ports=8 phys=8 fw-level=37\n"
     "  battery\n"
     "  drive port=0 interface=sata enclosure=0 slot=0\n"
     "  drive port=1 enclosure=0 slot=1\n"
@@ -74,6 +74,12 @@ ObjectId unit_on(uint8_t index, uint8_t number) {
     return id;
 }
 
+ObjectId phy_on(uint8_t index, uint8_t phy) {
+    ObjectId id;
+    ctl_make_phy_id(index, phy, &id);
+    return id;
+}
+
 struct Change {
     std::function<int(CommandLogger&)> call;
     int result;
@@ -81,7 +87,7 @@ struct Change {
 };
 
 TEST_F(CommandLogLines, EachChangeWritesItsLine) {
-    const ObjectId c0 = controller(0), c1 = controller(1);
+    const ObjectId c0 = controller(0), c1 = controller(1), u0 = unit_on(0, 0);
     int32_t rate = 3, verify_rate = 5;
     uint16_t flags = 3;
     uint8_t log[32768], smart[512];
@@ -127,12 +133,39 @@ TEST_F(CommandLogLines, EachChangeWritesItsLine) {
          "Get Drive SMART Data(controller=0, drive=0): Success"},
         {[&](CommandLogger& l) { return l.identify_port(drive_on(0, 2), 1); }, 0,
          "Identify Port(controller=0, port=2, enable=yes): Success"},
+        {[&](CommandLogger& l) { return l.set_phy_link_negotiation_limit(phy_on(0, 1), 2); }, 0,
+         "Set Phy Link Negotiation Limit(phy=1, limit=2): Success"},
+        {[&](CommandLogger& l) { return l.disable_multi_lun_policy(c0); }, 0,
+         "Disable Multi-Lun Policy(controller=0): Success"},
+        {[&](CommandLogger& l) { return l.enable_multi_lun_policy(c0); }, 0,
+         "Enable Multi-Lun Policy(controller=0): Success"},
+        // A size past 32 bits is written whole.
+        {[&](CommandLogger& l) { return l.set_lun_size(c0, 0x100000005ull); }, 0,
+         "Set LUN Size(controller=0, size=4294967301): Success"},
+        {[&](CommandLogger& l) { return l.halt_on_ecc_errors_on_rebuild(u0); }, 0,
+         "Halt on ECC errors on rebuild(controller=0, unit=0): Success"},
+        {[&](CommandLogger& l) { return l.continue_on_ecc_errors_on_rebuild(u0); }, 0,
+         "Continue on ECC errors on rebuild(controller=0, unit=0): Success"},
+        {[&](CommandLogger& l) { return l.disable_auto_verify(u0); }, 0,
+         "Disable Auto Verify(controller=0, unit=0): Success"},
+        {[&](CommandLogger& l) { return l.enable_auto_verify(u0); }, 0,
+         "Enable Auto Verify(controller=0, unit=0): Success"},
+        {[&](CommandLogger& l) { return l.set_unit_name(u0, "archive"); }, 0,
+         "Set Unit Name(controller=0, unit=0, name=archive): Success"},
+        {[&](CommandLogger& l) { return l.set_protection_mode(u0, 1); }, 0,
+         "Set Pervault Mode(controller=0, unit=0, mode=balance): Success"},
+        {[&](CommandLogger& l) { return l.set_recovery_policy(u0, 3); }, 0,
+         "Set Quickmend(controller=0, unit=0, qm_recovery=All): Success"},
         // Failures: the first series has no rebuild mode, a drive on a port
         // in no slot has no indicator.
         {[&](CommandLogger& l) { return l.set_rebuild_mode(c1, 0); }, -1,
          "Set Rebuild Mode(controller=1, mode=0): Failed"},
         {[&](CommandLogger& l) { return l.identify_port(drive_on(0, 4), 0); }, -1,
          "Identify Port(controller=0, port=4, enable=no): Failed"},
+        {[&](CommandLogger& l) { return l.set_phy_link_negotiation_limit(phy_on(0, 1), 4); }, -1,
+         "Set Phy Link Negotiation Limit(phy=1, limit=4): Failed"},
+        {[&](CommandLogger& l) { return l.set_protection_mode(u0, 3); }, -1,
+         "Set Pervault Mode(controller=0, unit=0, mode=illegal): Failed"},
     };
     std::vector<std::string> expected;
     for (const Change& c : changes) {
@@ -151,6 +184,15 @@ TEST_F(CommandLogLines, EachChangeWritesItsLine) {
     uint8_t on = 0;
     ASSERT_EQ(ctl_get_port_identify(drive_on(0, 2), &on), 0);
     EXPECT_EQ(on, 1);
+    char name[21] = "";
+    ASSERT_EQ(ctl_get_unit_name(u0, name), 0);
+    EXPECT_STREQ(name, "archive");
+    uint64_t size = 0;
+    ASSERT_EQ(ctl_get_lun_size(c0, &size), 0);
+    EXPECT_EQ(size, 0x100000005ull);
+    uint8_t mode = 0;
+    ASSERT_EQ(ctl_get_protection_mode(u0, &mode), 0);
+    EXPECT_EQ(mode, 1);
 }
 
 // A failed change leaves its own error in the last-error record, even when
