@@ -12,6 +12,7 @@ namespace {
 constexpr size_t kNumberSize = 8;
 constexpr uint16_t kTwoStates = 0x100;  // the third state of a three-state setting
 constexpr uint8_t kLowByteMark = 0xFF;  // kept as kTwoStates by low-byte settings
+constexpr size_t kTextSize = 64;  // the longest text setting, with room to spare
 
 }  // namespace
 
@@ -72,6 +73,14 @@ int write_setting_value(ObjectId id, const Setting& s, uint64_t value) {
 }
 
 int write_setting_bytes(ObjectId id, const Setting& s, const void* bytes) {
+    if (s.conversion == Conversion::Text) {
+        uint8_t text[kTextSize] = {};
+        const size_t size = s.size < kTextSize ? s.size : kTextSize;
+        const char* from = static_cast<const char*>(bytes);
+        std::memcpy(text, from, strnlen(from, size));
+        return SeriesBackend::set_parameter(controller_id_of(id), text, size,
+                                            setting_table_of(id, s), s.parameter, size);
+    }
     return SeriesBackend::set_parameter(controller_id_of(id), bytes, s.size,
                                         setting_table_of(id, s), s.parameter, s.size);
 }

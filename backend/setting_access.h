@@ -23,6 +23,8 @@ enum class Conversion : uint8_t {
                  // are, any other value as 256
     LowByte,     // u16: reads its low byte; 0xFF is written as 256
     BigEndian,   // a number the firmware keeps most significant byte first
+    Text,        // a text: read as Bytes; written up to its terminating zero (at
+                 // most size bytes) and padded with zeros, never read past its end
 };
 
 struct Setting {
@@ -55,7 +57,8 @@ int write_setting_bytes(ObjectId id, const Setting& s, const void* bytes);
 
 template <class T>
 int read_setting(ObjectId id, const Setting& s, T* out) {
-    if (s.conversion == Conversion::Direct || s.conversion == Conversion::Bytes)
+    if (s.conversion == Conversion::Direct || s.conversion == Conversion::Bytes ||
+        s.conversion == Conversion::Text)
         return read_setting_bytes(id, s, out, sizeof(T));
     uint64_t value = 0;
     if (read_setting_value(id, s, &value) != 0) return -1;

@@ -338,6 +338,24 @@ TEST(SettingDetails, UnitNameRoundTrip) {
     EXPECT_EQ(last_error().controller_status, 0x010B);
 }
 
+// A name is written up to its end and padded with zeros: a short text is not
+// read past its end, and what lies after the end of a buffer is not sent.
+TEST(SettingDetails, UnitNameIsWrittenUpToItsEnd) {
+    std::vector<uint8_t> expected(21, 0);
+    std::memcpy(expected.data(), "db", 2);
+    ASSERT_EQ(ctl_set_unit_name(unit(1), "db"), 0);
+    EXPECT_EQ(last_write(), (Written{0x300, 17, expected}));
+    char buffer[21];
+    std::memset(buffer, 'x', sizeof buffer);
+    std::memcpy(buffer, "db", 3);
+    ASSERT_EQ(ctl_set_unit_name(unit(1), buffer), 0);
+    EXPECT_EQ(last_write(), (Written{0x300, 17, expected}));
+    // 21 characters and no terminator: all 21 are the name.
+    std::memset(buffer, 'n', sizeof buffer);
+    ASSERT_EQ(ctl_set_unit_name(unit(1), buffer), 0);
+    EXPECT_EQ(last_write(), (Written{0x300, 17, std::vector<uint8_t>(21, 'n')}));
+}
+
 TEST(SettingDetails, DriverVersionRecord) {
     DriverCompatInfo record;
     std::memset(&record, 0x77, sizeof record);
