@@ -1,6 +1,6 @@
 // Public setting functions that check their value before calling their
-// operation, or that combine operations: the protection mode, the link
-// speeds of a drive, and the later-generation settings with ranges of their
+// operation, or that combine operations: the protection mode, the read
+// cache type, the link speeds of a drive, and the later-generation settings with ranges of their
 // own. A refused value records API error 122 and sends nothing.
 #include "api/ctl.h"
 #include "api/family_router.h"
@@ -80,6 +80,17 @@ int ctl_get_drive_link_speeds(ObjectId id, uint8_t* speeds) {
     speeds[0] = supported;
     speeds[1] = in_use;
     return 0;
+}
+
+// 0 turns the read cache off, 1 chooses the basic and 2 the intelligent one.
+int ctl_set_read_cache(ObjectId id, uint8_t type) {
+    FamilyRouter& router = family_router();
+    switch (type) {
+    case 0: return router.disable_read_cache(id);
+    case 1: return router.enable_basic_read_cache(id);
+    case 2: return router.enable_intelligent_read_cache(id);
+    default: return fail_with_api_error(kInvalidArgument);
+    }
 }
 
 // 0 or 1.

@@ -76,6 +76,22 @@ TEST(ReadCache, PolicyBitsChangeUnderTheControllerLock) {
     EXPECT_EQ(request_trail(), (std::vector<std::vector<unsigned>>{{0x52, 0x402, 11}}));
 }
 
+// The type chooses among the three operations; any other type sends nothing.
+TEST(ReadCache, SetByType) {
+    fresh();
+    for (uint8_t type : {0, 2, 1, 0}) {
+        ASSERT_EQ(ctl_set_read_cache(unit_id(20), type), 0) << last_error().text;
+        EXPECT_EQ(read_cache(unit_id(20)), type);
+    }
+    for (uint8_t type : {3, 255}) {
+        sim::clear_journal();
+        EXPECT_EQ(ctl_set_read_cache(unit_id(20), type), -1);
+        EXPECT_EQ(api_error(), 122);
+        EXPECT_TRUE(sim::journal().empty());
+    }
+    EXPECT_EQ(read_cache(unit_id(20)), 0);
+}
+
 TEST(ReadCache, AFailedSecondWriteKeepsTheFirstAndReleasesTheLock) {
     fresh("fault index=0 opcode=0x53 table=0x314 parameter=29 firmware-code=0x01D2\n");
     EXPECT_EQ(ctl_disable_read_cache(unit_id(20)), -1);
