@@ -21,7 +21,7 @@ const context = await chromium.launchPersistentContext(profile, {
 });
 try {
   const page = context.pages()[0] ?? await context.newPage();
-  page.setDefaultTimeout(20000);
+  page.setDefaultTimeout(45000);  // a loaded 2-core machine runs other daemons beside this one
   const dialogs = [];
   page.on('dialog', (dialog) => { dialogs.push(dialog.message()); dialog.accept(); });
 
@@ -45,6 +45,12 @@ try {
   const cookies = await context.cookies(base);
   expectEqual('login cookie attributes', [{ name: 'WOXUSER', secure: true, httpOnly: true, sameSite: 'Strict' }],
               cookies.map((c) => ({ name: c.name, secure: c.secure, httpOnly: c.httpOnly, sameSite: c.sameSite })));
+  // The login answers a page that moves the content frame on to the summary;
+  // a logout clicked before it gets there would race that move.
+  await page.waitForFunction(() => {
+    const c = window.frames['content'];
+    return c && c.location.pathname === '/page0.html' && c.document.readyState === 'complete';
+  });
   await page.screenshot({ path: `${shots}/2-logged-in.png` });
 
   await menu.locator('#logoutbutton').click();
