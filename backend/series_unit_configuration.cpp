@@ -82,10 +82,12 @@ void announce_new_units(const SeriesBackend& backend, const IdList& units, uint8
     }
 }
 
-// Create step 4: the drives, in list order.
+// Create step 4: the drives, in list order. The drives of a migration
+// must be on the migrated unit's controller, where its command goes: a
+// unit of the same number elsewhere is another unit.
 int check_create_drives(const SeriesBackend& backend, const IdList* drives,
                                uint8_t migrate, const ObjectId* unit) {
-    const uint8_t controller = drives->ids[0].b[1];
+    const uint8_t controller = migrate != 0 ? unit->b[1] : drives->ids[0].b[1];
     for (uint32_t i = 0; i < drives->count; ++i) {
         const ObjectId drive = drives->ids[i];
         if (drive.b[1] != controller) return fail_with_api_error(kApiDrivesNotSameController);

@@ -18,9 +18,12 @@ int send_verify(const SeriesBackend& backend, ObjectId unit, bool stop) {
 }
 
 // Rebuild steps 3 and 4: the replacement, a DISK or spare unit (a free
-// drive is made one first), goes into the unit, and the rebuild starts.
+// drive is made one first), goes into the unit, and the rebuild starts. The
+// command names the replacement by its unit number on the unit's own
+// controller, so a drive of another controller cannot be one.
 int rebuild_with(const SeriesBackend& backend, ObjectId unit, const IdList* drives) {
     const ObjectId drive = drives->ids[0];
+    if (drive.b[1] != unit.b[1]) return fail_with_api_error(kApiReplacementInvalid);
     ObjectId holder;
     if (backend.get_drive_unit(drive, &holder) != 0) return -1;
     if (holder.b[4] == kNoUnit) {

@@ -163,6 +163,20 @@ TEST(MigrateUnit, RefusesAChangeOfNothingOrOfFewerDrives) {
     }
 }
 
+// The drives of a migration belong to the migrated unit's controller: drives
+// of another controller, even one with a unit of the same number, are
+// refused and nothing is changed on either controller.
+TEST(MigrateUnit, RefusesDrivesOfAnotherController) {
+    fresh("unit index=1 number=20 type=raid1 drives=0,1\n");
+    const IdList drives = drive_list({0, 1, 2}, kNoRaid6);
+    sim::clear_journal();
+    EXPECT_EQ(ctl_migrate_unit(unit_id(20), &drives, 5, 7, 0, 0), -1);
+    EXPECT_EQ(api_error(), 28) << last_error().text;
+    EXPECT_EQ(command_opcodes(), std::vector<uint8_t>{});
+    EXPECT_EQ(type_of(unit_id(20, kNoRaid6)), 2);
+    EXPECT_EQ(type_of(unit_id(20)), 5);
+}
+
 TEST(MigrateUnit, RunsOnTheClockToTheNewLayout) {
     fresh();
     const IdList drives = drive_list({34, 35, 36, 0});
@@ -282,6 +296,22 @@ TEST(RebuildUnit, RefusesUnitsThatNeedNone) {
         EXPECT_EQ(api_error(), c.api_code) << last_error().text;
         EXPECT_EQ(command_opcodes(), std::vector<uint8_t>{});
     }
+}
+
+// The rebuild command names its replacement by unit number on the degraded
+// unit's controller: a drive of another controller is refused before a DISK
+// unit is made of it, and no unit of that number is taken in its place.
+TEST(RebuildUnit, RefusesAReplacementOfAnotherController) {
+    fresh("unit index=0 number=24 type=raid5 drives=0,-,1\n"
+          "unit index=0 number=0 type=spare drives=2\n");
+    const IdList elsewhere = drive_list({3}, kNoRaid6);
+    sim::clear_journal();
+    EXPECT_EQ(ctl_rebuild_unit(unit_id(24), &elsewhere, 0), -1);
+    EXPECT_EQ(api_error(), 53) << last_error().text;
+    EXPECT_EQ(command_opcodes(), std::vector<uint8_t>{});
+    EXPECT_EQ(status_of(unit_id(24)), 239);
+    EXPECT_EQ(type_of(unit_id(0)), 13);
+    EXPECT_EQ(unit_numbers(kNoRaid6), std::vector<uint8_t>{});
 }
 
 TEST(RebuildUnit, APulledDriveDegradesTheUnitAndARebuildRestoresIt) {
