@@ -67,6 +67,13 @@ public:
     int enable_multi_lun_policy(ObjectId controller);
     // The size is written whole, in sectors.
     int set_lun_size(ObjectId controller, uint64_t size);
+    // The verify schedule's line names the schedule the controller keeps:
+    // "Advance" (on) and "Basic" (off) where it schedules verifies the newer
+    // way (ctl_get_firmware_level answers 1), else "Enable" and "Disable".
+    int disable_verify_schedule(ObjectId controller);
+    int enable_verify_schedule(ObjectId controller);
+    int disable_rebuild_schedule(ObjectId controller);
+    int enable_rebuild_schedule(ObjectId controller);
 
     // The battery backup unit and the controller's logs.
     int disable_bbu(ObjectId controller);
@@ -74,6 +81,37 @@ public:
     int start_bbu_battery_test(ObjectId controller);
     int get_error_log_buffer(ObjectId controller, uint8_t* log);
     int get_error_log(ObjectId controller, uint8_t* log);
+    // Reads the image file whole and downloads it to the controller.
+    int download_firmware(ObjectId controller, const char* file_name);
+
+    // Creating and reshaping units. A created unit's line names the new
+    // unit; a failed one names the controller of the first listed drive
+    // (255 for an empty list). The new unit's identifier is set to all 0xFF
+    // before the call.
+    int create_unit(const IdList* drives, int type, int stripe, int make_os_aware, ObjectId* unit);
+    int create_unit_with_subunits(const IdList* drives, int type, int stripe, int make_os_aware,
+                                  ObjectId* unit, int per_subunit);
+    // The drives per sub-unit are written only for a RAID 50 of 12, 15 or
+    // 16 drives.
+    int start_migrate_unit(ObjectId unit, const IdList* drives, int type, int stripe,
+                           int make_os_aware, int per_subunit);
+    int delete_unit(ObjectId unit, int make_os_aware);
+    int export_unit(ObjectId unit, int make_os_aware);
+    int remove_unit(ObjectId unit, int make_os_aware);
+    int split_mirror(ObjectId unit, int make_os_aware, IdList* units);
+    // Starts a verify of the unit.
+    int verify_unit(ObjectId unit);
+    int rebuild_unit(ObjectId unit, const IdList* drives, int ignore_ecc);
+
+    // Unit caches and command queuing.
+    int disable_read_cache(ObjectId unit);
+    int enable_basic_read_cache(ObjectId unit);
+    int enable_intelligent_read_cache(ObjectId unit);
+    int disable_write_cache(ObjectId unit);
+    int enable_write_cache(ObjectId unit);
+    int flush_write_cache(ObjectId unit);
+    int disable_unit_queuing(ObjectId unit);
+    int enable_unit_queuing(ObjectId unit);
 
     // Unit policies and names.
     int halt_on_ecc_errors_on_rebuild(ObjectId unit);
@@ -84,7 +122,11 @@ public:
     int set_protection_mode(ObjectId unit, int mode);
     int set_recovery_policy(ObjectId unit, int policy);
 
-    // Drives, ports and phys.
+    // Drives, ports and phys. The added drive's line names the drive the
+    // controller returned (its identifier is set to all 0xFF before the
+    // call).
+    int add_drive(ObjectId port, ObjectId* drive);
+    int remove_drive(ObjectId drive);
     int get_drive_smart_data(ObjectId drive, uint8_t* sector);
     int identify_port(ObjectId drive, int on);
     int set_phy_link_negotiation_limit(ObjectId phy, int limit);
@@ -108,6 +150,12 @@ private:
     int log_controller_call(int result, const char* operation, ObjectId controller);
     // "<operation>(controller=N, unit=M): <outcome>"; returns result.
     int log_unit_call(int result, const char* operation, ObjectId unit);
+    // "<operation>(controller=N, unit=M, make os aware=yes|no): <outcome>";
+    // returns result.
+    int log_unit_os_call(int result, const char* operation, ObjectId unit, int make_os_aware);
+    // The line of a unit created (per_subunit null without sub-units).
+    void log_create(const IdList* drives, int type, int stripe, int make_os_aware,
+                    const ObjectId* unit, const int* per_subunit, int result);
 
     char* source_name_;
     char* log_path_;

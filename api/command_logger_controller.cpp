@@ -1,6 +1,7 @@
 // Logging methods of controller changes: background task modes, rates,
-// self-test flags and schedule slots, spin-ups, the auto-rebuild policy,
-// the LUN settings, the battery backup unit and the error logs.
+// self-test flags, schedule slots and schedules, spin-ups, the auto-rebuild
+// policy, the LUN settings, the battery backup unit, the error logs and
+// firmware downloads.
 #include "api/command_log_texts.h"
 #include "api/command_logger.h"
 #include "api/ctl.h"
@@ -146,4 +147,49 @@ int CommandLogger::get_error_log_buffer(ObjectId controller, uint8_t* log) {
 int CommandLogger::get_error_log(ObjectId controller, uint8_t* log) {
     return log_controller_call(ctl_get_error_log(controller, log), "Get Error Log Controller",
                                controller);
+}
+
+namespace {
+
+// Whether the controller schedules verifies the newer way (a basic verify
+// time or an advanced schedule) rather than by enabling its schedule.
+bool newer_verify_schedule(ObjectId controller) {
+    uint32_t mode = 0;
+    return ctl_get_firmware_level(controller, &mode) == 0 && mode == 1;
+}
+
+}  // namespace
+
+int CommandLogger::disable_verify_schedule(ObjectId controller) {
+    const int result = ctl_disable_verify_schedule(controller);
+    if (enabled_ == 0) return result;
+    return log_controller_call(
+        result, newer_verify_schedule(controller) ? "Basic Verify Schedule" : "Disable Verify Schedule",
+        controller);
+}
+
+int CommandLogger::enable_verify_schedule(ObjectId controller) {
+    const int result = ctl_enable_verify_schedule(controller);
+    if (enabled_ == 0) return result;
+    return log_controller_call(
+        result, newer_verify_schedule(controller) ? "Advance Verify Schedule" : "Enable Verify Schedule",
+        controller);
+}
+
+int CommandLogger::disable_rebuild_schedule(ObjectId controller) {
+    return log_controller_call(ctl_disable_rebuild_schedule(controller),
+                               "Disable Rebuild Schedule", controller);
+}
+
+int CommandLogger::enable_rebuild_schedule(ObjectId controller) {
+    return log_controller_call(ctl_enable_rebuild_schedule(controller), "Enable Rebuild Schedule",
+                               controller);
+}
+
+int CommandLogger::download_firmware(ObjectId controller, const char* file_name) {
+    const int result = ctl_download_firmware_file(controller, file_name);
+    log_operation("Download firmware(controller=%d, filename=%s): %s",
+                  controller_number(controller), file_name != nullptr ? file_name : "",
+                  outcome(result));
+    return result;
 }

@@ -32,6 +32,22 @@ std::string type_of(ObjectId unit) {
 
 }  // namespace
 
+int CommandLogger::add_drive(ObjectId port, ObjectId* drive) {
+    // A drive that was not added leaves no identifier to name.
+    for (uint8_t& b : drive->b) b = 0xFF;
+    const int result = ctl_add_drive(port, drive);
+    log_operation("Add Drive(controller=%d, drive=%d): %s", drive_controller(*drive),
+                  port_number(*drive), outcome(result));
+    return result;
+}
+
+int CommandLogger::remove_drive(ObjectId drive) {
+    const int result = ctl_remove_drive(drive);
+    log_operation("Remove Drive(controller=%d, drive=%d): %s", drive_controller(drive),
+                  port_number(drive), outcome(result));
+    return result;
+}
+
 int CommandLogger::get_drive_smart_data(ObjectId drive, uint8_t* sector) {
     const int result = ctl_get_drive_smart_data(drive, sector);
     log_operation("Get Drive SMART Data(controller=%d, drive=%d): %s", drive_controller(drive),

@@ -1,5 +1,6 @@
 // Logging methods of unit changes: the ECC policy on rebuild, auto verify,
-// the unit's name, protection mode and recovery policy.
+// the unit's name, protection mode and recovery policy, its caches and
+// command queuing.
 #include "api/command_log_texts.h"
 #include "api/command_logger.h"
 #include "api/ctl.h"
@@ -52,4 +53,37 @@ int CommandLogger::set_recovery_policy(ObjectId unit, int policy) {
                   unit_controller(unit), unit_number(unit),
                   command_log_text::recovery_policy(uint8_t(policy)), outcome(result));
     return result;
+}
+
+int CommandLogger::disable_read_cache(ObjectId unit) {
+    return log_unit_call(ctl_disable_read_cache(unit), "Disable Read Cache", unit);
+}
+
+int CommandLogger::enable_basic_read_cache(ObjectId unit) {
+    return log_unit_call(ctl_enable_basic_read_cache(unit), "Enable Basic Read Cache", unit);
+}
+
+int CommandLogger::enable_intelligent_read_cache(ObjectId unit) {
+    return log_unit_call(ctl_enable_intelligent_read_cache(unit), "Enable Intelligent Read Cache",
+                         unit);
+}
+
+int CommandLogger::disable_write_cache(ObjectId unit) {
+    return log_unit_call(ctl_disable_write_cache(unit), "Disable Write Cache", unit);
+}
+
+int CommandLogger::enable_write_cache(ObjectId unit) {
+    return log_unit_call(ctl_enable_write_cache(unit), "Enable Write Cache", unit);
+}
+
+int CommandLogger::flush_write_cache(ObjectId unit) {
+    return log_unit_call(ctl_flush_write_cache(unit), "Flush Write Cache", unit);
+}
+
+int CommandLogger::disable_unit_queuing(ObjectId unit) {
+    return log_unit_call(ctl_disable_unit_queuing(unit), "Disabled Unit Queuing", unit);
+}
+
+int CommandLogger::enable_unit_queuing(ObjectId unit) {
+    return log_unit_call(ctl_enable_unit_queuing(unit), "Enabled Unit Queuing", unit);
 }

@@ -1,13 +1,10 @@
 // The command log's logging methods against the simulated controllers: each
 // change is carried out and written as its exact line, whatever its outcome.
-#include <functional>
-#include <regex>
 #include <string>
 #include <vector>
 
-#include "api/command_logger.h"
+#include "tests/api/command_log_file.h"
 #include "tests/api/library_machine.h"
-#include "tests/support/files.h"
 
 namespace {
 
@@ -35,38 +32,7 @@ PYV2_LIBRARY_MACHINE(
     "  unit number=0 type=raid1 drives=0,1\n"
     "  unit number=4 type=raid5 drives=3,4,5 foreign=1\n");
 
-class CommandLogLines : public ::testing::Test {
-  protected:
-    // The bracketed texts of the log's lines; every line must have the time
-    // stamp and the source name.
-    std::vector<std::string> lines() const {
-        static const std::regex line(
-            "[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4} Pyv2 "
-            "\\[(.*)\\]");
-        std::vector<std::string> texts;
-        const std::string text = test_support::read_file(path_);
-        size_t start = 0;
-        while (start < text.size()) {
-            const size_t end = text.find('\n', start);
-            if (end == std::string::npos) {
-                ADD_FAILURE() << "unfinished line: " << text.substr(start);
-                break;
-            }
-            std::smatch m;
-            const std::string one = text.substr(start, end - start);
-            if (std::regex_match(one, m, line))
-                texts.push_back(m[1]);
-            else
-                ADD_FAILURE() << "not a log line: " << one;
-            start = end + 1;
-        }
-        return texts;
-    }
-
-    test_support::TempDir dir_;
-    std::string path_ = dir_.file("kq_mgmt.log");
-    CommandLogger log_{"Pyv2", path_.c_str(), 1};
-};
+class CommandLogLines : public CommandLogFile {};
 
 ObjectId unit_on(uint8_t index, uint8_t number) {
     ObjectId id;
@@ -80,18 +46,12 @@ ObjectId phy_on(uint8_t index, uint8_t phy) {
     return id;
 }
 
-struct Change {
-    std::function<int(CommandLogger&)> call;
-    int result;
-    const char* text;
-};
-
 TEST_F(CommandLogLines, EachChangeWritesItsLine) {
     const ObjectId c0 = controller(0), c1 = controller(1), u0 = unit_on(0, 0);
     int32_t rate = 3, verify_rate = 5;
     uint16_t flags = 3;
     uint8_t log[32768], smart[512];
-    const std::vector<Change> changes = {
+    const std::vector<LoggedChange> changes = {
         {[&](CommandLogger& l) { return l.set_rebuild_rate(c0, &rate); }, 0,
          "Set Rebuild Rate(controller=0, rate=3): Success"},
         {[&](CommandLogger& l) { return l.set_verify_rate(c0, &verify_rate); }, 0,
@@ -168,7 +128,7 @@ TEST_F(CommandLogLines, EachChangeWritesItsLine) {
          "Set Pervault Mode(controller=0, unit=0, mode=illegal): Failed"},
     };
     std::vector<std::string> expected;
-    for (const Change& c : changes) {
+    for (const LoggedChange& c : changes) {
         EXPECT_EQ(c.call(log_), c.result) << c.text << ": " << last_error().text;
         expected.push_back(c.text);
     }
