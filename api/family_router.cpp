@@ -58,6 +58,3 @@ Target choose_target(ObjectId id, KindRule kind, Pattern pattern) {
     return Target::Done;
 }
 
-int LegacyPending::operator()() const { return fail_with_api_error(kApiNotSupported); }
-
-int SeriesPending::operator()() const { return fail_with_api_error(kApiNotSupported); }

@@ -71,18 +71,6 @@ template <class F> SeriesCall(F) -> SeriesCall<F>;
 template <class F> LegacyCall(F) -> LegacyCall<F>;
 template <class F> AlternateCall(F) -> AlternateCall<F>;
 
-// Stands for a first-series back-end member that is not built yet: family 3
-// is refused with "Feature not supported" until the row names the member.
-struct LegacyPending {
-    int operator()() const;
-};
-
-// The same for a second-series member: the families the row's pattern
-// serves with it are refused until the row names the member.
-struct SeriesPending {
-    int operator()() const;
-};
-
 // One dispatcher method: the frame, then the chosen back-end call, whose
 // result is returned unchanged. A row must give exactly the calls its
 // pattern can reach.

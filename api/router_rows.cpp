@@ -9,12 +9,10 @@
 #define KIND(kind, error) (KindRule{kind, error})
 #define SERIES(call) SeriesCall{[&] { return series_backend().call; }}
 #define NO_SERIES SeriesCall<NoCall>{}
-#define SERIES_PENDING SeriesCall{SeriesPending{}}
 #define FAMILY6(call) SeriesCall{[&] { return family6_backend().call; }}
 #define FAMILY8(call) SeriesCall{[&] { return family8_backend().call; }}
 #define FAMILY9(call) SeriesCall{[&] { return family9_backend().call; }}
 #define LEGACY(call) LegacyCall{[&] { return legacy_backend().call; }}
-#define LEGACY_PENDING LegacyCall{LegacyPending{}}
 #define ALT8(call) AlternateCall{[&] { return family8_backend().call; }}
 // The routed identifier is the parameter named id.
 #define OP(method, params, args, kind, pattern, ...) \

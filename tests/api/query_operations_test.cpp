@@ -98,6 +98,9 @@ TEST(QueryOperations, IdentityReachesTheControllersOwnValues) {
         uint32_t ports = 0;
         ASSERT_EQ(ctl_get_number_of_ports(controller(m.index), &ports), 0);
         EXPECT_EQ(ports, m.ports);
+        uint32_t alias = 0;
+        ASSERT_EQ(ctl_get_port_count(controller(m.index), &alias), 0);
+        EXPECT_EQ(alias, m.ports);
     }
 }
 
