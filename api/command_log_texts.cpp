@@ -113,6 +113,16 @@ uint8_t phy_number(ObjectId phy) {
     return number;
 }
 
+void clear_id(ObjectId* id) {
+    if (id != nullptr) std::memset(id->b, kNoNumber, sizeof id->b);
+}
+
+ObjectId returned_id(const ObjectId* id) {
+    ObjectId none;
+    clear_id(&none);
+    return id != nullptr ? *id : none;
+}
+
 }  // namespace command_log_text
 
 int CommandLogger::unit_type_text(int32_t type, char* text, size_t size) {

@@ -43,4 +43,11 @@ uint8_t drive_controller(ObjectId drive);
 uint8_t port_number(ObjectId drive);
 uint8_t phy_number(ObjectId phy);
 
+// Sets every byte of an identifier the library is to return to 0xFF, so a
+// call that returns none leaves none to be named; a null pointer is left
+// alone.
+void clear_id(ObjectId* id);
+// The identifier returned, all 0xFF for a null pointer.
+ObjectId returned_id(const ObjectId* id);
+
 }  // namespace command_log_text

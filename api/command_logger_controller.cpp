@@ -151,11 +151,12 @@ int CommandLogger::get_error_log(ObjectId controller, uint8_t* log) {
 
 namespace {
 
-// Whether the controller schedules verifies the newer way (a basic verify
-// time or an advanced schedule) rather than by enabling its schedule.
-bool newer_verify_schedule(ObjectId controller) {
+// The verify schedule's line: the newer wording where the controller
+// schedules verifies the newer way (a basic verify time or an advanced
+// schedule) rather than by switching its schedule on and off.
+const char* verify_schedule_operation(ObjectId controller, const char* newer, const char* older) {
     uint32_t mode = 0;
-    return ctl_get_firmware_level(controller, &mode) == 0 && mode == 1;
+    return ctl_get_firmware_level(controller, &mode) == 0 && mode == 1 ? newer : older;
 }
 
 }  // namespace
@@ -164,7 +165,8 @@ int CommandLogger::disable_verify_schedule(ObjectId controller) {
     const int result = ctl_disable_verify_schedule(controller);
     if (enabled_ == 0) return result;
     return log_controller_call(
-        result, newer_verify_schedule(controller) ? "Basic Verify Schedule" : "Disable Verify Schedule",
+        result,
+        verify_schedule_operation(controller, "Basic Verify Schedule", "Disable Verify Schedule"),
         controller);
 }
 
@@ -172,13 +174,14 @@ int CommandLogger::enable_verify_schedule(ObjectId controller) {
     const int result = ctl_enable_verify_schedule(controller);
     if (enabled_ == 0) return result;
     return log_controller_call(
-        result, newer_verify_schedule(controller) ? "Advance Verify Schedule" : "Enable Verify Schedule",
+        result,
+        verify_schedule_operation(controller, "Advance Verify Schedule", "Enable Verify Schedule"),
         controller);
 }
 
 int CommandLogger::disable_rebuild_schedule(ObjectId controller) {
-    return log_controller_call(ctl_disable_rebuild_schedule(controller),
-                               "Disable Rebuild Schedule", controller);
+    return log_controller_call(ctl_disable_rebuild_schedule(controller), "Disable Rebuild Schedule",
+                               controller);
 }
 
 int CommandLogger::enable_rebuild_schedule(ObjectId controller) {

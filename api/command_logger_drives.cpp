@@ -33,11 +33,11 @@ std::string type_of(ObjectId unit) {
 }  // namespace
 
 int CommandLogger::add_drive(ObjectId port, ObjectId* drive) {
-    // A drive that was not added leaves no identifier to name.
-    for (uint8_t& b : drive->b) b = 0xFF;
+    command_log_text::clear_id(drive);
     const int result = ctl_add_drive(port, drive);
-    log_operation("Add Drive(controller=%d, drive=%d): %s", drive_controller(*drive),
-                  port_number(*drive), outcome(result));
+    const ObjectId added = command_log_text::returned_id(drive);
+    log_operation("Add Drive(controller=%d, drive=%d): %s", drive_controller(added),
+                  port_number(added), outcome(result));
     return result;
 }
 

@@ -56,43 +56,45 @@ void CommandLogger::log_create(const IdList* drives, int type, int stripe, int m
     const Layout text = layout_of(drives, type, stripe);
     const char* os_aware = yes_no(uint8_t(make_os_aware));
     if (result == 0) {
-        const uint8_t controller = unit_controller(*unit), number = unit_number(*unit);
+        const ObjectId created = command_log_text::returned_id(unit);
+        const uint8_t controller = unit_controller(created), number = unit_number(created);
         if (per_subunit == nullptr)
-            log_operation("Create Unit(controller=%d drives=%s, type=%s, stripe=%s, make os "
-                          "aware=%s, unit created=%d): Success",
-                          controller, text.drives, text.type, text.stripe, os_aware, number);
+            log_operation(
+                "Create Unit(controller=%d drives=%s, type=%s, stripe=%s, make os "
+                "aware=%s, unit created=%d): Success",
+                controller, text.drives, text.type, text.stripe, os_aware, number);
         else
-            log_operation("Create Unit(controller=%d drives=%s, type=%s, stripe=%s, "
-                          "drives/subunit=%d, make os aware=%s, unit created=%d): SUCCESS",
-                          controller, text.drives, text.type, text.stripe, *per_subunit, os_aware,
-                          number);
+            log_operation(
+                "Create Unit(controller=%d drives=%s, type=%s, stripe=%s, "
+                "drives/subunit=%d, make os aware=%s, unit created=%d): SUCCESS",
+                controller, text.drives, text.type, text.stripe, *per_subunit, os_aware, number);
         return;
     }
     const uint8_t controller =
         drives != nullptr && drives->count > 0 ? drive_controller(drives->ids[0]) : 0xFF;
     if (per_subunit == nullptr)
-        log_operation("Create Unit(controller=%d drives=%s, type=%s, stripe=%s, make os "
-                      "aware=%s): Failed",
-                      controller, text.drives, text.type, text.stripe, os_aware);
+        log_operation(
+            "Create Unit(controller=%d drives=%s, type=%s, stripe=%s, make os "
+            "aware=%s): Failed",
+            controller, text.drives, text.type, text.stripe, os_aware);
     else
-        log_operation("Create Unit(controller=%d drives=%s, type=%s, stripe=%s, "
-                      "drives/subunit=%d, make os aware=%s): FAILED",
-                      controller, text.drives, text.type, text.stripe, *per_subunit, os_aware);
+        log_operation(
+            "Create Unit(controller=%d drives=%s, type=%s, stripe=%s, "
+            "drives/subunit=%d, make os aware=%s): FAILED",
+            controller, text.drives, text.type, text.stripe, *per_subunit, os_aware);
 }
 
 int CommandLogger::create_unit(const IdList* drives, int type, int stripe, int make_os_aware,
                                ObjectId* unit) {
-    // A unit that was not created leaves no identifier to name.
-    for (uint8_t& b : unit->b) b = 0xFF;
+    command_log_text::clear_id(unit);
     const int result = ctl_create_unit(drives, type, stripe, make_os_aware, unit);
     log_create(drives, type, stripe, make_os_aware, unit, nullptr, result);
     return result;
 }
 
 int CommandLogger::create_unit_with_subunits(const IdList* drives, int type, int stripe,
-                                             int make_os_aware, ObjectId* unit,
-                                             int per_subunit) {
-    for (uint8_t& b : unit->b) b = 0xFF;
+                                             int make_os_aware, ObjectId* unit, int per_subunit) {
+    command_log_text::clear_id(unit);
     const int result =
         ctl_create_unit_grouped(drives, type, stripe, make_os_aware, unit, per_subunit);
     log_create(drives, type, stripe, make_os_aware, unit, &per_subunit, result);
@@ -104,15 +106,17 @@ int CommandLogger::start_migrate_unit(ObjectId unit, const IdList* drives, int t
     const int result = ctl_migrate_unit(unit, drives, type, stripe, make_os_aware, per_subunit);
     const Layout text = layout_of(drives, type, stripe);
     if (shows_per_subunit(drives, type, per_subunit))
-        log_operation("Start Migrate Unit(controller=%d unit=%d, drives=%s, type=%s, stripe=%s, "
-                      "drives/subunit=%d, make os aware=%s): %s",
-                      unit_controller(unit), unit_number(unit), text.drives, text.type,
-                      text.stripe, per_subunit, yes_no(uint8_t(make_os_aware)), outcome(result));
+        log_operation(
+            "Start Migrate Unit(controller=%d unit=%d, drives=%s, type=%s, stripe=%s, "
+            "drives/subunit=%d, make os aware=%s): %s",
+            unit_controller(unit), unit_number(unit), text.drives, text.type, text.stripe,
+            per_subunit, yes_no(uint8_t(make_os_aware)), outcome(result));
     else
-        log_operation("Start Migrate Unit(controller=%d, unit=%d, drives=%s, type=%s, stripe=%s, "
-                      "make os aware=%s): %s",
-                      unit_controller(unit), unit_number(unit), text.drives, text.type,
-                      text.stripe, yes_no(uint8_t(make_os_aware)), outcome(result));
+        log_operation(
+            "Start Migrate Unit(controller=%d, unit=%d, drives=%s, type=%s, stripe=%s, "
+            "make os aware=%s): %s",
+            unit_controller(unit), unit_number(unit), text.drives, text.type, text.stripe,
+            yes_no(uint8_t(make_os_aware)), outcome(result));
     return result;
 }
 

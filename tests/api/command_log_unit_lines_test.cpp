@@ -67,20 +67,15 @@ TEST_F(CommandLogUnitLines, CreatingAndReshapingUnits) {
          -1,
          "Create Unit(controller=1 drives=0, type=RAID 6, stripe=16, drives/subunit=0, make os "
          "aware=yes): FAILED"},
-        {[&](CommandLogger& l) { return l.start_migrate_unit(unit_id(20), &wider, 5, 7, 0, 0); },
-         0,
+        {[&](CommandLogger& l) { return l.start_migrate_unit(unit_id(20), &wider, 5, 7, 0, 0); }, 0,
          "Start Migrate Unit(controller=0, unit=20, drives=34 35 36 24, type=RAID 5, stripe=64, "
          "make os aware=no): Success"},
         // The drives per sub-unit are shown for a RAID 50 of 12 drives only.
-        {[&](CommandLogger& l) {
-             return l.start_migrate_unit(unit_id(23), &twelve, 8, 9, 0, 4);
-         },
+        {[&](CommandLogger& l) { return l.start_migrate_unit(unit_id(23), &twelve, 8, 9, 0, 4); },
          -1,
          "Start Migrate Unit(controller=0 unit=23, drives=8 9 10 11 12 13 14 15 16 17 18 19, "
          "type=RAID 50, stripe=256, drives/subunit=4, make os aware=no): Failed"},
-        {[&](CommandLogger& l) {
-             return l.start_migrate_unit(unit_id(23), &raid50, 8, 9, 0, 3);
-         },
+        {[&](CommandLogger& l) { return l.start_migrate_unit(unit_id(23), &raid50, 8, 9, 0, 3); },
          -1,
          "Start Migrate Unit(controller=0, unit=23, drives=2 3 4 5 6 7, type=RAID 50, "
          "stripe=256, make os aware=no): Failed"},
@@ -193,17 +188,16 @@ TEST_F(CommandLogUnitLines, FirmwareDownloads) {
     ASSERT_TRUE(test_images::write_image(image, test_images::controller_image(c)));
     ASSERT_TRUE(test_images::write_image(empty, {}));
     const std::string line = "Download firmware(controller=0, filename=" + image + "): Success";
-    const std::string refused =
-        "Download firmware(controller=0, filename=" + empty + "): Failed";
+    const std::string refused = "Download firmware(controller=0, filename=" + empty + "): Failed";
     // A name that would start a line of its own is kept on one line.
     const std::string forged = dir_.file("x\n[forged]");
     const std::string forged_line =
         "Download firmware(controller=0, filename=" + dir_.file("x?[forged]") + "): Failed";
     expect_lines({
-        {[&](CommandLogger& l) { return l.download_firmware(controller(kCtl), image.c_str()); },
-         0, line.c_str()},
-        {[&](CommandLogger& l) { return l.download_firmware(controller(kCtl), empty.c_str()); },
-         -1, refused.c_str()},
+        {[&](CommandLogger& l) { return l.download_firmware(controller(kCtl), image.c_str()); }, 0,
+         line.c_str()},
+        {[&](CommandLogger& l) { return l.download_firmware(controller(kCtl), empty.c_str()); }, -1,
+         refused.c_str()},
         {[&](CommandLogger& l) { return l.download_firmware(controller(kCtl), forged.c_str()); },
          -1, forged_line.c_str()},
     });
