@@ -46,6 +46,23 @@ int update_global_flags(SeriesBackend& backend, const ElementKind& kind, ObjectI
     return result == 0 ? 0 : -1;
 }
 
+// A door lock's or alarm's status: its byte of the SAF-TE status buffer, or
+// its SES element's status converted.
+int element_status(SeriesBackend& backend, ObjectId id, const ElementKind& kind,
+                   size_t safte_offset, uint8_t ses_type, uint32_t (*from_element)(const uint8_t*),
+                   uint32_t* status) {
+    if (id.b[7] != kSes) {
+        uint8_t value = 0;
+        if (read_safte_status_byte(id, kind, safte_offset, &value) != 0) return -1;
+        *status = value;
+        return 0;
+    }
+    uint8_t e[4];
+    if (backend.read_element_status(id, ses_type, e) != 0) return -1;
+    *status = from_element(e);
+    return 0;
+}
+
 }  // namespace
 
 int SeriesBackend::get_door_lock_count(ObjectId enclosure, uint32_t* count) {
@@ -58,16 +75,7 @@ int SeriesBackend::get_door_lock_list(ObjectId enclosure, ElementIdList* out) {
 
 int SeriesBackend::get_door_lock_status(ObjectId lock, uint32_t* status) {
     if (check_door_lock_index(lock) != 0) return -1;
-    if (lock.b[7] != kSes) {
-        uint8_t value = 0;
-        if (read_safte_status_byte(lock, kDoorLocks, 0, &value) != 0) return -1;
-        *status = value;
-        return 0;
-    }
-    uint8_t e[4];
-    if (read_element_status(lock, kDoorLock, e) != 0) return -1;
-    *status = door_lock_status(e);
-    return 0;
+    return element_status(*this, lock, kDoorLocks, 0, kDoorLock, door_lock_status, status);
 }
 
 int SeriesBackend::identify_door_lock(ObjectId lock, uint8_t on) {
@@ -93,16 +101,7 @@ int SeriesBackend::get_alarm_list(ObjectId enclosure, ElementIdList* out) {
 
 int SeriesBackend::get_alarm_status(ObjectId alarm, uint32_t* status) {
     if (check_alarm_index(alarm) != 0) return -1;
-    if (alarm.b[7] != kSes) {
-        uint8_t value = 0;
-        if (read_safte_status_byte(alarm, kAlarms, 1, &value) != 0) return -1;
-        *status = value;
-        return 0;
-    }
-    uint8_t e[4];
-    if (read_element_status(alarm, kAlarm, e) != 0) return -1;
-    *status = alarm_status(e);
-    return 0;
+    return element_status(*this, alarm, kAlarms, 1, kAlarm, alarm_status, status);
 }
 
 int SeriesBackend::identify_alarm(ObjectId alarm, uint8_t on) {

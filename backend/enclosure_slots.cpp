@@ -21,6 +21,13 @@ int safte_slot(const ObjectId& slot, uint8_t* configuration) {
     return 0;
 }
 
+// The SAF-TE configuration (the slot's index checked against it) and the
+// slot status buffer: a word of flags per slot, then the identify bytes.
+int safte_slot_status(const ObjectId& slot, uint8_t* configuration, uint8_t* status) {
+    if (safte_slot(slot, configuration) != 0) return -1;
+    return SeriesBackend::read_buffer(slot, kSafteSlotStatus, status, kSafteBufferLength);
+}
+
 // Reads page 2 for the slot and finds its device element there, straight
 // from the cached device position of its sub-enclosure.
 int locate_slot(SeriesBackend& backend, const ObjectId& slot, uint8_t* page, size_t* at) {
@@ -82,10 +89,8 @@ int SeriesBackend::get_slot_status(ObjectId slot, uint32_t* flags) {
         *flags = slot_flags(e);
         return 0;
     }
-    uint8_t configuration[kPageBufferSize];
-    if (safte_slot(slot, configuration) != 0) return -1;
-    uint8_t status[kPageBufferSize];
-    if (read_buffer(slot, kSafteSlotStatus, status, kSafteBufferLength) != 0) return -1;
+    uint8_t configuration[kPageBufferSize], status[kPageBufferSize];
+    if (safte_slot_status(slot, configuration, status) != 0) return -1;
     *flags = safte_slot_flags(be32(status + 4 * size_t(slot.b[2])));
     return 0;
 }
@@ -98,10 +103,8 @@ int SeriesBackend::get_slot_identify(ObjectId slot, uint8_t* on) {
         *on = (e[2] & kSlotIdentifyBit) >> 1;
         return 0;
     }
-    uint8_t configuration[kPageBufferSize];
-    if (safte_slot(slot, configuration) != 0) return -1;
-    uint8_t status[kPageBufferSize];
-    if (read_buffer(slot, kSafteSlotStatus, status, kSafteBufferLength) != 0) return -1;
+    uint8_t configuration[kPageBufferSize], status[kPageBufferSize];
+    if (safte_slot_status(slot, configuration, status) != 0) return -1;
     *on = status[4 * size_t(configuration[kSafteSlots]) + 1 + slot.b[2]] != 0 ? 1 : 0;
     return 0;
 }
