@@ -29,31 +29,3 @@ void DaemonContext::log_command(const char* text)
     if (config_->get_command_log() != 0)
         command_logger_->append_line(text);
 }
-
-int DaemonContext::count_drives_in_units(ControllerRecord* record)
-{
-    int sum = 0;
-    int units = static_cast<int>(record->units.count);
-    if (record->unit_records != nullptr && record->unit_drive_lists != nullptr && units > 0 && units <= 128) {
-        for (int i = 0; i < units; i++) {
-            uint32_t drives = record->unit_drive_lists[i].count;
-            if (record->unit_records[i].type != 13 && drives <= 128)
-                sum += static_cast<int>(drives);
-        }
-    }
-    record->configured_drives = sum;
-    return 0;
-}
-
-int DaemonContext::count_active_units(ControllerRecord* record)
-{
-    int active = 0;
-    int units = static_cast<int>(record->units.count);
-    if (record->unit_records != nullptr && units > 0 && units <= 128) {
-        for (int i = 0; i < units; i++)
-            if (record->unit_records[i].type != 13)
-                active++;
-    }
-    record->active_units = active;
-    return 0;
-}
