@@ -2,12 +2,12 @@
 // kernel with one first-series controller and two second-series controllers
 // of different generations, each with drives and units. The first-series
 // controller has a RAID 5, a RAID 10 rebuilding one of its mirrors, a
-// degraded RAID 1 and a free drive. Each second-series controller has units
-// of several types, one of them in trouble, a spare and free drives (the
-// later one also a unit of two LUNs), a battery backup unit and the events
-// of their last days, and behind them a SAF-TE enclosure and an SES
-// enclosure with every kind of element, holding their drives (the SES one
-// an enclosure module whose firmware can be updated).
+// degraded RAID 1 and a free drive. Each second-series controller has its
+// host bus, units of several types, one of them in trouble, a spare and free
+// drives (the later one also a unit of two LUNs), a battery backup unit and
+// the events of their last days, and behind them a SAF-TE enclosure and an
+// SES enclosure with every kind of element, holding their drives (the SES
+// one an enclosure module whose firmware can be updated).
 #include "sim/sim.h"
 
 namespace sim {
@@ -41,6 +41,7 @@ controller index=1 driver=dq-xxxx model="QX-2400-12" serial="L1A0000001" firmwar
   event code=0x000B param=1
 
 controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" serial="M2B0000002" firmware="FE9X 3.08.00.016" ports=8 memory=224
+  param table=0x403 id=26 value=u32:0x44   # host bus: PCI-X, 100 MHz, 64 bits
   drive port=0 model="SIMDISK S500" serial="S500-0001" capacity=976773168 firmware="02.AA1"
   drive port=1 model="SIMDISK S500" serial="S500-0002" capacity=976773168 firmware="02.AA1"
   drive port=2 model="SIMDISK S500" serial="S500-0003" capacity=976773168 firmware="02.AA1"
@@ -62,6 +63,7 @@ controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" serial="M2B0000002" f
   event code=0x0031 severity=3 text="" description="Synchronize host/controller time"
 
 controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" firmware="FH9X 4.10.00.027" ports=8 phys=8 memory=512
+  param table=0x403 id=26 value=u32:0x2200 # host bus: PCIe, 5.0 Gbps per lane, 8 lanes
   drive port=0 model="SIMDISK X1000" serial="X1K-0001" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=0
   drive port=1 model="SIMDISK X1000" serial="X1K-0002" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=1
   drive port=2 model="SIMDISK X1000" serial="X1K-0003" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=2
