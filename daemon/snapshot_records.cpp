@@ -76,8 +76,8 @@ ControllerRecord::ControllerRecord()
       carve_size_gb(0), configured_drives(0), max_active_drives(64), port_count(0), port_count_b(64),
       max_active_drives_alt(64), max_active_units(0), max_drives_per_unit(64), active_units(0),
       connection_count(0), port_list_count(0), unit_list_count(0), phy_count(0), extended_device_info(0),
-      unit_records(nullptr), drive_records(nullptr), unit_drive_lists(nullptr), phy_records(nullptr),
-      task_mode_supported(0), read_cache_supported(0), rebuild_mode(128), verify_mode(128),
+      firmware_check{}, unit_records(nullptr), drive_records(nullptr), unit_drive_lists(nullptr),
+      phy_records(nullptr), task_mode_supported(0), read_cache_supported(0), rebuild_mode(128), verify_mode(128),
       unit_cache_records(nullptr), battery(nullptr)
 {
     clear_id_list(units);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "api/ctl_types.h"
 #include "driver/object_id.h"
 
 struct UnitCacheRecord {
@@ -172,6 +173,7 @@ struct ControllerRecord {
     int unit_list_count;
     int phy_count;
     int extended_device_info;
+    FirmwareCompatReport firmware_check;  // written by the firmware update pages
     UnitRecord* unit_records;          // owned, new[]
     DriveRecord* drive_records;        // owned, new[]
     IdList* unit_drive_lists;          // owned, new[]

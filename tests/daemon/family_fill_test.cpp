@@ -4,6 +4,8 @@
 // at 41 degrees Celsius).
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "api/ctl.h"
 #include "tests/api/library_machine.h"
 #include "tests/daemon/context_fixture.h"
@@ -152,6 +154,32 @@ TEST_F(FamilyFillTest, BatteryThatStopsEarly) {
         EXPECT_EQ(b.temperature_f, 0);
         EXPECT_STREQ(b.last_capacity_test, "01-Jan-1970");
     }
+}
+
+TEST_F(FamilyFillTest, ExtendedDetailsThatCannotBeReadFailTheFill) {
+    // The family is known; the firmware level behind the extended details
+    // is not.
+    std::string error;
+    ASSERT_TRUE(sim::apply(
+        "fault index=5 opcode=0x52 table=0x402 parameter=11 firmware-code=0x010C count=-1\n",
+        &error))
+        << error;
+    ControllerRecord record;
+    EXPECT_EQ(context_->fill_controller(5, list_.ids[5], &record), 1);
+    EXPECT_EQ(record.family, 8);
+    EXPECT_EQ(record.position, 5);
+    EXPECT_STREQ(record.model, "");
+    EXPECT_EQ(record.units.count, 0u);
+    EXPECT_EQ(std::string(record.error_text).rfind("(0x", 0), 0u) << record.error_text;
+    // Family 6 does not ask for them.
+    ASSERT_TRUE(sim::apply(
+        "fault index=2 opcode=0x52 table=0x402 parameter=11 firmware-code=0x010C count=-1\n",
+        &error))
+        << error;
+    ControllerRecord family6;
+    EXPECT_EQ(context_->fill_controller(2, list_.ids[2], &family6), 0);
+    EXPECT_STREQ(family6.error_text, "");
+    ASSERT_TRUE(sim::apply("clear-faults\n", &error)) << error;
 }
 
 TEST_F(FamilyFillTest, ControllerListLongerThanItsRoom) {
