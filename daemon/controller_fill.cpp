@@ -96,7 +96,7 @@ int list_controllers(ControllerIdList* list) {
 }
 
 int DaemonContext::fill_controllers(const ControllerIdList& list, ControllerRecord* records) {
-    const uint32_t count = fill_reads::listed(list);
+    const uint32_t count = records != nullptr ? fill_reads::listed(list) : 0;
     for (uint32_t i = 0; i < count; i++)
         fill_controller(static_cast<int>(i), list.ids[i], &records[i]);
     return 0;

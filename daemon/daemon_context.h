@@ -46,7 +46,7 @@ class DaemonContext : public HostIdentity, public QueryParams {
     // Snapshot filling, for one request. A getter that fails leaves its field
     // as it was (the preset, or the preset a clearing fill put back); lists
     // longer than their room are cut to it before anything is sized or
-    // looped over.
+    // looped over, and a list fill given no array (null) fills nothing.
 
     // Every listed controller into records (one per entry, in order). 0.
     int fill_controllers(const ControllerIdList& list, ControllerRecord* records);

@@ -39,7 +39,7 @@ void read_drive_figures(ObjectId port, DriveRecord* r) {
 
 int DaemonContext::fill_drives(const IdList& ports, DriveRecord* records,
                                const ControllerRecord* controller, int detail) {
-    const uint32_t count = listed(ports);
+    const uint32_t count = records != nullptr ? listed(ports) : 0;
     for (uint32_t i = 0; i < count; i++) fill_drive(ports.ids[i], &records[i], controller, detail);
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "daemon/fill_reads.h"
 
 int DaemonContext::fill_phys(const IdList& phys, PhyRecord* records, int index) {
-    const uint32_t count = fill_reads::listed(phys);
+    const uint32_t count = records != nullptr ? fill_reads::listed(phys) : 0;
     if (index >= 0) {
         if (static_cast<uint32_t>(index) < count) fill_phy(phys.ids[index], &records[index]);
         return 0;

@@ -224,7 +224,7 @@ void fill_unit_at(ObjectId unit, UnitRecord* r, int recursion, const ControllerR
 
 int DaemonContext::fill_units(const IdList& units, UnitRecord* records,
                               const ControllerRecord* controller, int recursion) {
-    const uint32_t count = listed(units);
+    const uint32_t count = records != nullptr ? listed(units) : 0;
     for (uint32_t i = 0; i < count; i++)
         fill_unit(units.ids[i], &records[i], recursion, controller);
     return 0;
@@ -237,7 +237,7 @@ int DaemonContext::fill_unit(ObjectId unit, UnitRecord* record, int recursion,
 }
 
 int DaemonContext::fill_unit_drive_lists(const IdList& units, IdList* lists) {
-    const uint32_t count = listed(units);
+    const uint32_t count = lists != nullptr ? listed(units) : 0;
     for (uint32_t i = 0; i < count; i++) {
         if (ctl_get_unit_drive_list(units.ids[i], &lists[i]) == 0)
             keep_drives(&lists[i]);
@@ -248,7 +248,7 @@ int DaemonContext::fill_unit_drive_lists(const IdList& units, IdList* lists) {
 }
 
 int DaemonContext::fill_unit_cache_settings(const IdList& units, UnitCacheRecord* records) {
-    const uint32_t count = listed(units);
+    const uint32_t count = records != nullptr ? listed(units) : 0;
     for (uint32_t i = 0; i < count; i++) {
         ctl_get_read_cache(units.ids[i], &records[i].read_cache_mode);
         ctl_get_write_cache(units.ids[i], &records[i].write_cache);

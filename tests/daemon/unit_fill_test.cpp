@@ -319,6 +319,14 @@ TEST_F(UnitFillTest, ListsLongerThanTheirRoomStopAtIt) {
     context_->count_active_units(&controller_);
     EXPECT_EQ(controller_.configured_drives, 127 * 128);
     EXPECT_EQ(controller_.active_units, 127);
+
+    // A list marked as holding nothing usable, with nothing attached.
+    units.count = static_cast<uint32_t>(-888);
+    EXPECT_EQ(context_->fill_units(units, nullptr, &controller_, 1), 0);
+    EXPECT_EQ(context_->fill_unit_drive_lists(units, nullptr), 0);
+    EXPECT_EQ(context_->fill_unit_cache_settings(units, nullptr), 0);
+    EXPECT_EQ(context_->fill_drives(units, nullptr, &controller_, 1), 0);
+    EXPECT_EQ(context_->fill_phys(units, nullptr, -1), 0);
 }
 
 }  // namespace
