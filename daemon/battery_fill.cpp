@@ -3,18 +3,16 @@
 #include "daemon/daemon_context.h"
 #include "daemon/fill_reads.h"
 
-using fill_reads::end_text;
 using fill_reads::read_into;
+using fill_reads::read_text;
 
 int DaemonContext::fill_battery(ObjectId controller, BatteryRecord* r) {
     read_into<uint32_t>(r->enabled, ctl_get_bbu_enabled, controller);
     if (r->enabled != 1) return 0;
     ctl_get_bbu_present(controller, &r->bbu_present);
     if (r->bbu_present == 0) return 0;
-    ctl_get_bbu_firmware_version(controller, r->firmware_version);
-    end_text(r->firmware_version);
-    ctl_get_bbu_serial_number(controller, r->serial_number);
-    end_text(r->serial_number);
+    read_text(r->firmware_version, ctl_get_bbu_firmware_version, controller);
+    read_text(r->serial_number, ctl_get_bbu_serial_number, controller);
     ctl_get_bbu_ready(controller, &r->ready);
     ctl_get_bbu_status(controller, &r->status);
     ctl_get_battery_present(controller, &r->battery_present);
@@ -24,9 +22,7 @@ int DaemonContext::fill_battery(ObjectId controller, BatteryRecord* r) {
     ctl_get_battery_temperature(controller, &r->temperature_c);
     r->temperature_f = r->temperature_c * 9 / 5 + 32;
     read_into<uint32_t>(r->backup_capacity, ctl_get_estimated_backup_capacity, controller);
-    ctl_get_battery_installation_date(controller, r->installation_date);
-    end_text(r->installation_date);
-    ctl_get_last_capacity_test(controller, r->last_capacity_test);
-    end_text(r->last_capacity_test);
+    read_text(r->installation_date, ctl_get_battery_installation_date, controller);
+    read_text(r->last_capacity_test, ctl_get_last_capacity_test, controller);
     return 0;
 }

@@ -8,9 +8,9 @@
 #include "daemon/language.h"
 #include "driver/error_record.h"
 
-using fill_reads::end_text;
 using fill_reads::keep_in_room;
 using fill_reads::read_into;
+using fill_reads::read_text;
 
 namespace {
 
@@ -122,23 +122,15 @@ int DaemonContext::fill_controller(int position, ObjectId id, ControllerRecord* 
     uint64_t features = 0;
     r->raid6_allowed = ctl_get_controller_features(id, &features) == 0 && (features & 2) != 0;
 
-    ctl_get_controller_model(id, r->model);
-    end_text(r->model);
-    ctl_get_firmware_version(id, r->firmware_version);
-    end_text(r->firmware_version);
-    ctl_get_bios_version(id, r->bios_version);
-    end_text(r->bios_version);
-    ctl_get_boot_loader_version(id, r->boot_loader_version);
-    end_text(r->boot_loader_version);
+    read_text(r->model, ctl_get_controller_model, id);
+    read_text(r->firmware_version, ctl_get_firmware_version, id);
+    read_text(r->bios_version, ctl_get_bios_version, id);
+    read_text(r->boot_loader_version, ctl_get_boot_loader_version, id);
     read_driver_version(id, family, r);
-    ctl_get_serial_number(id, r->serial_number);
-    end_text(r->serial_number);
-    ctl_get_controller_info_text_a(id, r->info_text_a);
-    end_text(r->info_text_a);
-    ctl_get_controller_info_text_c(id, r->info_text_c);
-    end_text(r->info_text_c);
-    ctl_get_controller_info_text_b(id, r->info_text_b);
-    end_text(r->info_text_b);
+    read_text(r->serial_number, ctl_get_serial_number, id);
+    read_text(r->info_text_a, ctl_get_controller_info_text_a, id);
+    read_text(r->info_text_c, ctl_get_controller_info_text_c, id);
+    read_text(r->info_text_b, ctl_get_controller_info_text_b, id);
     read_into<uint32_t>(r->memory_size, ctl_get_memory_size, id);
     if (family > 4) read_limits(id, family, r);
 

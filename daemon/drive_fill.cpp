@@ -5,9 +5,9 @@
 #include "daemon/daemon_context.h"
 #include "daemon/fill_reads.h"
 
-using fill_reads::end_text;
 using fill_reads::listed;
 using fill_reads::read_into;
+using fill_reads::read_text;
 
 namespace {
 
@@ -51,12 +51,9 @@ int DaemonContext::fill_drive(ObjectId port, DriveRecord* r, const ControllerRec
     ctl_parse_port_id(port, &index, &r->port);
 
     ctl_get_drive_capacity(port, &r->capacity);
-    ctl_get_drive_model(port, r->model);
-    end_text(r->model);
-    ctl_get_drive_firmware_version(port, r->firmware_version);
-    end_text(r->firmware_version);
-    ctl_get_drive_serial_number(port, r->serial_number);
-    end_text(r->serial_number);
+    read_text(r->model, ctl_get_drive_model, port);
+    read_text(r->firmware_version, ctl_get_drive_firmware_version, port);
+    read_text(r->serial_number, ctl_get_drive_serial_number, port);
     ctl_get_drive_status(port, &r->status);
     ObjectId unit;
     if (ctl_get_drive_unit(port, &unit) == 0) {

@@ -30,9 +30,11 @@ void keep_in_room(IdListOf<N>& list) {
     list.count = listed(list);
 }
 
-// Ends a text the library wrote inside its field.
-template <size_t N>
-void end_text(char (&text)[N]) {
+// Reads a library text into its field and ends it there, whatever the
+// library wrote.
+template <size_t N, typename Getter>
+void read_text(char (&text)[N], Getter getter, ObjectId id) {
+    getter(id, text);
     text[N - 1] = '\0';
 }
 

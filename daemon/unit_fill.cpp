@@ -6,10 +6,10 @@
 #include "daemon/daemon_context.h"
 #include "daemon/fill_reads.h"
 
-using fill_reads::end_text;
 using fill_reads::keep_in_room;
 using fill_reads::listed;
 using fill_reads::read_into;
+using fill_reads::read_text;
 
 namespace {
 
@@ -174,10 +174,8 @@ void fill_unit_at(ObjectId unit, UnitRecord* r, int recursion, const ControllerR
     ctl_parse_unit_id(unit, &index, &level3, &number, &level1, &level2);
     r->number = level3 != 255 ? level3 : level2 != 255 ? level2 : level1 != 255 ? level1 : number;
 
-    ctl_get_unit_name(unit, r->name);
-    end_text(r->name);
-    ctl_get_unit_serial_number(unit, r->serial_number);
-    end_text(r->serial_number);
+    read_text(r->name, ctl_get_unit_name, unit);
+    read_text(r->serial_number, ctl_get_unit_serial_number, unit);
     read_into<int32_t>(r->type, ctl_get_unit_type, unit);
     ctl_get_unit_flags(unit, &r->flags);
     ctl_get_unit_capacity(unit, &r->capacity);

@@ -46,6 +46,16 @@ class UnitFillTest : public ContextFixture {
         context_->fill_unit(unit(number), &record_, recursion, &controller_);
     }
 
+    // Every GET PARAMETER of a unit table fails from now on.
+    void fail_reads_of(const char* table) {
+        change_machine(std::string("fault index=0 opcode=0x52 table=") + table +
+                       " firmware-code=0x010C count=-1\n");
+    }
+    void TearDown() override {
+        change_machine("clear-faults\n");
+        ContextFixture::TearDown();
+    }
+
     ControllerRecord controller_;
     UnitRecord record_;
 };
@@ -150,10 +160,7 @@ TEST_F(UnitFillTest, OwnStatusOfOtherUnits) {
 
 TEST_F(UnitFillTest, FailedReadsShowUnknownNeverInoperable) {
     lay_out("  unit number=0 type=raid5 drives=0,1,2\n");
-    std::string error;
-    ASSERT_TRUE(
-        sim::apply("fault index=0 opcode=0x52 table=0x300 firmware-code=0x010C count=-1\n", &error))
-        << error;
+    fail_reads_of("0x300");
     fill(0);
     EXPECT_EQ(record_.status, kUnknown);
     EXPECT_EQ(record_.type, -1);
@@ -165,17 +172,12 @@ TEST_F(UnitFillTest, FailedReadsShowUnknownNeverInoperable) {
     EXPECT_EQ(record_.drive_port, 255);
     EXPECT_EQ(record_.sub_units.count, 0u);
     EXPECT_EQ(record_.sub_units.ids[0].b[0], 0xFF);
-    ASSERT_TRUE(sim::apply("clear-faults\n", &error)) << error;
 
     // A drive list that cannot be read is empty, not what the array held.
     IdList lists[1];
     lists[0].count = 99;
-    ASSERT_TRUE(
-        sim::apply("fault index=0 opcode=0x52 table=0x300 firmware-code=0x010C count=-1\n", &error))
-        << error;
     context_->fill_unit_drive_lists(controller_.units, lists);
     EXPECT_EQ(lists[0].count, 0u);
-    ASSERT_TRUE(sim::apply("clear-faults\n", &error)) << error;
 }
 
 TEST_F(UnitFillTest, NestedUnitsToTheDeepestLevel) {
@@ -276,16 +278,12 @@ TEST_F(UnitFillTest, CacheSettings) {
     EXPECT_EQ(records[1].write_cache, 1);
 
     // Settings that cannot be read stay unknown.
-    std::string error;
-    ASSERT_TRUE(
-        sim::apply("fault index=0 opcode=0x52 table=0x301 firmware-code=0x010C count=-1\n", &error))
-        << error;
+    fail_reads_of("0x301");
     UnitCacheRecord again[2];
     context_->fill_unit_cache_settings(controller_.units, again);
     EXPECT_EQ(again[0].read_cache_mode, 1);
     EXPECT_EQ(again[1].read_cache_mode, 255);
     EXPECT_EQ(again[1].write_cache, 255);
-    ASSERT_TRUE(sim::apply("clear-faults\n", &error)) << error;
 }
 
 TEST_F(UnitFillTest, ListsLongerThanTheirRoomStopAtIt) {
