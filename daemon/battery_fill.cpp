@@ -20,7 +20,7 @@ int DaemonContext::fill_battery(ObjectId controller, BatteryRecord* r) {
     ctl_get_battery_voltage_status(controller, &r->voltage_status);
     ctl_get_battery_temperature_status(controller, &r->temperature_status);
     ctl_get_battery_temperature(controller, &r->temperature_c);
-    r->temperature_f = r->temperature_c * 9 / 5 + 32;
+    r->temperature_f = fill_reads::fahrenheit(r->temperature_c);
     read_into<uint32_t>(r->backup_capacity, ctl_get_estimated_backup_capacity, controller);
     read_text(r->installation_date, ctl_get_battery_installation_date, controller);
     read_text(r->last_capacity_test, ctl_get_last_capacity_test, controller);

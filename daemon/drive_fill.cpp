@@ -31,7 +31,7 @@ void read_drive_figures(ObjectId port, DriveRecord* r) {
     read_into<uint32_t>(r->reallocated_sectors, ctl_get_drive_reallocated_sectors, port);
     read_into<uint32_t>(r->power_on_hours, ctl_get_drive_power_on_hours, port);
     read_into<int32_t>(r->temperature_c, ctl_get_drive_temperature, port);
-    r->temperature_f = r->temperature_c * 9 / 5 + 32;
+    r->temperature_f = fill_reads::fahrenheit(r->temperature_c);
     read_into<uint32_t>(r->spindle_speed, ctl_get_drive_spindle_speed, port);
 }
 

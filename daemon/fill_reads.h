@@ -38,4 +38,10 @@ void read_text(char (&text)[N], Getter getter, ObjectId id) {
     text[N - 1] = '\0';
 }
 
+// Degrees Fahrenheit of degrees Celsius, in integer arithmetic (truncating),
+// computed wide enough that no reported value overflows it.
+inline int fahrenheit(int celsius) {
+    return static_cast<int>(static_cast<int64_t>(celsius) * 9 / 5 + 32);
+}
+
 }  // namespace fill_reads
