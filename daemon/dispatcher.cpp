@@ -10,6 +10,7 @@
 #include "web/pages/frame_set.h"
 #include "daemon/string_builder.h"
 #include "web/pages/page_builder.h"
+#include "web/actions/maintenance_actions.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ const PageRoute kPageRoutes[] = {
     {"/page1_0_1.html", 0, 13, nullptr},
     {"/page2_0.html", 0, 13, nullptr},
     {"/page2_1.html", 0, 13, nullptr},
-    {"/page2_2.html", 0, 13, nullptr},
+    {"/page2_2.html", 0, 13, handle_page2_2},
     {"/page3_0.html", 0, 13, nullptr},
     {"/page3_1.html", 0, 13, nullptr},
     {"/page3_2.html", 0, 13, nullptr},

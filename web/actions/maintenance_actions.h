@@ -36,9 +36,9 @@ int handle_page2_2(DaemonContext* context, PageBuilder* page, const PageRequest&
 int maintenance_redirect(const MaintenanceRequest& m, const ActionMessage& message, int code);
 
 // Drive actions.
-int remove_drive_action(const MaintenanceRequest& m);       // "RemoveDrive="
-int remove_drives_action(const MaintenanceRequest& m);      // "RemoveDrives="
-int spare_drives_action(const MaintenanceRequest& m);       // "SpareDrives=", "SpareDrive="
+int remove_drive_action(const MaintenanceRequest& m);         // "RemoveDrive="
+int remove_drives_action(const MaintenanceRequest& m);        // "RemoveDrives="
+int spare_drives_action(const MaintenanceRequest& m);         // "SpareDrives=", "SpareDrive="
 int clear_drives_config_action(const MaintenanceRequest& m);  // "ClearDrivesConfig="
 
 // Unit actions.

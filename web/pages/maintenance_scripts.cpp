@@ -1,0 +1,397 @@
+// The drive and unit maintenance scripts of the Maintenance page. The
+// functions are written from templates in which "@N@" stands for the web
+// interface text N of the catalogue, written as a double-quoted JavaScript
+// string literal in the configured language.
+#include "web/pages/maintenance_scripts.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "daemon/string_builder.h"
+#include "web/pages/escape.h"
+#include "web/pages/page_builder.h"
+#include "web/pages/status_texts.h"
+
+namespace {
+
+constexpr int kPortLabel = 16;    // "Port"
+constexpr int kVPortLabel = 476;  // "VPort"
+
+// Appends the template with each "@N@" replaced by the quoted text N and
+// each "@P@" by the quoted text port_label.
+int write_script(PageBuilder& page, const char* js, int port_label = kPortLabel) {
+    StringBuilder& out = page.text_body();
+    const char* p = js;
+    while (*p != '\0') {
+        const char* at = std::strchr(p, '@');
+        if (at == nullptr) {
+            out.append(p);
+            break;
+        }
+        out.append(std::string(p, at).c_str());
+        char* end = nullptr;
+        long code = std::strtol(at + 1, &end, 10);
+        if (at[1] == 'P' && at[2] == '@') {
+            code = port_label;
+            end = const_cast<char*>(at + 2);
+        }
+        if (end == at + 1 || *end != '@') {  // no marker: the character itself
+            out.append("@");
+            p = at + 1;
+            continue;
+        }
+        out.append("\"");
+        append_js_catalogue(out, page.web_text(static_cast<int>(code)));
+        out.append("\"");
+        p = end + 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int write_stop_verify(PageBuilder& page) {
+    return write_script(page, R"JS(function stop_verify(unit)
+{
+  document.location.replace("/page2_2.html?StopVerifyUnit=" + unit + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+int write_remove_drive(PageBuilder& page) {
+    return write_script(page, R"JS(function remove_drive(port)
+{
+  if (!confirm(@305@ + port + "?")) {
+    return;
+  }
+  document.location.replace("/page2_2.html?RemoveDrive=" + port + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+int write_verify_unit(PageBuilder& page) {
+    return write_script(page, R"JS(function verify_unit()
+{
+  if (rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) {
+    return;
+  }
+  var boxes = document.forms["unitmaint"].elements;
+  var unit = "";
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && boxes[i].checked) {
+      if (unit != "") {
+        alert(@289@);
+        return false;
+      }
+      unit = boxes[i].value;
+    }
+  }
+  if (unit == "") {
+    alert(@290@);
+    return false;
+  }
+  document.location.replace("/page2_2.html?VerifyUnit=" + unit + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+int write_show_rebuildpopup(PageBuilder& page, const ControllerRecord* controller) {
+    const int label =
+        controller != nullptr && later_generation(*controller) ? kVPortLabel : kPortLabel;
+    return write_script(page, R"JS(function show_rebuildpopup(show)
+{
+  if ((rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) && show != 0) {
+    return;
+  }
+  var popup = document.all ? document.all["rebuildpopup"] : document.getElementById("rebuildpopup");
+  if (show == 1) {
+    clearTimeout(refreshTimer);
+    var boxes = document.forms["unitmaint"].elements;
+    var unit = "";
+    for (var i = 0; i < boxes.length; i++) {
+      if (boxes[i].type == "checkbox" && boxes[i].checked) {
+        if (unit != "") {
+          alert(@291@);
+          return false;
+        }
+        unit = boxes[i].value;
+      }
+    }
+    if (unit == "") {
+      alert(@292@);
+      return false;
+    }
+    unittorebuild = unit;
+    for (var i = 0; i < numavaildrives; i++) {
+      var p = availdrivelist[i];
+      var cells = [["RebuildDrivePort", "<b>" + @P@ + " " + p + "</b>"],
+                   ["RebuildDriveModel", availdrivemodel[p]],
+                   ["RebuildDriveType", availdrivetype[p]],
+                   ["RebuildDriveCapacity", availdrivecapacity[p]],
+                   ["RebuildDriveStatus", availdrivestatus[p]]];
+      for (var k = 0; k < cells.length; k++) {
+        var span = document.all ? document.all[cells[k][0] + i] : document.getElementById(cells[k][0] + i);
+        if (span) {
+          span.innerHTML = cells[k][1];
+        }
+      }
+    }
+    var top = document.all ? document.body.scrollTop : window.pageYOffset;
+    popup.style.top = (top + 40) + "px";
+    popup.style.zIndex = 10;
+    popup.style.visibility = "visible";
+    rebuildpopupopen = 1;
+  } else {
+    popup.style.zIndex = -1;
+    popup.style.visibility = "hidden";
+    rebuildpopupopen = 0;
+    if (TimeOut != 0) {
+      refreshTimer = setTimeout('document.location.reload(true)', TimeOut);
+    }
+  }
+}
+)JS",
+                        label);
+}
+
+int write_rebuild_unit(PageBuilder& page) {
+    return write_script(page, R"JS(function rebuild_unit()
+{
+  var form = document.forms["rebuildmaint"];
+  var drives = "";
+  for (var i = 0; i < form.elements.length; i++) {
+    var e = form.elements[i];
+    if (e.type == "checkbox" && e.name == "drive" && e.checked) {
+      drives += (drives == "" ? "" : ",") + e.value;
+    }
+  }
+  if (drives == "") {
+    alert(@297@);
+    return false;
+  }
+  var ecc = form.elements["ignoreECC"];
+  var ignoreecc = (ecc && ecc.checked) ? 1 : 0;
+  show_rebuildpopup(0);
+  document.location.replace("/page2_2.html?RebuildUnit=" + unittorebuild + "&RebuildDrives=" + drives + "&ignoreECC=" + ignoreecc + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+// The checked available drives are read by their row: after a sort, row i
+// shows the drive of availTableCells row i, whatever value its checkbox was
+// written with.
+int write_remove_drives(PageBuilder& page) {
+    return write_script(page, R"JS(function remove_drives()
+{
+  var boxes = document.forms["createmaint"].elements;
+  var row = 0;
+  numremovechecked = 0;
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
+      if (boxes[i].checked) {
+        removedrivelist[numremovechecked] = gettablecell(row, 1);
+        numremovechecked++;
+      }
+      row++;
+    }
+  }
+  if (numremovechecked == 0) {
+    alert(@293@);
+    return false;
+  }
+  var list = removedrivelist.slice(0, numremovechecked).join(",");
+  if (!confirm(@305@ + list + "?")) {
+    return;
+  }
+  var key = numremovechecked == 1 ? "RemoveDrive=" : "RemoveDrives=";
+  document.location.replace("/page2_2.html?" + key + list + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+int write_mark_spares(PageBuilder& page) {
+    return write_script(page, R"JS(function mark_spares()
+{
+  var boxes = document.forms["createmaint"].elements;
+  var row = 0;
+  var count = 0;
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
+      if (boxes[i].checked) {
+        sparedrivelist[count] = gettablecell(row, 1);
+        count++;
+      }
+      row++;
+    }
+  }
+  if (count == 0) {
+    alert(@293@);
+    return false;
+  }
+  for (var i = 0; i < count; i++) {
+    if (partofexportedunit[sparedrivelist[i]] == 1 || isaspare[sparedrivelist[i]] == 1) {
+      alert(@576@);
+      return false;
+    }
+  }
+  alert(@521@);
+  var key = count == 1 ? "SpareDrive=" : "SpareDrives=";
+  document.location.replace("/page2_2.html?" + key + sparedrivelist.slice(0, count).join(",") + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+int write_clear_driveconfig(PageBuilder& page) {
+    return write_script(page, R"JS(function clear_driveconfig()
+{
+  var boxes = document.forms["createmaint"].elements;
+  var row = 0;
+  var count = 0;
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
+      if (boxes[i].checked) {
+        sparedrivelist[count] = gettablecell(row, 1);
+        count++;
+      }
+      row++;
+    }
+  }
+  if (count == 0) {
+    alert(@293@);
+    return false;
+  }
+  for (var i = 0; i < count; i++) {
+    if (partofexportedunit[sparedrivelist[i]] == 0 && isaspare[sparedrivelist[i]] == 0) {
+      alert(@575@);
+      return false;
+    }
+  }
+  document.location.replace("/page2_2.html?ClearDrivesConfig=" + sparedrivelist.slice(0, count).join(",") + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+int write_remove_unit(PageBuilder& page) {
+    return write_script(page, R"JS(function remove_unit()
+{
+  if (rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) {
+    return;
+  }
+  var boxes = document.forms["unitmaint"].elements;
+  var units = "";
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && (boxes[i].name == "unit" || boxes[i].name == "degunit") && boxes[i].checked) {
+      units += (units == "" ? "" : ",") + boxes[i].value;
+    }
+  }
+  if (units == "") {
+    alert(@298@);
+    return false;
+  }
+  if (!confirm(@299@ + ": " + units)) {
+    return false;
+  }
+  document.location.replace("/page2_2.html?RemoveUnits=" + units + "&c=" + parent.cur_controller);
+}
+)JS");
+}
+
+int write_delete_unit(PageBuilder& page) {
+    return write_script(page, R"JS(function delete_unit()
+{
+  if (rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) {
+    return;
+  }
+  var boxes = document.forms["unitmaint"].elements;
+  var units = "";
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && (boxes[i].name == "unit" || boxes[i].name == "degunit") && boxes[i].checked) {
+      units += (units == "" ? "" : ",") + boxes[i].value;
+    }
+  }
+  if (units == "") {
+    alert(@300@);
+    return false;
+  }
+  if (!confirm(@301@ + ": " + units)) {
+    return false;
+  }
+  document.location.replace("/page2_2.html?DeleteUnits=" + units + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+int write_rescan_controller(PageBuilder& page) {
+    return write_script(page, R"JS(function rescan_controller()
+{
+  if (rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) {
+    return;
+  }
+  document.location.replace("/page2_2.html?RescanController=1" + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+}
+)JS");
+}
+
+int write_selectalldrives(PageBuilder& page) {
+    return write_script(page, R"JS(function selectalldrives()
+{
+  selectallavaildrives = 1;
+  var boxes = document.forms["createmaint"].elements;
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
+      boxes[i].checked = true;
+    }
+  }
+  var span = document.all ? document.all["SelectAllDrivesSpan"] : document.getElementById("SelectAllDrivesSpan");
+  span.innerHTML = @568@ + " " + @533@ + " " + @424@;
+}
+)JS");
+}
+
+int write_deselectalldrives(PageBuilder& page) {
+    return write_script(page, R"JS(function deselectalldrives()
+{
+  selectallavaildrives = 0;
+  var boxes = document.forms["createmaint"].elements;
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
+      boxes[i].checked = false;
+    }
+  }
+  var span = document.all ? document.all["SelectAllDrivesSpan"] : document.getElementById("SelectAllDrivesSpan");
+  span.innerHTML = @567@ + " " + @533@ + " " + @424@;
+}
+)JS");
+}
+
+int write_update_available_drives(PageBuilder& page) {
+    return write_script(page, R"JS(function update_available_drives()
+{
+  var spans = ["", "AvailDriveListID", "AvailDriveListModel", "AvailDriveListCap", "AvailDriveListType", "AvailDriveListPhy", "AvailDriveListSlot", "AvailDriveListStatus"];
+  for (var q = 0; q < numavaildrives; q++) {
+    for (var k = 1; k < spans.length; k++) {
+      var span = document.all ? document.all[spans[k] + q] : document.getElementById(spans[k] + q);
+      if (span) {
+        span.innerHTML = availTableCells[q][k];
+      }
+    }
+  }
+}
+)JS");
+}
+
+int write_update_page_sort_column(PageBuilder& page) {
+    return write_script(page, R"JS(function update_page_sort_column(i)
+{
+  var url = parent.content.location.href;
+  var k = url.indexOf("AvailListSort=");
+  if (k >= 0) {
+    url = url.substring(0, k) + "AvailListSort=" + i + url.substring(k + 15);
+  } else {
+    url = url + "&" + "AvailListSort=" + i;
+  }
+  document.location.href = url;
+}
+)JS");
+}
