@@ -73,23 +73,6 @@ void append_outcome(ActionMessage& message, const NumberList& ports, int not_don
     }
 }
 
-// One entry's failed call: the library's text and " : ".
-void entry_failed(ActionMessage& message, NumberList& ports, int i) {
-    message.error().text(" : ");
-    ports.states[i] = kEntryFailed;
-}
-
-// Removes one drive; the port's status after it, or -1 when the call failed.
-int remove_one(const MaintenanceRequest& m, int port) {
-    ObjectId drive;
-    if (make_drive_id(m.controllers->controller_index(), port, &drive) != 0 ||
-        m.context->command_logger()->remove_drive(drive) != 0)
-        return -1;
-    uint8_t status = 0xFF;
-    ctl_get_drive_status(drive, &status);
-    return status;
-}
-
 // Whether clearing the drive's configuration deletes anything, and what:
 // the unit the drive belongs to, or (second series) the configuration of
 // an exported unit that the drive carries. 0, or -1 when the drive's unit
@@ -112,6 +95,59 @@ int configuration_to_clear(const MaintenanceRequest& m, ObjectId drive, ObjectId
     return 0;
 }
 
+// One port of a list action: kEntryDone, kEntryNotDone, or kEntryFailed
+// when a library call failed (its error record says why).
+using PortEntry = int (*)(const MaintenanceRequest& m, ObjectId drive);
+
+int remove_entry(const MaintenanceRequest& m, ObjectId drive) {
+    if (m.context->command_logger()->remove_drive(drive) != 0) return kEntryFailed;
+    uint8_t status = 0xFF;
+    ctl_get_drive_status(drive, &status);
+    return removed(status) ? kEntryDone : kEntryNotDone;
+}
+
+int spare_entry(const MaintenanceRequest& m, ObjectId drive) {
+    IdList one;
+    clear_id_list(one);
+    one.ids[0] = drive;
+    one.count = 1;
+    ObjectId spare;
+    return m.context->command_logger()->create_unit(&one, kTypeSpare, 0, 1, &spare) == 0
+               ? kEntryDone
+               : kEntryFailed;
+}
+
+int clear_entry(const MaintenanceRequest& m, ObjectId drive) {
+    ObjectId unit;
+    bool clear = false;
+    if (configuration_to_clear(m, drive, &unit, &clear) != 0 ||
+        (clear && m.context->command_logger()->delete_unit(unit, 1) != 0))
+        return kEntryFailed;
+    return kEntryDone;
+}
+
+// Tries every listed port in order, then reports the library's text of each
+// failed call, the ports not done and the ports done (followed by the text
+// tail, when not 0).
+int port_list_action(const MaintenanceRequest& m, const char* key, PortEntry entry,
+                     int not_done_text, int done_text, int tail) {
+    NumberList ports;
+    int answer = 0;
+    if (!read_ports(m, key, &ports, &answer)) return answer;
+    ActionMessage message(m.context);
+    for (int i = 0; i < ports.count; ++i) {
+        ObjectId drive;
+        ports.states[i] =
+            make_drive_id(m.controllers->controller_index(), ports.numbers[i], &drive) == 0
+                ? entry(m, drive)
+                : kEntryFailed;
+        if (ports.states[i] == kEntryFailed) message.error().text(" : ");
+    }
+    append_outcome(message, ports, not_done_text, done_text);
+    if (tail != 0 && ports.count_of(kEntryDone) > 0) message.web(tail);
+    return maintenance_redirect(m, message, kRedirectDone);
+}
+
 }  // namespace
 
 int remove_drive_action(const MaintenanceRequest& m) {
@@ -120,10 +156,13 @@ int remove_drive_action(const MaintenanceRequest& m) {
     int port = 0;
     if (!read_number(m.request->url, "RemoveDrive=", value, &port)) return refuse_bad_request(m);
     ActionMessage message(m.context);
-    const int status = remove_one(m, port);
-    if (status < 0)
+    ObjectId drive;
+    const int state = make_drive_id(m.controllers->controller_index(), port, &drive) == 0
+                          ? remove_entry(m, drive)
+                          : kEntryFailed;
+    if (state == kEntryFailed)
         message.failure(kRemoveFailed).value(value);
-    else if (removed(static_cast<uint8_t>(status)))
+    else if (state == kEntryDone)
         message.web(kRemoveDone).value(value).text(".  ").web(kUnplugNow);
     else
         message.web(kRemoveFailed).value(value);
@@ -131,63 +170,15 @@ int remove_drive_action(const MaintenanceRequest& m) {
 }
 
 int remove_drives_action(const MaintenanceRequest& m) {
-    NumberList ports;
-    int answer = 0;
-    if (!read_ports(m, "RemoveDrives=", &ports, &answer)) return answer;
-    ActionMessage message(m.context);
-    for (int i = 0; i < ports.count; ++i) {
-        const int status = remove_one(m, ports.numbers[i]);
-        if (status < 0)
-            entry_failed(message, ports, i);
-        else
-            ports.states[i] = removed(static_cast<uint8_t>(status)) ? kEntryDone : kEntryNotDone;
-    }
-    append_outcome(message, ports, kRemoveFailed, kRemoveDone);
-    if (ports.count_of(kEntryDone) > 0) message.web(kUnplugNow);
-    return maintenance_redirect(m, message, kRedirectDone);
+    return port_list_action(m, "RemoveDrives=", remove_entry, kRemoveFailed, kRemoveDone,
+                            kUnplugNow);
 }
 
 int spare_drives_action(const MaintenanceRequest& m) {
     const char* key = has_key(m.request->url, "SpareDrives=") ? "SpareDrives=" : "SpareDrive=";
-    NumberList ports;
-    int answer = 0;
-    if (!read_ports(m, key, &ports, &answer)) return answer;
-    ActionMessage message(m.context);
-    for (int i = 0; i < ports.count; ++i) {
-        IdList drive;
-        clear_id_list(drive);
-        ObjectId spare;
-        int result =
-            make_drive_id(m.controllers->controller_index(), ports.numbers[i], &drive.ids[0]);
-        if (result == 0) {
-            drive.count = 1;
-            result = m.context->command_logger()->create_unit(&drive, kTypeSpare, 0, 1, &spare);
-        }
-        if (result != 0)
-            entry_failed(message, ports, i);
-        else
-            ports.states[i] = kEntryDone;
-    }
-    append_outcome(message, ports, kSpareFailed, kSpareDone);
-    return maintenance_redirect(m, message, kRedirectDone);
+    return port_list_action(m, key, spare_entry, kSpareFailed, kSpareDone, 0);
 }
 
 int clear_drives_config_action(const MaintenanceRequest& m) {
-    NumberList ports;
-    int answer = 0;
-    if (!read_ports(m, "ClearDrivesConfig=", &ports, &answer)) return answer;
-    ActionMessage message(m.context);
-    for (int i = 0; i < ports.count; ++i) {
-        ObjectId drive;
-        ObjectId unit;
-        bool clear = false;
-        if (make_drive_id(m.controllers->controller_index(), ports.numbers[i], &drive) != 0 ||
-            configuration_to_clear(m, drive, &unit, &clear) != 0 ||
-            (clear && m.context->command_logger()->delete_unit(unit, 1) != 0))
-            entry_failed(message, ports, i);
-        else
-            ports.states[i] = kEntryDone;
-    }
-    append_outcome(message, ports, kClearFailed, kClearDone);
-    return maintenance_redirect(m, message, kRedirectDone);
+    return port_list_action(m, "ClearDrivesConfig=", clear_entry, kClearFailed, kClearDone, 0);
 }

@@ -743,6 +743,42 @@ void select_options(MaintenancePage& m, const char* name, const char* on_change,
     out.append("</select>&nbsp;");
 }
 
+// The layout choices of the create ("") and migrate ("mod") pop-ups: the
+// type select, then (after what the caller adds) the hidden stripe and
+// drives-per-subunit selects, which end the row.
+void write_type_select(MaintenancePage& m, const char* prefix, const char* pop_up) {
+    m.out.append("<font style=\"font-size: 10pt;\"><b>")
+        .append(m.text(14))
+        .append("</b></font> <select name=\"");
+    m.out.append(prefix)
+        .append("raidtype\" onChange=\"update_options('")
+        .append(pop_up)
+        .append("');\"></select>\n");
+}
+
+void write_stripe_selects(MaintenancePage& m, const char* prefix) {
+    StringBuilder& out = m.out;
+    out.append("<span id=\"").append(prefix).append("stripespan\"").append(kHidden).append(">");
+    out.append(m.text(18))
+        .append(" <select name=\"")
+        .append(prefix)
+        .append("stripesize\"></select></span>\n");
+    out.append("<span id=\"").append(prefix).append("DperSspan\"").append(kHidden).append(">");
+    out.append(m.text(233))
+        .append(" <select name=\"")
+        .append(prefix)
+        .append("DperS\"></select></span>\n");
+    out.append("</td></tr>\n");
+}
+
+// The row of a pop-up's OK and Cancel buttons, opened by cell.
+void write_ok_cancel(MaintenancePage& m, const char* cell, const char* ok, const char* cancel) {
+    m.out.append(cell);
+    button(m.out, m.text(10), ok);
+    button(m.out, m.text(234), cancel);
+    m.out.append("</td></tr>\n");
+}
+
 void write_create_popup(MaintenancePage& m) {
     StringBuilder& out = m.out;
     const ControllerRecord& r = m.r;
@@ -756,20 +792,12 @@ void write_create_popup(MaintenancePage& m) {
         out.append("</tr>\n");
     }
     // Type, name, stripe and drives per sub-unit.
-    out.append("<tr><td colspan=\"6\" width=\"640\"><hr>\n<font style=\"font-size: 10pt;\"><b>");
-    out.append(m.text(14))
-        .append(
-            "</b></font> <select name=\"raidtype\" "
-            "onChange=\"update_options('create');\"></select>\n");
-    if (m.second_series) {
+    out.append("<tr><td colspan=\"6\" width=\"640\"><hr>\n");
+    write_type_select(m, "", "create");
+    if (m.second_series)
         out.append(m.text(381))
             .append(" <input type=\"text\" name=\"unitname\" maxlength=\"20\">\n");
-    }
-    hidden_span_start(out, "stripespan");
-    out.append(m.text(18)).append(" <select name=\"stripesize\"></select></span>\n");
-    hidden_span_start(out, "DperSspan");
-    out.append(m.text(233)).append(" <select name=\"DperS\"></select></span>\n");
-    out.append("</td></tr>\n");
+    write_stripe_selects(m, "");
     // Caches and policies.
     out.append("<tr><td colspan=\"6\" width=\"640\">\n");
     hidden_span_start(out, "writecachespan");
@@ -809,10 +837,8 @@ void write_create_popup(MaintenancePage& m) {
         }
         out.append("</td></tr>\n");
     }
-    out.append("<tr><td colspan=\"6\" width=\"640\">\n");
-    button(out, m.text(10), "create_unit();");
-    button(out, m.text(234), "show_createpopup(0);");
-    out.append("</td></tr>\n");
+    write_ok_cancel(m, "<tr><td colspan=\"6\" width=\"640\">\n", "create_unit();",
+                    "show_createpopup(0);");
     popup_end(m, 5);
 }
 
@@ -859,19 +885,10 @@ void write_migrate_popup(MaintenancePage& m) {
         m.red_bold("NO DRIVES AVAILABLE TO USE FOR MIGRATE");
         out.append("</td></tr>\n");
     }
-    out.append("<tr><td colspan=\"6\"><hr>\n<font style=\"font-size: 10pt;\"><b>")
-        .append(m.text(14));
-    out.append(
-        "</b></font> <select name=\"modraidtype\" "
-        "onChange=\"update_options('modify');\"></select>\n");
-    hidden_span_start(out, "modstripespan");
-    out.append(m.text(18)).append(" <select name=\"modstripesize\"></select></span>\n");
-    hidden_span_start(out, "modDperSspan");
-    out.append(m.text(233)).append(" <select name=\"modDperS\"></select></span>\n");
-    out.append("</td></tr>\n<tr><td colspan=\"6\">\n");
-    button(out, m.text(10), "modify_unit();");
-    button(out, m.text(234), "show_modifypopup(0);");
-    out.append("</td></tr>\n");
+    out.append("<tr><td colspan=\"6\"><hr>\n");
+    write_type_select(m, "mod", "modify");
+    write_stripe_selects(m, "mod");
+    write_ok_cancel(m, "<tr><td colspan=\"6\">\n", "modify_unit();", "show_modifypopup(0);");
     popup_end(m, 6);
 }
 

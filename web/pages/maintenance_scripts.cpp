@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "daemon/string_builder.h"
 #include "web/pages/escape.h"
@@ -48,6 +49,73 @@ int write_script(PageBuilder& page, const char* js, int port_label = kPortLabel)
     }
     return 0;
 }
+
+// The template with each "%NAME%" replaced by its text, pairs of (name,
+// text) in order.
+std::string filled(const char* js,
+                   std::initializer_list<std::pair<const char*, const char*>> fields) {
+    std::string out = js;
+    for (const auto& [name, text] : fields)
+        for (size_t at = out.find(name); at != std::string::npos; at = out.find(name, at))
+            out.replace(at, std::strlen(name), text);
+    return out;
+}
+
+// The start of a drive action %NAME%: the ports of the checked rows of the
+// available drives into %LIST%, counted in %COUNT% (set to 0 by %RESET%);
+// none checked is refused.
+const char* const kCheckedDrives = R"JS(function %NAME%()
+{
+  var boxes = document.forms["createmaint"].elements;
+  var row = 0;
+  %RESET%
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
+      if (boxes[i].checked) {
+        %LIST%[%COUNT%] = gettablecell(row, 1);
+        %COUNT%++;
+      }
+      row++;
+    }
+  }
+  if (%COUNT% == 0) {
+    alert(@293@);
+    return false;
+  }
+)JS";
+
+int write_drive_action(PageBuilder& page, const char* name, const char* list, const char* count,
+                       const char* reset, const char* rest) {
+    const std::string js =
+        filled(kCheckedDrives,
+               {{"%NAME%", name}, {"%LIST%", list}, {"%COUNT%", count}, {"%RESET%", reset}}) +
+        rest;
+    return write_script(page, js.c_str());
+}
+
+// remove_unit and delete_unit: the checked units, confirmed, in one request.
+const char* const kUnitList = R"JS(function %NAME%()
+{
+  if (rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) {
+    return;
+  }
+  var boxes = document.forms["unitmaint"].elements;
+  var units = "";
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && (boxes[i].name == "unit" || boxes[i].name == "degunit") && boxes[i].checked) {
+      units += (units == "" ? "" : ",") + boxes[i].value;
+    }
+  }
+  if (units == "") {
+    alert(%NONE%);
+    return false;
+  }
+  if (!confirm(%ASK% + ": " + units)) {
+    return false;
+  }
+  document.location.replace("/page2_2.html?%KEY%=" + units + "&c=" + parent.cur_controller%TAIL%);
+}
+)JS";
 
 }  // namespace
 
@@ -182,25 +250,9 @@ int write_rebuild_unit(PageBuilder& page) {
 // shows the drive of availTableCells row i, whatever value its checkbox was
 // written with.
 int write_remove_drives(PageBuilder& page) {
-    return write_script(page, R"JS(function remove_drives()
-{
-  var boxes = document.forms["createmaint"].elements;
-  var row = 0;
-  numremovechecked = 0;
-  for (var i = 0; i < boxes.length; i++) {
-    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
-      if (boxes[i].checked) {
-        removedrivelist[numremovechecked] = gettablecell(row, 1);
-        numremovechecked++;
-      }
-      row++;
-    }
-  }
-  if (numremovechecked == 0) {
-    alert(@293@);
-    return false;
-  }
-  var list = removedrivelist.slice(0, numremovechecked).join(",");
+    return write_drive_action(
+        page, "remove_drives", "removedrivelist", "numremovechecked", "numremovechecked = 0;",
+        R"JS(  var list = removedrivelist.slice(0, numremovechecked).join(",");
   if (!confirm(@305@ + list + "?")) {
     return;
   }
@@ -211,25 +263,8 @@ int write_remove_drives(PageBuilder& page) {
 }
 
 int write_mark_spares(PageBuilder& page) {
-    return write_script(page, R"JS(function mark_spares()
-{
-  var boxes = document.forms["createmaint"].elements;
-  var row = 0;
-  var count = 0;
-  for (var i = 0; i < boxes.length; i++) {
-    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
-      if (boxes[i].checked) {
-        sparedrivelist[count] = gettablecell(row, 1);
-        count++;
-      }
-      row++;
-    }
-  }
-  if (count == 0) {
-    alert(@293@);
-    return false;
-  }
-  for (var i = 0; i < count; i++) {
+    return write_drive_action(page, "mark_spares", "sparedrivelist", "count", "var count = 0;",
+                              R"JS(  for (var i = 0; i < count; i++) {
     if (partofexportedunit[sparedrivelist[i]] == 1 || isaspare[sparedrivelist[i]] == 1) {
       alert(@576@);
       return false;
@@ -243,25 +278,8 @@ int write_mark_spares(PageBuilder& page) {
 }
 
 int write_clear_driveconfig(PageBuilder& page) {
-    return write_script(page, R"JS(function clear_driveconfig()
-{
-  var boxes = document.forms["createmaint"].elements;
-  var row = 0;
-  var count = 0;
-  for (var i = 0; i < boxes.length; i++) {
-    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
-      if (boxes[i].checked) {
-        sparedrivelist[count] = gettablecell(row, 1);
-        count++;
-      }
-      row++;
-    }
-  }
-  if (count == 0) {
-    alert(@293@);
-    return false;
-  }
-  for (var i = 0; i < count; i++) {
+    return write_drive_action(page, "clear_driveconfig", "sparedrivelist", "count",
+                              "var count = 0;", R"JS(  for (var i = 0; i < count; i++) {
     if (partofexportedunit[sparedrivelist[i]] == 0 && isaspare[sparedrivelist[i]] == 0) {
       alert(@575@);
       return false;
@@ -272,54 +290,25 @@ int write_clear_driveconfig(PageBuilder& page) {
 )JS");
 }
 
+// A removal keeps the configuration on the drives: the page comes back
+// sorted by port.
 int write_remove_unit(PageBuilder& page) {
-    return write_script(page, R"JS(function remove_unit()
-{
-  if (rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) {
-    return;
-  }
-  var boxes = document.forms["unitmaint"].elements;
-  var units = "";
-  for (var i = 0; i < boxes.length; i++) {
-    if (boxes[i].type == "checkbox" && (boxes[i].name == "unit" || boxes[i].name == "degunit") && boxes[i].checked) {
-      units += (units == "" ? "" : ",") + boxes[i].value;
-    }
-  }
-  if (units == "") {
-    alert(@298@);
-    return false;
-  }
-  if (!confirm(@299@ + ": " + units)) {
-    return false;
-  }
-  document.location.replace("/page2_2.html?RemoveUnits=" + units + "&c=" + parent.cur_controller);
-}
-)JS");
+    const std::string js = filled(kUnitList, {{"%NAME%", "remove_unit"},
+                                              {"%NONE%", "@298@"},
+                                              {"%ASK%", "@299@"},
+                                              {"%KEY%", "RemoveUnits"},
+                                              {"%TAIL%", ""}});
+    return write_script(page, js.c_str());
 }
 
 int write_delete_unit(PageBuilder& page) {
-    return write_script(page, R"JS(function delete_unit()
-{
-  if (rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) {
-    return;
-  }
-  var boxes = document.forms["unitmaint"].elements;
-  var units = "";
-  for (var i = 0; i < boxes.length; i++) {
-    if (boxes[i].type == "checkbox" && (boxes[i].name == "unit" || boxes[i].name == "degunit") && boxes[i].checked) {
-      units += (units == "" ? "" : ",") + boxes[i].value;
-    }
-  }
-  if (units == "") {
-    alert(@300@);
-    return false;
-  }
-  if (!confirm(@301@ + ": " + units)) {
-    return false;
-  }
-  document.location.replace("/page2_2.html?DeleteUnits=" + units + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
-}
-)JS");
+    const std::string js =
+        filled(kUnitList, {{"%NAME%", "delete_unit"},
+                           {"%NONE%", "@300@"},
+                           {"%ASK%", "@301@"},
+                           {"%KEY%", "DeleteUnits"},
+                           {"%TAIL%", " + \"&AvailListSort=\" + availSortColumn"}});
+    return write_script(page, js.c_str());
 }
 
 int write_rescan_controller(PageBuilder& page) {
