@@ -179,6 +179,14 @@ void write_head_variables(MaintenancePage& m, int sort_column) {
 
 // --- Unit maintenance table.
 
+void button(StringBuilder& out, const char* label, const char* on_click) {
+    out.append("<input type=\"button\" value=\"")
+        .append(label)
+        .append("\" onClick=\"")
+        .append(on_click);
+    out.append("\">\n");
+}
+
 void write_unit_row(MaintenancePage& m, const UnitRecord& unit, const IdList* drives) {
     StringBuilder& out = m.out;
     const int n = unit.number;
@@ -382,22 +390,11 @@ void write_unit_table(MaintenancePage& m) {
         out.append("</td></tr>\n");
     }
     out.append("<tr><td colspan=\"7\"><hr>\n");
-    out.append("<input type=\"button\" value=\"")
-        .append(m.text(219))
-        .append("\" onClick=\"verify_unit()\">\n");
-    out.append("<input type=\"button\" value=\"")
-        .append(m.text(220))
-        .append("\" onClick=\"show_rebuildpopup(1);\">\n");
-    if (m.second_series)
-        out.append("<input type=\"button\" value=\"")
-            .append(m.text(221))
-            .append("\" onClick=\"show_modifypopup(1)\">\n");
-    out.append("<input type=\"button\" value=\"")
-        .append(m.text(222))
-        .append("\" onClick=\"remove_unit()\">\n");
-    out.append("<input type=\"button\" value=\"")
-        .append(m.text(223))
-        .append("\" onClick=\"delete_unit()\">\n");
+    button(out, m.text(219), "verify_unit()");
+    button(out, m.text(220), "show_rebuildpopup(1);");
+    if (m.second_series) button(out, m.text(221), "show_modifypopup(1)");
+    button(out, m.text(222), "remove_unit()");
+    button(out, m.text(223), "delete_unit()");
     out.append("<br><font style=\"font-size: 8pt;\"><b>")
         .append(m.text(224))
         .append("</b></font>\n");
@@ -628,18 +625,10 @@ void write_available_table(MaintenancePage& m) {
         "#0000FF;\"");
     out.append(" onClick=\"selectallavaildrives?deselectalldrives():selectalldrives();\">");
     out.append("<span id=\"SelectAllDrivesSpan\">Select All Drives</span></font><br>\n");
-    out.append("<input type=\"button\" value=\"")
-        .append(m.text(226))
-        .append("\" onClick=\"show_createpopup(1);\">\n");
-    out.append("<input type=\"button\" value=\"")
-        .append(m.text(228))
-        .append("\" onClick=\"remove_drives();\">\n");
-    out.append("<input type=\"button\" value=\"")
-        .append(m.text(569))
-        .append("\" onClick=\"mark_spares();\">\n");
-    out.append("<input type=\"button\" value=\"")
-        .append(m.text(572))
-        .append("\" onClick=\"clear_driveconfig();\">\n");
+    button(out, m.text(226), "show_createpopup(1);");
+    button(out, m.text(228), "remove_drives();");
+    button(out, m.text(569), "mark_spares();");
+    button(out, m.text(572), "clear_driveconfig();");
     out.append("</td></tr>\n</table>\n</form>\n");
 }
 
@@ -672,14 +661,6 @@ void write_span_cells(StringBuilder& out, const char* prefix, int row, const int
         out.append("<td width=\"").append_int(widths[k]).append("\"><span id=\"").append(prefix);
         out.append(names[k]).append_int(row).append("\"></span></td>\n");
     }
-}
-
-void button(StringBuilder& out, const char* label, const char* on_click) {
-    out.append("<input type=\"button\" value=\"")
-        .append(label)
-        .append("\" onClick=\"")
-        .append(on_click);
-    out.append("\">\n");
 }
 
 void write_rebuild_popup(MaintenancePage& m) {

@@ -117,6 +117,25 @@ const char* const kUnitList = R"JS(function %NAME%()
 }
 )JS";
 
+// The one checked unit of the unit table in `unit`; none or more than one
+// are refused.
+const char* const kOneUnit = R"JS(  var boxes = document.forms["unitmaint"].elements;
+  var unit = "";
+  for (var i = 0; i < boxes.length; i++) {
+    if (boxes[i].type == "checkbox" && boxes[i].checked) {
+      if (unit != "") {
+        alert(%MANY%);
+        return false;
+      }
+      unit = boxes[i].value;
+    }
+  }
+  if (unit == "") {
+    alert(%NONE%);
+    return false;
+  }
+)JS";
+
 }  // namespace
 
 int write_stop_verify(PageBuilder& page) {
@@ -139,35 +158,23 @@ int write_remove_drive(PageBuilder& page) {
 }
 
 int write_verify_unit(PageBuilder& page) {
-    return write_script(page, R"JS(function verify_unit()
+    const std::string js =
+        std::string(R"JS(function verify_unit()
 {
   if (rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) {
     return;
   }
-  var boxes = document.forms["unitmaint"].elements;
-  var unit = "";
-  for (var i = 0; i < boxes.length; i++) {
-    if (boxes[i].type == "checkbox" && boxes[i].checked) {
-      if (unit != "") {
-        alert(@289@);
-        return false;
-      }
-      unit = boxes[i].value;
-    }
-  }
-  if (unit == "") {
-    alert(@290@);
-    return false;
-  }
-  document.location.replace("/page2_2.html?VerifyUnit=" + unit + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
+)JS") + filled(kOneUnit, {{"%MANY%", "@289@"}, {"%NONE%", "@290@"}}) +
+        R"JS(  document.location.replace("/page2_2.html?VerifyUnit=" + unit + "&c=" + parent.cur_controller + "&AvailListSort=" + availSortColumn);
 }
-)JS");
+)JS";
+    return write_script(page, js.c_str());
 }
 
 int write_show_rebuildpopup(PageBuilder& page, const ControllerRecord* controller) {
     const int label =
         controller != nullptr && later_generation(*controller) ? kVPortLabel : kPortLabel;
-    return write_script(page, R"JS(function show_rebuildpopup(show)
+    const std::string js = std::string(R"JS(function show_rebuildpopup(show)
 {
   if ((rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) && show != 0) {
     return;
@@ -175,22 +182,8 @@ int write_show_rebuildpopup(PageBuilder& page, const ControllerRecord* controlle
   var popup = document.all ? document.all["rebuildpopup"] : document.getElementById("rebuildpopup");
   if (show == 1) {
     clearTimeout(refreshTimer);
-    var boxes = document.forms["unitmaint"].elements;
-    var unit = "";
-    for (var i = 0; i < boxes.length; i++) {
-      if (boxes[i].type == "checkbox" && boxes[i].checked) {
-        if (unit != "") {
-          alert(@291@);
-          return false;
-        }
-        unit = boxes[i].value;
-      }
-    }
-    if (unit == "") {
-      alert(@292@);
-      return false;
-    }
-    unittorebuild = unit;
+)JS") + filled(kOneUnit, {{"%MANY%", "@291@"}, {"%NONE%", "@292@"}}) +
+                           R"JS(    unittorebuild = unit;
     for (var i = 0; i < numavaildrives; i++) {
       var p = availdrivelist[i];
       var cells = [["RebuildDrivePort", "<b>" + @P@ + " " + p + "</b>"],
@@ -219,8 +212,8 @@ int write_show_rebuildpopup(PageBuilder& page, const ControllerRecord* controlle
     }
   }
 }
-)JS",
-                        label);
+)JS";
+    return write_script(page, js.c_str(), label);
 }
 
 int write_rebuild_unit(PageBuilder& page) {
@@ -322,36 +315,36 @@ int write_rescan_controller(PageBuilder& page) {
 )JS");
 }
 
-int write_selectalldrives(PageBuilder& page) {
-    return write_script(page, R"JS(function selectalldrives()
+// selectalldrives and deselectalldrives: every available drive checked or
+// not, and the text offering the opposite.
+const char* const kSelectAll = R"JS(function %NAME%()
 {
-  selectallavaildrives = 1;
+  selectallavaildrives = %FLAG%;
   var boxes = document.forms["createmaint"].elements;
   for (var i = 0; i < boxes.length; i++) {
     if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
-      boxes[i].checked = true;
+      boxes[i].checked = %CHECKED%;
     }
   }
   var span = document.all ? document.all["SelectAllDrivesSpan"] : document.getElementById("SelectAllDrivesSpan");
-  span.innerHTML = @568@ + " " + @533@ + " " + @424@;
+  span.innerHTML = %WORD% + " " + @533@ + " " + @424@;
 }
-)JS");
+)JS";
+
+int write_selectalldrives(PageBuilder& page) {
+    const std::string js = filled(kSelectAll, {{"%NAME%", "selectalldrives"},
+                                               {"%FLAG%", "1"},
+                                               {"%CHECKED%", "true"},
+                                               {"%WORD%", "@568@"}});
+    return write_script(page, js.c_str());
 }
 
 int write_deselectalldrives(PageBuilder& page) {
-    return write_script(page, R"JS(function deselectalldrives()
-{
-  selectallavaildrives = 0;
-  var boxes = document.forms["createmaint"].elements;
-  for (var i = 0; i < boxes.length; i++) {
-    if (boxes[i].type == "checkbox" && boxes[i].name == "drive") {
-      boxes[i].checked = false;
-    }
-  }
-  var span = document.all ? document.all["SelectAllDrivesSpan"] : document.getElementById("SelectAllDrivesSpan");
-  span.innerHTML = @567@ + " " + @533@ + " " + @424@;
-}
-)JS");
+    const std::string js = filled(kSelectAll, {{"%NAME%", "deselectalldrives"},
+                                               {"%FLAG%", "0"},
+                                               {"%CHECKED%", "false"},
+                                               {"%WORD%", "@567@"}});
+    return write_script(page, js.c_str());
 }
 
 int write_update_available_drives(PageBuilder& page) {
