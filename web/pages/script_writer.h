@@ -43,6 +43,21 @@ public:
     // Appends `parent.lastmessage = "<banner>";` for a catalogue text.
     void write_banner_catalogue(StringBuilder& body, const char* text);
 
+    // --- The maintenance page's scripts that create and migrate units. Those
+    // taking the controller's record write what that controller offers (its
+    // series, RAID 6, port label, battery) into the function.
+    int write_show_createpopup(StringBuilder& body);
+    int write_update_create_drives(StringBuilder& body, const ControllerRecord& controller);
+    int write_update_raidtype(StringBuilder& body, const ControllerRecord& controller);
+    int write_update_options(StringBuilder& body);
+    int write_update_stripe_options(StringBuilder& body, const ControllerRecord& controller);
+    int write_set_qm_recovery_create(StringBuilder& body);
+    int write_create_unit(StringBuilder& body, const ControllerRecord& controller);
+    int write_show_modifypopup(StringBuilder& body);
+    int write_update_modify_drives(StringBuilder& body, const ControllerRecord& controller);
+    int write_update_modraidtype(StringBuilder& body, const ControllerRecord& controller);
+    int write_modify_unit(StringBuilder& body);
+
 private:
     // Catalogue text of (category, code) in the configured language.
     const char* text(int category, int code);
