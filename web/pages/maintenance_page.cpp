@@ -136,23 +136,28 @@ void write_scripts(MaintenancePage& m) {
     write_delete_unit(page);
     write_rescan_controller(page);
     write_verify_unit(page);
-    // Unit creation scripts: show_createpopup.
+    scripts.write_show_createpopup(m.out);
     write_show_rebuildpopup(page, &m.r);
-    // Unit creation scripts: update_create_drives.
+    scripts.write_update_create_drives(m.out, m.r);
     write_rebuild_unit(page);
-    // Unit creation and migration scripts: update_options,
-    // update_stripe_options, modify_unit.
+    scripts.write_update_options(m.out);
+    scripts.write_update_stripe_options(m.out, m.r);
+    scripts.write_modify_unit(m.out);
     write_selectalldrives(page);
     write_deselectalldrives(page);
     scripts.write_goto_enclosure(m.out);
     scripts.write_goto_physummary(m.out);
     write_update_available_drives(page);
     write_update_page_sort_column(page);
-    // Unit creation scripts: create_unit.
+    scripts.write_create_unit(m.out, m.r);
     scripts.write_validate_name(m.out);
-    // Unit creation scripts: update_raidtype.
-    // On a second-series controller, unit migration scripts: show_modifypopup,
-    // update_modify_drives, set_qm_recovery_create, update_modraidtype.
+    scripts.write_update_raidtype(m.out, m.r);
+    if (m.second_series) {
+        scripts.write_show_modifypopup(m.out);
+        scripts.write_update_modify_drives(m.out, m.r);
+        scripts.write_set_qm_recovery_create(m.out);
+        scripts.write_update_modraidtype(m.out, m.r);
+    }
 }
 
 void write_head_variables(MaintenancePage& m, int sort_column) {
