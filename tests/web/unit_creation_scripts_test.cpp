@@ -215,7 +215,7 @@ std::string marked_catalogue() {
 }
 
 class UnitCreationScripts : public ::testing::Test {
-protected:
+  protected:
     UnitCreationScripts() : env_("Language 1\n") { env_.write_messages("de", marked_catalogue()); }
 
     // Runs the controller's scripts in the stand-in page, then the checks.
@@ -616,7 +616,8 @@ assert.deepStrictEqual([modifypopupopen, visible('modifypopup'), visible('modstr
 TEST_F(UnitCreationScripts, HostileCatalogueTextsStayInsideTheirLiterals) {
     const char* hostile = "x\" + alert(1) + \"</script><!-- 'q' \\ \\n end";
     std::vector<pagetest::Entry> entries;
-    for (int code : {13, 16, 285, 293, 294, 295, 396, 397, 406, 407, 416, 476, 519, 520, 536, 576, 592})
+    for (int code :
+         {13, 16, 285, 293, 294, 295, 396, 397, 406, 407, 416, 476, 519, 520, 536, 576, 592})
         entries.push_back({code, hostile});
     std::string file = "#0x13:" + std::to_string(entries.size()) + "\n";
     for (const pagetest::Entry& e : entries) {

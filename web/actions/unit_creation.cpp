@@ -11,8 +11,8 @@
 #include "api/ctl.h"
 #include "web/actions/handler_frame.h"
 #include "web/actions/maintenance_values.h"
-#include "web/actions/unit_creation_values.h"
 #include "web/actions/unit_creation_rules.h"
+#include "web/actions/unit_creation_values.h"
 #include "web/pages/status_texts.h"
 
 namespace {
@@ -56,7 +56,8 @@ bool read_request(const char* url, CreateRequest* r) {
     if (!read_text(url, "UnitName=", r->name)) return false;
     int pervault = 0, quickmend = 0;
     if (!read_setting(url, "CreateStripe=", &r->stripe) ||
-        !read_setting(url, "Pervault=", &pervault) || !read_setting(url, "QM_Recovery=", &quickmend) ||
+        !read_setting(url, "Pervault=", &pervault) ||
+        !read_setting(url, "QM_Recovery=", &quickmend) ||
         !read_setting(url, "CreateDperS=", &r->per_subunit) ||
         !read_setting(url, "CacheOn=", &r->write_cache) ||
         !read_setting(url, "Readcache=", &r->read_cache) ||
@@ -97,10 +98,17 @@ bool check_request(const MaintenanceRequest& m, const CreateRequest& req, IdList
             }
         ObjectId drive;
         switch (check_drive(r, port, &drive)) {
-            case kDriveFree: break;
-            case kDriveAbsent: message.web(kCreateFailed).number(port); return false;
-            case kDriveUnknown: message.failure(kCreateFailed).number(port); return false;
-            case kDriveInUse: message.web(kConfigured); return false;
+            case kDriveFree:
+                break;
+            case kDriveAbsent:
+                message.web(kCreateFailed).number(port);
+                return false;
+            case kDriveUnknown:
+                message.failure(kCreateFailed).number(port);
+                return false;
+            case kDriveInUse:
+                message.web(kConfigured);
+                return false;
         }
         drives->ids[i] = drive;
         if (later_generation(r)) {
@@ -169,7 +177,7 @@ struct SettingsOutcome {
 };
 
 class UnitSettings {
-public:
+  public:
     UnitSettings(const MaintenanceRequest& m, const CreateRequest& req)
         : m_(m), req_(req), r_(m.controllers->selected()), log_(m.context->command_logger()) {}
 
@@ -206,7 +214,7 @@ public:
         if (r_.read_cache_supported == 1) read_cache(unit);
     }
 
-private:
+  private:
     void note(Setting setting, int result) {
         if (result == 0 || out_->count == kSettings) return;
         if (out_->count == 0) library_error_text(m_.context, out_->error);
@@ -238,14 +246,30 @@ private:
 // The pop-up's labels of the settings (catalogue texts, two for the caches).
 void append_setting_label(ActionMessage& message, int setting) {
     switch (setting) {
-        case kPervault: message.web(530); break;
-        case kWriteCache: message.web(179).text(" ").web(531); break;
-        case kReadCache: message.web(527).text(" ").web(531); break;
-        case kName: message.web(381); break;
-        case kAutoVerify: message.web(180); break;
-        case kEcc: message.web(181); break;
-        case kQueuing: message.web(463); break;
-        case kQuickmend: message.web(532); break;
+        case kPervault:
+            message.web(530);
+            break;
+        case kWriteCache:
+            message.web(179).text(" ").web(531);
+            break;
+        case kReadCache:
+            message.web(527).text(" ").web(531);
+            break;
+        case kName:
+            message.web(381);
+            break;
+        case kAutoVerify:
+            message.web(180);
+            break;
+        case kEcc:
+            message.web(181);
+            break;
+        case kQueuing:
+            message.web(463);
+            break;
+        case kQuickmend:
+            message.web(532);
+            break;
     }
 }
 
@@ -292,10 +316,9 @@ void create(const MaintenanceRequest& m, const CreateRequest& req, const IdList&
         return;
     }
     ObjectId unit;
-    const int result = per_subunit != 0
-                           ? log->create_unit_with_subunits(&drives, code, stripe, 1, &unit,
-                                                            per_subunit)
-                           : log->create_unit(&drives, code, stripe, 1, &unit);
+    const int result = per_subunit != 0 ? log->create_unit_with_subunits(&drives, code, stripe, 1,
+                                                                         &unit, per_subunit)
+                                        : log->create_unit(&drives, code, stripe, 1, &unit);
     if (result != 0) {
         library_error_text(m.context, out->error);
         out->failed = true;
@@ -337,7 +360,8 @@ int create_units_action(const MaintenanceRequest& m) {
     ActionMessage message(m.context);
     if (req.ports.count == 0)
         return maintenance_redirect(m, message.web(kSelectOneDrive), kRedirectDone);
-    if (req.type == nullptr) return maintenance_redirect(m, message.text(kUnknownType), kRedirectDone);
+    if (req.type == nullptr)
+        return maintenance_redirect(m, message.text(kUnknownType), kRedirectDone);
 
     IdList drives;
     std::memset(&drives, 0, sizeof drives);

@@ -17,7 +17,8 @@ constexpr uint8_t kNone = 0xFF;
 constexpr int kPresent = 128;  // a port status of 128 or more: a drive is there
 constexpr uint8_t kExportedFlag = 1;
 
-//                      name           code         stripe subunits ecc   per drive
+// Name, code, stripe kept, drives per subunit kept, ECC policy set, one unit
+// per drive; a type whose stripe or drives per subunit are not kept gets 0.
 const UnitType kUnitTypes[] = {
     {"RAID 0", kUnitRaid0, true, false, false, false},
     {"RAID 10", kUnitRaid10, true, false, true, false},
@@ -31,7 +32,8 @@ const UnitType kUnitTypes[] = {
     {"Spare Disk", kUnitSpare, false, false, false, true},
 };
 
-// Drive counts a RAID 50 cannot be split evenly into subunits of 3 or more.
+// Whether a RAID 50 may have this many drives: 6 or more, but none of the
+// counts the page leaves out.
 bool raid50_count(int drives) {
     static const int kUneven[] = {7, 11, 13, 17, 19, 23, 25, 29, 31};
     if (drives < 6) return false;
@@ -46,10 +48,10 @@ struct Subunits {
     int choices[3];
 };
 const Subunits kSubunits[] = {
-    {6, {3}},      {8, {4}},     {9, {3}},      {10, {5}},  {12, {3, 4, 6}}, {14, {7}},
-    {15, {5}},     {16, {4, 8}}, {18, {6, 9}},  {20, {5, 10}}, {21, {7}},     {22, {11}},
-    {24, {6, 8, 12}}, {26, {13}}, {27, {9}},    {28, {7, 14}}, {30, {10, 15}}, {32, {8, 16}},
-    {33, {11}},    {34, {17}},
+    {6, {3}},      {8, {4}},       {9, {3}},         {10, {5}},    {12, {3, 4, 6}},
+    {14, {7}},     {15, {5}},      {16, {4, 8}},     {18, {6, 9}}, {20, {5, 10}},
+    {21, {7}},     {22, {11}},     {24, {6, 8, 12}}, {26, {13}},   {27, {9}},
+    {28, {7, 14}}, {30, {10, 15}}, {32, {8, 16}},    {33, {11}},   {34, {17}},
 };
 
 bool second_series(const ControllerRecord& controller) { return controller.family > kFirstSeries; }
@@ -65,26 +67,35 @@ int data_drives(int type, int drives, int subunit_drives) {
     switch (type) {
         case kUnitRaid0:
         case 1:
-        case kUnitRaid1: return drives;
-        case kUnitRaid5: return drives - 1;
-        case kUnitRaid6: return drives - 2;
-        case kUnitRaid10: return drives / 2;
+        case kUnitRaid1:
+            return drives;
+        case kUnitRaid5:
+            return drives - 1;
+        case kUnitRaid6:
+            return drives - 2;
+        case kUnitRaid10:
+            return drives / 2;
         case kUnitRaid50:
             return subunit_drives > 0 ? (subunit_drives - 1) * (drives / subunit_drives) : drives;
-        default: return 1;
+        default:
+            return 1;
     }
 }
 
 // Code points the page's name check counts as blanks (besides ASCII ones).
 bool unicode_blank(uint32_t c) {
-    return c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
-           c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+    return c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+           c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
 }
 
 // The code point at p (well-formed UTF-8 only) and its length, 0 for none.
 int decode_utf8(const unsigned char* p, uint32_t* c) {
     const unsigned char b = p[0];
-    int n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 0;
+    int n = b < 0x80             ? 1
+            : (b & 0xE0) == 0xC0 ? 2
+            : (b & 0xF0) == 0xE0 ? 3
+            : (b & 0xF8) == 0xF0 ? 4
+                                 : 0;
     if (n == 0) return 0;
     uint32_t value = n == 1 ? b : b & (0x7F >> n);
     for (int i = 1; i < n; ++i) {
@@ -126,13 +137,20 @@ const UnitType* find_unit_type(const char* name) {
 bool create_type_offered(const UnitType& type, int drives, const ControllerRecord& controller) {
     if (drives < 1) return false;
     switch (type.code) {
-        case kUnitRaid0: return drives >= 2;
-        case kUnitRaid1: return drives == 2;
-        case kUnitRaid5: return drives >= 3;
-        case kUnitRaid6: return controller.raid6_allowed != 0 && drives >= 5;
-        case kUnitRaid10: return drives >= 4 && drives % 2 == 0;
-        case kUnitRaid50: return second_series(controller) && raid50_count(drives);
-        default: return true;  // one unit per drive, or a drive of its own
+        case kUnitRaid0:
+            return drives >= 2;
+        case kUnitRaid1:
+            return drives == 2;
+        case kUnitRaid5:
+            return drives >= 3;
+        case kUnitRaid6:
+            return controller.raid6_allowed != 0 && drives >= 5;
+        case kUnitRaid10:
+            return drives >= 4 && drives % 2 == 0;
+        case kUnitRaid50:
+            return second_series(controller) && raid50_count(drives);
+        default:
+            return true;  // one unit per drive, or a drive of its own
     }
 }
 
@@ -142,14 +160,22 @@ bool migrate_type_offered(const UnitType& type, int drives, int current_type, in
     const int least = data_drives(current_type, unit_drives, subunit_drives);
     const bool mirror = current_type == 1 || current_type == kUnitRaid1;
     switch (type.code) {
-        case kUnitRaid0: return drives >= least;
-        case kUnitRaid5: return drives > 2 && drives >= least + 1;
-        case kUnitRaid10: return drives >= 4 && drives % 2 == 0 && drives >= 2 * least;
-        case kUnitRaid50: return second_series(controller) && raid50_count(drives) && drives >= least + 2;
-        case kUnitRaid6: return controller.raid6_allowed != 0 && drives >= 5 && drives >= least + 2;
-        case kUnitRaid1: return drives == 2 && (mirror || current_type == kUnitSingle);
-        case kUnitSingle: return drives == 2 && mirror;
-        default: return false;
+        case kUnitRaid0:
+            return drives >= least;
+        case kUnitRaid5:
+            return drives > 2 && drives >= least + 1;
+        case kUnitRaid10:
+            return drives >= 4 && drives % 2 == 0 && drives >= 2 * least;
+        case kUnitRaid50:
+            return second_series(controller) && raid50_count(drives) && drives >= least + 2;
+        case kUnitRaid6:
+            return controller.raid6_allowed != 0 && drives >= 5 && drives >= least + 2;
+        case kUnitRaid1:
+            return drives == 2 && (mirror || current_type == kUnitSingle);
+        case kUnitSingle:
+            return drives == 2 && mirror;
+        default:
+            return false;
     }
 }
 
@@ -159,7 +185,8 @@ bool stripe_offered(const UnitType& type, int stripe, const ControllerRecord& co
         if (type.code == kUnitRaid6) return one_of(stripe, {7, 9});
         return one_of(stripe, {5, 7, 9});
     }
-    if (type.code == kUnitRaid0 || type.code == kUnitRaid10) return one_of(stripe, {7, 8, 9, 10, 11});
+    if (type.code == kUnitRaid0 || type.code == kUnitRaid10)
+        return one_of(stripe, {7, 8, 9, 10, 11});
     return stripe == 7;
 }
 

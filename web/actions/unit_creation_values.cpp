@@ -11,7 +11,8 @@ bool read_text(const char* url, const char* key, char* out, int size) {
     out[0] = '\0';
     if (!get_value(url, key, raw)) return true;
     const size_t length = std::strlen(raw);
-    if (length >= static_cast<size_t>(size) || length >= static_cast<size_t>(kValueSize)) return false;
+    if (length >= static_cast<size_t>(size) || length >= static_cast<size_t>(kValueSize))
+        return false;
     std::memcpy(out, raw, length + 1);
     QueryParams::url_decode(out);
     return true;

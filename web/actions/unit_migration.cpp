@@ -69,14 +69,16 @@ int refuse(const MaintenanceRequest& m, ActionMessage& message) {
 int kind_mismatches(const IdList& list, int unit_drives) {
     int mismatches = 0;
     uint8_t interface = 0;
-    const DriveClass unit_class = unit_drives > 0 && ctl_get_drive_interface(list.ids[0], &interface) == 0
-                                      ? drive_class(interface)
-                                      : kClassNone;
+    const DriveClass unit_class =
+        unit_drives > 0 && ctl_get_drive_interface(list.ids[0], &interface) == 0
+            ? drive_class(interface)
+            : kClassNone;
     for (uint32_t i = static_cast<uint32_t>(unit_drives); i < list.count; ++i) {
         interface = 0;
         ctl_get_drive_interface(list.ids[i], &interface);
         const DriveClass c = drive_class(interface);
-        if ((c == kClassSata && unit_class != kClassSata) || (c == kClassSas && unit_class != kClassSas))
+        if ((c == kClassSata && unit_class != kClassSata) ||
+            (c == kClassSas && unit_class != kClassSas))
             ++mismatches;
     }
     return mismatches;

@@ -23,9 +23,7 @@ int port_label(const ControllerRecord& controller) {
     return later_generation(controller) ? 476 : 16;
 }
 
-bool second_series(const ControllerRecord& controller) {
-    return controller.family > kFirstSeries;
-}
+bool second_series(const ControllerRecord& controller) { return controller.family > kFirstSeries; }
 
 void append_part(StringBuilder& body, const char* begin, const char* end) {
     const int n = static_cast<int>(end - begin);
@@ -65,7 +63,8 @@ const char* const kFindElement =
     "  function el(id) { return IE ? document.all[id] : document.getElementById(id); }\n";
 
 const char* const kPopupOpen =
-    "  if ((rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) && show != 0) {\n"
+    "  if ((rebuildpopupopen == 1 || createpopupopen == 1 || modifypopupopen == 1) && show != 0) "
+    "{\n"
     "    return;\n"
     "  }\n";
 
@@ -344,7 +343,8 @@ int ScriptWriter::write_update_stripe_options(StringBuilder& body,
   var visible = false;
 )JS");
     if (second_series(controller)) {
-        body.append(R"JS(  if (type == "RAID 0" || type == "RAID 5" || type == "RAID 10" || type == "RAID 50") {
+        body.append(
+            R"JS(  if (type == "RAID 0" || type == "RAID 5" || type == "RAID 10" || type == "RAID 50") {
     sizes = [["16k", "5"], ["64k", "7"], ["256k", "9"]];
     selected = 2;
     visible = true;
