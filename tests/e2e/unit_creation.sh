@@ -176,7 +176,12 @@ act "CreateDrives=28,29,30&CreateType=RAID%205&UnitName=x&CreateStripe=8&CreateD
 expect_eq "stripe not offered" "Cannot create units : stripe 8 is not offered for RAID 5" "$(message)"
 act "CreateDrives=28,29,30&CreateType=RAID%206&UnitName=x&CreateStripe=5&CreateDperS=0&CacheOn=1&AutoVerify=0&IgnoreECC=0&Queuing=0&Pervault=1&c=2&Readcache=0&QM_Recovery=0&AvailListSort=1"
 expect_eq "RAID 6 checked for its count first" "Cannot create units : RAID 6 is not offered for 3 drive(s)" "$(message)"
-# A user, and a value as received echoed only escaped.
+# Requests without a key the pop-up always sends.
+act "CreateDrives=28,29,30&CreateType=RAID%205&UnitName=x&c=2"
+expect_eq "create without its settings" "(0x0C:0x001F): Operation aborted" "$(message)"
+act "CreateDrives=28,29,30&UnitName=x&CreateStripe=9&CreateDperS=0&CacheOn=1&AutoVerify=0&IgnoreECC=0&Queuing=0&Pervault=1&c=2&Readcache=0&QM_Recovery=0"
+expect_eq "create without a type" "(0x0C:0x001F): Operation aborted" "$(message)"
+# A user is refused first.
 act "CreateDrives=28,29,30&CreateType=RAID%205&UnitName=x&CreateStripe=9&c=2" "$USER_COOKIE_PYV2"
 expect_eq "user refused" "(0x0C:0x0011): Not logged in as AdministratorCannot create units" "$(message)"
 expect_eq "nothing changed by refusals" "$state_before" "$(cat "$PYV2_SIM_STATE")"
@@ -246,6 +251,10 @@ ModifyUnit=0&ModifyDrives=27&ModifyType=RAID%205&ModifyStripe=8&ModifyDperS=0|Ca
 ModifyUnit=8&ModifyDrives=27&ModifyType=RAID%201&ModifyStripe=9&ModifyDperS=0|Cannot Migrate unit : unit 8 cannot be migrated
 ModifyUnit=0&ModifyDrives=27,x&ModifyType=RAID%205&ModifyStripe=9&ModifyDperS=0|(0x0C:0x001F): Operation aborted
 TABLE
+act "ModifyUnit=0&ModifyDrives=27&c=2"
+expect_eq "migrate without a type" "(0x0C:0x001F): Operation aborted" "$(message)"
+act "ModifyUnit=0&ModifyType=RAID%205&ModifyStripe=9&ModifyDperS=0&c=2"
+expect_eq "migrate without its drives" "(0x0C:0x001F): Operation aborted" "$(message)"
 act "ModifyUnit=0&ModifyDrives=27&ModifyType=RAID%205&c=2" "$USER_COOKIE_PYV2"
 expect_eq "migrate: user refused" "(0x0C:0x0011): Not logged in as Administrator : Cannot Migrate unit" "$(message)"
 act "ModifyUnit=20&ModifyDrives=27&ModifyType=RAID%205&ModifyStripe=9&ModifyDperS=0&c=2"

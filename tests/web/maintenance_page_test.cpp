@@ -196,12 +196,15 @@ TEST_F(MaintenancePageTest, AvailableDrivesAreFreeDrivesSparesAndSingleDisks) {
 
 TEST_F(MaintenancePageTest, FirstSeriesOffersNoMigrationAndAnEccChoiceForTheRebuild) {
     const std::string page = answer("/page2_2.html?c=1");
-    EXPECT_EQ(page.find("Migrate Unit"), std::string::npos);
-    EXPECT_EQ(page.find("id=\"modifypopup\""), std::string::npos);
-    EXPECT_EQ(page.find("unitname"), std::string::npos);
-    EXPECT_EQ(page.find("autoverifyon"), std::string::npos);
-    EXPECT_EQ(page.find("queuingEnabled"), std::string::npos);
-    EXPECT_EQ(page.find("pervault"), std::string::npos);
+    // The markup (the scripts name every control any controller may have).
+    const std::string markup = page.substr(page.find("</head>"));
+    EXPECT_EQ(markup.find("Migrate Unit"), std::string::npos);
+    EXPECT_EQ(markup.find("id=\"modifypopup\""), std::string::npos);
+    EXPECT_EQ(markup.find("unitname"), std::string::npos);
+    EXPECT_EQ(markup.find("autoverifyon"), std::string::npos);
+    EXPECT_EQ(markup.find("queuingEnabled"), std::string::npos);
+    EXPECT_EQ(markup.find("pervault"), std::string::npos);
+    EXPECT_EQ(page.find("function show_modifypopup("), std::string::npos);
     EXPECT_NE(page.find("<input type=\"checkbox\" name=\"ignoreECC\">Overwrite ECC"),
               std::string::npos);
     EXPECT_NE(page.find("<span id=\"ustatus0\"><font style=\"color: #D8D800;font-weight: "

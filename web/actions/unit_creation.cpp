@@ -48,12 +48,15 @@ struct CreateRequest {
 };
 
 // Reads every value of the request; false when one is not what the page
-// sends (a value that is no number, a name or list longer than its room).
+// sends (a key missing, a value that is no number, a name or list longer
+// than its room).
 bool read_request(const char* url, CreateRequest* r) {
-    if (!read_number_list(url, "CreateDrives=", &r->ports)) return false;
+    if (!read_number_list(url, "CreateDrives=", &r->ports) || !has_key(url, "CreateType=") ||
+        !read_text(url, "UnitName=", r->name))
+        return false;
+    // A type name too long for its room is no type's name.
     read_text(url, "CreateType=", r->type_name);
     r->type = find_unit_type(r->type_name);
-    if (!read_text(url, "UnitName=", r->name)) return false;
     int pervault = 0, quickmend = 0;
     if (!read_setting(url, "CreateStripe=", &r->stripe) ||
         !read_setting(url, "Pervault=", &pervault) ||

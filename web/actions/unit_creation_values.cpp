@@ -9,7 +9,7 @@ bool read_text(const char* url, const char* key, char* out, int size) {
     // One byte more than the buffer holds tells a value that was cut.
     char raw[kValueSize + 1];
     out[0] = '\0';
-    if (!get_value(url, key, raw)) return true;
+    if (!get_value(url, key, raw)) return false;
     const size_t length = std::strlen(raw);
     if (length >= static_cast<size_t>(size) || length >= static_cast<size_t>(kValueSize))
         return false;
@@ -21,7 +21,6 @@ bool read_text(const char* url, const char* key, char* out, int size) {
 bool read_setting(const char* url, const char* key, int* value) {
     char text[kValueSize];
     *value = 0;
-    if (!has_key(url, key)) return true;
     if (!read_value(url, key, text)) return false;
     return text[0] == '\0' || read_number(url, key, text, value);
 }

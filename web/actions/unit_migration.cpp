@@ -36,10 +36,14 @@ struct MigrateRequest {
     int per_subunit;
 };
 
+// Reads the values the migration uses; false when one is not what the page
+// sends (a key missing, a value that is no number, a list too long).
 bool read_request(const char* url, MigrateRequest* r) {
     char value[kValueSize];
     if (!read_number(url, "ModifyUnit=", value, &r->unit)) return false;
-    if (!read_number_list(url, "ModifyDrives=", &r->ports)) return false;
+    if (!has_key(url, "ModifyDrives=") || !read_number_list(url, "ModifyDrives=", &r->ports) ||
+        !has_key(url, "ModifyType="))
+        return false;
     read_text(url, "ModifyType=", r->type_name);
     r->type = find_unit_type(r->type_name);
     return read_setting(url, "ModifyStripe=", &r->stripe) &&
