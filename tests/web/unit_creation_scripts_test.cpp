@@ -24,6 +24,9 @@ struct Controller {
     int battery = 1;  // 0 none, 1 present and ready, 2 present, not ready
 };
 
+// A first-series controller: no RAID 6, no battery.
+constexpr Controller kFirstSeries{.family = 3, .raid6 = 0, .battery = 0};
+
 void fill_record(ControllerRecord& record, const Controller& c) {
     record.controller_index = 3;
     record.family = c.family;
@@ -165,6 +168,9 @@ function machine(spec) {
     for (const s of ['Port', 'Model', 'Type', 'Capacity', 'Status']) span('ModifyDrive' + s + i);
   });
 }
+// The create pop-up of a first-series controller lacks these.
+const FIRST_SERIES = { without: ['unitname', 'autoverifyon', 'queuingEnabled', 'ignoreeccon', 'readcache',
+  'pervault', 'qm_recovery', 'readcachespan', 'pervaultspan', 'qm_recoveryspan', 'queuingspan', 'ignoreeccspan'] };
 // Checks the rows the table shows at these positions.
 function check_rows(rows) { for (const r of rows) forms.createmaint.elements[r].checked = true; }
 function values(name, formname) { return forms[formname || 'createform'][name].options.map(o => o.value); }
@@ -258,25 +264,16 @@ assert.deepStrictEqual(texts('raidtype'), values('raidtype'));
 )JS";
     run(Controller{}, kSecondSeries);
 
-    Controller no_raid6;
-    no_raid6.raid6 = 0;
-    no_raid6.family = 6;
-    run(no_raid6, R"JS(
+    run(Controller{.family = 6, .raid6 = 0}, R"JS(
 for (const [n, expected] of [[5, 'RAID 0,RAID 5'], [6, 'RAID 0,RAID 5,RAID 10,RAID 50']]) {
   open_create(n);
   assert.deepStrictEqual(values('raidtype').join(','), expected);
 }
 )JS");
 
-    Controller first;
-    first.family = 3;
-    first.raid6 = 0;
-    first.battery = 0;
-    run(first, R"JS(
+    run(kFirstSeries, R"JS(
 for (const [n, expected] of [[1, 'JBOD'], [2, 'RAID 0,RAID 1'], [6, 'RAID 0,RAID 5,RAID 10']]) {
-  open_create(n, { without: ['unitname', 'autoverifyon', 'queuingEnabled', 'ignoreeccon', 'readcache',
-                             'pervault', 'qm_recovery', 'readcachespan', 'pervaultspan', 'qm_recoveryspan',
-                             'queuingspan', 'ignoreeccspan'] });
+  open_create(n, FIRST_SERIES);
   assert.deepStrictEqual(values('raidtype').join(','), expected);
 }
 )JS");
@@ -303,10 +300,7 @@ open_create(1);
 assert.deepStrictEqual([values('stripesize').join(','), chosen('stripesize'), visible('stripespan')], ['7', '7', false]);
 )JS");
 
-    Controller first;
-    first.family = 3;
-    first.raid6 = 0;
-    run(first, R"JS(
+    run(kFirstSeries, R"JS(
 open_create(4);
 const stripes = {};
 for (const type of values('raidtype')) {
@@ -411,10 +405,7 @@ assert.deepStrictEqual(find('setTimeout').length, 1);
 assert.deepStrictEqual(calls.find(c => c[0] === 'setTimeout').slice(1), ['document.location.reload(true)', 180000]);
 )JS");
 
-    Controller later;
-    later.extended = 1;
-    later.family = 7;
-    run(later, R"JS(
+    run(Controller{.family = 7, .extended = 1}, R"JS(
 machine({ drives: [{ port: 4 }] });
 check_rows([0]);
 show_createpopup(1);
@@ -470,9 +461,7 @@ create_unit();
 assert.deepStrictEqual([find('confirm'), find('replace')], [['T406 performance'], []]);
 )JS");
 
-    Controller none;
-    none.battery = 0;
-    run(none, R"JS(
+    run(Controller{.battery = 0}, R"JS(
 open_create(2);
 answers = [false];
 create_unit();
@@ -484,11 +473,7 @@ assert.match(find('replace')[0], /CreateType=RAID 1&.*&CacheOn=0&/);
 assert.strictEqual(find('confirm').length, 1);
 )JS");
 
-    Controller not_ready;
-    not_ready.family = 9;
-    not_ready.battery = 2;
-    not_ready.extended = 1;
-    run(not_ready, R"JS(
+    run(Controller{.family = 9, .extended = 1, .battery = 2}, R"JS(
 open_create(3, { perunit: 4 });
 answers = [false];
 create_unit();
@@ -508,13 +493,8 @@ create_unit();
 assert.deepStrictEqual(find('confirm'), ['T406 performance']);
 )JS");
 
-    Controller first;
-    first.family = 3;
-    first.raid6 = 0;
-    first.battery = 0;
-    run(first, R"JS(
-open_create(1, { without: ['unitname', 'autoverifyon', 'queuingEnabled', 'ignoreeccon', 'readcache',
-                           'pervault', 'qm_recovery'] });
+    run(kFirstSeries, R"JS(
+open_create(1, FIRST_SERIES);
 create_unit();
 assert.deepStrictEqual(find('confirm'), []);
 assert.deepStrictEqual(find('replace'), ['/page2_2.html?CreateDrives=8&CreateType=JBOD&UnitName=&CreateStripe=7' +
@@ -523,8 +503,7 @@ assert.deepStrictEqual(find('replace'), ['/page2_2.html?CreateDrives=8&CreateTyp
 }
 
 TEST_F(UnitCreationScripts, MigrationOffersTypesTheUnitsDataFits) {
-    Controller c;
-    run(c, R"JS(
+    run(Controller{}, R"JS(
 // unit: its type and drives; extra: free drives checked in the pop-up.
 function offered(unit, extra) {
   machine({ drives: free(4).concat([{ port: 20, spare: 1 }, { port: 21, exported: 1 }]),
@@ -629,10 +608,8 @@ TEST_F(UnitCreationScripts, HostileCatalogueTextsStayInsideTheirLiterals) {
     }
     env_.write_messages("de", file);
     for (int family : {3, 6, 9}) {
-        Controller c;
-        c.family = family;
-        c.battery = family == 6 ? 2 : 0;
-        std::string script = scripts_of(env_, c);
+        std::string script =
+            scripts_of(env_, Controller{.family = family, .battery = family == 6 ? 2 : 0});
         EXPECT_EQ(script.find("</script"), std::string::npos);
         std::string path = env_.dir().file("hostile.js");
         ASSERT_TRUE(pagetest::write_file(path, script));
