@@ -7,6 +7,7 @@
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
 #include "daemon/login.h"
+#include "web/actions/settings_handlers.h"
 #include "web/pages/frame_set.h"
 #include "daemon/string_builder.h"
 #include "web/pages/page_builder.h"
@@ -23,16 +24,16 @@ const PageRoute kPageRoutes[] = {
     {"/page1_1.html", 0, 13, nullptr},
     {"/page1_2.html", 0, 13, nullptr},
     {"/page1_0_1.html", 0, 13, nullptr},
-    {"/page2_0.html", 0, 13, nullptr},
+    {"/page2_0.html", 0, 13, handle_page2_0},
     {"/page2_1.html", 0, 13, nullptr},
     {"/page2_2.html", 0, 13, handle_page2_2},
     {"/page3_0.html", 0, 13, nullptr},
     {"/page3_1.html", 0, 13, nullptr},
     {"/page3_2.html", 0, 13, nullptr},
     {"/page3_3.html", 0, 13, nullptr},
-    {"/fwupdate.html", 0, 13, nullptr},
-    {"/fwupdate_canceled.html", 0, 13, nullptr},
-    {"/fwcheck.html", 0, 13, nullptr},
+    {"/fwupdate.html", 0, 13, handle_fwupdate},
+    {"/fwupdate_canceled.html", 0, 13, handle_fwupdate_canceled},
+    {"/fwcheck.html", 0, 13, handle_fwcheck},
     {"/alarmsdata.html", 0, 16, nullptr},
     {"/page4.html", 0, 11, nullptr},
     {"/page5.html", 0, 11, nullptr},
