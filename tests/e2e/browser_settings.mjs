@@ -6,27 +6,13 @@
 // image uploaded, its check's pop-up shown and the update cancelled.
 //
 //   node browser_settings.mjs <base-url> <user-data-dir> <screenshot-dir> <image-file>
-import { chromium } from 'playwright-core';
+import { Checks, loginAsAdministrator, withChromium } from './chromium.mjs';
 
 const [base, profile, shots, imageFile] = process.argv.slice(2);
-const failures = [];
-let passed = 0;
-function expectEqual(what, expected, actual) {
-  if (JSON.stringify(expected) === JSON.stringify(actual)) passed++;
-  else failures.push(`${what}: expected ${JSON.stringify(expected)}, got ${JSON.stringify(actual)}`);
-}
+const checks = new Checks();
+const expectEqual = (what, expected, actual) => checks.equal(what, expected, actual);
 
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  ignoreHTTPSErrors: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
-try {
-  const page = context.pages()[0] ?? await context.newPage();
-  page.setDefaultTimeout(45000);  // a loaded 2-core machine runs other daemons beside this one
-
+await withChromium(profile, checks, async (page) => {
   // Dialogs: each one's text is kept; a confirm is accepted unless the
   // step says to refuse it.
   const dialogs = [];
@@ -48,14 +34,7 @@ try {
   const content = page.frameLocator('frame[name=content]');
   const contentFrame = () => page.frame({ name: 'content' });
 
-  await content.locator('select[name=whopwd]').selectOption('a');
-  await content.locator('input[name=thepwd]').fill('pyv2');
-  await content.locator('input[type=submit]').click();
-  await menu.locator('#whos_loggedin').filter({ hasText: 'Administrator' }).waitFor();
-  await page.waitForFunction(() => {
-    const c = window.frames['content'];
-    return c && c.location.pathname === '/page0.html' && c.document.readyState === 'complete';
-  });
+  await loginAsAdministrator(page, 'pyv2');
 
   // The settings page the content frame shows next: a new document at
   // /page2_0.html?c=2, loaded whole.
@@ -178,11 +157,5 @@ try {
   expectEqual('the pop-up is hidden', 'hidden',
               await content.locator('#fwcheckpopup').evaluate((e) => getComputedStyle(e).visibility));
   expectEqual('no other dialog', [], dialogs);
-} catch (error) {
-  failures.push(`browser: ${error.message}`);
-} finally {
-  await context.close();
-}
-for (const f of failures) console.log(`FAILED: ${f}`);
-console.log(`${passed} passed, ${failures.length} failed`);
-process.exit(failures.length === 0 ? 0 : 1);
+});
+checks.finish();

@@ -29,17 +29,28 @@ int main(int argc, char** argv) {
         const std::string key(argv[i], size_t(eq - argv[i]));
         const char* value = eq + 1;
         const unsigned long n = std::strtoul(value, nullptr, 0);
-        if (key == "arch") c.architecture = uint32_t(n);
-        else if (key == "srl") c.srl = c.second_srl = uint16_t(n);
-        else if (key == "second-srl") c.second_srl = uint16_t(n);
-        else if (key == "branch") c.branch = uint16_t(n);
-        else if (key == "build") c.build = uint16_t(n);
-        else if (key == "size") c.size = size_t(n);
-        else if (key == "header-size") c.header_size = long(n);
-        else if (key == "magic") c.magic = uint32_t(n);
-        else if (key == "version") c.version = value;
-        else if (key == "bad-checksum") c.bad_checksum = n != 0;
-        else if (key == "cut") cut = long(n);
+        if (key == "arch")
+            c.architecture = uint32_t(n);
+        else if (key == "srl")
+            c.srl = c.second_srl = uint16_t(n);
+        else if (key == "second-srl")
+            c.second_srl = uint16_t(n);
+        else if (key == "branch")
+            c.branch = uint16_t(n);
+        else if (key == "build")
+            c.build = uint16_t(n);
+        else if (key == "size")
+            c.size = size_t(n);
+        else if (key == "header-size")
+            c.header_size = long(n);
+        else if (key == "magic")
+            c.magic = uint32_t(n);
+        else if (key == "version")
+            c.version = value;
+        else if (key == "bad-checksum")
+            c.bad_checksum = n != 0;
+        else if (key == "cut")
+            cut = long(n);
         else {
             std::fprintf(stderr, "unknown key: %s\n", key.c_str());
             return 2;

@@ -14,10 +14,15 @@ source "$(dirname "$E2E_LIB")/actions.bash"
 ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 USER="WOXUSER=$USER_COOKIE_PYV2"
 
+# The lines of a state file, sorted, without the units' raw records (which
+# change as the controllers' tasks go on). The firmware rewrites the file
+# whole, not always in the same order.
+state_lines() { sed 's/ records=hex:[0-9a-f]*//' "$1" | sort; }
+
 # act <cookie> <query>: requests the page with the query. MESSAGE is the
 # redirect page's message, LOGGED the command-log lines the request added,
-# STATE the state lines it changed (joined by ";"), CONFIG_CHANGED whether
-# the configuration file changed.
+# STATE the state lines it added or changed (sorted, joined by ";"),
+# CONFIG_CHANGED whether the configuration file changed.
 act() {
     cp "$W/state" "$W/state.before" 2>/dev/null || : >"$W/state.before"
     cp /etc/pyv2/pyv2.conf "$W/conf.before"
@@ -26,7 +31,7 @@ act() {
     fetch act "/page2_0.html?$2" -b "$1"
     MESSAGE=$(message_of act)
     LOGGED=$(logged_since "$lines")
-    STATE=$(diff "$W/state.before" "$W/state" | sed -n 's/^> //p' | sed 's/ records=hex:[0-9a-f]*//' | paste -sd';')
+    STATE=$(comm -13 <(state_lines "$W/state.before") <(state_lines "$W/state") | paste -sd';')
     if cmp -s "$W/conf.before" /etc/pyv2/pyv2.conf; then CONFIG_CHANGED=no; else CONFIG_CHANGED=yes; fi
 }
 

@@ -60,7 +60,10 @@ TEST(UnitNames, PairsEachNameWithItsUnitOrRefusesTheWholeRequest) {
         {"a%2Cb", "1", kUnitNamesBadName, {}},
         {"a%25", "1", kUnitNamesBadName, {}},
         {"ok,a%3Bb", "0,1", kUnitNamesBadName, {}},
-        {"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p", "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15", kUnitNamesOk, {}},
+        {"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p",
+         "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15",
+         kUnitNamesOk,
+         {}},
         {"a", "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16", kUnitNamesTooMany, {}},
         {"a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q", "0", kUnitNamesTooMany, {}},
     };
@@ -140,10 +143,8 @@ TEST(FirmwareTempPath, NamedAfterThePositionAndTheAddressOrNotAtAll) {
         const char* peer;
     } refused[] = {
         {too_long.c_str(), 1, "1.2.3.4"},  // 100 characters
-        {"/etc/pyv2", -1, "127.0.0.1"},
-        {"/etc/pyv2", 0, "../../tmp/x"},
-        {"/etc/pyv2", 0, "a b"},
-        {"/etc/pyv2", 0, ""},
+        {"/etc/pyv2", -1, "127.0.0.1"},   {"/etc/pyv2", 0, "../../tmp/x"},
+        {"/etc/pyv2", 0, "a b"},          {"/etc/pyv2", 0, ""},
         {"/etc/pyv2", 0, nullptr},
     };
     for (const auto& r : refused) {
@@ -155,7 +156,8 @@ TEST(FirmwareTempPath, NamedAfterThePositionAndTheAddressOrNotAtAll) {
 }
 
 ByteBuffer& bytes_of(ByteBuffer& buffer, const std::string& text) {
-    buffer.append(reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+    buffer.append(reinterpret_cast<const unsigned char*>(text.data()),
+                  static_cast<int>(text.size()));
     return buffer;
 }
 

@@ -98,7 +98,8 @@ std::vector<std::string> scripts_of(const std::string& html) {
     std::vector<std::string> out;
     auto take = [&](size_t begin, const char* expected_end) {
         const size_t end = lower.find("</script", begin);
-        if (end == std::string::npos || html.compare(end, std::strlen(expected_end), expected_end) != 0)
+        if (end == std::string::npos ||
+            html.compare(end, std::strlen(expected_end), expected_end) != 0)
             return false;
         const std::string script = html.substr(begin, end - begin);
         if (script.find("<!--") != std::string::npos) return false;
@@ -130,7 +131,8 @@ std::string hostile_catalogue() {
 using MachinePtr = std::unique_ptr<Machine>;
 
 MachinePtr hostile_machine(int family) {
-    MachinePtr p(new Machine(family, {{0, 5, kHostileName}, {1, 13, kHostileName}, {2, 6, kHostileName}}));
+    MachinePtr p(
+        new Machine(family, {{0, 5, kHostileName}, {1, 13, kHostileName}, {2, 6, kHostileName}}));
     Machine& m = *p;
     snprintf(m.r().error_text, sizeof m.r().error_text, "%s", kHostileError);
     FirmwareCompatReport& report = m.r().firmware_check;
@@ -169,10 +171,11 @@ TEST(SettingsPage, ScriptsParseAndOutsideTextsAreEscapedWhateverTheyHold) {
     }
     // Each script compiled on its own, in one run of node.
     const std::string check = env.dir().file("check.js");
-    ASSERT_TRUE(pagetest::write_file(check, "const fs = require('fs'); let bad = 0;\nfor (const f of [" + files +
-                                                "]) {\n  try { new Function(fs.readFileSync(f, 'utf8')); }\n"
-                                                "  catch (e) { console.log(f + ': ' + e.message); bad = 1; }\n}\n"
-                                                "process.exit(bad);\n"));
+    ASSERT_TRUE(pagetest::write_file(
+        check, "const fs = require('fs'); let bad = 0;\nfor (const f of [" + files +
+                   "]) {\n  try { new Function(fs.readFileSync(f, 'utf8')); }\n"
+                   "  catch (e) { console.log(f + ': ' + e.message); bad = 1; }\n}\n"
+                   "process.exit(bad);\n"));
     std::string output;
     EXPECT_EQ(pagetest::run_node("", check, &output), 0) << output;
 
@@ -180,10 +183,12 @@ TEST(SettingsPage, ScriptsParseAndOutsideTextsAreEscapedWhateverTheyHold) {
     MachinePtr m = hostile_machine(8);
     const std::string html = page_of(english, *m, 3);
     EXPECT_TRUE(has(html, "value=\"&lt;b&gt;&quot;&#39;&amp;x&lt;/b&gt;\\\"")) << html;
-    EXPECT_TRUE(has(html, "class=\"tabledata\">&lt;i&gt;&quot;&#39;&amp;&lt;/i&gt;\\</td>")) << html;
+    EXPECT_TRUE(has(html, "class=\"tabledata\">&lt;i&gt;&quot;&#39;&amp;&lt;/i&gt;\\</td>"))
+        << html;
     MachinePtr failed = hostile_machine(-1);
-    EXPECT_TRUE(has(page_of(english, *failed),
-                    "Controller ID 4  Err &quot;q&quot; &#39;a&#39; &lt;s&gt;&amp;&lt;/s&gt;</font></b>"));
+    EXPECT_TRUE(
+        has(page_of(english, *failed),
+            "Controller ID 4  Err &quot;q&quot; &#39;a&#39; &lt;s&gt;&amp;&lt;/s&gt;</font></b>"));
 }
 
 TEST(SettingsPage, WithoutControllersSaysSoAndNothingElse) {
@@ -194,7 +199,8 @@ TEST(SettingsPage, WithoutControllersSaysSoAndNothingElse) {
     write_page2_0(page, kNoneFound, &list, nullptr, 0);
     const std::string html(page.get_body(), static_cast<size_t>(page.get_body_length()));
     const std::string body = html.substr(html.find("<body"));
-    EXPECT_TRUE(has(body, "<b><font color=\"#FF0000\">NO CONTROLLERS</font></b>\n<hr width=\"100%\""));
+    EXPECT_TRUE(
+        has(body, "<b><font color=\"#FF0000\">NO CONTROLLERS</font></b>\n<hr width=\"100%\""));
     EXPECT_FALSE(has(html, "function set_cache"));
     EXPECT_FALSE(has(body, "<table"));
 }
@@ -215,7 +221,8 @@ MachinePtr first_series() {
 }
 MachinePtr family4() { return MachinePtr(new Machine(4, {{0, 5}, {1, 13}})); }
 MachinePtr family8_modes() {
-    MachinePtr p(new Machine(8, {{0, 0}, {1, 13}, {2, 1, "", 1, 2, 0, 0, 1, 0, 0}, {3, 11}, {4, 15}}));
+    MachinePtr p(
+        new Machine(8, {{0, 0}, {1, 13}, {2, 1, "", 1, 2, 0, 0, 1, 0, 0}, {3, 11}, {4, 15}}));
     Machine& m = *p;
     m.r().task_mode_supported = 1;
     m.r().read_cache_supported = 1;
@@ -252,7 +259,9 @@ MachinePtr few_ports() {
 TEST(SettingsPage, ShowsWhatEachControllerAndUnitOffers) {
     const ShownCase cases[] = {
         {"first series: one-argument rates, write cache radios, no second-series tables",
-         first_series, 0, kAccessAdmin,
+         first_series,
+         0,
+         kAccessAdmin,
          {"<td colspan=\"2\" class=\"tabletitle12\">Background Task (Controller ID 4)</td>",
           "<input type=\"radio\" name=\"rebuildrate\" onClick=\"change_rebuild_rate(5)\">",
           "<input type=\"radio\" name=\"rebuildrate\" onClick=\"change_rebuild_rate(3)\" checked>",
@@ -262,9 +271,12 @@ TEST(SettingsPage, ShowsWhatEachControllerAndUnitOffers) {
           "<input type=\"radio\" name=\"writecache2\" onClick=\"set_cache(2, 1, 1)\">Enabled&nbsp;"
           "<input type=\"radio\" name=\"writecache2\" checked>Disabled",
           "[SPARE]</b></td><td width=\"530\" class=\"tabledata\">--</td>"},
-         {"verifyrate", "Unit Policies", "Unit Names", "name=\"fwcheck\"", "javascript:goto_unit(3)"}},
+         {"verifyrate", "Unit Policies", "Unit Names", "name=\"fwcheck\"",
+          "javascript:goto_unit(3)"}},
         {"family 4: no queuing, Pervault or Quickmend, no auto rebuild or carve size",
-         family4, 0, kAccessAdmin,
+         family4,
+         0,
+         kAccessAdmin,
          {"<td width=\"60\" class=\"tabledatacenter\"><b>&nbsp;</b></td>"
           "<td width=\"115\" class=\"tabledatacenter\"><b>&nbsp;</b></td>"
           "<td width=\"80\" class=\"tabledatacenter\"><b>&nbsp;</b></td>",
@@ -273,31 +285,40 @@ TEST(SettingsPage, ShowsWhatEachControllerAndUnitOffers) {
           "<td colspan=\"7\" class=\"tabletitle12\">Unit Policies"},
          {"Auto Rebuild", "name=\"carvesize\"", "Read&nbsp;Cache", "Number of Controller Phys"}},
         {"task modes, read cache, Quickmend, phys; spares and non-redundant units",
-         family8_modes, 0, kAccessAdmin,
+         family8_modes,
+         0,
+         kAccessAdmin,
          {"<td colspan=\"3\" class=\"tabletitle12\">Background Task",
-          "<input type=\"radio\" name=\"rebuildmode\" onClick=\"change_c_BRAP(0, 0xFF)\">Adaptive&nbsp;"
+          "<input type=\"radio\" name=\"rebuildmode\" onClick=\"change_c_BRAP(0, "
+          "0xFF)\">Adaptive&nbsp;"
           "<input type=\"radio\" name=\"rebuildmode\" checked>Low Latency",
           "<input type=\"radio\" name=\"verifymode\" checked>Adaptive&nbsp;<input type=\"radio\" "
           "name=\"verifymode\" onClick=\"change_c_BVAP(1, 2)\">Low Latency",
-          "&nbsp;Recommended: With Low Latency mode, use a  Rebuild/Migrate Task Rate greater than 1",
+          "&nbsp;Recommended: With Low Latency mode, use a  Rebuild/Migrate Task Rate greater than "
+          "1",
           "<td colspan=\"8\" class=\"tabletitle12\">Unit Policies",
           // A spare keeps only its auto verify checkbox.
-          "[SPARE]</b></td><td class=\"tabledatacenter\">--</td><td class=\"tabledatacenter\">--</td>"
+          "[SPARE]</b></td><td class=\"tabledatacenter\">--</td><td "
+          "class=\"tabledatacenter\">--</td>"
           "<td class=\"tabledatacenter\"><input type=\"checkbox\" name=\"autoverify\" "
           "onClick=\"set_auto_verify(1, 1)\"></td><td class=\"tabledatacenter\">--</td>"
           "<td class=\"tabledatacenter\">--</td><td class=\"tabledatacenter\">--</td>"
           "<td class=\"tabledatacenter\">--</td></tr>",
           // RAID 0: no overwrite ECC and no Quickmend.
           "onClick=\"set_auto_verify(0, 1)\"></td><td class=\"tabledatacenter\">--</td>",
-          "onChange=\"set_pervault(0, this.options[this.selectedIndex].value)\"><option value=\"0\" "
+          "onChange=\"set_pervault(0, this.options[this.selectedIndex].value)\"><option "
+          "value=\"0\" "
           "selected>Protection</option><option value=\"1\">Balance</option><option value=\"2\">"
           "Performance</option></select></td><td class=\"tabledatacenter\">--</td></tr>",
           // A disabled Quickmend policy cannot be changed.
           "<select name=\"qm_recovery\" onChange=\"set_qm_recovery(2, "
           "this.options[this.selectedIndex].value)\" disabled><option value=\"3\">All</option>"
-          "<option value=\"1\">Rebuild</option><option value=\"0\" selected>Disable</option></select>",
-          "<input type=\"checkbox\" name=\"writecache\" onClick=\"set_cache(2, 1, 0, this)\" checked>",
-          "<option value=\"0\">Disabled</option><option value=\"1\">Basic</option><option value=\"2\" "
+          "<option value=\"1\">Rebuild</option><option value=\"0\" "
+          "selected>Disable</option></select>",
+          "<input type=\"checkbox\" name=\"writecache\" onClick=\"set_cache(2, 1, 0, this)\" "
+          "checked>",
+          "<option value=\"0\">Disabled</option><option value=\"1\">Basic</option><option "
+          "value=\"2\" "
           "selected>Intelligent</option>",
           "<input type=\"checkbox\" name=\"queuing\" onClick=\"set_queuing(2, 0)\" checked>",
           "[JBOD]", "[SINGLE DISK]",
@@ -309,21 +330,34 @@ TEST(SettingsPage, ShowsWhatEachControllerAndUnitOffers) {
           "<input type=\"button\" value=\"Begin Update\" onClick=\"submit_fwcheck();\">",
           "style=\"position:absolute; z-index: -1; left: 30;top: 20; visibility: hidden\""},
          {"visibility:hidden;\"><select", "Disable Write Cache on Unit Degrade", "Proceed Update"}},
-        {"units of type 12 are in no table", only_disks, 0, kAccessAdmin,
+        {"units of type 12 are in no table",
+         only_disks,
+         0,
+         kAccessAdmin,
          {"<td colspan=\"7\" class=\"tabledata\"><b><font color=\"#FF0000\">NO UNITS</font></b>",
-          "<td colspan=\"2\" width=\"750\" class=\"tabledata\"><b><font color=\"#FF0000\">NO UNITS"},
+          "<td colspan=\"2\" width=\"750\" class=\"tabledata\"><b><font color=\"#FF0000\">NO "
+          "UNITS"},
          {"javascript:goto_unit(", "Save Names"}},
-        {"a migrating unit shows both layouts", migrating, 0, kAccessAdmin,
+        {"a migrating unit shows both layouts",
+         migrating,
+         0,
+         kAccessAdmin,
          {"Unit 0</a>&nbsp;&nbsp;[RAID 1 > RAID 5]</b>", "Unit 1</a>&nbsp;&nbsp;[UNKNOWN]</b>",
           "<input type=\"checkbox\" name=\"ecc\" onClick=\"set_ecc(1, 1)\">"},
          {}},
-        {"the pop-up hides the read caches of the first seven units", eight_units, 5, kAccessAdmin,
+        {"the pop-up hides the read caches of the first seven units",
+         eight_units,
+         5,
+         kAccessAdmin,
          {"style=\"position:absolute; z-index: 20; left: 30;top: 20; visibility: visible\"",
           "<font color=\"#E0A000\">Current management tools are not compatible",
           "Recommendation: Update tools and then update the firmware.",
           "onClick=\"submit_upgrade(5);\""},
          {}},
-        {"a user's update button is disabled", few_ports, 0, kAccessUser,
+        {"a user's update button is disabled",
+         few_ports,
+         0,
+         kAccessUser,
          {"<input type=\"button\" value=\"Begin Update\" disabled>",
           "<b>Number of Drives per Spin-up</b></td><td width=\"530\" class=\"tabledata\">--</td>",
           "<b>Delay between Spin-up</b></td><td width=\"530\" class=\"tabledata\">--</td>",
@@ -335,7 +369,8 @@ TEST(SettingsPage, ShowsWhatEachControllerAndUnitOffers) {
         SCOPED_TRACE(c.name);
         MachinePtr m = c.machine();
         const std::string html = page_of(env, *m, c.verdict, c.level);
-        for (const std::string& part : c.shown) EXPECT_TRUE(has(html, part)) << part << "\n" << html;
+        for (const std::string& part : c.shown)
+            EXPECT_TRUE(has(html, part)) << part << "\n" << html;
         for (const std::string& part : c.not_shown) EXPECT_FALSE(has(html, part)) << part;
     }
     // With the pop-up shown, units at positions 0 to 6 hide their read
@@ -347,17 +382,22 @@ TEST(SettingsPage, ShowsWhatEachControllerAndUnitOffers) {
          at = html.find("visibility:hidden;\"><select", at + 1))
         ++hidden;
     EXPECT_EQ(hidden, 7u);
-    EXPECT_TRUE(has(html, "visibility:visible;\"><select name=\"readcache\" onChange=\"set_cache(7,"));
+    EXPECT_TRUE(
+        has(html, "visibility:visible;\"><select name=\"readcache\" onChange=\"set_cache(7,"));
 }
 
 TEST(FirmwareVerdict, FromTheLibrarysAndTheDriversVerdicts) {
     struct Case {
         int library, driver, verdict;
     };
-    const Case cases[] = {{1, 1, kVerdictCompatible},          {1, 2, kVerdictCompatible},
-                          {1, 0, kVerdictDriverIncompatible},  {0, 1, kVerdictToolsIncompatible},
-                          {0, 2, kVerdictToolsIncompatible},   {0, 0, kVerdictNeitherCompatible},
-                          {2, 1, kVerdictNone},                {1, 3, kVerdictNone},
+    const Case cases[] = {{1, 1, kVerdictCompatible},
+                          {1, 2, kVerdictCompatible},
+                          {1, 0, kVerdictDriverIncompatible},
+                          {0, 1, kVerdictToolsIncompatible},
+                          {0, 2, kVerdictToolsIncompatible},
+                          {0, 0, kVerdictNeitherCompatible},
+                          {2, 1, kVerdictNone},
+                          {1, 3, kVerdictNone},
                           {255, 255, kVerdictNone}};
     for (const Case& c : cases) {
         FirmwareCompatReport report{};

@@ -60,7 +60,8 @@ int handle_fwcheck(DaemonContext* context, PageBuilder* page, const PageRequest&
     const ImagePath path(context, c, request.peer);
     if (!path.usable() || !store_firmware_upload(path.text, *request.upload))
         return m.web(kNotStored).redirect(page, kTarget, kRedirectDone);
-    if (ctl_check_firmware_image_file(controllers.id(), path.text, nullptr, &r.firmware_check) != 0) {
+    if (ctl_check_firmware_image_file(controllers.id(), path.text, nullptr, &r.firmware_check) !=
+        0) {
         m.failure(kUpdateFailed);
         path.remove();
         return m.redirect(page, kTarget, kRedirectDone);

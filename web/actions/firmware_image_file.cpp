@@ -16,8 +16,8 @@ constexpr int kOverwrittenBytes = 100;
 constexpr mode_t kImageMode = 0600;
 
 bool is_address_character(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-           c == '.' || c == ':' || c == '-';
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
+           c == ':' || c == '-';
 }
 
 // Writes all n bytes; false on any failed write.

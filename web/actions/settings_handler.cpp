@@ -225,7 +225,8 @@ void set_pervault(Change& c, ActionMessage& m) {
 void set_qm_recovery(Change& c, ActionMessage& m) {
     char value[kShortValue];
     // Disabling is permanent: only a value the request states disables.
-    const int policy = get_value(c.url, "Value=", value) && value[0] != '\0' ? std::atoi(value) : -1;
+    const int policy =
+        get_value(c.url, "Value=", value) && value[0] != '\0' ? std::atoi(value) : -1;
     const int name = policy == 0 ? kDisable : policy == 1 ? kRebuild : policy == 3 ? kAll : 0;
     if (name == 0) {
         m.text("Unknown Quickmend policy");

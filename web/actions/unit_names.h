@@ -23,10 +23,10 @@ struct UnitNames {
 // Why a pair of values was refused.
 enum : int {
     kUnitNamesOk = 0,
-    kUnitNamesTooMany = 1,     // more than kRoom numbers or names
-    kUnitNamesBadNumber = 2,   // a number outside 0 to 63, or no number at all
-    kUnitNamesBadName = 3,     // longer than 20 characters, or a character no name may hold
-    kUnitNamesMismatch = 4,    // the counts differ
+    kUnitNamesTooMany = 1,    // more than kRoom numbers or names
+    kUnitNamesBadNumber = 2,  // a number outside 0 to 63, or no number at all
+    kUnitNamesBadName = 3,    // longer than 20 characters, or a character no name may hold
+    kUnitNamesMismatch = 4,   // the counts differ
 };
 
 // Pairs the two values. Numbers: the pieces between commas, each a decimal

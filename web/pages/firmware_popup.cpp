@@ -105,9 +105,11 @@ int firmware_verdict(const FirmwareCompatReport& report) {
 
 void write_firmware_form(PageBuilder& page, const ControllerRecord& r) {
     StringBuilder& out = page.text_body();
-    out.append("<br>\n<table border=\"0\">\n<form name=\"fwcheck\" enctype=\"multipart/form-data\" ");
+    out.append(
+        "<br>\n<table border=\"0\">\n<form name=\"fwcheck\" enctype=\"multipart/form-data\" ");
     out.append("method=\"POST\" action=\"/fwcheck.html?c=").append_int(r.position).append("\">\n");
-    out.append("<tr><td colspan=\"2\" class=\"tabletitle12\">").append(page.web_text(kUpdateFirmware));
+    out.append("<tr><td colspan=\"2\" class=\"tabletitle12\">")
+        .append(page.web_text(kUpdateFirmware));
     out.append("</td></tr>\n");
     out.append("<tr><td width=\"200\" class=\"tabledata\">&nbsp;&nbsp;<b>");
     out.append(page.web_text(kImageFile)).append("</b></td><td width=\"530\" class=\"tabledata\">");

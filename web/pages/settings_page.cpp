@@ -164,7 +164,8 @@ void unit_type_text(PageBuilder& page, const UnitRecord& unit, StringBuilder& ou
 // The first cell of a unit row: the link to the unit and its type.
 void put_unit_link_cell(PageBuilder& page, const UnitRecord& unit) {
     StringBuilder& out = page.text_body();
-    out.append("<td width=\"200\" class=\"tabledata\"><b>&nbsp;&nbsp;<a href=\"javascript:goto_unit(");
+    out.append(
+        "<td width=\"200\" class=\"tabledata\"><b>&nbsp;&nbsp;<a href=\"javascript:goto_unit(");
     out.append_int(unit.number).append(");\" style=\"").append(kUnitLinkStyle).append("\">");
     out.append(page.web_text(kUnit)).append(" ").append_int(unit.number);
     out.append("</a>&nbsp;&nbsp;[");
@@ -261,9 +262,11 @@ void put_series_task_row(PageBuilder& page, const ControllerRecord& r, const Tas
     put_rate_buttons(out, row.rate_name, row.rate_function, rate, mode, true);
     out.append("<td width=\"110\" class=\"tabledata\">").append(page.web_text(kFastestIo));
     out.append("</td></tr></table></td>");
-    if (r.task_mode_supported == 1) put_mode_cell(page, row.mode_name, row.mode_function, mode, rate);
+    if (r.task_mode_supported == 1)
+        put_mode_cell(page, row.mode_name, row.mode_function, mode, rate);
     out.append("</tr>\n");
-    if (r.task_mode_supported == 1 && mode == 1 && rate == 1) put_low_latency_warning(page, row.label);
+    if (r.task_mode_supported == 1 && mode == 1 && rate == 1)
+        put_low_latency_warning(page, row.label);
 }
 
 void write_background_task_table(PageBuilder& page, const ControllerRecord& r) {
@@ -274,7 +277,8 @@ void write_background_task_table(PageBuilder& page, const ControllerRecord& r) {
     out.append("<form name=\"rebuildrate\">\n");
     if (r.family > 3) {
         out.append("<tr><td width=\"200\" class=\"tabledata\">&nbsp;</td>");
-        out.append("<td width=\"330\" class=\"tabledatacenter\"><b>").append(page.web_text(kTaskRate));
+        out.append("<td width=\"330\" class=\"tabledatacenter\"><b>")
+            .append(page.web_text(kTaskRate));
         out.append("</b></td>");
         if (modes) {
             out.append("<td width=\"200\" class=\"tabledatacenter\"><b>")
@@ -285,7 +289,8 @@ void write_background_task_table(PageBuilder& page, const ControllerRecord& r) {
         out.append("<td width=\"330\" class=\"tabledatacenter\"><table border=\"0\"><tr>");
         out.append("<td width=\"100\">&nbsp;</td>");
         for (int rate = 5; rate >= 1; --rate) {
-            out.append("<td width=\"22\" class=\"tabledatacenter\"><font style=\"font-size: 8pt;\">");
+            out.append(
+                "<td width=\"22\" class=\"tabledatacenter\"><font style=\"font-size: 8pt;\">");
             out.append_int(rate).append("</font></td>");
         }
         out.append("<td width=\"110\">&nbsp;</td></tr></table></td>");
@@ -297,11 +302,13 @@ void write_background_task_table(PageBuilder& page, const ControllerRecord& r) {
                             r.rebuild_rate, r.rebuild_mode);
     } else {
         out.append("<tr><td width=\"200\" class=\"tabledata\">&nbsp;&nbsp;<b>");
-        out.append(page.web_text(kTaskRate)).append("</b></td><td width=\"530\" class=\"tabledata\">");
+        out.append(page.web_text(kTaskRate))
+            .append("</b></td><td width=\"530\" class=\"tabledata\">");
         out.append("&nbsp;&nbsp;").append(page.web_text(kFasterTask));
         put_rate_buttons(out, "rebuildrate", "change_rebuild_rate", r.rebuild_rate, -1, false);
         out.append(page.web_text(kFastestIo)).append("</td>");
-        if (modes) put_mode_cell(page, "rebuildmode", "change_c_BRAP", r.rebuild_mode, r.rebuild_rate);
+        if (modes)
+            put_mode_cell(page, "rebuildmode", "change_c_BRAP", r.rebuild_mode, r.rebuild_rate);
         out.append("</tr>\n");
         if (modes && r.rebuild_mode == 1 && r.rebuild_rate == 1)
             put_low_latency_warning(page, kRebuildMigrate);
@@ -389,7 +396,8 @@ void put_unit_policy_row(PageBuilder& page, const ControllerRecord& r, int k, in
     if (spare) {
         out.append("--");
     } else {
-        out.append("<input type=\"checkbox\" name=\"writecache\" onClick=\"set_cache(").append_int(n);
+        out.append("<input type=\"checkbox\" name=\"writecache\" onClick=\"set_cache(")
+            .append_int(n);
         out.append(", 1, ").append_int(toggled(cache.write_cache)).append(", this)\"");
         put_checked(out, cache.write_cache != 0);
         out.append(">");
@@ -428,20 +436,17 @@ void put_unit_policy_row(PageBuilder& page, const ControllerRecord& r, int k, in
         out.append("--");
     out.append("</td>");
 
+    // Queuing and Pervault: none for a spare, not shown on family 4.
+    const char* unavailable = spare ? "--" : family4 ? "&nbsp;" : nullptr;
     put_center_cell_start(out);
-    if (spare)
-        out.append("--");
-    else if (family4)
-        out.append("&nbsp;");
+    if (unavailable != nullptr)
+        out.append(unavailable);
     else
         put_policy_checkbox(out, "queuing", "set_queuing", n, u.queuing);
     out.append("</td>");
-
     put_center_cell_start(out);
-    if (spare)
-        out.append("--");
-    else if (family4)
-        out.append("&nbsp;");
+    if (unavailable != nullptr)
+        out.append(unavailable);
     else
         put_select(page, "pervault", "set_pervault", n, kPervaultOptions, 3, u.protection_mode,
                    false);
@@ -589,9 +594,11 @@ void write_other_settings_table(PageBuilder& page, const ControllerRecord& r) {
     put_setting_label(page, kExportUnconfigured);
     put_yes_no(page, r.export_unconfigured_disk != 0);
     if (r.family > 6 && list_count(r.phys) > 0) {
-        out.append("<tr><td width=\"200\" class=\"tabledata\"><b>").append(page.web_text(kNumberOf));
+        out.append("<tr><td width=\"200\" class=\"tabledata\"><b>")
+            .append(page.web_text(kNumberOf));
         out.append(" ").append(page.web_text(kControllerPhys)).append("</b></td>");
-        out.append("<td width=\"100\" class=\"tabledata\"><a href=\"javascript:goto_physummary(-1);\" ");
+        out.append(
+            "<td width=\"100\" class=\"tabledata\"><a href=\"javascript:goto_physummary(-1);\" ");
         out.append("style=\"").append(kUnitLinkStyle).append("\">").append_int(list_count(r.phys));
         out.append("</a></td></tr>\n");
     }

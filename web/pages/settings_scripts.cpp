@@ -29,155 +29,51 @@ void put_text(PageBuilder& page, int code) {
     append_js_catalogue(page.text_body(), page.web_text(code));
 }
 
-// The confirmation a rate of 1 with the Low Latency mode asks for; a
-// refusal reloads the page, so the clicked control shows the stored value
-// again.
-void put_low_latency_confirm(PageBuilder& page, const char* condition) {
-    StringBuilder& out = page.text_body();
-    out.append("  if (").append(condition).append(") {\n    if (!confirm(\"");
-    put_text(page, kLowLatencyRateOne);
-    put_text(page, kContinueQuestion);
-    out.append("\")) {\n      document.location.reload(true);\n      return false;\n    }\n  }\n");
-}
+// A function that requests "/page2_0.html?" with its key and the value of
+// its first parameter (and a companion key with the second's) and the
+// current controller. When its condition holds it asks first, with one or
+// two catalogue texts; a refusal reloads the page, so the clicked control
+// shows the stored value again.
+struct Question {
+    const char* condition;  // null: never asks
+    int text;
+    const char* between;  // what stands between the two texts
+    int second_text;      // 0: none
+};
 
-// function name(a, b) that requests "/page2_0.html?<key>" + a [+ "&<second>" + b]
-// with the current controller, after an optional confirmation.
 struct Request {
     const char* name;
-    const char* params;  // the parameter list
-    const char* key;     // "ChangeRebuildRate=" + the first parameter
+    const char* params;
+    const char* key;
     const char* first;
     const char* second_key;  // null: one value
     const char* second;
+    Question ask;
 };
 
-void put_request(StringBuilder& out, const Request& r) {
+constexpr Question kNeverAsks = {nullptr, 0, "", 0};
+
+// The question of a rate of 1 with the Low Latency mode.
+constexpr Question low_latency(const char* condition) {
+    return {condition, kLowLatencyRateOne, "", kContinueQuestion};
+}
+
+void write_request(PageBuilder& page, const Request& r) {
+    StringBuilder& out = page.text_body();
+    out.append("function ").append(r.name).append("(").append(r.params).append(")\n{\n");
+    if (r.ask.condition != nullptr) {
+        out.append("  if (").append(r.ask.condition).append(") {\n    if (!confirm(\"");
+        put_text(page, r.ask.text);
+        out.append(r.ask.between);
+        if (r.ask.second_text != 0) put_text(page, r.ask.second_text);
+        out.append(
+            "\")) {\n      document.location.reload(true);\n      return false;\n    }\n  }\n");
+    }
     out.append("  document.location.replace(\"/page2_0.html?").append(r.key).append("\" + ");
     out.append(r.first);
     if (r.second_key != nullptr)
         out.append(" + \"&").append(r.second_key).append("\" + ").append(r.second);
-    out.append(" + \"&c=\" + parent.cur_controller);\n");
-}
-
-void put_function_start(StringBuilder& out, const Request& r) {
-    out.append("function ").append(r.name).append("(").append(r.params).append(")\n{\n");
-}
-
-void write_plain_request(PageBuilder& page, const Request& r) {
-    StringBuilder& out = page.text_body();
-    put_function_start(out, r);
-    put_request(out, r);
-    out.append("}\n");
-}
-
-void write_low_latency_request(PageBuilder& page, const Request& r, const char* condition) {
-    StringBuilder& out = page.text_body();
-    put_function_start(out, r);
-    put_low_latency_confirm(page, condition);
-    put_request(out, r);
-    out.append("}\n");
-}
-
-}  // namespace
-
-void write_change_rebuild_rate(PageBuilder& page) {
-    write_low_latency_request(
-        page, {"change_rebuild_rate", "rate, mode", "ChangeRebuildRate=", "rate", nullptr, nullptr},
-        "mode == 1 && rate == 1");
-}
-
-void write_change_verify_rate(PageBuilder& page) {
-    write_low_latency_request(
-        page, {"change_verify_rate", "rate, mode", "ChangeVerifyRate=", "rate", nullptr, nullptr},
-        "mode == 1 && rate == 1");
-}
-
-void write_change_c_BRAP(PageBuilder& page) {
-    write_low_latency_request(
-        page, {"change_c_BRAP", "policy, rate", "ChangeBRAP=", "policy", nullptr, nullptr},
-        "policy == 1 && rate == 1");
-}
-
-void write_change_c_BVAP(PageBuilder& page) {
-    write_low_latency_request(
-        page, {"change_c_BVAP", "policy, rate", "ChangeBVAP=", "policy", nullptr, nullptr},
-        "policy == 1 && rate == 1");
-}
-
-void write_change_c_sata_link_speed(PageBuilder& page) {
-    write_plain_request(page, {"change_c_sata_link_speed", "speed", "ChangeSATALinkSpeed=", "speed",
-                               nullptr, nullptr});
-}
-
-void write_change_c_sas_link_speed(PageBuilder& page) {
-    write_plain_request(page, {"change_c_sas_link_speed", "speed", "ChangeSASLinkSpeed=", "speed",
-                               nullptr, nullptr});
-}
-
-void write_set_auto_verify(PageBuilder& page) {
-    write_plain_request(page, {"set_auto_verify", "unit, enable", "SetAutoVerifyUnit=", "unit",
-                               "Enable=", "enable"});
-}
-
-void write_set_ecc(PageBuilder& page) {
-    write_plain_request(page,
-                        {"set_ecc", "unit, enable", "SetECCUnit=", "unit", "Enable=", "enable"});
-}
-
-void write_set_queuing(PageBuilder& page) {
-    write_plain_request(page,
-                        {"set_queuing", "unit, enable", "SetQueuing=", "unit", "Enable=", "enable"});
-}
-
-void write_set_auto_rebuild(PageBuilder& page) {
-    write_plain_request(page, {"set_auto_rebuild", "on", "AutoRebuild=", "on", nullptr, nullptr});
-}
-
-void write_set_multi_lun(PageBuilder& page) {
-    write_plain_request(page, {"set_multi_lun", "on", "MultiLun=", "on", nullptr, nullptr});
-}
-
-void write_set_pervault(PageBuilder& page) {
-    const Request r = {"set_pervault", "unit, value", "Pervault=", "unit", "Value=", "value"};
-    StringBuilder& out = page.text_body();
-    put_function_start(out, r);
-    out.append("  if (value == 2) {\n    if (!confirm(\"");
-    put_text(page, kPerformanceRisk);
-    out.append("\")) {\n      document.location.reload(true);\n      return false;\n    }\n  }\n");
-    put_request(out, r);
-    out.append("}\n");
-}
-
-void write_set_qm_recovery(PageBuilder& page) {
-    const Request r = {"set_qm_recovery", "unit, value", "QM_Recovery=", "unit", "Value=", "value"};
-    StringBuilder& out = page.text_body();
-    put_function_start(out, r);
-    out.append("  if (value == 0) {\n    if (!confirm(\"");
-    put_text(page, kQuickmendDisablePermanent);
-    out.append("  ");
-    put_text(page, kContinueQuestion);
-    out.append("\")) {\n      document.location.reload(true);\n      return false;\n    }\n  }\n");
-    put_request(out, r);
-    out.append("}\n");
-}
-
-void write_set_cache(PageBuilder& page, const ControllerRecord& controller) {
-    const bool asks = controller.family > 3 &&
-                      (controller.battery == nullptr || controller.battery->bbu_present == 0);
-    StringBuilder& out = page.text_body();
-    out.append("function set_cache(unit, type, enable, checkbox)\n{\n  if (type == 0) {\n");
-    out.append("    document.location.replace(\"/page2_0.html?SetReadCacheUnit=\" + unit + ");
-    out.append("\"&SetCacheEnable=\" + enable + \"&c=\" + parent.cur_controller);\n");
-    out.append("    return true;\n  }\n");
-    if (asks) {
-        out.append("  if (enable == 1) {\n    if (!confirm(\"");
-        put_text(page, kNoBatteryWriteCache);
-        out.append("\")) {\n      if (checkbox) {\n        checkbox.checked = false;\n      }\n");
-        out.append("      return false;\n    }\n  }\n");
-    }
-    out.append("  document.location.replace(\"/page2_0.html?SetWriteCacheUnit=\" + unit + ");
-    out.append("\"&SetCacheEnable=\" + enable + \"&c=\" + parent.cur_controller);\n");
-    out.append("  return true;\n}\n");
+    out.append(" + \"&c=\" + parent.cur_controller);\n}\n");
 }
 
 void write_validate_carvesize(PageBuilder& page) {
@@ -320,30 +216,81 @@ void write_submit_fwcheck(PageBuilder& page) {
     out.append("\")) {\n    document.forms[\"fwcheck\"].submit();\n  }\n}\n");
 }
 
+// The page's head functions, in the page's order: the navigation and name
+// check the pages share, the requests, and the functions written above.
+struct PageFunction {
+    int (ScriptWriter::*shared)(StringBuilder&);
+    void (*own)(PageBuilder&);
+    Request request;
+};
+
+constexpr Request kNone = {};
+
+// clang-format off
+const PageFunction kPageFunctions[] = {
+    {&ScriptWriter::write_goto_unit, nullptr, kNone},
+    {nullptr, nullptr, {"change_rebuild_rate", "rate, mode", "ChangeRebuildRate=", "rate", nullptr, nullptr,
+                        low_latency("mode == 1 && rate == 1")}},
+    {nullptr, nullptr, {"change_verify_rate", "rate, mode", "ChangeVerifyRate=", "rate", nullptr, nullptr,
+                        low_latency("mode == 1 && rate == 1")}},
+    {nullptr, nullptr, {"set_auto_verify", "unit, enable", "SetAutoVerifyUnit=", "unit", "Enable=", "enable",
+                        kNeverAsks}},
+    {nullptr, nullptr, {"set_ecc", "unit, enable", "SetECCUnit=", "unit", "Enable=", "enable", kNeverAsks}},
+    {nullptr, nullptr, {"set_queuing", "unit, enable", "SetQueuing=", "unit", "Enable=", "enable", kNeverAsks}},
+    {&ScriptWriter::write_validate_name, nullptr, kNone},
+    {nullptr, write_changeunitnames, kNone},
+    {nullptr, nullptr, {"set_auto_rebuild", "on", "AutoRebuild=", "on", nullptr, nullptr, kNeverAsks}},
+    {nullptr, nullptr, {"set_multi_lun", "on", "MultiLun=", "on", nullptr, nullptr, kNeverAsks}},
+    {nullptr, nullptr, {"change_c_sata_link_speed", "speed", "ChangeSATALinkSpeed=", "speed", nullptr, nullptr,
+                        kNeverAsks}},
+    {nullptr, nullptr, {"change_c_sas_link_speed", "speed", "ChangeSASLinkSpeed=", "speed", nullptr, nullptr,
+                        kNeverAsks}},
+    {&ScriptWriter::write_goto_physummary, nullptr, kNone},
+    {nullptr, nullptr, {"change_c_BRAP", "policy, rate", "ChangeBRAP=", "policy", nullptr, nullptr,
+                        low_latency("policy == 1 && rate == 1")}},
+    {nullptr, nullptr, {"change_c_BVAP", "policy, rate", "ChangeBVAP=", "policy", nullptr, nullptr,
+                        low_latency("policy == 1 && rate == 1")}},
+    {nullptr, write_submit_upgrade, kNone},
+    {nullptr, write_cancel_upgrade, kNone},
+    {nullptr, write_submit_fwcheck, kNone},
+    {nullptr, write_show_fwcheckpopup, kNone},
+    {nullptr, nullptr, {"set_pervault", "unit, value", "Pervault=", "unit", "Value=", "value",
+                        {"value == 2", kPerformanceRisk, "", 0}}},
+    {nullptr, nullptr, {"set_qm_recovery", "unit, value", "QM_Recovery=", "unit", "Value=", "value",
+                        {"value == 0", kQuickmendDisablePermanent, "  ", kContinueQuestion}}},
+    {nullptr, write_validate_carvesize, kNone},
+    {nullptr, write_changecarvesize, kNone},
+};
+// clang-format on
+
+}  // namespace
+
 void write_settings_scripts(PageBuilder& page) {
+    for (const PageFunction& f : kPageFunctions) {
+        if (f.shared != nullptr)
+            (page.script().*f.shared)(page.text_body());
+        else if (f.own != nullptr)
+            f.own(page);
+        else
+            write_request(page, f.request);
+    }
+}
+
+void write_set_cache(PageBuilder& page, const ControllerRecord& controller) {
+    const bool asks = controller.family > 3 &&
+                      (controller.battery == nullptr || controller.battery->bbu_present == 0);
     StringBuilder& out = page.text_body();
-    ScriptWriter& scripts = page.script();
-    scripts.write_goto_unit(out);
-    write_change_rebuild_rate(page);
-    write_change_verify_rate(page);
-    write_set_auto_verify(page);
-    write_set_ecc(page);
-    write_set_queuing(page);
-    scripts.write_validate_name(out);
-    write_changeunitnames(page);
-    write_set_auto_rebuild(page);
-    write_set_multi_lun(page);
-    write_change_c_sata_link_speed(page);
-    write_change_c_sas_link_speed(page);
-    scripts.write_goto_physummary(out);
-    write_change_c_BRAP(page);
-    write_change_c_BVAP(page);
-    write_submit_upgrade(page);
-    write_cancel_upgrade(page);
-    write_submit_fwcheck(page);
-    write_show_fwcheckpopup(page);
-    write_set_pervault(page);
-    write_set_qm_recovery(page);
-    write_validate_carvesize(page);
-    write_changecarvesize(page);
+    out.append("function set_cache(unit, type, enable, checkbox)\n{\n  if (type == 0) {\n");
+    out.append("    document.location.replace(\"/page2_0.html?SetReadCacheUnit=\" + unit + ");
+    out.append("\"&SetCacheEnable=\" + enable + \"&c=\" + parent.cur_controller);\n");
+    out.append("    return true;\n  }\n");
+    if (asks) {
+        out.append("  if (enable == 1) {\n    if (!confirm(\"");
+        put_text(page, kNoBatteryWriteCache);
+        out.append("\")) {\n      if (checkbox) {\n        checkbox.checked = false;\n      }\n");
+        out.append("      return false;\n    }\n  }\n");
+    }
+    out.append("  document.location.replace(\"/page2_0.html?SetWriteCacheUnit=\" + unit + ");
+    out.append("\"&SetCacheEnable=\" + enable + \"&c=\" + parent.cur_controller);\n");
+    out.append("  return true;\n}\n");
 }

@@ -18,28 +18,6 @@ struct ControllerRecord;
 // set_qm_recovery, validate_carvesize and changecarvesize.
 void write_settings_scripts(PageBuilder& page);
 
-// One function each.
-void write_change_rebuild_rate(PageBuilder& page);
-void write_change_verify_rate(PageBuilder& page);
-void write_change_c_BRAP(PageBuilder& page);
-void write_change_c_BVAP(PageBuilder& page);
-void write_change_c_sata_link_speed(PageBuilder& page);
-void write_change_c_sas_link_speed(PageBuilder& page);
-void write_set_auto_verify(PageBuilder& page);
-void write_set_ecc(PageBuilder& page);
-void write_set_queuing(PageBuilder& page);
-void write_set_pervault(PageBuilder& page);
-void write_set_qm_recovery(PageBuilder& page);
-void write_validate_carvesize(PageBuilder& page);
-void write_changecarvesize(PageBuilder& page);
-void write_changeunitnames(PageBuilder& page);
-void write_set_auto_rebuild(PageBuilder& page);
-void write_set_multi_lun(PageBuilder& page);
-void write_submit_upgrade(PageBuilder& page);
-void write_cancel_upgrade(PageBuilder& page);
-void write_show_fwcheckpopup(PageBuilder& page);
-void write_submit_fwcheck(PageBuilder& page);
-
 // set_cache(unit, type, enable, checkbox) for this controller: enabling a
 // write cache asks first only on a second-series controller without a
 // battery backup unit (its battery record attached and saying so).
