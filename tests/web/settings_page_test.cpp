@@ -116,7 +116,8 @@ std::vector<std::string> scripts_of(const std::string& html) {
 
 const char* const kHostile = "Evil \"q\" 'a' </script><!-- \\ \\n \\x \xE2\x80\xA8 end\\";
 const char* const kHostileName = "<b>\"'&x</b>\\";
-const char* const kHostileVersion = "<i>\"'&</i>\\";
+// Fills a report's 16-byte image version whole, without a NUL.
+const char* const kHostileVersion = "<i>\"'&</i>\\12345";
 const char* const kHostileError = "Err \"q\" 'a' <s>&</s>";
 
 // Every catalogue text the page's scripts carry, hostile, in German.
@@ -183,7 +184,7 @@ TEST(SettingsPage, ScriptsParseAndOutsideTextsAreEscapedWhateverTheyHold) {
     MachinePtr m = hostile_machine(8);
     const std::string html = page_of(english, *m, 3);
     EXPECT_TRUE(has(html, "value=\"&lt;b&gt;&quot;&#39;&amp;x&lt;/b&gt;\\\"")) << html;
-    EXPECT_TRUE(has(html, "class=\"tabledata\">&lt;i&gt;&quot;&#39;&amp;&lt;/i&gt;\\</td>"))
+    EXPECT_TRUE(has(html, "class=\"tabledata\">&lt;i&gt;&quot;&#39;&amp;&lt;/i&gt;\\12345</td>"))
         << html;
     MachinePtr failed = hostile_machine(-1);
     EXPECT_TRUE(

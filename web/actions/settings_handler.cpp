@@ -2,6 +2,7 @@
 // carries at most one change, named by the first of the keys below present
 // in its URL; every change needs the administrator level and is reported by
 // the redirect page back to the page, success and library failure alike.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -86,12 +87,12 @@ struct Change {
     const ControllerRecord& r;
     ObjectId controller;
     char value[kLongValue + 1];
-    const char* refusal_error;
+    char refusal_error[kLongValue];  // empty: the library's record says why
 };
 
 // The start of a failure's message: the error text and " : ".
 ActionMessage& failed(Change& c, ActionMessage& m) {
-    if (c.refusal_error != nullptr)
+    if (c.refusal_error[0] != '\0')
         m.value(c.refusal_error);
     else
         m.error();
@@ -99,7 +100,8 @@ ActionMessage& failed(Change& c, ActionMessage& m) {
 }
 
 void refuse_as_library(Change& c, int code) {
-    c.refusal_error = c.context->message(kLibraryTexts, code);
+    std::snprintf(c.refusal_error, sizeof c.refusal_error, "%s",
+                  c.context->message(kLibraryTexts, code));
 }
 
 // The unit a unit key names (its value, a unit number 0 to 63) at depth 1.
@@ -414,7 +416,7 @@ int refuse(DaemonContext* context, PageBuilder* page, const SettingsKey& key,
 int change(DaemonContext* context, PageBuilder* page, const PageRequest& request,
            const SettingsKey& key, ControllerSelection& controllers) {
     const ControllerRecord& r = controllers.selected();
-    Change c{context, context->command_logger(), request.url, r, {}, {}, nullptr};
+    Change c{context, context->command_logger(), request.url, r, {}, {}, {}};
     std::memset(c.controller.b, 0xFF, sizeof c.controller.b);
     ctl_make_controller_id(r.controller_index, &c.controller);
     get_value(request.url, key.key, c.value, key.value_size);
