@@ -8,8 +8,6 @@
 #include "daemon/request_reader.h"
 #include "daemon/request_checks.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <algorithm>
 #include <cstring>
 #include <string>
