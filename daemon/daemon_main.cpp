@@ -17,6 +17,7 @@
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
 #include "daemon/listen_socket.h"
+#include "daemon/monotonic_clock.h"
 #include "daemon/start_controllers.h"
 #include "daemon/temp_files.h"
 #include "daemon/termination.h"
@@ -75,12 +76,6 @@ int fail(FailureKind kind, int open_result = 0)
     return f.exit_code;
 }
 
-long long now_ms()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 void stop_if_signalled()
 {
@@ -129,7 +124,7 @@ bool accept_waiting()
     for (;;) {
         int fd = g_listen->accept_connection(peer);
         if (fd >= 0) {
-            g_pool->add(fd, peer, now_ms(), g_tls);
+            g_pool->add(fd, peer, monotonic_ms(), g_tls);
             continue;
         }
         return !(errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM);
@@ -158,7 +153,7 @@ int accept_loop()
     int paused_with = 0;
     for (;;) {
         stop_if_signalled();
-        long long now = now_ms();
+        long long now = monotonic_ms();
         if (pause_until > now && g_pool->count() < paused_with)
             pause_until = 0;
         // After a port change nothing is accepted until the answer to that
@@ -171,12 +166,12 @@ int accept_loop()
         if (n < 0 && errno != EINTR)
             continue;
         stop_if_signalled();
-        g_pool->after_poll(n < 0 ? nullptr : fds + 2, now_ms());
+        g_pool->after_poll(n < 0 ? nullptr : fds + 2, monotonic_ms());
         if (accepting && n > 0 && fds[0].revents != 0 && !accept_waiting()) {
-            pause_until = now_ms() + kOutOfDescriptorsPause;
+            pause_until = monotonic_ms() + kOutOfDescriptorsPause;
             paused_with = g_pool->count();
         }
-        g_pool->serve_next(now_ms());
+        g_pool->serve_next(monotonic_ms());
         g_pool->sweep();
         if (g_pool->take_rebuild_due()) {
             int rebuilt = rebuild_listener();

@@ -161,12 +161,12 @@ int DaemonContext::dispatch(PageBuilder* page, const char* url, const char* host
         result = refuse_remote(this, page, url, level);
         may_renew = false;
     } else if (begins_with(url, "/login.html", 11)) {
-        result = handle_login(this, page, url, body, level);
+        result = handle_login(this, page, url, body, peer, level);
         // A successful login's new cookie stands.
         may_renew = page->get_cookie()[0] == '\0';
     } else if (const PageRoute* route = find_page_route(url)) {
         if (level == kAccessNone)
-            result = handle_login(this, page, url, "", level);
+            result = handle_login(this, page, url, "", peer, level);
         else if (route->handler == nullptr)
             result = kHandlerNotFound;
         else
