@@ -14,8 +14,9 @@ ConnectionPool::ConnectionPool(DaemonContext* context, ConfigStore* config, long
 }
 
 // Which connections make room first (lower first); -1: never. A connection
-// that has not yet had a poll round may have sent its request already: it
-// is not taken for silent.
+// that has not yet had a poll round may have sent its first bytes already:
+// it is not taken for silent, but goes before those whose handshake or
+// request is under way.
 int ConnectionPool::room_rank(const Entry& e) const
 {
     switch (e.connection->state()) {
@@ -26,9 +27,9 @@ int ConnectionPool::room_rank(const Entry& e) const
         return 1;
     case HttpsConnection::kHandshake:
     case HttpsConnection::kReading:
-        return 2;
-    case HttpsConnection::kWriting:
         return 3;
+    case HttpsConnection::kWriting:
+        return 4;
     case HttpsConnection::kReady:
         return -1;
     }

@@ -30,10 +30,11 @@ public:
     // pool is full, another of the peer address that holds the most
     // connections that may be closed. Within that peer the oldest silent one
     // goes first, else the oldest that is draining after its answer, else
-    // the oldest still in its handshake or request, else the oldest writing
-    // its answer. A connection counts as silent only after it has had a poll
-    // round to be read (before that it counts as in its handshake, and what
-    // it sent is read before it could be closed). A connection whose request
+    // the oldest that has not had a poll round yet, else the oldest still in
+    // its handshake or request, else the oldest writing its answer. A
+    // connection counts as silent only after it has had a poll round to be
+    // read, and one not yet polled is read before it could be closed. A
+    // connection whose request
     // waits to be served, or has arrived whole, is never closed; when nothing
     // can make room, the newcomer is closed.
     void add(int fd, const char* peer, long long now_ms, TlsContext* tls);
