@@ -54,37 +54,51 @@ expect_in "another address logs in at once" "Administrator now logged in" "$W/ot
 
 # The first steps of the wait, from an address of its own: five failures
 # are free, the sixth makes it wait a second, during which the right
-# password is refused, unchecked and unlogged.
-lines=$(log_lines)
-logins free 127.0.0.11 "$wrong" "$wrong" "$wrong" "$wrong" "$wrong"
-logins first 127.0.0.11 "$wrong" "$right"
-first_end=$ended
-check "two logins in a row took $((ended - started)) ms, less than the wait" test "$((ended - started))" -lt 1000
-expect_eq "six failures logged" "$((lines + 6))" "$(log_lines)"
-expect_in "right password inside the wait" "$invalid_admin" "$W/first_2.b"
-expect_eq "right password inside the wait sets no cookie" "" "$(header_of first_2 Set-Cookie)"
+# password is refused, unchecked and unlogged; after it a password is
+# checked again, and a seventh failure makes the address wait two seconds,
+# during which logins of either level are refused as wrong passwords of
+# that level. A success then clears the count. On a machine too busy to
+# send two logins within a wait, the steps are tried again from another
+# address (returns 2 before any check).
+wait_steps() {
+    local from=$1 lines first_end seventh_start seventh_end
+    lines=$(log_lines)
+    logins free "$from" "$wrong" "$wrong" "$wrong" "$wrong" "$wrong"
+    logins first "$from" "$wrong" "$right"
+    first_end=$ended
+    [ "$((ended - started))" -lt 1000 ] || return 2
+    expect_eq "six failures logged" "$((lines + 6))" "$(log_lines)"
+    expect_in "right password inside the wait" "$invalid_admin" "$W/first_2.b"
+    expect_eq "right password inside the wait sets no cookie" "" "$(header_of first_2 Set-Cookie)"
 
-# After the second a password is checked again; a seventh failure makes the
-# address wait two seconds, during which logins of either level are
-# refused as wrong passwords of that level.
-until_ms "$first_end" 1100
-logins seventh 127.0.0.11 "$wrong"
-seventh_start=$started seventh_end=$ended
-expect_in "wrong password after the wait" "$invalid_admin" "$W/seventh_1.b"
-expect_eq "wrong password after the wait is logged" "$((lines + 7))" "$(log_lines)"
-logins second 127.0.0.11 "$right" "$user"
-check "logins inside the second wait ended $((ended - seventh_start)) ms after the failure, in time" \
-    test "$((ended - seventh_start))" -lt 2000
-expect_in "right password inside the second wait" "$invalid_admin" "$W/second_1.b"
-expect_in "user's right password inside the second wait" "$invalid_user" "$W/second_2.b"
-expect_eq "nothing logged inside the wait" "$((lines + 7))" "$(log_lines)"
-until_ms "$seventh_end" 2100
-logins after 127.0.0.11 "$right"
-expect_in "right password after the wait" "Administrator now logged in" "$W/after_1.b"
-expect_eq "right password after the wait is logged" "$((lines + 8))" "$(log_lines)"
+    until_ms "$first_end" 1100
+    logins seventh "$from" "$wrong"
+    seventh_start=$started seventh_end=$ended
+    logins second "$from" "$right" "$user"
+    [ "$((ended - seventh_start))" -lt 2000 ] || return 2
+    expect_in "wrong password after the wait" "$invalid_admin" "$W/seventh_1.b"
+    expect_eq "wrong password after the wait is logged" "$((lines + 7))" "$(log_lines)"
+    expect_in "right password inside the second wait" "$invalid_admin" "$W/second_1.b"
+    expect_in "user's right password inside the second wait" "$invalid_user" "$W/second_2.b"
+    expect_eq "nothing logged inside the second wait" "$((lines + 7))" "$(log_lines)"
 
-# The success cleared the count: five more wrong passwords are all checked,
-# and the right one right after them logs in.
-logins cleared 127.0.0.11 "$wrong" "$wrong" "$wrong" "$wrong" "$wrong" "$right"
-expect_eq "five failures after a success are logged" "$((lines + 14))" "$(log_lines)"
-expect_in "right password after five failures" "Administrator now logged in" "$W/cleared_6.b"
+    until_ms "$seventh_end" 2100
+    logins after "$from" "$right"
+    expect_in "right password after the wait" "Administrator now logged in" "$W/after_1.b"
+    expect_eq "right password after the wait is logged" "$((lines + 8))" "$(log_lines)"
+
+    # The success cleared the count: five more wrong passwords are all
+    # checked, and the right one right after them logs in.
+    logins cleared "$from" "$wrong" "$wrong" "$wrong" "$wrong" "$wrong" "$right"
+    expect_eq "five failures after a success are logged" "$((lines + 14))" "$(log_lines)"
+    expect_in "right password after five failures" "Administrator now logged in" "$W/cleared_6.b"
+}
+for from in 127.0.0.11 127.0.0.12 127.0.0.13 none; do
+    if [ "$from" == none ]; then
+        fail "the machine was too busy to send two logins within a wait, three times"
+        break
+    fi
+    wait_steps "$from"
+    [ $? -eq 2 ] || break
+    echo "too busy to time the waits from $from; again from another address"
+done
