@@ -9,6 +9,7 @@
 #include "daemon/login.h"
 #include "web/pages/frame_set.h"
 #include "daemon/string_builder.h"
+#include "web/actions/info_handlers.h"
 #include "web/pages/page_builder.h"
 #include "web/actions/maintenance_actions.h"
 
@@ -18,11 +19,11 @@ namespace {
 // every name of thirteen or more. Handlers that come with the pages they
 // answer are filled in here as those pages are built.
 const PageRoute kPageRoutes[] = {
-    {"/page0.html", 0, 11, nullptr},
-    {"/page1_0.html", 0, 13, nullptr},
-    {"/page1_1.html", 0, 13, nullptr},
-    {"/page1_2.html", 0, 13, nullptr},
-    {"/page1_0_1.html", 0, 13, nullptr},
+    {"/page0.html", 0, 11, handle_page0},
+    {"/page1_0.html", 0, 13, handle_page1_0},
+    {"/page1_1.html", 0, 13, handle_page1_1},
+    {"/page1_2.html", 0, 13, handle_page1_2},
+    {"/page1_0_1.html", 0, 13, handle_page1_0_1},
     {"/page2_0.html", 0, 13, nullptr},
     {"/page2_1.html", 0, 13, nullptr},
     {"/page2_2.html", 0, 13, handle_page2_2},
