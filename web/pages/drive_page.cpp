@@ -87,7 +87,7 @@ void identify_cell(StringBuilder& out, const DriveRecord& drive, const char* hig
 }
 
 void drive_row(PageBuilder& page, const ControllerRecord& r, int i, const DriveRecord& drive,
-               bool highlighted) {
+               bool highlighted, EnclosureListCache* enclosures) {
     StringBuilder& out = page.text_body();
     const char* highlight = highlighted ? " style=\"background-color: #FFFF00;\"" : "";
     const bool extended = later_generation(r);
@@ -114,7 +114,7 @@ void drive_row(PageBuilder& page, const ControllerRecord& r, int i, const DriveR
             write_phy_link(page, drive.interface, r, r.ports.ids[i]);
             out.append("</td>");
             cell(out, 150, "tabledata", highlight);
-            write_slot_link(page, drive.interface, r, drive.slot_id);
+            write_slot_link(page, drive.interface, r, drive.slot_id, enclosures);
             out.append("</td>");
         } else {
             cell(out, 130, "tabledata", highlight);
@@ -192,10 +192,12 @@ int write_drive_list(PageBuilder& page, const ControllerRecord& r, int d) {
         out.append(kNoticeStart).append(page.web_text(17)).append("</font></td></tr>\n");
     }
     const bool empty_ports_shown = r.family < 7 || (r.family == 7 && r.extended_device_info == 0);
+    EnclosureListCache enclosures;
     for (int i = 0; i < ports; ++i) {
         const DriveRecord* drive = drive_at(r, i);
         if (drive == nullptr) break;
-        if (drive->status >= 128 || empty_ports_shown) drive_row(page, r, i, *drive, i == d);
+        if (drive->status >= 128 || empty_ports_shown)
+            drive_row(page, r, i, *drive, i == d, &enclosures);
     }
     out.append("</table>\n");
     return 0;
