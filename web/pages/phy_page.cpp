@@ -32,7 +32,12 @@ void address_text(const uint8_t (&address)[8], char (&text)[17]) {
         snprintf(text, sizeof text, "--");
         return;
     }
-    for (int i = 0; i < 8; ++i) snprintf(text + 2 * i, 3, "%02X", address[i]);
+    static const char kHex[] = "0123456789ABCDEF";
+    for (int i = 0; i < 8; ++i) {
+        text[2 * i] = kHex[address[i] >> 4];
+        text[2 * i + 1] = kHex[address[i] & 0xF];
+    }
+    text[16] = '\0';
 }
 
 const char* link_text(int speed) {
