@@ -118,8 +118,10 @@ int main(int argc, char** argv) {
             times.push_back(cpu_microseconds() - start);
             if (r == 0) requests = sim::journal().size();
         }
-        std::printf("%-11s %11.1f %9.1f %9d %9zu\n", k.name, median(times),
-                    *std::min_element(times.begin(), times.end()), bytes, requests);
+        // The simulator keeps the last 4096 requests.
+        std::printf("%-11s %11.1f %9.1f %9d %8zu%s\n", k.name, median(times),
+                    *std::min_element(times.begin(), times.end()), bytes, requests,
+                    requests >= 4096 ? "+" : "");
     }
     sim::clear_journal();
     std::remove(config_path.c_str());
