@@ -9,6 +9,7 @@
 #include "daemon/login.h"
 #include "web/pages/frame_set.h"
 #include "daemon/string_builder.h"
+#include "web/actions/controller_selection.h"
 #include "web/actions/info_handlers.h"
 #include "web/pages/page_builder.h"
 #include "web/actions/maintenance_actions.h"
@@ -70,20 +71,9 @@ int refuse_remote(DaemonContext* context, PageBuilder* page, const char* url, in
 // does not hold 1 to 255 controllers.
 int write_menu_with_controllers(DaemonContext* context, PageBuilder* page, int level)
 {
-    ControllerIdList list;
-    clear_id_list(list);
-    list_controllers(&list);
-    int count = static_cast<int>(list.count);
-    ControllerRecord* records = nullptr;
-    if (count < 1 || count > 255) {
-        list.count = static_cast<uint32_t>(-888);
-    } else {
-        records = new ControllerRecord[count];
-        context->fill_controllers(list, records);
-    }
-    int result = write_menu(*page, context->get_host_name(), context->get_os_text(), &list, records, level);
-    delete[] records;
-    return result;
+    ControllerSelection controllers;
+    ControllerRecord* records = controllers.fill(context);
+    return write_menu(*page, context->get_host_name(), context->get_os_text(), controllers.list(), records, level);
 }
 
 // Pushes the login's expiry AutoLogout minutes ahead, with the cookie value

@@ -39,6 +39,8 @@ expect_in "error log link" "javascript:download_log(0);" "$W/details0.b"
 page details2 "/page1_0.html?c=2"
 expect_in "family 8: phys" "<b>Controller Phys</b></td><td width=\"300\" class=\"tabledata\">8</td>" "$W/details2.b"
 expect_in "family 8: drives" "<b>Drives</b></td><td width=\"300\" class=\"tabledata\">8 of 8</td>" "$W/details2.b"
+# The RAID 6 unit counts its four drives, not its task records.
+expect_in "family 8: drives in units" "<b>Active Drives</b></td><td width=\"300\" class=\"tabledata\">6 of 128</td>" "$W/details2.b"
 for c in 9 -1 abc; do
     page "details_c$c" "/page1_0.html?c=$c"
     expect_in "c=$c shows the first controller" "Controller Details (Controller ID 1)" "$W/details_c$c.b"
@@ -53,6 +55,10 @@ page tree "/page1_1.html?c=2&u=1"
 expect_in "tree of unit 1" "Unit 1 (Controller ID 3)" "$W/tree.b"
 expect_in "tree: rebuilding" "REBUILDING 40% (active)" "$W/tree.b"
 expect_in "tree: its drives" "<!--- START SUBUNIT 1--->" "$W/tree.b"
+page raid6 "/page1_1.html?c=2&u=0"
+expect_in "RAID 6 tree" "<b>Type</b>&nbsp;&nbsp;</td><td class=\"tabledata\">RAID 6</td>" "$W/raid6.b"
+expect_eq "RAID 6 boxes: its drives" "0 1 2 3" \
+    "$(grep -o 'javascript:goto_drivesummary([0-9]*)' "$W/raid6.b" | grep -o '[0-9]*' | xargs)"
 for u in 5 64 300 -7; do
     page "tree_u$u" "/page1_1.html?c=2&u=$u"
     expect_in "u=$u answers the list" "Unit Information (Controller ID 3)" "$W/tree_u$u.b"

@@ -383,6 +383,28 @@ TEST_F(InfoPagesTest, UnitListOfASecondSeriesController) {
     for (int i = 0; i < 3; ++i) EXPECT_LT(order[i], order[i + 1]);
 }
 
+// A unit whose reads failed keeps the presets: unknown, never inoperable.
+TEST_F(InfoPagesTest, AUnitWhoseReadsFailedIsUnknown) {
+    UnitRecord* units = machine_.units(1, {5, -1});
+    UnitRecord& failed = units[1];
+    failed.status = 17;
+    failed.has_unknown = 1;
+    failed.is_ok = 0;
+    failed.identify = 128;
+    failed.number = 1;
+    std::string body = page_of(
+        [&](PageBuilder& p) { return write_page1_1(p, 1, -2, &machine_.list, machine_.records); });
+    EXPECT_HAS(body, "<td width=\"150\" class=\"tabledata\">UNKNOWN</font></td>");
+    EXPECT_HAS(
+        body,
+        "<font style=\"color: #FF0000;font-weight: bold;\">UNKNOWN</font>\n</td>\n<td width=\"50\" "
+        "class=\"tabledatacenter\"><input type=\"checkbox\" disabled></td>");
+    EXPECT_LACKS(body, "INOPERABLE");
+    body = page_of(
+        [&](PageBuilder& p) { return write_page1_0(p, 1, -2, &machine_.list, machine_.records); });
+    EXPECT_HAS(body, "<b># of Units</b></td><td width=\"300\" class=\"tabledata\">1</td>");
+}
+
 TEST_F(InfoPagesTest, UnitListWithoutUnitsAndOnTheFirstSeries) {
     machine_.units(1, {13, 12});
     std::string body = page_of(
