@@ -2,23 +2,13 @@
 // the menu list the simulated controllers, log out.
 //
 //   node browser.mjs <base-url> <user-data-dir> <screenshot-dir> <expected option>...
-import { chromium } from 'playwright-core';
+import { Checks, launchBrowser } from './browser_session.mjs';
 
 const [base, profile, shots, ...expectedOptions] = process.argv.slice(2);
-const failures = [];
-let passed = 0;
-function expectEqual(what, expected, actual) {
-  if (JSON.stringify(expected) === JSON.stringify(actual)) passed++;
-  else failures.push(`${what}: expected ${JSON.stringify(expected)}, got ${JSON.stringify(actual)}`);
-}
+const checks = new Checks();
+const expectEqual = checks.expectEqual.bind(checks);
 
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  ignoreHTTPSErrors: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const context = await launchBrowser(profile);
 try {
   const page = context.pages()[0] ?? await context.newPage();
   page.setDefaultTimeout(45000);  // a loaded 2-core machine runs other daemons beside this one
@@ -60,10 +50,8 @@ try {
   await content.locator('input[name=thepwd]').waitFor();
   await page.screenshot({ path: `${shots}/3-logged-out.png` });
 } catch (error) {
-  failures.push(`browser: ${error.message}`);
+  checks.fail(`browser: ${error.message}`);
 } finally {
   await context.close();
 }
-for (const f of failures) console.log(`FAILED: ${f}`);
-console.log(`${passed} passed, ${failures.length} failed`);
-process.exit(failures.length === 0 ? 0 : 1);
+checks.finish();

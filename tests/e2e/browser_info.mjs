@@ -6,23 +6,13 @@
 // raises an error.
 //
 //   node browser_info.mjs <base-url> <user-data-dir> <screenshot-dir>
-import { chromium } from 'playwright-core';
+import { Checks, launchBrowser } from './browser_session.mjs';
 
 const [base, profile, shots] = process.argv.slice(2);
-const failures = [];
-let passed = 0;
-function expectEqual(what, expected, actual) {
-  if (JSON.stringify(expected) === JSON.stringify(actual)) passed++;
-  else failures.push(`${what}: expected ${JSON.stringify(expected)}, got ${JSON.stringify(actual)}`);
-}
+const checks = new Checks();
+const expectEqual = checks.expectEqual.bind(checks);
 
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  ignoreHTTPSErrors: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const context = await launchBrowser(profile);
 const dialogs = [];
 const pageErrors = [];
 const strayRequests = [];
@@ -106,7 +96,7 @@ try {
   await page.screenshot({ path: `${shots}/3-migration.png` });
   await popUp.locator('input[name=closebutton]').click();
   await popUp.waitFor({ state: 'hidden' });
-  passed++;
+  checks.passed++;
 
   await choose('itemCell1', 'itemCell1_2');
   await shown('/page1_2.html', '?c=1');
@@ -139,13 +129,11 @@ try {
   await shown('/page0.html', '?c=2');
   expectEqual('back on the summary', 'hidden', await selectorShown());
 } catch (error) {
-  failures.push(`browser: ${error.message}`);
+  checks.fail(`browser: ${error.message}`);
 } finally {
   await context.close();
 }
 expectEqual('dialogs', [], dialogs);
 expectEqual('page errors', [], pageErrors);
 expectEqual('requests made by device texts', [], strayRequests);
-for (const f of failures) console.log(`FAILED: ${f}`);
-console.log(`${passed} passed, ${failures.length} failed`);
-process.exit(failures.length === 0 ? 0 : 1);
+checks.finish();

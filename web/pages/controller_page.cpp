@@ -88,9 +88,7 @@ function download_log(controller)
 int write_controller_details(PageBuilder& page, const ControllerRecord& r) {
     StringBuilder& out = page.text_body();
     const int family = r.family;
-    out.append("<table border=\"0\">\n<tr><td colspan=\"2\" class=\"tabletitle14\">");
-    out.append(page.web_text(140)).append(" (").append(page.web_text(3)).append(" ");
-    out.append_int(r.controller_index).append(")</td></tr>\n");
+    open_list_table(page, 2, page.web_text(140), r.controller_index);
 
     field_row(page, 157, r.model);
     field_row(page, 158, r.serial_number);
@@ -168,13 +166,11 @@ int write_controller_details(PageBuilder& page, const ControllerRecord& r) {
 
 int write_page1_0(PageBuilder& page, int c, int, const ControllerIdList* list,
                   const ControllerRecord* records) {
-    page.begin_page(page.web_text(140), "Controller Details", list, records, page.refresh_timeout(),
-                    c, false);
-    write_download_log(page.text_body());
-    page.script().write_goto_physummary(page.text_body());
-    page.end_head();
-    const ControllerRecord* selected = selected_or_notice(page, list, records, c);
-    if (selected != nullptr) write_controller_details(page, *selected);
-    page.end_page(1);
-    return 0;
+    return write_controller_page(
+        page, page.web_text(140), "Controller Details", list, records, c, false,
+        [&](StringBuilder& body) {
+            write_download_log(body);
+            page.script().write_goto_physummary(body);
+        },
+        [&](const ControllerRecord& r) { write_controller_details(page, r); });
 }

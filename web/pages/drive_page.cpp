@@ -28,19 +28,10 @@ const Column kIdentifyColumn = {411, 50, "tableheadercenter"};
 const int kEmptyPortWidths[] = {75, 130, 100, 50, 100};
 
 void header_cells(PageBuilder& page, const ControllerRecord& r, const Column* columns, int count) {
-    StringBuilder& out = page.text_body();
-    for (int i = 0; i < count; ++i) {
-        out.append("<td width=\"").append_int(columns[i].width).append("\" class=\"");
-        out.append(columns[i].css_class).append("\">");
-        out.append(columns[i].label == 0 ? port_label(page, r) : page.web_text(columns[i].label));
-        out.append("</td>");
-    }
-}
-
-// Opens a cell; highlight is the attribute text of a highlighted row.
-void cell(StringBuilder& out, int width, const char* css_class, const char* highlight) {
-    out.append("<td width=\"").append_int(width).append("\" class=\"").append(css_class);
-    out.append("\"").append(highlight).append(">");
+    for (int i = 0; i < count; ++i)
+        append_header_cell(
+            page.text_body(), columns[i].width, columns[i].css_class,
+            columns[i].label == 0 ? port_label(page, r) : page.web_text(columns[i].label));
 }
 
 // The unit cell of a drive.
@@ -79,7 +70,7 @@ void identify_cell(StringBuilder& out, const DriveRecord& drive, const char* hig
     uint8_t enclosure = 0xFF;
     uint8_t slot = 0xFF;
     ctl_decode_slot_id(drive.slot_id, &enclosure, &slot);
-    cell(out, 50, "tabledatacenter", highlight);
+    open_cell(out, 50, "tabledatacenter", highlight);
     out.append("<input type=\"checkbox\"");
     if (slot == 255) out.append(" disabled");
     out.append(drive.identify != 0 ? " checked onClick=\"blink_drive(" : " onClick=\"blink_drive(");
@@ -89,7 +80,7 @@ void identify_cell(StringBuilder& out, const DriveRecord& drive, const char* hig
 void drive_row(PageBuilder& page, const ControllerRecord& r, int i, const DriveRecord& drive,
                bool highlighted, EnclosureListCache* enclosures) {
     StringBuilder& out = page.text_body();
-    const char* highlight = highlighted ? " style=\"background-color: #FFFF00;\"" : "";
+    const char* highlight = highlighted ? kHighlight : "";
     const bool extended = later_generation(r);
     char status[kStatusTextSize];
     char colour[kColourSize];
@@ -99,43 +90,43 @@ void drive_row(PageBuilder& page, const ControllerRecord& r, int i, const DriveR
     if (drive.status >= 128) {
         char capacity[kStatusTextSize];
         format_capacity(drive.capacity, capacity);
-        cell(out, 50, "tabledatacenter", highlight);
+        open_cell(out, 50, "tabledatacenter", highlight);
         out.append("<a href=\"javascript:smart_data(").append_int(r.position).append(", ");
         out.append_int(i).append(");\" style=\"").append(kLinkStyle).append("\">");
         out.append_int(drive.port).append("</a></td>");
-        cell(out, 175, "tabledata", highlight);
+        open_cell(out, 175, "tabledata", highlight);
         append_field(out, drive.model).append("</td>");
-        cell(out, 75, "tabledata", highlight);
+        open_cell(out, 75, "tabledata", highlight);
         out.append(capacity).append("</td>");
         if (extended) {
-            cell(out, 50, "tabledata", highlight);
+            open_cell(out, 50, "tabledata", highlight);
             out.append(format_drive_interface(drive.interface, r)).append("</td>");
-            cell(out, 40, "tabledatacenter", highlight);
+            open_cell(out, 40, "tabledatacenter", highlight);
             write_phy_link(page, drive.interface, r, r.ports.ids[i]);
             out.append("</td>");
-            cell(out, 150, "tabledata", highlight);
+            open_cell(out, 150, "tabledata", highlight);
             write_slot_link(page, drive.interface, r, drive.slot_id, enclosures);
             out.append("</td>");
         } else {
-            cell(out, 130, "tabledata", highlight);
+            open_cell(out, 130, "tabledata", highlight);
             append_field(out, drive.serial_number).append("</td>");
-            cell(out, 100, "tabledata", highlight);
+            open_cell(out, 100, "tabledata", highlight);
             append_field(out, drive.firmware_version).append("</td>");
         }
-        cell(out, 50, "tabledatacenter", highlight);
+        open_cell(out, 50, "tabledatacenter", highlight);
         unit_cell(out, r, drive, r.ports.ids[i]);
         out.append("</td>");
-        cell(out, 100, "tabledata", highlight);
+        open_cell(out, 100, "tabledata", highlight);
         append_status(out, status, colour);
         out.append("</td>");
     } else {
-        cell(out, 70, "tabledatacenter", highlight);
+        open_cell(out, 70, "tabledatacenter", highlight);
         out.append_int(drive.port).append("</td>");
-        cell(out, 175, "tabledata", highlight);
+        open_cell(out, 175, "tabledata", highlight);
         out.append("<font style=\"color: ").append(colour).append(";\">").append(status);
         out.append("</font></td>");
         for (int width : kEmptyPortWidths) {
-            cell(out, width, "tabledata", highlight);
+            open_cell(out, width, "tabledata", highlight);
             out.append("--</td>");
         }
     }
@@ -171,12 +162,8 @@ void write_blink_drive(StringBuilder& body) {
 int write_drive_list(PageBuilder& page, const ControllerRecord& r, int d) {
     StringBuilder& out = page.text_body();
     const int columns = r.family > 3 ? 9 : 7;
-    out.append("<table border=\"0\">\n<tr><td colspan=\"").append_int(columns);
-    out.append("\" class=\"tabletitle14\">").append(page.web_text(142)).append(" (");
-    out.append(page.web_text(3))
-        .append(" ")
-        .append_int(r.controller_index)
-        .append(")</td></tr>\n<tr>");
+    open_list_table(page, columns, page.web_text(142), r.controller_index);
+    out.append("<tr>");
     header_cells(page, r, kLeadColumns, 3);
     if (later_generation(r))
         header_cells(page, r, kExtendedColumns, 3);
@@ -187,10 +174,7 @@ int write_drive_list(PageBuilder& page, const ControllerRecord& r, int d) {
     out.append("</tr>\n");
 
     const int ports = list_count(r.ports);
-    if (ports < 1) {
-        out.append("<tr><td colspan=\"").append_int(columns).append("\" class=\"tabledata\">");
-        out.append(kNoticeStart).append(page.web_text(17)).append("</font></td></tr>\n");
-    }
+    if (ports < 1) append_notice_row(out, columns, page.web_text(17));
     const bool empty_ports_shown = r.family < 7 || (r.family == 7 && r.extended_device_info == 0);
     EnclosureListCache enclosures;
     for (int i = 0; i < ports; ++i) {
@@ -205,17 +189,14 @@ int write_drive_list(PageBuilder& page, const ControllerRecord& r, int d) {
 
 int write_page1_2(PageBuilder& page, int c, int d, const ControllerIdList* list,
                   const ControllerRecord* records) {
-    page.begin_page(page.web_text(142), "Drive Information", list, records, page.refresh_timeout(),
-                    c);
-    StringBuilder& body = page.text_body();
-    page.script().write_goto_unit(body);
-    write_smart_data(body);
-    write_blink_drive(body);
-    page.script().write_goto_physummary(body);
-    page.script().write_goto_enclosure(body);
-    page.end_head();
-    const ControllerRecord* selected = selected_or_notice(page, list, records, c);
-    if (selected != nullptr) write_drive_list(page, *selected, d);
-    page.end_page(1);
-    return 0;
+    return write_controller_page(
+        page, page.web_text(142), "Drive Information", list, records, c, true,
+        [&](StringBuilder& body) {
+            page.script().write_goto_unit(body);
+            write_smart_data(body);
+            write_blink_drive(body);
+            page.script().write_goto_physummary(body);
+            page.script().write_goto_enclosure(body);
+        },
+        [&](const ControllerRecord& r) { write_drive_list(page, r, d); });
 }

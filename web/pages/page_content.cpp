@@ -35,3 +35,25 @@ const ControllerRecord* selected_or_notice(PageBuilder& page, const ControllerId
 const char* port_label(PageBuilder& page, const ControllerRecord& controller) {
     return page.web_text(later_generation(controller) ? 476 : 16);
 }
+
+void open_cell(StringBuilder& out, int width, const char* css_class, const char* extra) {
+    out.append("<td width=\"").append_int(width).append("\" class=\"").append(css_class);
+    out.append("\"").append(extra).append(">");
+}
+
+void append_header_cell(StringBuilder& out, int width, const char* css_class, const char* label) {
+    open_cell(out, width, css_class);
+    out.append(label).append("</td>");
+}
+
+void open_list_table(PageBuilder& page, int columns, const char* title, int controller_index) {
+    StringBuilder& out = page.text_body();
+    out.append("<table border=\"0\">\n<tr><td colspan=\"").append_int(columns);
+    out.append("\" class=\"tabletitle14\">").append(title).append(" (").append(page.web_text(3));
+    out.append(" ").append_int(controller_index).append(")</td></tr>\n");
+}
+
+void append_notice_row(StringBuilder& out, int columns, const char* text) {
+    out.append("<tr><td colspan=\"").append_int(columns).append("\" class=\"tabledata\">");
+    out.append(kNoticeStart).append(text).append("</font></td></tr>\n");
+}

@@ -19,11 +19,6 @@ struct Speed {
 
 const Speed kSpeeds[] = {{1, "1.5 Gbps"}, {2, "3.0 Gbps"}, {4, "6.0 Gbps"}};
 
-void cell(StringBuilder& out, int width, const char* css_class, const char* highlight) {
-    out.append("<td width=\"").append_int(width).append("\" class=\"").append(css_class);
-    out.append("\"").append(highlight).append(">");
-}
-
 void address_text(const uint8_t (&address)[8], char (&text)[17]) {
     bool zero = true;
     for (uint8_t b : address)
@@ -77,17 +72,17 @@ void option(StringBuilder& out, int value, const char* name, int limit) {
 
 void phy_row(PageBuilder& page, const ControllerRecord& r, const PhyRecord& phy, bool highlighted) {
     StringBuilder& out = page.text_body();
-    const char* highlight = highlighted ? " style=\"background-color: #FFFF00;\"" : "";
+    const char* highlight = highlighted ? kHighlight : "";
     char address[17];
     address_text(phy.sas_address, address);
     out.append("<tr>");
-    cell(out, 70, "tabledatacenter", highlight);
+    open_cell(out, 70, "tabledatacenter", highlight);
     out.append_int(phy.phy).append("</td>");
-    cell(out, 175, "tabledata", highlight);
+    open_cell(out, 175, "tabledata", highlight);
     out.append(address).append("</td>");
-    cell(out, 75, "tabledata", highlight);
+    open_cell(out, 75, "tabledata", highlight);
     out.append(link_text(phy.link_speed)).append("</td>");
-    cell(out, 100, "tabledata", highlight);
+    open_cell(out, 100, "tabledata", highlight);
     out.append("<select name=\"plinkspeed\" onChange=\"set_phy_linkspeed(").append_int(phy.phy);
     out.append(", this.options[this.selectedIndex].value);\">");
     option(out, 0, "Auto", phy.link_limit);
@@ -95,9 +90,9 @@ void phy_row(PageBuilder& page, const ControllerRecord& r, const PhyRecord& phy,
         if ((phy.link_speed_supported & speed.code) != 0)
             option(out, speed.code, speed.name, phy.link_limit);
     out.append("</select></td>");
-    cell(out, 100, "tabledata", highlight);
+    open_cell(out, 100, "tabledata", highlight);
     out.append(device_text(phy.device_type)).append("</td>");
-    cell(out, 70, "tabledata", highlight);
+    open_cell(out, 70, "tabledata", highlight);
     if ((phy.device_type == 1 || phy.device_type == 2) && phy.drive_port != 255) {
         out.append("<a href=\"javascript:goto_drivesummary(").append_int(phy.drive_port);
         out.append(");\" style=\"").append(kLinkStyle).append("\">").append(port_label(page, r));
@@ -135,21 +130,19 @@ const Column kColumns[] = {
 
 int write_phy_list(PageBuilder& page, const ControllerRecord& r, int y) {
     StringBuilder& out = page.text_body();
-    out.append("<table border=\"0\">\n<tr><td colspan=\"6\" class=\"tabletitle14\">");
-    out.append("Controller Phy Summary (").append(page.web_text(3)).append(" ");
-    out.append_int(r.controller_index).append(")</td></tr>\n<tr>");
+    open_list_table(page, 6, "Controller Phy Summary", r.controller_index);
+    out.append("<tr>");
     for (const Column& column : kColumns) {
-        out.append("<td width=\"").append_int(column.width).append("\" class=\"");
-        out.append(column.css_class).append("\">").append(page.web_text(column.label));
-        if (column.second_label != 0) out.append(" ").append(page.web_text(column.second_label));
-        out.append("</td>");
+        char label[160];
+        snprintf(label, sizeof label, "%s", page.web_text(column.label));
+        if (column.second_label != 0)
+            snprintf(label, sizeof label, "%s %s", page.web_text(column.label),
+                     page.web_text(column.second_label));
+        append_header_cell(out, column.width, column.css_class, label);
     }
     out.append("</tr>\n");
     const int phys = list_count(r.phys);
-    if (phys < 1) {
-        out.append("<tr><td colspan=\"6\" class=\"tabledata\">").append(kNoticeStart);
-        out.append(page.web_text(508)).append("</font></td></tr>\n");
-    }
+    if (phys < 1) append_notice_row(out, 6, page.web_text(508));
     for (int i = 0; i < phys; ++i) {
         const PhyRecord* phy = phy_at(r, i);
         if (phy == nullptr) break;
@@ -161,15 +154,12 @@ int write_phy_list(PageBuilder& page, const ControllerRecord& r, int y) {
 
 int write_page1_0_1(PageBuilder& page, int c, int y, const ControllerIdList* list,
                     const ControllerRecord* records) {
-    page.begin_page(page.web_text(513), "Phy Information", list, records, page.refresh_timeout(),
-                    c);
-    StringBuilder& body = page.text_body();
-    page.script().write_goto_drivesummary(body);
-    page.script().write_goto_enclosure(body);
-    write_set_phy_linkspeed(body);
-    page.end_head();
-    const ControllerRecord* selected = selected_or_notice(page, list, records, c);
-    if (selected != nullptr) write_phy_list(page, *selected, y);
-    page.end_page(1);
-    return 0;
+    return write_controller_page(
+        page, page.web_text(513), "Phy Information", list, records, c, true,
+        [&](StringBuilder& body) {
+            page.script().write_goto_drivesummary(body);
+            page.script().write_goto_enclosure(body);
+            write_set_phy_linkspeed(body);
+        },
+        [&](const ControllerRecord& r) { write_phy_list(page, r, y); });
 }

@@ -73,18 +73,12 @@ int write_page0(PageBuilder& page, int c, int, const ControllerIdList* list,
     StringBuilder& out = page.text_body();
     out.append("<table border=\"0\">\n<tr><td colspan=\"6\" class=\"tabletitle14\"><b>");
     out.append(page.web_text(380)).append("</b></td></tr>\n<tr>");
-    for (const Column& column : kColumns) {
-        out.append("<td width=\"").append_int(column.width).append("\" class=\"");
-        out.append(column.css_class)
-            .append("\">")
-            .append(page.web_text(column.label))
-            .append("</td>");
-    }
+    for (const Column& column : kColumns)
+        append_header_cell(out, column.width, column.css_class, page.web_text(column.label));
     out.append("</tr>\n");
     const int count = list != nullptr ? list_count(*list) : kNoneFound;
     if (count < 0 || records == nullptr) {
-        out.append("<tr><td colspan=\"6\" class=\"tabledata\">").append(kNoticeStart);
-        out.append(page.web_text(1)).append("</font></td></tr>\n");
+        append_notice_row(out, 6, page.web_text(1));
     } else {
         for (int i = 0; i < count && i < 255; ++i) write_row(page, records[i]);
     }

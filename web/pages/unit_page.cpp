@@ -101,20 +101,11 @@ function blink_unit(unit, on)
 int write_unit_list(PageBuilder& page, const ControllerRecord& r) {
     StringBuilder& out = page.text_body();
     const bool second_series = r.family > 3;
-    out.append("<table border=\"0\">\n<tr><td colspan=\"").append_int(second_series ? 6 : 4);
-    out.append("\" class=\"tabletitle14\">").append(page.web_text(141)).append(" (");
-    out.append(page.web_text(3))
-        .append(" ")
-        .append_int(r.controller_index)
-        .append(")</td></tr>\n<tr>");
-    for (const Column& column : kColumns) {
-        if (column.second_series_only && !second_series) continue;
-        out.append("<td width=\"").append_int(column.width).append("\" class=\"");
-        out.append(column.css_class)
-            .append("\">")
-            .append(page.web_text(column.label))
-            .append("</td>");
-    }
+    open_list_table(page, second_series ? 6 : 4, page.web_text(141), r.controller_index);
+    out.append("<tr>");
+    for (const Column& column : kColumns)
+        if (second_series || !column.second_series_only)
+            append_header_cell(out, column.width, column.css_class, page.web_text(column.label));
     out.append("</tr>\n");
 
     int shown = 0;
@@ -126,8 +117,7 @@ int write_unit_list(PageBuilder& page, const ControllerRecord& r) {
         ++shown;
     }
     if (shown == 0) {
-        out.append("<tr><td colspan=\"4\" class=\"tabledata\">").append(kNoticeStart);
-        out.append("NO UNITS</font></td></tr>\n");
+        append_notice_row(out, 4, "NO UNITS");
     }
     out.append("</table>\n");
     if (note) {
@@ -140,21 +130,18 @@ int write_unit_list(PageBuilder& page, const ControllerRecord& r) {
 
 int write_page1_1(PageBuilder& page, int c, int u, const ControllerIdList* list,
                   const ControllerRecord* records) {
-    page.begin_page(page.web_text(141), "Unit Information", list, records, page.refresh_timeout(),
-                    c);
-    StringBuilder& body = page.text_body();
-    page.script().write_goto_unit(body);
-    write_show_migrate_unit(body);
-    page.script().write_goto_drivesummary(body);
-    write_blink_unit(body);
-    page.end_head();
-    const ControllerRecord* selected = selected_or_notice(page, list, records, c);
-    if (selected != nullptr) {
-        if (u < 0)
-            write_unit_list(page, *selected);
-        else
-            write_unit_details(page, *selected);
-    }
-    page.end_page(1);
-    return 0;
+    return write_controller_page(
+        page, page.web_text(141), "Unit Information", list, records, c, true,
+        [&](StringBuilder& body) {
+            page.script().write_goto_unit(body);
+            write_show_migrate_unit(body);
+            page.script().write_goto_drivesummary(body);
+            write_blink_unit(body);
+        },
+        [&](const ControllerRecord& r) {
+            if (u < 0)
+                write_unit_list(page, r);
+            else
+                write_unit_details(page, r);
+        });
 }

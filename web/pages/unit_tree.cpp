@@ -80,6 +80,20 @@ void break_row(StringBuilder& out, const char* row_name) {
     out.append(" ROW --->\n    <td><!--- RESTART Current SUBUNIT --->\n");
 }
 
+// A cell per sub-unit of the unit, each holding the sub-unit's box; the
+// comments name the level ("SUBUNIT" or "SUBSUBUNIT").
+void write_boxes(PageBuilder& page, const UnitRecord& unit, const ControllerRecord& r,
+                 const char* level) {
+    StringBuilder& out = page.text_body();
+    for (int k = 0; k < sub_unit_count(unit); ++k) {
+        const UnitRecord* sub = sub_unit_at(unit, k);
+        if (sub == nullptr) break;
+        out.append("  <td><!--- START ").append(level).append(" ").append_int(k).append("--->\n");
+        write_subunit(page, k, *sub, r);
+        out.append("  <!--- END ").append(level).append(" ").append_int(k).append("---></td>\n");
+    }
+}
+
 void write_volumes(PageBuilder& page, const UnitRecord& unit, int columns) {
     StringBuilder& out = page.text_body();
     out.append("<table bgcolor=\"#FFFFFF\" border=\"0\">\n<tr><td colspan=\"").append_int(columns);
@@ -181,13 +195,7 @@ void write_pass(PageBuilder& page, const ControllerRecord& r, const UnitRecord& 
 
     if (subs > 0) {
         out.append("<tr><!--- BEGIN SUBUNITS ROW --->\n");
-        for (int k = 0; k < subs; ++k) {
-            const UnitRecord* sub = sub_unit_at(unit, k);
-            if (sub == nullptr) break;
-            out.append("  <td><!--- START SUBUNIT ").append_int(k).append("--->\n");
-            write_subunit(page, k, *sub, r);
-            out.append("  <!--- END SUBUNIT ").append_int(k).append("---></td>\n");
-        }
+        write_boxes(page, unit, r, "SUBUNIT");
         out.append("<!--- END SUBUNITS ROW ---></tr>\n");
     }
     out.append("</table>\n");
@@ -206,12 +214,11 @@ int write_subunit(PageBuilder& page, int k, const UnitRecord& s, const Controlle
     snprintf(status, sizeof status, "%s", text);
     if (subs > 0) {
         if (one_of(s.status, {251, 247, 223, 175})) {
-            snprintf(status, sizeof status, "%s %d%%", text, s.percent_complete);
-            if (r.family > 3) {
-                snprintf(text, sizeof text, "%s", status);
-                snprintf(status, sizeof status, "%s (%s)", text,
+            if (r.family > 3)
+                snprintf(status, sizeof status, "%s %d%% (%s)", text, s.percent_complete,
                          page.web_text(s.task_info != 0 ? 168 : 169));
-            }
+            else
+                snprintf(status, sizeof status, "%s %d%%", text, s.percent_complete);
         }
         if (k > 0 && (subs % kBoxesPerRow == 0 || k % (kBoxesPerRow / (subs % kBoxesPerRow)) == 0))
             break_row(out, "SUBUNIT");
@@ -245,13 +252,7 @@ int write_subunit(PageBuilder& page, int k, const UnitRecord& s, const Controlle
         stripe_item(page, s, one_of(s.type, {0, 5, 6, 8}));
         number_item(out, page.web_text(172), subs);
         out.append("</table></td></tr>\n      <tr><!--- BEGIN SUBSUBUNIT ROW --->\n");
-        for (int j = 0; j < subs; ++j) {
-            const UnitRecord* sub = sub_unit_at(s, j);
-            if (sub == nullptr) break;
-            out.append("  <td><!--- START SUBSUBUNIT ").append_int(j).append("--->\n");
-            write_subunit(page, j, *sub, r);
-            out.append("  <!--- END SUBSUBUNIT ").append_int(j).append("---></td>\n");
-        }
+        write_boxes(page, s, r, "SUBSUBUNIT");
         out.append("      <!--- END SUBSUBUNIT ROW ---></tr>\n");
     } else {
         open_item(out, port_label(page, r));
