@@ -146,7 +146,7 @@ int write_controller_details(PageBuilder& page, const ControllerRecord& r) {
             count_row(page, words, r.active_units, r.max_active_units);
         }
         if (r.max_drives_per_unit > 0) {
-            char per[160];
+            char per[sizeof words + 64];
             two_words(page, 475, 424, words);
             snprintf(per, sizeof per, "%s per %s", words, page.web_text(13));
             snprintf(number, sizeof number, "%d", r.max_drives_per_unit);
