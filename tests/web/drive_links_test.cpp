@@ -8,6 +8,7 @@
 
 #include "api/ctl.h"
 #include "daemon/snapshot_records.h"
+#include "sim/sim.h"
 #include "tests/api/library_machine.h"
 #include "tests/web/page_test_support.h"
 #include "web/pages/page_builder.h"
@@ -111,6 +112,28 @@ TEST_F(DriveLinksTest, SlotLinkOfADriveInAnEnclosure) {
     EXPECT_EQ(find_enclosure_position(controller, 0), -2);
     ASSERT_EQ(ctl_make_controller_id(9, &controller), 0);
     EXPECT_EQ(find_enclosure_position(controller, 0), -1);
+}
+
+TEST_F(DriveLinksTest, TheLinksOfOnePageReadTheEnclosureListOnce) {
+    ObjectId controller;
+    ASSERT_EQ(ctl_make_controller_id(3, &controller), 0);
+    const ObjectId slot = slot_of(port(3, 1));
+    EnclosureListCache fresh;
+    sim::clear_journal();
+    EXPECT_EQ(find_enclosure_position(controller, 1, &fresh), 0);
+    const size_t list_requests = sim::journal().size();
+    EXPECT_GT(list_requests, 0u);
+
+    EnclosureListCache cache;
+    sim::clear_journal();
+    write_slot_link(page_, 7, later_, slot, &cache);
+    const size_t first = sim::journal().size();
+    EXPECT_NE(written().find("Enclosure 1 Slot 2"), std::string::npos);
+    sim::clear_journal();
+    write_slot_link(page_, 7, later_, slot, &cache);
+    EXPECT_NE(written().find("Enclosure 1 Slot 2"), std::string::npos);
+    EXPECT_EQ(sim::journal().size(), first - list_requests);
+    EXPECT_EQ(find_enclosure_position(controller, 0, &cache), -2);
 }
 
 TEST_F(DriveLinksTest, SlotTextOfAnEarlierGeneration) {
