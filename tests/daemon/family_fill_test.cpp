@@ -115,6 +115,39 @@ TEST_F(FamilyFillTest, EachFamilyReadsWhatItHas) {
     }
 }
 
+TEST_F(FamilyFillTest, CarveSizeInGigabytesAboveFamily4) {
+    // 2 TiB in sectors minus 1, on every second-series controller.
+    std::string machine = with_drives();
+    for (int index : {1, 2, 5})
+        machine += "param index=" + std::to_string(index) +
+                   " table=0x403 id=29 value=u64:0xFFFFFFFF\n";
+    // One sector less than 1 GiB is 0 GiB.
+    machine += "param index=7 table=0x403 id=29 value=u64:0x1FFFFE\n";
+    reload_scenario(machine);
+    ControllerRecord records[8];
+    ASSERT_EQ(context_->fill_controllers(list_, records), 0);
+    EXPECT_EQ(records[1].carve_size_gb, 0u);  // family 4 has no carving
+    EXPECT_EQ(records[2].carve_size_gb, 2048u);
+    EXPECT_EQ(records[5].carve_size_gb, 2048u);
+    EXPECT_EQ(records[7].carve_size_gb, 0u);
+}
+
+TEST_F(FamilyFillTest, Family8DriveDetailsWithoutExtendedInformation) {
+    std::string machine = with_drives();
+    const std::string line = "controller index=5 driver=dq-sas arch=8 ports=4";
+    machine.replace(machine.find(line), line.size(), line + " fw-level=35");
+    reload_scenario(machine);
+    ControllerRecord c;
+    ASSERT_EQ(context_->fill_controller(5, list_.ids[5], &c), 0);
+    ASSERT_EQ(c.family, 8);
+    EXPECT_EQ(c.extended_device_info, 0);
+    DriveRecord drive;
+    EXPECT_EQ(context_->fill_drive(c.ports.ids[0], &drive, &c, 0), 0);
+    EXPECT_EQ(drive.wwn[0], 0x50);
+    EXPECT_EQ(drive.phy_id.b[0], kKindPhy);
+    EXPECT_EQ(drive.temperature_f, 105);
+}
+
 TEST_F(FamilyFillTest, PhysWithTheirDrives) {
     for (int i : {4, 5, 7}) {
         SCOPED_TRACE(i);
