@@ -148,6 +148,29 @@ TEST_F(FamilyFillTest, Family8DriveDetailsWithoutExtendedInformation) {
     EXPECT_EQ(drive.temperature_f, 105);
 }
 
+TEST_F(FamilyFillTest, SlotOnlyOfAPortThatHoldsADrive) {
+    // A SAF-TE enclosure whose slot 2 stands for port 2, which is empty.
+    reload_scenario(with_drives() + "enclosure index=2 number=0 type=safte slots=4\n");
+    ControllerRecord c;
+    ASSERT_EQ(context_->fill_controller(2, list_.ids[2], &c), 0);
+    ASSERT_EQ(c.family, 6);
+    ObjectId slot;
+    ASSERT_EQ(ctl_get_port_slot(c.ports.ids[2], &slot), 0);
+    ASSERT_EQ(slot.b[0], kKindSlot);
+
+    ASSERT_EQ(c.ports.count, 4u);
+    DriveRecord drives[4];
+    EXPECT_EQ(context_->fill_drives(c.ports, drives, &c, 1), 0);
+    EXPECT_EQ(drives[0].slot_id.b[0], kKindSlot);
+    EXPECT_EQ(drives[0].slot_id.b[2], 0);
+    EXPECT_LT(drives[2].status, 128);
+    EXPECT_EQ(drives[2].slot_id.b[0], 0xFF);
+    // Without detail no slot is read at all.
+    DriveRecord plain;
+    EXPECT_EQ(context_->fill_drive(c.ports.ids[0], &plain, &c, 0), 0);
+    EXPECT_EQ(plain.slot_id.b[0], 0xFF);
+}
+
 TEST_F(FamilyFillTest, PhysWithTheirDrives) {
     for (int i : {4, 5, 7}) {
         SCOPED_TRACE(i);
