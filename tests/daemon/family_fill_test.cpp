@@ -212,6 +212,16 @@ TEST_F(FamilyFillTest, BatteryThatStopsEarly) {
     }
 }
 
+TEST_F(FamilyFillTest, BatteryBelowFreezingInWholeDegreesFahrenheit) {
+    // -1 C is 30.2 F: truncated toward zero, 31.
+    reload_scenario(with_drives() + "battery index=5 celsius=-1\n");
+    BatteryRecord b;
+    EXPECT_EQ(context_->fill_battery(list_.ids[5], &b), 0);
+    ASSERT_NE(b.battery_present, 0);
+    EXPECT_EQ(b.temperature_c, -1);
+    EXPECT_EQ(b.temperature_f, 31);
+}
+
 TEST_F(FamilyFillTest, ExtendedDetailsThatCannotBeReadFailTheFill) {
     // The family is known; the firmware level behind the extended details
     // is not.
