@@ -4,6 +4,7 @@
 // at 41 degrees Celsius).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "api/ctl.h"
@@ -183,6 +184,29 @@ TEST_F(FamilyFillTest, PhysWithTheirDrives) {
         EXPECT_EQ(phys[0].drive_id.b[0], kKindDrive);
         EXPECT_EQ(phys[3].drive_port, 255);
     }
+}
+
+TEST_F(FamilyFillTest, PhyFieldsEachFromItsOwnReading) {
+    // Phy 0 reaches port 1's drive; phy 1, without a line, has no link.
+    reload_scenario(with_drives() +
+                    "phy index=5 number=0 drive=1 speeds=0x7 speed=2 limit=4 "
+                    "address=0x5000C50000001234\n");
+    ControllerRecord c;
+    ASSERT_EQ(context_->fill_controller(5, list_.ids[5], &c), 0);
+    ASSERT_EQ(c.phys.count, 4u);
+    PhyRecord phys[4];
+    EXPECT_EQ(context_->fill_phys(c.phys, phys, -1), 0);
+    EXPECT_EQ(phys[0].phy, 0);
+    EXPECT_EQ(phys[0].drive_port, 1);
+    EXPECT_EQ(phys[0].link_speed_supported, 7);
+    EXPECT_EQ(phys[0].link_speed, 2);
+    EXPECT_EQ(phys[0].link_limit, 4);
+    const uint8_t address[8] = {0x50, 0x00, 0xC5, 0x00, 0x00, 0x00, 0x12, 0x34};
+    EXPECT_EQ(std::memcmp(phys[0].sas_address, address, 8), 0);
+    EXPECT_EQ(phys[1].phy, 1);
+    EXPECT_EQ(phys[1].device_type, 0);
+    EXPECT_EQ(phys[1].link_speed, 0);
+    EXPECT_EQ(phys[1].drive_port, 255);
 }
 
 TEST_F(FamilyFillTest, BatteryThatStopsEarly) {
