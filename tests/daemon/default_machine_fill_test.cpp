@@ -112,7 +112,17 @@ TEST_F(DefaultMachineFillTest, ControllerThatIsNotThere) {
     EXPECT_STREQ(record.model, "");
     EXPECT_EQ(record.units.count, 0u);
     // The library's reason, in the catalogue's form, for the page to show.
-    EXPECT_EQ(std::string(record.error_text).rfind("(0x", 0), 0u) << record.error_text;
+    EXPECT_STREQ(record.error_text, "(0x0B:0x0002): Feature not supported");
+
+    // In the configured language, from the configured message directory.
+    ASSERT_TRUE(test_support::write_file(dir_.file("kq_msg_de"),
+                                         "#0x0B:1\n0x0002:\"Funktion nicht unterstützt\"\n"));
+    ASSERT_TRUE(test_support::write_file(dir_.file("pyv2.conf"),
+                                         "MsgPath " + dir_.path() + "\nLanguage 1\n"));
+    ASSERT_EQ(config_->read_file(), 0);
+    ControllerRecord german;
+    EXPECT_EQ(context_->fill_controller(4, absent, &german), 1);
+    EXPECT_STREQ(german.error_text, "(0x0B:0x0002): Funktion nicht unterstützt");
 }
 
 TEST_F(DefaultMachineFillTest, FirstSeriesUnitsWithTheirMirrors) {
