@@ -3,11 +3,7 @@
 // takes the connection and never answers holds nothing else up.
 #include "daemon/alert_mail.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,6 +14,7 @@
 #include "daemon/config_store.h"
 #include "daemon/string_builder.h"
 #include "tests/support/files.h"
+#include "tests/support/loopback.h"
 
 namespace {
 
@@ -66,27 +63,10 @@ TEST(AlertMailBody, FilterAndBodyByTable) {
     EXPECT_STREQ(body.c_str(), "Nov 14, 2023 10:13:20PM - Controller 0\r\nERROR - one  .  two");
 }
 
-// A server that takes connections (the kernel's backlog) and never says a
-// word.
-struct SilentServer {
-    int fd = -1;
-    int port = 0;
-    SilentServer() {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a;
-        std::memset(&a, 0, sizeof a);
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd, 64) == 0 &&
-            getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port = ntohs(a.sin_port);
-    }
-    ~SilentServer() { close(fd); }
-};
-
 TEST(AlertMailer, ASilentServerHoldsUpNeitherPostNorStop) {
-    SilentServer server;
+    // A server that takes connections (the kernel's backlog) and never says
+    // a word.
+    test_support::LoopbackSocket server(true);
     ASSERT_GT(server.port, 0);
     test_support::TempDir dir;
     // Over TLS the handshake alone may wait ten seconds.
@@ -114,8 +94,8 @@ TEST(AlertMailer, ASilentServerHoldsUpNeitherPostNorStop) {
     EXPECT_LT(elapsed_ms(), 1000);
 
     // The first mail is under way: the server has its connection.
-    pollfd pending = {server.fd, POLLIN, 0};
-    ASSERT_EQ(poll(&pending, 1, 5000), 1);
+    for (int i = 0; i < 50 && !server.has_pending_connection(); i++) usleep(100000);
+    ASSERT_TRUE(server.has_pending_connection());
     start = std::chrono::steady_clock::now();
     mailer->stop();
     EXPECT_LT(elapsed_ms(), 1000);
