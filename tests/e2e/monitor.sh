@@ -188,3 +188,17 @@ start=$(now_ms)
 expect_eq "SIGTERM while a mail waits" "exit 15" "$(stop_daemon TERM)"
 elapsed=$(since_ms "$start")
 check "ended within 3 s (took ${elapsed} ms)" test "$elapsed" -lt 3000
+
+# --- Logger mode: the monitor alone, on the main thread; nothing listens.
+write_config <<'EOF2'
+Logger 1
+EOF2
+printf 'clock pause-limit-ms=200\n' >"$PYV2_SIM_CONTROL"
+launch_daemon
+sim "event index=2 code=0x0002 severity=1 text=\"logger=1\" time=$((now + 5))"
+check "Logger mode stores events" wait_for $TXT "logger=1"
+check_not "Logger mode: nothing listens" curl -sk --max-time 2 -o /dev/null "$BASE/blank.html"
+start=$(now_ms)
+expect_eq "Logger mode ends by SIGTERM" "exit 15" "$(stop_daemon TERM)"
+elapsed=$(since_ms "$start")
+check "Logger mode ended within 2 s (took ${elapsed} ms)" test "$elapsed" -lt 2000
