@@ -72,6 +72,9 @@ EmailRecipient admin@example.org
 EmailServerNoSSLPort $PEER_PORT
 EmailSeverity 2
 EOF
+# What a rewrite killed midway left behind goes at start; nothing else.
+printf 'half\n' >/var/log/wox_aen_M2B0000002.bin.tmp-Ab12Cd
+printf 'kept\n' >/var/log/wox_aen_M2B0000002.bin.old
 umask 000
 start_daemon || return
 umask 022
@@ -88,6 +91,8 @@ expect_in "mail subject" "Subject: QEL Pyv2 alert -- host: testhost" "$mail"
 expect_in "mail body" "$(mail_time "$now") - Controller 2"$'\r'"WARNING - (0x04:0x0019): Drive removed: port=5" \
     <(tr -d '\n' <"$mail")
 expect_in "mail envelope" "rcpt admin@example.org" "${mail%.eml}.env"
+check "interrupted rewrite removed" test ! -e /var/log/wox_aen_M2B0000002.bin.tmp-Ab12Cd
+check "other files kept" test -e /var/log/wox_aen_M2B0000002.bin.old
 # file | mode, made under umask 000
 while IFS='|' read -r file mode; do
     expect_eq "mode of $file" "$mode" "$(stat -c %a "$file" 2>&1)"
