@@ -254,7 +254,8 @@ int ConfigStore::write_file_locked()
 
     // A new file beside the old one, renamed over it: a crash leaves either
     // the old or the new file, never a part of one.
-    return replace_file_contents(file_path_.c_str(), text.c_str(), text.length()) == 0 ? 0 : 1;
+    return replace_file_contents(file_path_.c_str(), text.c_str(), text.length(), true) == 0 ? 0
+                                                                                             : 1;
 }
 
 int ConfigStore::get_number(int ConfigStore::*member) const

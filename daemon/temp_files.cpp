@@ -45,7 +45,7 @@ int create_temp_beside(const char* path, StringBuilder& tmp_path)
     return fd;
 }
 
-int replace_file_contents(const char* path, const void* data, long length) {
+int replace_file_contents(const char* path, const void* data, long length, bool sync) {
     StringBuilder tmp_path;
     int fd = create_temp_beside(path, tmp_path);
     if (fd < 0) return 1;
@@ -62,7 +62,7 @@ int replace_file_contents(const char* path, const void* data, long length) {
         p += n;
         left -= n;
     }
-    ok = ok && fsync(fd) == 0;
+    ok = ok && (!sync || fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     ok = ok && std::rename(tmp_path.c_str(), path) == 0;
     if (!ok) {
