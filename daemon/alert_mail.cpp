@@ -12,6 +12,7 @@
 
 #include "daemon/config_store.h"
 #include "daemon/date_formatter.h"
+#include "daemon/event_log.h"
 #include "daemon/mail_sender.h"
 #include "daemon/monitor_threads.h"
 #include "daemon/string_builder.h"
@@ -31,7 +32,6 @@ const Filter kFilters[] = {
     {"INFORMATION - ", 2},
 };
 
-constexpr int kLastFirstSeriesFamily = 3;
 // How long stop() waits for the thread: the mail under way is cut short,
 // but a host name lookup cannot be.
 constexpr auto kStopGrace = std::chrono::seconds(5);
@@ -168,7 +168,7 @@ int send_aen_mail(ConfigStore* config, MessageCatalogue* catalogue, AlertMailer*
     DateFormatter dates(config, catalogue);
     char when[DateFormatter::kTextSize];
     dates.format_time(static_cast<time_t>(event.time), when, sizeof when,
-                      family > kLastFirstSeriesFamily ? 1 : 0);
+                      event_times_in_utc(family) ? 1 : 0);
     StringBuilder body;
     if (aen_mail_body(config->get_email_severity(), when, controller_index, event, body) != 0)
         return 1;

@@ -24,7 +24,6 @@ static_assert(kTextAt + kAenTextAreaSize == kAenRecordSize);
 constexpr int kParameterKept = 127;
 constexpr uint32_t kFirstSeriesTexts = 15;
 constexpr uint32_t kSeriesTexts = 4;
-constexpr int kLastFirstSeriesFamily = 3;
 
 // What a rewrite reads of an old file at most: far more than the records
 // and lines it keeps.
@@ -175,8 +174,8 @@ void format_aen_line(const EventRecord& event, int family, StringBuilder& line) 
     line.clear();
     time_t when = static_cast<time_t>(event.time);
     struct tm parts;
-    bool broken = family > kLastFirstSeriesFamily ? gmtime_r(&when, &parts) != nullptr
-                                                  : localtime_r(&when, &parts) != nullptr;
+    bool broken = event_times_in_utc(family) ? gmtime_r(&when, &parts) != nullptr
+                                             : localtime_r(&when, &parts) != nullptr;
     char stamp[32] = "";
     if (!broken || std::strftime(stamp, sizeof stamp, "%Y%m%d%H%M%S", &parts) == 0) stamp[0] = '\0';
     line.append(stamp).append(" ").append(severity_word(event.severity)).append(" ");

@@ -17,6 +17,14 @@
 class ByteBuffer;
 class StringBuilder;
 
+// Families 3 and lower are the first series: the texts of their event
+// codes are of catalogue category 15, and their event times (the host's
+// time of reading) are shown as local time; later families' as UTC.
+constexpr int kLastFirstSeriesFamily = 3;
+inline bool event_times_in_utc(int family) { return family > kLastFirstSeriesFamily; }
+// Severity of events kept in the binary event file only.
+constexpr uint8_t kSeverityBinaryOnly = 4;
+
 // --- The binary event file.
 constexpr int kAenRecordSize = 149;
 constexpr int kAenTextAreaSize = 128;

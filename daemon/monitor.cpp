@@ -21,7 +21,6 @@
 namespace {
 
 constexpr int kSerialSize = 32;
-constexpr int kLastFirstSeriesFamily = 3;
 
 // The identity of the controller at a position, as the event files name it.
 struct ControllerIdentity {

@@ -34,8 +34,6 @@ constexpr uint16_t kEventControllerReset = 1;
 constexpr uint16_t kEventTimeSync = 49;  // "Synchronize host/controller time": stored nowhere
 constexpr uint16_t kEventEnclosureRemoved = 98;
 constexpr uint16_t kEventEnclosureAdded = 99;
-// Severity of events kept in the binary event file only.
-constexpr uint8_t kSeverityBinaryOnly = 4;
 
 // What the monitor keeps from pass to pass; only the monitor's thread
 // touches it.

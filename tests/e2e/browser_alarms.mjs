@@ -3,16 +3,14 @@
 // first, sort by severity, open a row's help, clear the alarms.
 //
 //   node browser_alarms.mjs <base-url> <user-data-dir> <screenshot-dir>
-import { Checks, launch, login } from './browser_lib.mjs';
+import { Checks, frameSet, launch, login, recordDialogs } from './browser_lib.mjs';
 
 const [base, profile, shots] = process.argv.slice(2);
 const checks = new Checks();
 const { context, page } = await launch(profile);
 try {
-  const dialogs = [];
-  page.on('dialog', (dialog) => { dialogs.push(dialog.message()); dialog.accept(); });
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+  const dialogs = recordDialogs(page);
+  const { menu, content } = frameSet(page);
   const rows = content.frameLocator('iframe').locator('tr');
   await login(page, base, 'a', 'pyv2', 'Administrator');
 

@@ -5,16 +5,14 @@
 // pop-up ("migrate").
 //
 //   node browser_create.mjs <base-url> <user-data-dir> <screenshot-dir> create|migrate
-import { Checks, launch, login } from './browser_lib.mjs';
+import { Checks, frameSet, launch, login, recordDialogs } from './browser_lib.mjs';
 
 const [base, profile, shots, journey] = process.argv.slice(2);
 const checks = new Checks();
 const { context, page } = await launch(profile);
 try {
-  const dialogs = [];
-  page.on('dialog', (dialog) => { dialogs.push(dialog.message()); dialog.accept(); });
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+  const dialogs = recordDialogs(page);
+  const { menu, content } = frameSet(page);
   // Waits until the content frame has loaded a page whose address holds all parts.
   const contentAt = (...parts) => page.waitForFunction((parts) => {
     const c = window.frames['content'];

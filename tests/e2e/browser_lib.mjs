@@ -42,13 +42,28 @@ export async function launch(profile) {
   return { context, page };
 }
 
+// The frame set's two frames.
+export function frameSet(page) {
+  return { menu: page.frameLocator('frame[name=menu]'), content: page.frameLocator('frame[name=content]') };
+}
+
+// The messages of the page's dialogs, each answered as accept() says when
+// it comes (accepted by default).
+export function recordDialogs(page, accept = () => true) {
+  const dialogs = [];
+  page.on('dialog', (dialog) => {
+    dialogs.push(dialog.message());
+    if (accept()) dialog.accept(); else dialog.dismiss();
+  });
+  return dialogs;
+}
+
 // Logs in at level 'a' or 'u' through the login form (the frame set is
 // loaded first unless its content frame shows the form already), waits
 // until the menu names who is logged in and the content frame has moved
 // on to the summary.
 export async function login(page, base, level, password, who) {
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+  const { menu, content } = frameSet(page);
   if (await content.locator('input[name=thepwd]').count() === 0) await page.goto(`${base}/`);
   await content.locator('input[name=thepwd]').waitFor();
   await content.locator('select[name=whopwd]').selectOption(level);

@@ -5,24 +5,19 @@
 // rebuild pop-up; as a user, see an action refused.
 //
 //   node browser_maintenance.mjs <base-url> <user-data-dir> <screenshot-dir>
-import { Checks, launch, login } from './browser_lib.mjs';
+import { Checks, frameSet, launch, login, recordDialogs } from './browser_lib.mjs';
 
 const [base, profile, shots] = process.argv.slice(2);
 const checks = new Checks();
 const { context, page } = await launch(profile);
 try {
   // Dialogs answer as the test says; each one is remembered.
-  const dialogs = [];
   let accept = true;
-  page.on('dialog', (dialog) => {
-    dialogs.push(dialog.message());
-    if (accept) dialog.accept(); else dialog.dismiss();
-  });
+  const dialogs = recordDialogs(page, () => accept);
   const requests = [];
   page.on('request', (r) => { if (r.url().includes('/page2_2.html')) requests.push(new URL(r.url()).search); });
 
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+  const { menu, content } = frameSet(page);
   const banner = menu.locator('#lastmessage');
 
   // Opens the Maintenance page of the second controller, as the menu does.

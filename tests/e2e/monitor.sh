@@ -164,7 +164,9 @@ expect_eq "only the new event mailed" "1" "$(ls "$W"/tls/mail-*.eml 2>/dev/null 
 expect_eq "authenticated" "PLAIN 626f62 7077 ok" "$(cat "$W/tls/auth.log" 2>&1)"
 stop_daemon TERM >/dev/null
 
-# --- A server that takes the connection and never answers.
+# --- A server that takes the connection and never answers: each mail to it
+# waits 10 s for the TLS handshake, so what waits behind a mail takes 10 s
+# or more; the limits below leave room for a loaded machine.
 /usr/bin/python3 -c '
 import socket, sys, time
 s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(64)
@@ -183,16 +185,16 @@ for i in 1 2 3 4 5; do
 done
 check "events stored while the mail waits" wait_for $TXT "silent=5" 5
 elapsed=$(since_ms "$start")
-check "stored within 3 s (took ${elapsed} ms)" test "$elapsed" -lt 3000
+check "stored within 6 s (took ${elapsed} ms)" test "$elapsed" -lt 6000
 start=$(now_ms)
 fetch during_mail /blank.html
 expect_eq "web answer while the mail waits" "HTTP/1.1 200 OK" "$(status_of during_mail)"
 elapsed=$(since_ms "$start")
-check "answered within 1 s (took ${elapsed} ms)" test "$elapsed" -lt 1000
+check "answered within 6 s (took ${elapsed} ms)" test "$elapsed" -lt 6000
 start=$(now_ms)
 expect_eq "SIGTERM while a mail waits" "exit 15" "$(stop_daemon TERM)"
 elapsed=$(since_ms "$start")
-check "ended within 3 s (took ${elapsed} ms)" test "$elapsed" -lt 3000
+check "ended within 6 s (took ${elapsed} ms)" test "$elapsed" -lt 6000
 
 # --- Logger mode: the monitor alone, on the main thread; nothing listens.
 write_config <<'EOF2'

@@ -31,10 +31,8 @@ constexpr int kTextInfo = 240;
 constexpr int kTextAskClear = 302;
 constexpr int kTextClickForHelp = 441;
 
-constexpr int kLastFirstSeriesFamily = 3;
 constexpr int kSeriesEventTexts = 4;
 constexpr int kEnglish = 0;
-constexpr uint8_t kSeverityBinaryOnly = 4;
 
 const char kNotice[] = "<font style=\"color: #FF0000;font-weight: bold;\">";
 const char kHeadingLink[] =
@@ -102,7 +100,7 @@ void append_row(PageBuilder& page, const AenRecord& record, const ControllerReco
         .append("\">&nbsp;</td>\n");
     char when[DateFormatter::kTextSize];
     page.dates().format_time(static_cast<time_t>(record.time), when, sizeof when,
-                             controller.family > kLastFirstSeriesFamily ? 1 : 0);
+                             event_times_in_utc(controller.family) ? 1 : 0);
     out.append("<td width=\"192\" class=\"tabledata\" ").append(kRowText).append(">");
     append_html(out, when).append("</td>\n");
     char help[16];
