@@ -5,12 +5,11 @@
 // rebuild pop-up; as a user, see an action refused.
 //
 //   node browser_maintenance.mjs <base-url> <user-data-dir> <screenshot-dir>
-import { Checks, frameSet, launch, login, recordDialogs } from './browser_lib.mjs';
+import { Checks, frameSet, login, recordDialogs, withChromium } from './chromium.mjs';
 
 const [base, profile, shots] = process.argv.slice(2);
 const checks = new Checks();
-const { context, page } = await launch(profile);
-try {
+await withChromium(profile, checks, async (page, context) => {
   // Dialogs answer as the test says; each one is remembered.
   let accept = true;
   const dialogs = recordDialogs(page, () => accept);
@@ -29,7 +28,7 @@ try {
   // loaded the Maintenance page again.
   async function outcome(what, expected) {
     await banner.filter({ hasText: expected }).waitFor().catch(() => {});
-    checks.expectEqual(what, expected, (await banner.textContent()).trim());
+    checks.equal(what, expected, (await banner.textContent()).trim());
     await page.waitForFunction(() => {
       const c = window.frames['content'];
       return c && c.location.search.startsWith('?AvailListSort=') && c.document.readyState === 'complete' &&
@@ -38,16 +37,17 @@ try {
   }
   const rowPorts = async () => (await content.locator('[id^=AvailDriveListID]').allInnerTexts()).map((t) => t.trim());
 
-  await login(page, base, 'a', 'pyv2', 'Administrator');
+  await page.goto(`${base}/`);
+  await login(page, 'a', 'pyv2', 'Administrator');
   await openMaintenance();
   // Controller 2: a spare on port 5, free drives on ports 6 and 7.
-  checks.expectEqual('available drives by port', ['5', '6', '7'], await rowPorts());
+  checks.equal('available drives by port', ['5', '6', '7'], await rowPorts());
 
   // Make the drive on port 7 a spare (an alert tells what spares are for).
   await content.locator('form[name=createmaint] input[name=drive][value="7"]').check();
   await content.locator('input[value="Set Spare(s)"]').click();
   await outcome('spare', 'Successfully set spare(s) from Port 7 .');
-  checks.expectEqual('spare alert', 'The Spare(s) will be used to replace the same type of failed drive only.', dialogs.at(-1));
+  checks.equal('spare alert', 'The Spare(s) will be used to replace the same type of failed drive only.', dialogs.at(-1));
 
   // Sort by status: the spares come first, and the page is written again
   // with the sort column.
@@ -55,7 +55,7 @@ try {
   await page.waitForFunction(() => window.frames['content'].location.search.includes('AvailListSort=7'));
   await content.locator('form[name=createmaint]').waitFor();
   await page.waitForFunction(() => window.frames['content'].document.getElementById('AvailDriveListID2')?.innerText.trim() === '6');
-  checks.expectEqual('available drives by status', ['5', '7', '6'], await rowPorts());
+  checks.equal('available drives by status', ['5', '7', '6'], await rowPorts());
   await page.screenshot({ path: `${shots}/1-maintenance-sorted.png` });
 
   // Remove the drive of the last row, whose checkbox was written for port 7:
@@ -65,13 +65,13 @@ try {
   accept = false;
   requests.length = 0;
   await content.locator('input[value="Remove Drive"]').click();
-  checks.expectEqual('removal asked', 'Are you sure you want to remove the drive from port 6?', dialogs.at(-1));
-  checks.expectEqual('declined removal sends nothing', [], requests);
+  checks.equal('removal asked', 'Are you sure you want to remove the drive from port 6?', dialogs.at(-1));
+  checks.equal('declined removal sends nothing', [], requests);
   accept = true;
   await content.locator('input[value="Remove Drive"]').click();
   await outcome('removal', 'Successfully removed drive from Port 6.  You may now unplug it from the controller');
-  checks.expectEqual('removal request', '?RemoveDrive=6&c=1&AvailListSort=7', requests[0]);
-  checks.expectEqual('drive 6 gone', ['5', '7'], await rowPorts());
+  checks.equal('removal request', '?RemoveDrive=6&c=1&AvailListSort=7', requests[0]);
+  checks.equal('drive 6 gone', ['5', '7'], await rowPorts());
 
   // Start a verify of the RAID 5, then stop it from its link.
   await content.locator('form[name=unitmaint] input[name=unit][value="0"]').check();
@@ -79,36 +79,33 @@ try {
   await outcome('verify', 'Successfully started Verify on Unit 0');
   await content.locator('a[href="javascript: stop_verify(0);"]').click();
   await outcome('stop verify', 'Successfully stopped Verify on Unit 0');
-  checks.expectEqual('verify stopped', 0, await content.locator('a[href="javascript: stop_verify(0);"]').count());
+  checks.equal('verify stopped', 0, await content.locator('a[href="javascript: stop_verify(0);"]').count());
 
   // Rebuild the degraded RAID 1 (unit 1) onto the new spare.
   await content.locator('form[name=unitmaint] input[name=unit][value="1"]').check();
   await content.locator('input[value="Rebuild Unit"]').click();
   const popup = content.locator('#rebuildpopup');
   await popup.waitFor({ state: 'visible' });
-  checks.expectEqual('rebuild pop-up rows', ['Port 5', 'Port 7'],
-                     (await content.locator('[id^=RebuildDrivePort]').allInnerTexts()).map((t) => t.trim()));
+  checks.equal('rebuild pop-up rows', ['Port 5', 'Port 7'],
+               (await content.locator('[id^=RebuildDrivePort]').allInnerTexts()).map((t) => t.trim()));
   await page.screenshot({ path: `${shots}/2-rebuild-popup.png` });
   await content.locator('form[name=rebuildmaint] input[name=drive][value="7"]').check();
   await content.locator('form[name=rebuildmaint] input[value="OK"]').click();
   await outcome('rebuild', 'Successfully started Rebuild on Unit 1');
-  checks.expectEqual('rebuild request', '?RebuildUnit=1&RebuildDrives=7&ignoreECC=0&c=1&AvailListSort=7',
-                     requests.find((s) => s.startsWith('?RebuildUnit=')));
-  checks.expectEqual('drive 7 in use', ['5'], await rowPorts());
-  checks.expectEqual('unit 1 rebuilding', true, (await content.locator('#ustatus1').innerText()).includes('REBUILDING'));
+  checks.equal('rebuild request', '?RebuildUnit=1&RebuildDrives=7&ignoreECC=0&c=1&AvailListSort=7',
+               requests.find((s) => s.startsWith('?RebuildUnit=')));
+  checks.equal('drive 7 in use', ['5'], await rowPorts());
+  checks.equal('unit 1 rebuilding', true, (await content.locator('#ustatus1').innerText()).includes('REBUILDING'));
   await page.screenshot({ path: `${shots}/3-rebuilding.png` });
 
   // A user sees the page, and the actions are refused.
   await context.clearCookies();
-  await login(page, base, 'u', 'pyv2', 'User');
+  await page.goto(`${base}/`);
+  await login(page, 'u', 'pyv2', 'User');
   await openMaintenance();
   await content.locator('form[name=unitmaint] input[name=unit][value="0"]').check();
   await content.locator('input[value="Verify Unit"]').click();
   await outcome('user refused', '(0x0C:0x0011): Not logged in as Administrator : Cannot start Verify');
-  checks.expectEqual('still not verifying', 0, await content.locator('a[href="javascript: stop_verify(0);"]').count());
-} catch (error) {
-  checks.fail(`browser: ${error.message}`);
-} finally {
-  await context.close();
-}
-checks.report();
+  checks.equal('still not verifying', 0, await content.locator('a[href="javascript: stop_verify(0);"]').count());
+});
+checks.finish();
