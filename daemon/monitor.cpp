@@ -13,6 +13,7 @@
 #include "daemon/config_store.h"
 #include "daemon/event_log.h"
 #include "daemon/monitor_threads.h"
+#include "daemon/monotonic_clock.h"
 #include "daemon/string_builder.h"
 #include "daemon/temp_files.h"
 #include "driver/message_catalogue.h"
@@ -132,24 +133,16 @@ bool MonitorControl::stop_requested() const {
 }
 
 bool MonitorControl::pause(unsigned long long microseconds) const {
-    unsigned long long real = platform::wait_length(microseconds);
+    const unsigned long long real_ms = (platform::wait_length(microseconds) + 999) / 1000;
+    const long long end = monotonic_ms() + static_cast<long long>(real_ms);
     pollfd fds[2] = {{wake_[0], POLLIN, 0}, {also_watch_, POLLIN, 0}};
     for (;;) {
         if (stop_requested()) return true;
-        if (real == 0) return false;
-        unsigned long long ms = (real + 999) / 1000;
-        int timeout = ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-        timespec before, after_wait;
-        clock_gettime(CLOCK_MONOTONIC, &before);
-        int n = poll(fds, 2, timeout);
-        if (n > 0) continue;  // woken: stop_requested decides
-        if (n == 0) return false;
-        if (errno != EINTR) return stop_requested();
-        clock_gettime(CLOCK_MONOTONIC, &after_wait);
-        unsigned long long waited =
-            static_cast<unsigned long long>(after_wait.tv_sec - before.tv_sec) * 1000000ULL +
-            static_cast<unsigned long long>((after_wait.tv_nsec - before.tv_nsec) / 1000);
-        real = waited >= real ? 0 : real - waited;
+        const long long left = end - monotonic_ms();
+        if (left <= 0) return false;
+        // Woken, interrupted or timed out: the stop flag and the clock decide.
+        if (poll(fds, 2, left > INT_MAX ? INT_MAX : static_cast<int>(left)) < 0 && errno != EINTR)
+            return stop_requested();
     }
 }
 
