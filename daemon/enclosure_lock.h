@@ -17,14 +17,17 @@ class EnclosureLockGuard {
   public:
     EnclosureLockGuard(ConfigStore* config, int mode)
         : config_(config), held_(config->take_enclosure_lock(mode) == 1) {}
-    ~EnclosureLockGuard() {
-        if (held_) config_->release_enclosure_lock();
-    }
+    ~EnclosureLockGuard() { release(); }
     EnclosureLockGuard(const EnclosureLockGuard&) = delete;
     EnclosureLockGuard& operator=(const EnclosureLockGuard&) = delete;
 
     // Whether the lock was taken; nothing may touch the enclosures otherwise.
     bool held() const { return held_; }
+    // Gives the lock back before the scope ends (nothing when not held).
+    void release() {
+        if (held_) config_->release_enclosure_lock();
+        held_ = false;
+    }
 
   private:
     ConfigStore* config_;
