@@ -23,9 +23,6 @@ constexpr uint32_t kBaselineMask = kEnclosureKindFans | kEnclosureKindAlarms |
 static_assert(kBaselineMask == 0x803A);
 constexpr uint8_t kPostSource = 1;
 constexpr uint8_t kUnreadStatus = 128;
-constexpr uint8_t kBackgroundSeverity = 4;
-// Events that change a controller's enclosures.
-constexpr uint16_t kControllerReset = 1, kEnclosureRemoved = 98, kEnclosureAdded = 99;
 
 EnclosureLogSink log_sink = nullptr;
 
@@ -231,26 +228,19 @@ void post_enclosure_event(ObjectId controller, EventPostRecord& record,
 void set_enclosure_log_sink(EnclosureLogSink sink) { log_sink = sink; }
 
 EnclosureWatch::EnclosureWatch()
-    : baselines_(new EnclosureBaseline[kEnclosureBaselines]),
-      changed_{},
-      baseline_ready_(0),
-      countdown_(0),
-      monitor_flags_(0) {}
+    : baselines_(new EnclosureBaseline[kEnclosureBaselines]), countdown_(0), monitor_flags_(0) {}
 
 EnclosureWatch::~EnclosureWatch() { delete[] baselines_; }
 
-void EnclosureWatch::start(ConfigStore* config, const ControllerIdList& list) {
-    for (int& flag : changed_) flag = 0;
+void EnclosureWatch::start(ConfigStore* config, const ControllerIdList& list, uint32_t* changed) {
     for (int i = 0; i < kEnclosureBaselines; ++i) baselines_[i].clear_models();
     {
         EnclosureLockGuard lock(config, kEnclosureLockMonitorMode);
         if (lock.held()) {
             build_enclosure_baseline(list, baselines_);
         } else {
-            // Built in the first enclosure step that gets the lock.
             report_enclosure_event(nullptr, EnclosureChangeKind::LockNotTaken, 0, 0, 0, 0, 0);
-            for (int i = 0; i < bounded_count(list.count, kEnclosureBaselines); ++i)
-                changed_[i] = 1;
+            for (int i = 0; i < bounded_count(list.count, kEnclosureBaselines); ++i) changed[i] = 1;
         }
     }
     countdown_ = config->get_encl_monitor_sleep_minutes() * 60000;
@@ -260,40 +250,33 @@ void EnclosureWatch::start(ConfigStore* config, const ControllerIdList& list) {
         report_enclosure_event(nullptr, EnclosureChangeKind::MonitoringEnabled, 0, 0, 0, 0, 0);
 }
 
-int EnclosureWatch::note_event(int position, uint16_t code, uint8_t severity) {
-    if (!baseline_ready_ || severity == kBackgroundSeverity) return 0;
-    if (position < 0 || position >= kEnclosureBaselines) return 0;
-    if (code != kControllerReset && code != kEnclosureRemoved && code != kEnclosureAdded) return 0;
-    changed_[position] = 1;
-    return 1;
-}
-
-bool EnclosureWatch::rebuild_marked(ConfigStore* config, const ControllerIdList& list) {
+bool EnclosureWatch::rebuild_marked(ConfigStore* config, const ControllerIdList& list,
+                                    uint32_t* changed) {
     const int count = bounded_count(list.count, kEnclosureBaselines);
     bool marked = false;
-    for (int i = 0; i < count; ++i) marked = marked || changed_[i] != 0;
+    for (int i = 0; i < count; ++i) marked = marked || changed[i] != 0;
     if (!marked) return true;
     EnclosureLockGuard lock(config, kEnclosureLockMonitorMode);
     if (!lock.held()) return false;
     for (int i = 0; i < count; ++i) {
-        if (changed_[i] == 0) continue;
+        if (changed[i] == 0) continue;
         refresh_enclosure_baseline(list.ids[i], baselines_[i], i);
-        changed_[i] = 0;
+        changed[i] = 0;
     }
     return true;
 }
 
-void EnclosureWatch::step(ConfigStore* config, const ControllerIdList& list) {
+void EnclosureWatch::step(ConfigStore* config, const ControllerIdList& list, uint32_t* changed,
+                          uint8_t* baseline_ready) {
     if (!monitoring()) return;
-    const bool rebuilt = rebuild_marked(config, list);
+    // A baseline that could not be rebuilt is not compared: its check waits
+    // for a later pass, as when the lock is busy.
+    const bool rebuilt = rebuild_marked(config, list, changed);
+    if (!rebuilt) report_enclosure_event(nullptr, EnclosureChangeKind::LockNotTaken, 0, 0, 0, 0, 0);
     if (countdown_ > 0) {
         countdown_ -= kPassMilliseconds;
-        if (!rebuilt)
-            report_enclosure_event(nullptr, EnclosureChangeKind::LockNotTaken, 0, 0, 0, 0, 0);
         return;
     }
-    // A baseline that could not be rebuilt is not compared: the check waits
-    // for the next pass, as when the lock is busy.
     if (rebuilt) {
         EnclosureLockGuard lock(config, kEnclosureLockMonitorMode);
         if (lock.held()) {
@@ -302,8 +285,6 @@ void EnclosureWatch::step(ConfigStore* config, const ControllerIdList& list) {
         } else {
             report_enclosure_event(nullptr, EnclosureChangeKind::LockNotTaken, 0, 0, 0, 0, 0);
         }
-    } else {
-        report_enclosure_event(nullptr, EnclosureChangeKind::LockNotTaken, 0, 0, 0, 0, 0);
     }
-    baseline_ready_ = 1;
+    *baseline_ready = 1;
 }

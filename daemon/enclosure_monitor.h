@@ -74,6 +74,11 @@ using EnclosureLogSink = void (*)(int priority, const char* line);
 void set_enclosure_log_sink(EnclosureLogSink sink);
 
 // The monitor thread's enclosure state and the enclosure step of its pass.
+// The monitor keeps, by controller position, the flags of the controllers
+// whose enclosures changed (a controller reset, an enclosure removed or
+// added) and whether the first check has been attempted (before that no
+// event marks a controller); the step reads and clears the one and sets the
+// other.
 class EnclosureWatch {
   public:
     // How much of the countdown one pass of the monitor takes.
@@ -85,30 +90,26 @@ class EnclosureWatch {
     EnclosureWatch& operator=(const EnclosureWatch&) = delete;
 
     // At the monitor's start: builds every controller's baseline (whether
-    // monitoring is on or not), reads the interval and the EnclosureMonitor
-    // flags, and writes the service's notices.
-    void start(ConfigStore* config, const ControllerIdList& list);
-    // An event read from the controller at a position. Once the first check
-    // has been attempted, a controller reset (1) or an enclosure removed (98)
-    // or added (99) marks that controller's enclosures for a rebuild; returns
-    // 1 when it marked them.
-    int note_event(int position, uint16_t code, uint8_t severity);
+    // monitoring is on or not; when the enclosure lock cannot be had, the
+    // controllers are marked in changed to be built by a later step), reads
+    // the interval and the EnclosureMonitor flags, and writes the service's
+    // notices.
+    void start(ConfigStore* config, const ControllerIdList& list, uint32_t* changed);
     // The enclosure step of one monitor pass (nothing while monitoring is
-    // off): rebuilds the marked baselines, counts the interval down by one
-    // pass and, when it has run out, checks every enclosure.
-    void step(ConfigStore* config, const ControllerIdList& list);
+    // off): rebuilds the baselines of the controllers marked in changed and
+    // clears their marks, counts the interval down by one pass and, when it
+    // has run out, checks every enclosure and sets baseline_ready.
+    void step(ConfigStore* config, const ControllerIdList& list, uint32_t* changed,
+              uint8_t* baseline_ready);
 
     bool monitoring() const { return (monitor_flags_ & 1) != 0; }
-    bool baseline_ready() const { return baseline_ready_ != 0; }
     int32_t countdown() const { return countdown_; }
     const EnclosureBaseline& baseline(int position) const { return baselines_[position]; }
 
   private:
-    bool rebuild_marked(ConfigStore* config, const ControllerIdList& list);
+    bool rebuild_marked(ConfigStore* config, const ControllerIdList& list, uint32_t* changed);
 
     EnclosureBaseline* baselines_;  // kEnclosureBaselines records
-    int changed_[kEnclosureBaselines];
-    uint8_t baseline_ready_;
     int32_t countdown_;
     int monitor_flags_;
 };

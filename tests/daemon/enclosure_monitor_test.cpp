@@ -213,7 +213,7 @@ TEST_F(EnclosureMonitorTest, RefreshFollowsTheEnclosureList) {
     EXPECT_EQ(baselines_[0].enclosure_count(), 0);
 }
 
-// The enclosure step of the monitor's pass.
+// The enclosure step of the monitor's pass, with the monitor's flags.
 class EnclosureWatchTest : public EnclosureMonitorTest {
   protected:
     void SetUp() override {
@@ -221,14 +221,18 @@ class EnclosureWatchTest : public EnclosureMonitorTest {
         ASSERT_FALSE(dir_.path().empty());
         config_ = std::make_unique<ConfigStore>(dir_.file("pyv2.conf").c_str());
     }
+    void start() { watch_.start(config_.get(), list_, changed_); }
+    void step() { watch_.step(config_.get(), list_, changed_, &ready_); }
 
     test_support::TempDir dir_;
     std::unique_ptr<ConfigStore> config_;
     EnclosureWatch watch_;
+    uint32_t changed_[kEnclosureBaselines] = {};
+    uint8_t ready_ = 0;
 };
 
 TEST_F(EnclosureWatchTest, StartWritesTheNotices) {
-    watch_.start(config_.get(), list_);
+    start();
     EXPECT_TRUE(watch_.monitoring());
     EXPECT_EQ(watch_.countdown(), 120000);
     EXPECT_EQ(watch_.baseline(1).enclosure_count(), 2);
@@ -239,18 +243,16 @@ TEST_F(EnclosureWatchTest, StartWritesTheNotices) {
 }
 
 TEST_F(EnclosureWatchTest, FirstCheckInTheNinthPass) {
-    watch_.start(config_.get(), list_);
+    start();
     change_machine("element index=3 enclosure=0 type=fan number=0 fail=1\n");
     for (int pass = 1; pass <= 8; ++pass) {
-        watch_.step(config_.get(), list_);
+        step();
         EXPECT_EQ(watch_.countdown(), 120000 - 15000 * pass);
-        EXPECT_FALSE(watch_.baseline_ready());
-        // Before the first check, no event marks the enclosures changed.
-        EXPECT_EQ(watch_.note_event(1, 99, 3), 0);
+        EXPECT_EQ(ready_, 0);
     }
     EXPECT_TRUE(events_after(kWatchedIndex, last_).empty());
-    watch_.step(config_.get(), list_);
-    EXPECT_TRUE(watch_.baseline_ready());
+    step();
+    EXPECT_EQ(ready_, 1);
     EXPECT_EQ(watch_.countdown(), 120000);
     std::vector<EventRecord> posted = events_after(kWatchedIndex, last_);
     ASSERT_EQ(posted.size(), 1u);
@@ -260,30 +262,26 @@ TEST_F(EnclosureWatchTest, FirstCheckInTheNinthPass) {
     config_->release_enclosure_lock();
 }
 
-TEST_F(EnclosureWatchTest, ChangedEnclosuresAreRebuilt) {
-    watch_.start(config_.get(), list_);
-    for (int pass = 1; pass <= 9; ++pass) watch_.step(config_.get(), list_);
-    ASSERT_TRUE(watch_.baseline_ready());
-    EXPECT_EQ(watch_.note_event(1, 49, 3), 0);
-    EXPECT_EQ(watch_.note_event(1, 98, 4), 0);
-    EXPECT_EQ(watch_.note_event(300, 98, 3), 0);
+TEST_F(EnclosureWatchTest, MarkedControllersAreRebuilt) {
+    start();
     const EnclosureModel* before = watch_.baseline(1).models[0];
-    EXPECT_EQ(watch_.note_event(1, 98, 2), 1);
-    watch_.step(config_.get(), list_);
+    changed_[1] = 1;
+    step();
+    EXPECT_EQ(changed_[1], 0u);
     EXPECT_NE(watch_.baseline(1).models[0], before);
     EXPECT_EQ(watch_.baseline(1).enclosure_count(), 2);
 }
 
 TEST_F(EnclosureWatchTest, CheckWaitsForThePageToReleaseTheLock) {
-    watch_.start(config_.get(), list_);
-    for (int pass = 1; pass <= 8; ++pass) watch_.step(config_.get(), list_);
+    start();
+    for (int pass = 1; pass <= 8; ++pass) step();
     ASSERT_EQ(config_->take_enclosure_lock(1), 1);
     std::thread page([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
         config_->release_enclosure_lock();
     });
     change_machine("element index=3 enclosure=0 type=fan number=0 fail=1\n");
-    watch_.step(config_.get(), list_);
+    step();
     page.join();
     EXPECT_EQ(events_after(kWatchedIndex, last_).size(), 1u);
     // Only the start notices: the lock came in time.
@@ -296,14 +294,17 @@ TEST_F(EnclosureWatchTest, NothingWhileMonitoringIsOff) {
     std::fputs("EnclosureMonitor 0\n", f);
     std::fclose(f);
     ASSERT_EQ(config_->read_file(), 0);
-    watch_.start(config_.get(), list_);
+    start();
     EXPECT_FALSE(watch_.monitoring());
     ASSERT_EQ(logged_lines().size(), 1u);
     // Baselines are built all the same.
     EXPECT_EQ(watch_.baseline(1).enclosure_count(), 2);
     change_machine("element index=3 enclosure=0 type=fan number=0 fail=1\n");
-    for (int pass = 1; pass <= 12; ++pass) watch_.step(config_.get(), list_);
+    changed_[1] = 1;
+    for (int pass = 1; pass <= 12; ++pass) step();
     EXPECT_EQ(watch_.countdown(), 120000);
+    EXPECT_EQ(changed_[1], 1u);
+    EXPECT_EQ(ready_, 0);
     EXPECT_TRUE(events_after(kWatchedIndex, last_).empty());
 }
 
