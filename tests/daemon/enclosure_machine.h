@@ -1,7 +1,8 @@
 // A simulated machine for the daemon's enclosure model and monitor: a
-// family-6 controller with a SAF-TE enclosure (not watched), and a family-8
+// family-6 controller with a SAF-TE enclosure (not watched), a family-8
 // controller with an SES enclosure holding every element kind and a second
-// one that reports more elements than the lists hold. Helpers read the
+// one that reports more elements than the lists hold, and a family-10
+// controller of a high index with one SES enclosure at the last position. Helpers read the
 // newest event of a controller and catch the monitor's syslog lines.
 #pragma once
 
@@ -12,7 +13,8 @@
 #include "api/ctl.h"
 #include "tests/api/library_machine.h"
 
-// Positions in the controller list: 0 is controller index 2, 1 is index 3.
+// Positions in the controller list: 0 is controller index 2, 1 is index 3,
+// 2 is index 200.
 inline constexpr char kEnclosureDaemonMachine[] =
     "clock mode=virtual\n"
     "driver name=dq-Mxxx pairing=sysfs\n"
@@ -24,7 +26,9 @@ inline constexpr char kEnclosureDaemonMachine[] =
     "  drive port=5 enclosure=0 slot=2\n"
     "  enclosure number=0 type=ses kind=2 vendor=\"SIMENC\" product=\"SIM-SES-JBOD-12\" "
     "revision=\"0110\" slots=4 fans=2 temp-sensors=2 power-supplies=2 door-locks=1 alarms=1\n"
-    "  enclosure number=3 type=ses kind=2 slots=2 fans=20 temp-sensors=40\n";
+    "  enclosure number=3 type=ses kind=2 slots=2 fans=20 temp-sensors=40\n"
+    "controller index=200 driver=dq-sas arch=10 ports=4\n"
+    "  enclosure number=15 type=ses kind=2 slots=2 fans=1 alarms=1\n";
 
 inline constexpr uint8_t kWatchedIndex = 3;
 

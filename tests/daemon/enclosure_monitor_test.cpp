@@ -77,7 +77,7 @@ class EnclosureMonitorTest : public ::testing::Test {
         logged_lines().clear();
         set_enclosure_log_sink(catch_line);
         list_ = listed_controllers();
-        ASSERT_EQ(list_.count, 2u);
+        ASSERT_EQ(list_.count, 3u);
         baselines_ = std::make_unique<EnclosureBaseline[]>(kEnclosureBaselines);
         build_enclosure_baseline(list_, baselines_.get());
         last_ = newest_event(kWatchedIndex).sequence;
@@ -202,6 +202,22 @@ TEST_F(EnclosureMonitorTest, RefusedPostIsLoggedAndNotRetried) {
     EXPECT_EQ(logged_lines().size(), 1u);
 }
 
+TEST_F(EnclosureMonitorTest, EnclosureBehindAHighControllerIndex) {
+    const EnclosureBaseline& baseline = baselines_[2];
+    EXPECT_EQ(baseline.controller_index, 200);
+    EXPECT_EQ(baseline.family, 10);
+    ASSERT_EQ(baseline.enclosure_count(), 1);
+    EXPECT_EQ(baseline.models[0]->number, 15);
+    const uint32_t before = newest_event(200).sequence;
+    change_machine("element index=200 enclosure=15 type=fan number=0 fail=1\n");
+    check_all_enclosures(list_, baselines_.get());
+    std::vector<EventRecord> posted = events_after(200, before);
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(int(posted[0].code), 0x8001);
+    // The element text names the enclosure's place in the controller's list.
+    EXPECT_STREQ(posted[0].parameter, "encl=0, fan=0");
+}
+
 TEST_F(EnclosureMonitorTest, RefreshFollowsTheEnclosureList) {
     baselines_[1].clear_models();
     EXPECT_EQ(baselines_[1].enclosure_count(), 0);
@@ -264,12 +280,16 @@ TEST_F(EnclosureWatchTest, FirstCheckInTheNinthPass) {
 
 TEST_F(EnclosureWatchTest, MarkedControllersAreRebuilt) {
     start();
-    const EnclosureModel* before = watch_.baseline(1).models[0];
+    // The rebuilt baseline takes the enclosure as it is now: the change made
+    // before it is not posted.
+    change_machine("element index=3 enclosure=0 type=fan number=0 fail=1\n");
     changed_[1] = 1;
     step();
     EXPECT_EQ(changed_[1], 0u);
-    EXPECT_NE(watch_.baseline(1).models[0], before);
     EXPECT_EQ(watch_.baseline(1).enclosure_count(), 2);
+    for (int pass = 2; pass <= 9; ++pass) step();
+    EXPECT_EQ(ready_, 1);
+    EXPECT_TRUE(events_after(kWatchedIndex, last_).empty());
 }
 
 TEST_F(EnclosureWatchTest, CheckWaitsForThePageToReleaseTheLock) {
