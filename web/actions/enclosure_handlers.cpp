@@ -244,16 +244,9 @@ int carry_out(DaemonContext* context, const PageRequest& request, const Enclosur
     return kRedirectDone;
 }
 
-}  // namespace
-
-int handle_page3_2(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
-    ControllerSelection controllers;
-    if (controllers.none())
-        return write_page3_2(*page, kNoneFound, controllers.list(), nullptr, nullptr, nullptr);
-    controllers.select(context->get_param_c(request.url));
-    ControllerRecord* records = controllers.fill(context);
-
-    ControllerEnclosures enclosures(context, controllers);
+// The summary page, with one model per enclosure.
+int write_summary(PageBuilder* page, const ControllerSelection& controllers,
+                  const ControllerRecord* records, ControllerEnclosures& enclosures) {
     std::unique_ptr<EnclosureModel> models[kEnclosureElementRoom];
     EnclosureModel* shown[kEnclosureElementRoom] = {};
     for (int e = 0; e < enclosures.count(); ++e) {
@@ -265,22 +258,13 @@ int handle_page3_2(DaemonContext* context, PageBuilder* page, const PageRequest&
                          enclosures.list(), enclosures.none() ? nullptr : shown);
 }
 
-int handle_page3_3(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
-    ControllerSelection controllers;
-    if (controllers.none())
-        return write_page3_2(*page, kNoneFound, controllers.list(), nullptr, nullptr, nullptr);
-    controllers.select(context->get_param_c(request.url));
-    ControllerRecord* records = controllers.fill(context);
-
-    ControllerEnclosures enclosures(context, controllers);
-    if (enclosures.none()) {
-        enclosures.release();
-        return write_page3_2(*page, controllers.position(), controllers.list(), records,
-                             enclosures.list(), nullptr);
-    }
+// The details page of the enclosure "e=" selects, or the action that the
+// request names carried out on it.
+int write_details(DaemonContext* context, PageBuilder* page, const PageRequest& request,
+                  const ControllerSelection& controllers, const ControllerRecord* records,
+                  ControllerEnclosures& enclosures) {
     int e = context->get_param_e(request.url);
     if (!index_in(e, enclosures.count())) e = 0;
-
     const EnclosureAction* action = find_action(request.url);
     if (action == nullptr) {
         std::unique_ptr<EnclosureModel> model = enclosures.model(e, kEveryKind);
@@ -295,4 +279,28 @@ int handle_page3_3(DaemonContext* context, PageBuilder* page, const PageRequest&
     StringBuilder target;
     target.append("/page3_3.html?e=").append_int(e);
     return message.redirect(page, target.c_str(), code);
+}
+
+// What both handlers start with: the controllers, the records, the selected
+// controller's enclosures (the summary's "NO ENCLOSURES" form when it has
+// none).
+int answer(DaemonContext* context, PageBuilder* page, const PageRequest& request, bool details) {
+    ControllerSelection controllers;
+    if (controllers.none())
+        return write_page3_2(*page, kNoneFound, controllers.list(), nullptr, nullptr, nullptr);
+    controllers.select(context->get_param_c(request.url));
+    ControllerRecord* records = controllers.fill(context);
+    ControllerEnclosures enclosures(context, controllers);
+    if (!details || enclosures.none()) return write_summary(page, controllers, records, enclosures);
+    return write_details(context, page, request, controllers, records, enclosures);
+}
+
+}  // namespace
+
+int handle_page3_2(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
+    return answer(context, page, request, false);
+}
+
+int handle_page3_3(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
+    return answer(context, page, request, true);
 }
