@@ -7,13 +7,12 @@
 #include "web/pages/enclosure_pages.h"
 #include "web/pages/escape.h"
 #include "web/pages/page_builder.h"
+#include "web/pages/page_content.h"
 #include "web/pages/record_access.h"
 #include "web/pages/status_texts.h"
 
 namespace {
 
-const char* const kLinkStyle =
-    " style=\"color: #0000FF;text-decoration: underline;font-weight: bold;\"";
 const char* const kSectionEnd = "<tr><td colspan=\"2\">&nbsp;</td></tr>\n</table>\n";
 
 // The fan speed levels 0 to 7.
@@ -45,23 +44,8 @@ void open_section(Details& d, int columns, int element_text) {
 }
 
 void close_section(Details& d, int count, int not_available) {
-    if (count < 1) {
-        d.out.append("<tr><td colspan=\"3\" class=\"tabledata\">");
-        d.out.append("<font style=\"color: #FF0000;font-weight: bold;\">");
-        d.out.append(d.page.web_text(not_available)).append("</font></td></tr>\n");
-    }
+    if (count < 1) append_notice_row(d.out, 3, d.page.web_text(not_available));
     d.out.append(kSectionEnd);
-}
-
-void header_cell(StringBuilder& out, int width, const char* css, const char* text) {
-    out.append("<td width=\"").append_int(width).append("\" class=\"").append(css).append("\">");
-    out.append(text).append("</td>");
-}
-
-// A data cell's opening tag; `extra` is added to its attributes.
-void open_cell(StringBuilder& out, int width, const char* css, const char* extra = "") {
-    out.append("<td width=\"").append_int(width).append("\" class=\"").append(css).append("\"");
-    out.append(extra).append(">");
 }
 
 void label_row(Details& d, int label, const char* label_after = nullptr) {
@@ -77,8 +61,7 @@ void status_text(StringBuilder& out, const char* text, const char* colour) {
         out.append(text);
         return;
     }
-    out.append("<font style=\"color: ").append(colour).append(";font-weight: bold;\">");
-    out.append(text).append("</font>");
+    append_status(out, text, colour);
 }
 
 // The identify check box of element k, whose LED state is identify.
@@ -116,14 +99,18 @@ void enclosure_table(Details& d, int position) {
         label_row(d, 485);
         out.append("<a href=\"javascript:download_encl_diag_text(")
             .append_int(d.model.enclosure_index);
-        out.append(", ").append_int(position).append(")\"").append(kLinkStyle).append(">");
+        out.append(", ")
+            .append_int(position)
+            .append(")\" style=\"")
+            .append(kLinkStyle)
+            .append("\">");
         out.append(d.page.web_text(485)).append(" ").append(d.page.web_text(486));
         out.append("</a></td></tr>\n");
     }
     label_row(d, 3);
-    out.append("<a href=\"javascript:goto_controller(").append_int(position).append(")\"");
+    out.append("<a href=\"javascript:goto_controller(").append_int(position).append(")\" style=\"");
     out.append(kLinkStyle)
-        .append(">")
+        .append("\">")
         .append_int(d.model.controller_index)
         .append("</a></td></tr>\n");
     out.append(kSectionEnd);
@@ -140,10 +127,10 @@ void alarm_table(Details& d) {
     open_section(d, 4, 540);
     if (d.alarms_shown) {
         out.append("<tr>");
-        header_cell(out, 120, "tableheadercenter", d.page.web_text(540));
-        header_cell(out, 150, "tableheader", d.page.web_text(161));
-        header_cell(out, 80, "tableheader", d.page.web_text(434));
-        header_cell(out, 120, "tableheader", d.page.web_text(544));
+        append_header_cell(out, 120, "tableheadercenter", d.page.web_text(540));
+        append_header_cell(out, 150, "tableheader", d.page.web_text(161));
+        append_header_cell(out, 80, "tableheader", d.page.web_text(434));
+        append_header_cell(out, 120, "tableheader", d.page.web_text(544));
         out.append("</tr>\n");
         for (int k = 0; k < d.model.alarm_count(); ++k) {
             const EnclosureAlarm* alarm = d.model.alarm_objects[k];
@@ -181,13 +168,13 @@ void fan_table(Details& d) {
     StringBuilder& out = d.out;
     open_section(d, 6, 433);
     out.append("<tr>");
-    header_cell(out, 50, "tableheadercenter", d.page.web_text(433));
-    header_cell(out, 150, "tableheader", d.page.web_text(161));
+    append_header_cell(out, 50, "tableheadercenter", d.page.web_text(433));
+    append_header_cell(out, 150, "tableheader", d.page.web_text(161));
     if (d.detailed) {
-        header_cell(out, 60, "tableheader", d.page.web_text(434));
-        header_cell(out, 120, "tableheadercenter", d.page.web_text(435));
-        header_cell(out, 60, "tableheadercenter", d.page.web_text(518));
-        header_cell(out, 60, "tableheadercenter", d.page.web_text(411));
+        append_header_cell(out, 60, "tableheader", d.page.web_text(434));
+        append_header_cell(out, 120, "tableheadercenter", d.page.web_text(435));
+        append_header_cell(out, 60, "tableheadercenter", d.page.web_text(518));
+        append_header_cell(out, 60, "tableheadercenter", d.page.web_text(411));
     }
     out.append("</tr>\n");
     for (int k = 0; k < d.model.fan_count(); ++k) {
@@ -230,10 +217,10 @@ void temp_sensor_table(Details& d) {
     StringBuilder& out = d.out;
     open_section(d, 4, 426);
     out.append("<tr>");
-    header_cell(out, 120, "tableheadercenter", d.page.web_text(426));
-    if (d.detailed) header_cell(out, 150, "tableheader", d.page.web_text(161));
-    header_cell(out, 120, "tableheader", d.page.web_text(439));
-    if (d.detailed) header_cell(out, 60, "tableheadercenter", d.page.web_text(411));
+    append_header_cell(out, 120, "tableheadercenter", d.page.web_text(426));
+    if (d.detailed) append_header_cell(out, 150, "tableheader", d.page.web_text(161));
+    append_header_cell(out, 120, "tableheader", d.page.web_text(439));
+    if (d.detailed) append_header_cell(out, 60, "tableheadercenter", d.page.web_text(411));
     out.append("</tr>\n");
     for (int k = 0; k < d.model.temp_sensor_count(); ++k) {
         const EnclosureTempSensor* sensor = d.model.temp_sensor_objects[k];
@@ -270,12 +257,12 @@ void power_supply_table(Details& d) {
     StringBuilder& out = d.out;
     open_section(d, 6, 427);
     out.append("<tr>");
-    header_cell(out, 120, "tableheadercenter", d.page.web_text(427));
-    header_cell(out, 150, "tableheader", d.page.web_text(161));
-    header_cell(out, 60, "tableheader", d.page.web_text(434));
-    header_cell(out, 100, "tableheader", d.page.web_text(489));
-    header_cell(out, 100, "tableheader", d.page.web_text(452));
-    header_cell(out, 60, "tableheader", d.page.web_text(411));
+    append_header_cell(out, 120, "tableheadercenter", d.page.web_text(427));
+    append_header_cell(out, 150, "tableheader", d.page.web_text(161));
+    append_header_cell(out, 60, "tableheader", d.page.web_text(434));
+    append_header_cell(out, 100, "tableheader", d.page.web_text(489));
+    append_header_cell(out, 100, "tableheader", d.page.web_text(452));
+    append_header_cell(out, 60, "tableheader", d.page.web_text(411));
     out.append("</tr>\n");
     for (int k = 0; k < d.model.power_supply_count(); ++k) {
         const EnclosurePowerSupply* supply = d.model.power_supply_objects[k];
@@ -318,10 +305,10 @@ void slot_table(Details& d, int highlighted_slot) {
     StringBuilder& out = d.out;
     open_section(d, 4, 430);
     out.append("<tr>");
-    header_cell(out, 50, "tableheadercenter", d.page.web_text(430));
-    header_cell(out, 150, "tableheader", d.page.web_text(161));
-    header_cell(out, 50, "tableheadercenter", d.page.web_text(d.detailed ? 476 : 16));
-    header_cell(out, 50, "tableheadercenter", d.page.web_text(411));
+    append_header_cell(out, 50, "tableheadercenter", d.page.web_text(430));
+    append_header_cell(out, 150, "tableheader", d.page.web_text(161));
+    append_header_cell(out, 50, "tableheadercenter", d.page.web_text(d.detailed ? 476 : 16));
+    append_header_cell(out, 50, "tableheadercenter", d.page.web_text(411));
     out.append("</tr>\n");
     for (int k = 0; k < d.model.slot_count(); ++k) {
         const EnclosureSlot* slot = d.model.slot_objects[k];
@@ -340,8 +327,7 @@ void slot_table(Details& d, int highlighted_slot) {
         if (slot->port == 255) {
             out.append("--");
         } else {
-            out.append("<a href=\"javascript:goto_drivesummary(").append_int(slot->port);
-            out.append(")\"").append(kLinkStyle).append(">").append_int(slot->port).append("</a>");
+            append_number_link(out, "goto_drivesummary(", slot->port, ")");
         }
         out.append("</td>");
         open_cell(out, 50, "tabledata", mark);
@@ -371,8 +357,9 @@ void write_enclosure_details(PageBuilder& page, const EnclosureModel& model,
 int write_page3_3(PageBuilder& page, int position, const ControllerIdList* list,
                   const ControllerRecord* records, const EnclosureModel* model,
                   int highlighted_slot) {
+    // This page's head has no content-language line.
     page.begin_page(page.web_text(438), "Enclosure Details", list, records, page.refresh_timeout(),
-                    position);
+                    position, false);
     StringBuilder& out = page.text_body();
     page.script().write_goto_drivesummary(out);
     page.script().write_goto_controller(out);
@@ -383,9 +370,9 @@ int write_page3_3(PageBuilder& page, int position, const ControllerIdList* list,
     if (known) {
         write_enclosure_details(page, *model, records[position], position, highlighted_slot);
     } else {
-        out.append("<table border=\"0\">\n<tr><td class=\"tabledata\">");
-        out.append("<font style=\"color: #FF0000;font-weight: bold;\">");
-        out.append(page.web_text(431)).append("</font></td></tr>\n</table>\n");
+        out.append("<table border=\"0\">\n");
+        append_notice_row(out, 1, page.web_text(431));
+        out.append("</table>\n");
     }
     page.end_page(1);
     return 0;

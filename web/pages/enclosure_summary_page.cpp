@@ -6,6 +6,7 @@
 #include "web/pages/enclosure_pages.h"
 #include "web/pages/escape.h"
 #include "web/pages/page_builder.h"
+#include "web/pages/page_content.h"
 #include "web/pages/record_access.h"
 #include "web/pages/status_texts.h"
 
@@ -37,8 +38,7 @@ void write_cell(StringBuilder& out, int value) {
 void write_row(PageBuilder& page, int e, const EnclosureModel* model, bool supplies) {
     StringBuilder& out = page.text_body();
     out.append("<tr><td class=\"tabledatacenter\"><a href=\"javascript:goto_enclosure(");
-    out.append_int(e).append(", -1)\" style=\"color: #0000FF;text-decoration: underline;");
-    out.append("font-weight: bold;\">");
+    out.append_int(e).append(", -1)\" style=\"").append(kLinkStyle).append("\">");
     if (model == nullptr) {
         // Nothing could be read of this enclosure.
         out.append_int(e).append("</a></td>");
@@ -50,8 +50,9 @@ void write_row(PageBuilder& page, int e, const EnclosureModel* model, bool suppl
     out.append_int(model->number).append("</a></td>");
     char text[kStatusTextSize] = {}, colour[kColourSize] = {};
     format_enclosure_status(page, model->status, enclosure_alarm_activated(*model), text, colour);
-    out.append("<td class=\"tabledata\"><font style=\"color: ").append(colour);
-    out.append(";font-weight: bold;\">").append(text).append("</font></td>");
+    out.append("<td class=\"tabledata\">");
+    append_status(out, text, colour);
+    out.append("</td>");
     out.append("<td class=\"tabledata\">");
     append_html(out, model->vendor);
     out.append("</td><td class=\"tabledata\">");
@@ -104,9 +105,7 @@ int write_page3_2(PageBuilder& page, int position, const ControllerIdList* list,
 
     const int count = enclosures != nullptr ? list_count(*enclosures) : kNoneFound;
     if (count < 0 || count > 16) {
-        out.append("<tr><td colspan=\"6\" class=\"tabledata\">");
-        out.append("<font style=\"color: #FF0000;font-weight: bold;\">");
-        out.append(page.web_text(431)).append("</font></td></tr>\n");
+        append_notice_row(out, 6, page.web_text(431));
     } else {
         for (int e = 0; e < count; ++e)
             write_row(page, e, models != nullptr ? models[e] : nullptr, supplies);
