@@ -7,6 +7,7 @@
 #include "daemon/enclosure_model.h"
 #include "web/actions/handler_frame.h"
 #include "web/pages/enclosure_pages.h"
+#include "web/pages/info_pages.h"
 
 namespace {
 
@@ -281,13 +282,12 @@ int write_details(DaemonContext* context, PageBuilder* page, const PageRequest& 
     return message.redirect(page, target.c_str(), code);
 }
 
-// What both handlers start with: the controllers, the records, the selected
-// controller's enclosures (the summary's "NO ENCLOSURES" form when it has
-// none).
+// What both handlers start with: the controllers (without any, the Summary
+// page in its "NO CONTROLLERS" form), the records, the selected controller's
+// enclosures (the enclosure summary's "NO ENCLOSURES" form when it has none).
 int answer(DaemonContext* context, PageBuilder* page, const PageRequest& request, bool details) {
     ControllerSelection controllers;
-    if (controllers.none())
-        return write_page3_2(*page, kNoneFound, controllers.list(), nullptr, nullptr, nullptr);
+    if (controllers.none()) return write_page0(*page, kNoneFound, kNoneFound, controllers.list(), nullptr);
     controllers.select(context->get_param_c(request.url));
     ControllerRecord* records = controllers.fill(context);
     ControllerEnclosures enclosures(context, controllers);
