@@ -12,9 +12,9 @@
 #include "web/pages/frame_set.h"
 #include "daemon/string_builder.h"
 #include "web/actions/controller_selection.h"
+#include "web/actions/enclosure_handlers.h"
 #include "web/actions/info_handlers.h"
 #include "web/pages/page_builder.h"
-#include "web/actions/enclosure_handlers.h"
 #include "web/actions/maintenance_actions.h"
 
 namespace {

@@ -4,34 +4,22 @@
 // each action comes back to the details page with its message in the menu.
 //
 //   node browser_enclosures.mjs <base-url> <user-data-dir> <screenshot-dir> <controller option>
-import { Checks, launchBrowser } from './browser_session.mjs';
+import { Checks, frameSet, login, recordDialogs, withChromium } from './chromium.mjs';
 
 const [base, profile, shots, controllerOption] = process.argv.slice(2);
 const checks = new Checks();
-const expectEqual = checks.expectEqual.bind(checks);
-
-const context = await launchBrowser(profile);
-try {
-  const page = context.pages()[0] ?? await context.newPage();
-  page.setDefaultTimeout(45000);  // a loaded 2-core machine runs other daemons beside this one
+await withChromium(profile, checks, async (page) => {
   const pageErrors = [];
   page.on('pageerror', (error) => pageErrors.push(error.message));
-  page.on('dialog', (dialog) => dialog.accept());
-
-  await page.goto(`${base}/`);
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+  recordDialogs(page);
+  const { menu, content } = frameSet(page);
   const contentAt = (path) => page.waitForFunction((p) => {
     const c = window.frames['content'];
     return c && c.location.pathname === p && c.document.readyState === 'complete';
   }, path);
 
-  await content.locator('input[name=thepwd]').waitFor();
-  await content.locator('select[name=whopwd]').selectOption('u');
-  await content.locator('input[name=thepwd]').fill('pyv2');
-  await content.locator('input[type=submit]').click();
-  await menu.locator('#whos_loggedin').filter({ hasText: 'User' }).waitFor();
-  await contentAt('/page0.html');
+  await page.goto(`${base}/`);
+  await login(page, 'u', 'pyv2', 'User');
 
   // Monitor > Enclosure Support: the first controller has no enclosure
   // services; the one with the SES enclosure is chosen in the menu.
@@ -44,8 +32,8 @@ try {
   const summary = content.locator('table').first();
   await summary.locator('text=Enclosure Summary').waitFor();
   const row = summary.locator('tr').nth(2);
-  expectEqual('summary row', ['0', 'OK', 'SIMENC', 'SIM-SES-JBOD-12', '12', '8', '2', '2', '2'],
-              (await row.locator('td').allInnerTexts()).map((t) => t.trim()));
+  checks.equal('summary row', ['0', 'OK', 'SIMENC', 'SIM-SES-JBOD-12', '12', '8', '2', '2', '2'],
+               (await row.locator('td').allInnerTexts()).map((t) => t.trim()));
   await page.screenshot({ path: `${shots}/1-enclosure-summary.png` });
 
   // The enclosure's number leads to its details.
@@ -58,27 +46,23 @@ try {
 
   // Identify: the check box of slot 4.
   const box = slotRow(4).locator('input[type=checkbox]');
-  expectEqual('slot 4 not blinking', false, await box.isChecked());
+  checks.equal('slot 4 not blinking', false, await box.isChecked());
   await box.click();
   await menu.locator('#lastmessage').filter({ hasText: 'Blinking LED for Enclosure 0 Slot 4' }).waitFor();
   await contentAt('/page3_3.html');
   await content.locator('text=Slot Summary').waitFor();
-  expectEqual('slot 4 blinking', true, await slotRow(4).locator('input[type=checkbox]').isChecked());
+  checks.equal('slot 4 blinking', true, await slotRow(4).locator('input[type=checkbox]').isChecked());
 
   // Alarm mute: the audibility drop-down of alarm 0.
   const audibility = content.locator('select[name=alarmstate]').nth(1);
-  expectEqual('alarm audible', '0', await audibility.inputValue());
+  checks.equal('alarm audible', '0', await audibility.inputValue());
   await audibility.selectOption('1');
   await menu.locator('#lastmessage')
     .filter({ hasText: 'Changed the Enclosure 0, Audio Alarm 0 Audibility to Mute' }).waitFor();
   await contentAt('/page3_3.html');
   await content.locator('text=Slot Summary').waitFor();
-  expectEqual('alarm muted', '1', await content.locator('select[name=alarmstate]').nth(1).inputValue());
+  checks.equal('alarm muted', '1', await content.locator('select[name=alarmstate]').nth(1).inputValue());
   await page.screenshot({ path: `${shots}/3-enclosure-actions.png` });
-  expectEqual('page errors', [], pageErrors);
-} catch (error) {
-  checks.fail(`browser: ${error.message}`);
-} finally {
-  await context.close();
-}
+  checks.equal('page errors', [], pageErrors);
+});
 checks.finish();

@@ -81,7 +81,17 @@ BlinkSlot=-1&On=1|Failed to start blinking LED for Enclosure 0 Slot -1
 BlinkSlot=-2147483648&On=0|Failed to stop blinking LED for Enclosure 0 Slot -2147483648
 BlinkTSSlot=2&On=1|Failed to start blinking LED for Enclosure 0 Temperature Sensor 2
 BlinkSlot=%22%3E%3Cscript%3E&On=1|Blinking LED for Enclosure 0 Slot 0
+BlinkPSSlot=2&On=1|Failed to start blinking LED for Enclosure 0 Power Supply 2
+BlinkFanSlot=-1&On=0|Failed to stop blinking LED for Enclosure 0 Fan -1
+SetFanSpeed=3&f=%27%29%3Balert(1)|Failed to set the Enclosure 0, Fan 0 speed to 3
+SetFanSpeed=300&f=1|Failed to set the Enclosure 0, Fan 1 speed to 44
+SetAlarmAudibility=0&a=99999999999999999999|Changed the Enclosure 0, Audio Alarm 0 Audibility to Unmute
 TABLE
+# An enclosure position that names none selects the first, and the answer
+# goes back to it.
+page e1 "SetAlarmAudibility=0&a=0&e=-5&c=2"
+said "enclosure out of range" e1 "Changed the Enclosure 0, Audio Alarm 0 Audibility to Unmute"
+expect_in "back to the first enclosure" '/page3_3.html?e=0&c=' "$W/e1.b"
 page state "c=2&e=0"
 expect_eq "only slot 0 blinks" 1 "$(grep -c 'checked onClick="blink_slot' "$W/state.b")"
 

@@ -2,6 +2,8 @@
 // simulated enclosures (some values then set by hand to reach the rows the
 // simulator does not produce), and the details page's action scripts run in
 // node.
+#include "web/pages/enclosure_pages.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,7 +13,6 @@
 #include "daemon/snapshot_records.h"
 #include "tests/daemon/enclosure_machine.h"
 #include "tests/web/page_test_support.h"
-#include "web/pages/enclosure_pages.h"
 #include "web/pages/page_builder.h"
 #include "web/pages/record_access.h"
 
@@ -36,7 +37,7 @@ std::string between(const std::string& page, const std::string& from, const std:
 }
 
 class EnclosurePagesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         reload_scenario(kEnclosureDaemonMachine);
         list_ = listed_controllers();
@@ -173,8 +174,7 @@ TEST_F(EnclosurePagesTest, DetailsOfAnEarlierGeneration) {
     std::string page = details(1, m.get(), -1);
     const std::string alarms = between(page, "Audio Alarm Summary", "</table>");
     EXPECT_NE(alarms.find("<select name=\"alarmstate\""), std::string::npos);
-    EXPECT_NE(alarms.find("<option value=\"0\" selected>OFF</option></select>"),
-              std::string::npos)
+    EXPECT_NE(alarms.find("<option value=\"0\" selected>OFF</option></select>"), std::string::npos)
         << alarms;
     EXPECT_EQ(alarms.find(">ON<"), std::string::npos);
     const std::string fans = between(page, "Fan Summary", "</table>");
@@ -201,7 +201,8 @@ TEST_F(EnclosurePagesTest, DetailsWithoutElementsOrModel) {
     ControllerIdList none;
     clear_id_list(none);
     mark_none_found(none);
-    for (const std::string& p : {details(1, nullptr, -1), details(kNoneFound, nullptr, -1, &none)}) {
+    for (const std::string& p :
+         {details(1, nullptr, -1), details(kNoneFound, nullptr, -1, &none)}) {
         EXPECT_NE(p.find("NO ENCLOSURES"), std::string::npos);
         EXPECT_NE(p.find("</html>"), std::string::npos);
     }

@@ -287,7 +287,8 @@ int write_details(DaemonContext* context, PageBuilder* page, const PageRequest& 
 // enclosures (the enclosure summary's "NO ENCLOSURES" form when it has none).
 int answer(DaemonContext* context, PageBuilder* page, const PageRequest& request, bool details) {
     ControllerSelection controllers;
-    if (controllers.none()) return write_page0(*page, kNoneFound, kNoneFound, controllers.list(), nullptr);
+    if (controllers.none())
+        return write_page0(*page, kNoneFound, kNoneFound, controllers.list(), nullptr);
     controllers.select(context->get_param_c(request.url));
     ControllerRecord* records = controllers.fill(context);
     ControllerEnclosures enclosures(context, controllers);
