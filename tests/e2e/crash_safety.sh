@@ -57,3 +57,75 @@ for round in $(seq 10); do
     check "first start $round: a whole certificate after the restart" pem_whole
     check "first start $round: a whole configuration after the restart" conf_whole
 done
+
+# Event files: batches of events, each written to the binary and the text
+# file as the monitor reads it, with kills at random moments of the
+# writing. Afterwards each file is whole (binary records of 149 bytes, text
+# lines ending in their line break) and a restart logs what was left to
+# log: every event is in each file once, but for the one being written at
+# a kill, which may be in the binary file alone (the files are written one
+# after the other).
+export PYV2_SIM_CONTROL="$W/control" PYV2_SIM_STATE="$W/state"
+printf 'clock pause-limit-ms=200\n' >"$PYV2_SIM_CONTROL"
+TXT=/var/log/wox_aen_M2B0000002.txt
+BIN=/var/log/wox_aen_M2B0000002.bin
+sim() { printf '%s\n' "$*" >>"$PYV2_SIM_CONTROL"; }
+wait_for() {
+    for _ in $(seq 200); do
+        grep -qF -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+# The texts of the binary file's records, one a line.
+binary_texts() {
+    python3 - "$BIN" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+for i in range(0, len(data) - len(data) % 149, 149):
+    print(data[i + 21:i + 149].split(b"\0")[0].decode("latin-1"))
+PY
+}
+files_whole() {
+    [ $(($(stat -c %s "$BIN") % 149)) -eq 0 ] || return 1
+    [ ! -s "$TXT" ] || [ "$(tail -c1 "$TXT" | od -An -c | tr -d ' ')" == '\n' ]
+}
+base=$(date +%s)
+batch=30 rounds=5 sent=0
+for round in $(seq "$rounds"); do
+    start_daemon || return
+    for n in $(seq "$batch"); do
+        sent=$((sent + 1))
+        sim "event index=2 code=0x0019 severity=2 text=\"crash=$round-$n\" time=$((base + sent))"
+    done
+    # Once the first of the batch is in the text file, the simulator holds
+    # the whole batch; the kill comes while the monitor writes the rest.
+    check "round $round: the batch is being logged" wait_for "$TXT" "crash=$round-1"
+    sleep "0.$(printf '%03d' $((RANDOM % 300)))"
+    kill -9 "$DAEMON_PID"
+    daemon_status >/dev/null
+    DAEMON_PID=""
+    check "round $round: the event files are whole after the kill" files_whole
+    # A new process reads the control file from its start: only the pause
+    # limit is to be applied again.
+    printf 'clock pause-limit-ms=200\n' >"$PYV2_SIM_CONTROL"
+done
+start_daemon || return
+check "the last batch is logged after the restart" wait_for "$TXT" "crash=$rounds-$batch"
+sleep 1
+expect_eq "ends on SIGTERM" "exit 15" "$(stop_daemon TERM)"
+check "the event files are whole" files_whole
+binary_texts >"$W/binary_texts"
+missing=0
+for round in $(seq "$rounds"); do
+    for n in $(seq "$batch"); do
+        in_text=$(grep -c -- "crash=$round-$n\$" "$TXT")
+        in_binary=$(grep -c -- "^crash=$round-$n\$" "$W/binary_texts")
+        expect_eq "crash=$round-$n in the binary file once" 1 "$in_binary"
+        if [ "$in_text" -ne 1 ]; then
+            missing=$((missing + 1))
+            expect_eq "crash=$round-$n is in the text file once or, written at a kill, not at all" 0 "$in_text"
+        fi
+    done
+done
+check "at most one event a kill missing from the text file, not $missing" test "$missing" -le "$rounds"
