@@ -1,8 +1,6 @@
 // The drive details and S.M.A.R.T. data pop-up.
 #include "web/pages/smart_page.h"
 
-#include <cstdio>
-
 #include "web/pages/escape.h"
 #include "web/pages/page_builder.h"
 #include "web/pages/page_content.h"
@@ -75,6 +73,13 @@ void append_yes_no(PageBuilder& page, StringBuilder& out, bool yes) {
     out.append(page.web_text(yes ? kYes : kNo));
 }
 
+// A byte as two upper-case hexadecimal digits.
+void append_hex(StringBuilder& out, uint8_t b) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    const char digits[3] = {kDigits[b >> 4], kDigits[b & 0xF], '\0'};
+    out.append(digits);
+}
+
 void append_wwn(StringBuilder& out, const uint8_t (&wwn)[8]) {
     bool any = false;
     for (uint8_t b : wwn) any = any || b != 0;
@@ -82,11 +87,7 @@ void append_wwn(StringBuilder& out, const uint8_t (&wwn)[8]) {
         out.append("N/A");
         return;
     }
-    for (uint8_t b : wwn) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02X", b);
-        out.append(hex);
-    }
+    for (uint8_t b : wwn) append_hex(out, b);
 }
 
 // "1.5 Gbps, 3.0 Gbps and 6.0 Gbps", of the speeds set.
@@ -178,9 +179,8 @@ void smart_table(PageBuilder& page, const ControllerRecord& r, int p, const char
     if (data != nullptr) {
         out.append("<font style=\"font-size: 8pt;font-family: monospace;\">");
         for (int i = 0; i < kSmartDataSize; ++i) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%02X ", data[i]);
-            out.append(hex);
+            append_hex(out, data[i]);
+            out.append(" ");
             if ((i + 1) % kBytesPerLine == 0) out.append("<br>");
         }
         out.append("<br>");
