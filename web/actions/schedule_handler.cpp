@@ -39,12 +39,18 @@ struct ScheduleTexts {
     int slots_full;
     int add_failed;
     int added;
-    int state_failed;  // the follow/ignore switch (rebuild and verify)
+    // The follow/ignore switch (rebuild and verify).
+    int followed;
+    int ignored;
+    int state_failed;
 };
 
-const ScheduleTexts kRebuild = {kRebuildTask, "RebuildSchedAddDay=", 48, 49, 57, 58, 59, 60, 43};
-const ScheduleTexts kVerify = {kVerifyTask, "VerifySchedAddDay=", 50, 51, kAborted, 62, 63, 64, 47};
-const ScheduleTexts kSelftest = {kSelftestTask, "SelftestSchedAddDay=", 52, 53, 65, 66, 67, 68, 0};
+const ScheduleTexts kRebuild = {
+    kRebuildTask, "RebuildSchedAddDay=", 48, 49, 57, 58, 59, 60, 42, 41, 43};
+const ScheduleTexts kVerify = {
+    kVerifyTask, "VerifySchedAddDay=", 50, 51, kAborted, 62, 63, 64, 46, 45, 47};
+const ScheduleTexts kSelftest = {
+    kSelftestTask, "SelftestSchedAddDay=", 52, 53, 65, 66, 67, 68, 0, 0, 0};
 
 // One request's change.
 struct Change {
@@ -89,26 +95,20 @@ int switch_state(Change& c, const ScheduleTexts& t, bool follow) {
     return result;
 }
 
-void set_rebuild_state(Change& c) {
+// "...SchedEnable=": a value that begins with "0" ignores the schedule,
+// any other follows it.
+void set_state(Change& c, const ScheduleTexts& t, const char* key) {
     char value[kValueSize];
-    get_value(c.url, "RebuildSchedEnable=", value);
+    get_value(c.url, key, value);
     const bool follow = value[0] != '0';
-    if (switch_state(c, kRebuild, follow) != 0)
-        c.message.failure(kRebuild.state_failed);
-    else
-        c.message.web(follow ? 42 : 41);
-}
-
-void set_verify_state(Change& c) {
-    char value[kValueSize];
-    get_value(c.url, "VerifySchedEnable=", value);
-    const bool follow = value[0] != '0';
-    if (switch_state(c, kVerify, follow) != 0)
-        c.message.failure(kVerify.state_failed);
-    else if (c.r.firmware_level == 1)
-        c.message.web(follow ? 566 : 565);
-    else
-        c.message.web(follow ? 46 : 45);
+    if (switch_state(c, t, follow) != 0) {
+        c.message.failure(t.state_failed);
+        return;
+    }
+    // Where the controller offers the choice, the states are its basic and
+    // advanced verify schedules.
+    const bool modes = t.task == kVerifyTask && c.r.firmware_level == 1;
+    c.message.web(follow ? (modes ? 566 : t.followed) : (modes ? 565 : t.ignored));
 }
 
 // ---- Deleting slots.
@@ -244,6 +244,8 @@ struct ScheduleKey {
     void (*change)(Change&);
 };
 
+void set_rebuild_state(Change& c) { set_state(c, kRebuild, "RebuildSchedEnable="); }
+void set_verify_state(Change& c) { set_state(c, kVerify, "VerifySchedEnable="); }
 void delete_rebuild(Change& c) { delete_slots(c, kRebuild, "RebuildSchedDelete="); }
 void delete_verify(Change& c) { delete_slots(c, kVerify, "VerifySchedDelete="); }
 void delete_selftest(Change& c) { delete_slots(c, kSelftest, "SelftestSchedDelete="); }

@@ -67,6 +67,15 @@ void empty_rows(PageBuilder& page, const int* labels, int count) {
     }
 }
 
+// A row whose value is a status word in its colour.
+void status_row(PageBuilder& page, int name, const char* text, const char* colour) {
+    StringBuilder& out = page.text_body();
+    label(out, page.web_text(name));
+    open_value(out);
+    append_status(out, text, colour);
+    end_row(out);
+}
+
 template <size_t N>
 void field_row(PageBuilder& page, int name, const char (&field)[N]) {
     StringBuilder& out = page.text_body();
@@ -81,11 +90,8 @@ void battery_rows(PageBuilder& page, const BatteryRecord& b) {
     char text[kStatusTextSize];
     char colour[kColourSize];
 
-    label(out, page.web_text(kVoltage));
-    open_value(out);
     format_battery_level(page, b.voltage_status, text, colour);
-    append_status(out, text, colour);
-    end_row(out);
+    status_row(page, kVoltage, text, colour);
 
     label(out, page.web_text(kTemperature));
     open_value(out);
@@ -118,23 +124,15 @@ void battery_rows(PageBuilder& page, const BatteryRecord& b) {
 }
 
 void unit_rows(PageBuilder& page, const BatteryRecord& b) {
-    StringBuilder& out = page.text_body();
     field_row(page, kFirmware, b.firmware_version);
     field_row(page, kSerial, b.serial_number);
 
-    label(out, page.web_text(kReadyLabel));
-    open_value(out);
     const bool ready = b.ready == kReadyCode;
-    append_status(out, page.web_text(ready ? kReady : kNotReady), ready ? kGreen : kRed);
-    end_row(out);
-
+    status_row(page, kReadyLabel, page.web_text(ready ? kReady : kNotReady), ready ? kGreen : kRed);
     char text[kStatusTextSize];
     char colour[kColourSize];
-    label(out, page.web_text(kStatusLabel));
-    open_value(out);
     format_battery_status(page, b.status, text, colour);
-    append_status(out, text, colour);
-    end_row(out);
+    status_row(page, kStatusLabel, text, colour);
 
     if (b.battery_present != 0)
         battery_rows(page, b);
@@ -152,11 +150,8 @@ void battery_table(PageBuilder& page, const ControllerRecord& r) {
     out.append(page.web_text(kInformation)).append(" (").append(page.web_text(kControllerId));
     out.append(" ").append_int(r.controller_index).append(")</td></tr>\n");
 
-    label(out, page.web_text(kUnit));
-    open_value(out);
     const int word = b.enabled == 0 ? kDisabled : b.bbu_present != 0 ? kPresent : kNotPresent;
-    append_status(out, page.web_text(word), presence);
-    end_row(out);
+    status_row(page, kUnit, page.web_text(word), presence);
 
     if (b.bbu_present != 0) {
         unit_rows(page, b);
