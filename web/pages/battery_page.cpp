@@ -12,7 +12,6 @@ namespace {
 
 // Catalogue texts (19) of the page.
 enum : int {
-    kControllerId = 3,
     kBatteryBackup = 149,
     kFirmware = 159,
     kSerial = 158,
@@ -146,9 +145,7 @@ void battery_table(PageBuilder& page, const ControllerRecord& r) {
     const BatteryRecord& b = r.battery != nullptr ? *r.battery : none;
     const char* presence = b.bbu_present != 0 ? kGreen : kRed;
 
-    out.append("<table border=\"0\">\n<tr><td colspan=\"3\" class=\"tabletitle14\">");
-    out.append(page.web_text(kInformation)).append(" (").append(page.web_text(kControllerId));
-    out.append(" ").append_int(r.controller_index).append(")</td></tr>\n");
+    open_list_table(page, 3, page.web_text(kInformation), r.controller_index);
 
     const int word = b.enabled == 0 ? kDisabled : b.bbu_present != 0 ? kPresent : kNotPresent;
     status_row(page, kUnit, page.web_text(word), presence);
@@ -189,19 +186,18 @@ int write_test_bbu(PageBuilder& page) {
 
 int write_page3_1(PageBuilder& page, int c, const ControllerIdList* list,
                   const ControllerRecord* records) {
-    page.begin_page(page.web_text(kBatteryBackup), "Battery Backup", list, records,
-                    page.refresh_timeout(), c);
-    write_init_bbu(page);
-    write_test_bbu(page);
-    page.end_head();
-    const ControllerRecord* r = selected_or_notice(page, list, records, c);
-    if (r != nullptr && r->family <= 3)
-        page.text_body()
-            .append(kNoticeStart)
-            .append(page.daemon_text(kNotSupported))
-            .append("</font>\n");
-    else if (r != nullptr)
-        battery_table(page, *r);
-    page.end_page(1);
-    return 0;
+    return write_controller_page(
+        page, page.web_text(kBatteryBackup), "Battery Backup", list, records, c, true,
+        [&](StringBuilder&) {
+            write_init_bbu(page);
+            write_test_bbu(page);
+        },
+        [&](const ControllerRecord& r) {
+            if (r.family > 3) {
+                battery_table(page, r);
+                return;
+            }
+            page.text_body().append(kNoticeStart).append(page.daemon_text(kNotSupported));
+            page.text_body().append("</font>\n");
+        });
 }

@@ -15,7 +15,6 @@ constexpr int kFirstDayName = 310;  // 19:310 Sunday to 19:316 Saturday
 
 // Catalogue texts (19) of the page.
 enum : int {
-    kControllerId = 3,
     kScheduling = 145,
     kRemoveChecked = 209,
     kAddNewSlot = 210,
@@ -63,25 +62,24 @@ void append_day(PageBuilder& page, StringBuilder& out, int day) {
     if (day >= 0 && day < kDays) out.append(page.web_text(kFirstDayName + day));
 }
 
-void title_row(PageBuilder& page, int title, const ControllerRecord& r) {
-    StringBuilder& out = page.text_body();
-    out.append("<tr><td colspan=\"4\" class=\"tabletitle14\">").append(page.web_text(title));
-    out.append(" (").append(page.web_text(kControllerId)).append(" ");
-    out.append_int(r.controller_index).append(")</td></tr>\n");
+// Opens a table with its title row over four columns.
+void open_table(PageBuilder& page, int title, const ControllerRecord& r) {
+    open_list_table(page, 4, page.web_text(title), r.controller_index);
 }
 
 // The column headings; with_duration false: the self-test table's, whose
 // last column names the tasks.
 void header_row(PageBuilder& page, bool with_duration) {
     StringBuilder& out = page.text_body();
-    out.append("<tr><td width=\"35\" class=\"tableheader\"></td>");
-    out.append("<td width=\"100\" class=\"tableheader\">")
-        .append(page.web_text(kDay))
-        .append("</td>");
-    out.append("<td width=\"100\" class=\"tableheader\">").append(page.web_text(kTime));
-    out.append("</td><td width=\"300\" class=\"tableheader\">");
-    out.append(page.web_text(with_duration ? kDuration : kTasks)).append(" (");
-    out.append(page.web_text(with_duration ? kHoursText : kAllSlots)).append(")</td></tr>\n");
+    StringBuilder last;
+    last.append(page.web_text(with_duration ? kDuration : kTasks)).append(" (");
+    last.append(page.web_text(with_duration ? kHoursText : kAllSlots)).append(")");
+    out.append("<tr>");
+    append_header_cell(out, 35, "tableheader", "");
+    append_header_cell(out, 100, "tableheader", page.web_text(kDay));
+    append_header_cell(out, 100, "tableheader", page.web_text(kTime));
+    append_header_cell(out, 300, "tableheader", last.c_str());
+    out.append("</tr>\n");
 }
 
 // A drop-down of options 0 to count - 1 (first to first + count - 1 when
@@ -212,8 +210,7 @@ bool followed(uint8_t state) { return state != 0 && state != 2; }
 int write_task_table(PageBuilder& page, const ControllerRecord& r, const TaskTable& table,
                      uint8_t state) {
     StringBuilder& out = page.text_body();
-    out.append("<table border=\"0\">\n");
-    title_row(page, table.title, r);
+    open_table(page, table.title, r);
     out.append("<tr><td colspan=\"2\" class=\"tabledata\"><b>")
         .append(page.web_text(table.state_label));
     out.append("</b></td><td colspan=\"2\" class=\"tabledata\">");
@@ -261,8 +258,7 @@ int write_verify_schedule_modes(PageBuilder& page, const ControllerRecord& r) {
     StringBuilder& out = page.text_body();
     const bool advanced = followed(r.verify_schedule_enabled);
     const int used = slots_in_use(r, kVerifyTask);
-    out.append("<table border=\"0\">\n");
-    title_row(page, kVerifyTable.title, r);
+    open_table(page, kVerifyTable.title, r);
     out.append("<tr><td colspan=\"4\" class=\"tabledata\"><b>")
         .append(page.web_text(kVerifyTable.state_label));
     out.append("</b></td><td colspan=\"4\" class=\"tabledata\"></td></tr>\n");
@@ -302,8 +298,7 @@ int write_verify_schedule_modes(PageBuilder& page, const ControllerRecord& r) {
 
 int write_selftest_schedule(PageBuilder& page, const ControllerRecord& r) {
     StringBuilder& out = page.text_body();
-    out.append("<table border=\"0\">\n");
-    title_row(page, kSelftestTitle, r);
+    open_table(page, kSelftestTitle, r);
     header_row(page, false);
     out.append("<form name=\"selftestsched\">\n");
     const TaskSchedule schedule = schedule_of(r);
@@ -333,32 +328,30 @@ int write_selftest_schedule(PageBuilder& page, const ControllerRecord& r) {
 
 int write_page2_1(PageBuilder& page, int c, const ControllerIdList* list,
                   const ControllerRecord* records, int tab) {
-    page.begin_page(page.web_text(kScheduling), "Scheduling", list, records, page.refresh_timeout(),
-                    c);
-    write_select_which_task(page);
-    write_enable_sched(page);
-    write_delete_sched(page);
-    write_add_sched(page);
-    write_change_sched_tasks(page);
-    write_set_basicverify_day_time(page);
-    page.end_head();
-    const ControllerRecord* r = selected_or_notice(page, list, records, c);
-    if (r != nullptr && r->family <= 3) {
-        page.text_body()
-            .append(kNoticeStart)
-            .append(page.daemon_text(kNotSupported))
-            .append("</font>\n");
-    } else if (r != nullptr) {
-        task_selector(page, tab);
-        if (tab == kVerifyTask && r->firmware_level == 1)
-            write_verify_schedule_modes(page, *r);
-        else if (tab == kVerifyTask)
-            write_verify_schedule(page, *r);
-        else if (tab == kSelftestTask)
-            write_selftest_schedule(page, *r);
-        else
-            write_rebuild_schedule(page, *r);
-    }
-    page.end_page(1);
-    return 0;
+    return write_controller_page(
+        page, page.web_text(kScheduling), "Scheduling", list, records, c, true,
+        [&](StringBuilder&) {
+            write_select_which_task(page);
+            write_enable_sched(page);
+            write_delete_sched(page);
+            write_add_sched(page);
+            write_change_sched_tasks(page);
+            write_set_basicverify_day_time(page);
+        },
+        [&](const ControllerRecord& r) {
+            if (r.family <= 3) {
+                page.text_body().append(kNoticeStart).append(page.daemon_text(kNotSupported));
+                page.text_body().append("</font>\n");
+                return;
+            }
+            task_selector(page, tab);
+            if (tab == kVerifyTask && r.firmware_level == 1)
+                write_verify_schedule_modes(page, r);
+            else if (tab == kVerifyTask)
+                write_verify_schedule(page, r);
+            else if (tab == kSelftestTask)
+                write_selftest_schedule(page, r);
+            else
+                write_rebuild_schedule(page, r);
+        });
 }
