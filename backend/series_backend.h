@@ -138,8 +138,8 @@ class SeriesBackend {
     // unit is absent. Reads straight into the caller's byte.
     int get_unit_lun_count(ObjectId unit, uint8_t* out) const;
     // The unit's LUN table: up to 65 entries of 20 bytes in kLunTableSize
-    // bytes, unused bytes 0xFF. API error 63 for an absent unit, 116 when
-    // the unit has more LUNs than the table holds.
+    // bytes, unused bytes 0xFF; a unit with more LUNs has its first 65 read.
+    // API error 63 for an absent unit.
     int read_lun_table(ObjectId unit, uint8_t* out) const;
 
     // --- Events: the driver's queue, read by sequence number. A reader that

@@ -332,19 +332,23 @@ int SeriesBackend::get_unit_lun_count(ObjectId unit, uint8_t* out) const {
 
 int SeriesBackend::read_lun_table(ObjectId unit, uint8_t* out) const {
     if (!unit_exists(*this, unit)) return -1;
-    uint8_t table[kLunTableSize];
-    std::memset(table, 0xFF, sizeof table);
     uint8_t count;
     uint16_t unused;
     if (read_as(unit, of_object(kLunCount, unit.b[4]), &count) != 0 ||
         read_as(unit, of_object(kLunParameter24, unit.b[4]), &unused) != 0)
         return -1;
-    if (count > kLunTableEntries) return fail_with_api_error(kApiBufferTooSmall);
-    // Only the entries read are handed to the parameter access (which zeroes
-    // its buffer), so the rest of the table keeps its 0xFF.
+    // The firmware answers the whole table of count entries or nothing, so
+    // a unit with more LUNs than the caller's table holds is read into a
+    // scratch area of the largest count, and its first entries kept. A unit
+    // without LUNs has no entry to read. Only the entries read are handed to
+    // the parameter access (which zeroes its buffer), so the rest of the
+    // table keeps its 0xFF.
+    uint8_t whole[255 * kLunEntrySize];
+    static_assert(sizeof whole >= kLunTableSize);
+    std::memset(whole, 0xFF, sizeof whole);
     const Parameter p = of_object(kLunTable, unit.b[4]);
     const uint32_t length = uint32_t(count) * uint32_t(kLunEntrySize);
-    if (get_parameter(unit, table, length, p.table, p.id, length) != 0) return -1;
-    std::memcpy(out, table, sizeof table);
+    if (length != 0 && get_parameter(unit, whole, length, p.table, p.id, length) != 0) return -1;
+    std::memcpy(out, whole, kLunTableSize);
     return 0;
 }

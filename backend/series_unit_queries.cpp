@@ -317,11 +317,14 @@ int find_lun_entry(const SeriesBackend& backend, ObjectId lun, uint8_t* out) {
 }  // namespace
 
 int SeriesBackend::get_lun_list(ObjectId unit, IdList* out) const {
-    uint8_t table[kLunTableSize];
-    uint8_t count;
-    if (read_luns(*this, unit, table, &count) != 0) return -1;
-    if (count > kMaxLuns) count = kMaxLuns;
+    // The count first: a unit without LUNs has no table to read.
+    uint8_t count = 0;
+    unit.b[0] = kKindUnit;
+    if (get_unit_lun_count(unit, &count) != 0) return -1;
     if (count == 0) return fail_with_api_error(kApiUnitHasNoLuns);
+    uint8_t table[kLunTableSize];
+    if (read_lun_table(unit, table) != 0) return -1;
+    if (count > kMaxLuns) count = kMaxLuns;
     IdList list;
     clear_list(&list);
     for (uint8_t i = 0; i < count; ++i)

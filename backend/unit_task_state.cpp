@@ -36,14 +36,19 @@ int read_own_byte(const SeriesBackend& backend, ObjectId unit, size_t offset, in
 }  // namespace
 
 // A task record: the unit's record (index 0) or one of the task records
-// that follow it. An index beyond them records API error 78 like a missing
-// record, so that the caller never shows an older failure's text.
+// that follow it. An index beyond them fails without an error of its own:
+// the last-error record is left empty, so no older failure's text shows. A
+// record the unit counts but the list ends before is API error 78.
 int SeriesBackend::get_task_record_task_info(ObjectId task, uint8_t* out) const {
     ObjectId unit = task;
     unit.b[0] = kKindUnit;
     UnitDescriptorList list;
     int first, place;
     if (read_unit_record(unit, &list, &first) != 0) return -1;
+    if (task.b[2] > list.record(first)[kTaskRecords]) {
+        clear_last_error();
+        return -1;
+    }
     if (get_task_record(task, list, first, &place) != 0 || list.type_at(place) == kTerminator)
         return fail_with_api_error(kApiUnitTaskInfo);
     *out = task_flag(list.record(place));

@@ -7,34 +7,33 @@
 
 #include "daemon/http_codes.h"
 
-namespace {
-
-// Which connections make room first (lower first); -1: never.
-int room_rank(HttpsConnection::State s)
+ConnectionPool::ConnectionPool(DaemonContext* context, ConfigStore* config, long long body_allowance)
+    : context_(context), config_(config), allowance_(body_allowance), entries_{}, count_(0), next_order_(1),
+      rebuild_due_(false)
 {
-    switch (s) {
+}
+
+// Which connections make room first (lower first); -1: never. A connection
+// that has not yet had a poll round may have sent its first bytes already:
+// it is not taken for silent, but goes before those whose handshake or
+// request is under way.
+int ConnectionPool::room_rank(const Entry& e) const
+{
+    switch (e.connection->state()) {
     case HttpsConnection::kSilent:
-        return 0;
+        return e.polled ? 0 : 2;
     case HttpsConnection::kDraining:
     case HttpsConnection::kClosed:
         return 1;
     case HttpsConnection::kHandshake:
     case HttpsConnection::kReading:
-        return 2;
-    case HttpsConnection::kWriting:
         return 3;
+    case HttpsConnection::kWriting:
+        return 4;
     case HttpsConnection::kReady:
         return -1;
     }
     return -1;
-}
-
-}  // namespace
-
-ConnectionPool::ConnectionPool(DaemonContext* context, ConfigStore* config)
-    : context_(context), config_(config), budget_{kBodyBudget, 0}, entries_{}, count_(0), next_order_(1),
-      rebuild_due_(false)
-{
 }
 
 ConnectionPool::~ConnectionPool()
@@ -61,7 +60,7 @@ int ConnectionPool::pick_room(const char* peer) const
         const HttpsConnection* c = entries_[i].connection;
         if (peer != nullptr && std::strcmp(c->peer(), peer) != 0)
             continue;
-        int rank = room_rank(c->state());
+        int rank = room_rank(entries_[i]);
         if (rank < 0)
             continue;
         // Entries are in accepting order: the first of a rank is the oldest.
@@ -73,19 +72,47 @@ int ConnectionPool::pick_room(const char* peer) const
     return best;
 }
 
-// Closes one connection of scope (a peer, or null for all) to make room;
-// false when none may go. A connection in its handshake or request first
-// reads what has already arrived: one whose request came whole is then
-// waiting to be served and stays, and the choice is made again.
+// The peer address holding the most connections that may be closed (of
+// two alike, the one whose connection came first), or null when none may.
+const char* ConnectionPool::crowded_peer() const
+{
+    const char* crowded = nullptr;
+    int most = 0;
+    for (int i = 0; i < count_; i++) {
+        if (room_rank(entries_[i]) < 0)
+            continue;
+        const char* peer = entries_[i].connection->peer();
+        int n = 0;
+        for (int k = 0; k < count_; k++)
+            if (room_rank(entries_[k]) >= 0 && std::strcmp(entries_[k].connection->peer(), peer) == 0)
+                n++;
+        if (n > most) {
+            most = n;
+            crowded = peer;
+        }
+    }
+    return crowded;
+}
+
+// Closes one connection of scope (a peer, or null for the most crowded
+// peer) to make room; false when none may go. A connection in its
+// handshake or request, or not yet polled, first reads what has already
+// arrived: one whose request came whole is then waiting to be served and
+// stays, and the choice is made again.
 bool ConnectionPool::make_room(const char* scope, long long now_ms)
 {
     for (;;) {
-        int victim = pick_room(scope);
+        const char* peer = scope != nullptr ? scope : crowded_peer();
+        if (peer == nullptr)
+            return false;
+        int victim = pick_room(peer);
         if (victim < 0)
             return false;
         Entry& e = entries_[victim];
         HttpsConnection::State state = e.connection->state();
-        if (state == HttpsConnection::kHandshake || state == HttpsConnection::kReading) {
+        bool unpolled_silent = state == HttpsConnection::kSilent && !e.polled;
+        if (state == HttpsConnection::kHandshake || state == HttpsConnection::kReading || unpolled_silent) {
+            e.polled = true;
             e.connection->on_ready(now_ms);
             note_ready(e);
             if (e.connection->state() == HttpsConnection::kReady)
@@ -108,12 +135,12 @@ void ConnectionPool::add(int fd, const char* peer, long long now_ms, TlsContext*
             return;
         }
     }
-    HttpsConnection* c = new (std::nothrow) HttpsConnection(fd, text, now_ms, context_, config_, tls, &budget_);
+    HttpsConnection* c = new (std::nothrow) HttpsConnection(fd, text, now_ms, context_, config_, tls, &allowance_);
     if (c == nullptr) {
         ::close(fd);
         return;
     }
-    entries_[count_++] = {c, 0, false};
+    entries_[count_++] = {c, 0, false, false};
 }
 
 int ConnectionPool::fill_poll(pollfd* fds) const
@@ -140,6 +167,8 @@ void ConnectionPool::after_poll(const pollfd* fds, long long now_ms)
     // another one was served is read, not timed out.
     if (fds != nullptr) {
         for (int i = 0; i < count_; i++) {
+            if (fds[i].fd >= 0)
+                entries_[i].polled = true;
             if (fds[i].fd >= 0 && fds[i].revents != 0) {
                 entries_[i].connection->on_ready(now_ms);
                 note_ready(entries_[i]);

@@ -2,12 +2,12 @@
 // their handshakes, request reading and answer writing go on together, while
 // the requests themselves are served one at a time, in the order they were
 // read to their end. The pool is capped per peer address and in all; a
-// newcomer over a cap makes room by closing another connection (the oldest
-// silent one first).
+// newcomer over a cap makes room by closing another connection.
 #pragma once
 
 #include <poll.h>
 
+#include "daemon/body_allowance.h"
 #include "daemon/https_connection.h"
 
 class ConfigStore;
@@ -18,24 +18,30 @@ class ConnectionPool {
 public:
     static constexpr int kRoom = 64;
     static constexpr int kPerPeer = 16;
-    static constexpr long long kBodyBudget = 64LL << 20;  // bytes of request bodies in all
+    static constexpr long long kBodyAllowance = 64LL << 20;  // bytes of large request bodies in all
 
-    ConnectionPool(DaemonContext* context, ConfigStore* config);
+    ConnectionPool(DaemonContext* context, ConfigStore* config, long long body_allowance = kBodyAllowance);
     ~ConnectionPool();  // closes what is still open
     ConnectionPool(const ConnectionPool&) = delete;
     ConnectionPool& operator=(const ConnectionPool&) = delete;
 
     // Takes an accepted connection. When its peer already has kPerPeer
-    // connections, or the pool is full, another connection of that peer (or
-    // of all) is closed to make room: the oldest silent one, else the oldest
-    // that is draining after its answer, else the oldest still in its
-    // handshake or request, else the oldest writing its answer. A connection
-    // whose request waits to be served, or has arrived whole, is never
-    // closed; when nothing can make room, the newcomer is closed.
+    // connections, another of that peer's is closed to make room; when the
+    // pool is full, another of the peer address that holds the most
+    // connections that may be closed. Within that peer the oldest silent one
+    // goes first, else the oldest that is draining after its answer, else
+    // the oldest that has not had a poll round yet, else the oldest still in
+    // its handshake or request, else the oldest writing its answer. A
+    // connection counts as silent only after it has had a poll round to be
+    // read, and one not yet polled is read before it could be closed. A
+    // connection whose request
+    // waits to be served, or has arrived whole, is never closed; when nothing
+    // can make room, the newcomer is closed.
     void add(int fd, const char* peer, long long now_ms, TlsContext* tls);
 
     int count() const { return count_; }
     int count_of(const char* peer) const;
+    const BodyAllowance& allowance() const { return allowance_; }
     const HttpsConnection* at(int i) const { return entries_[i].connection; }
 
     // Fills fds[0 .. count()) with what each connection waits for (fd -1
@@ -66,15 +72,18 @@ private:
         HttpsConnection* connection;
         long long ready_order;  // when it became ready; 0 while not
         bool asked_rebuild;
+        bool polled;  // it has had a poll round to be read
     };
+    int room_rank(const Entry& e) const;
     int pick_room(const char* peer) const;
+    const char* crowded_peer() const;
     bool make_room(const char* scope, long long now_ms);
     void note_ready(Entry& e);
     void remove(int i);
 
     DaemonContext* context_;
     ConfigStore* config_;
-    RequestBudget budget_;
+    BodyAllowance allowance_;
     Entry entries_[kRoom];
     int count_;
     long long next_order_;

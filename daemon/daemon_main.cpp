@@ -1,5 +1,6 @@
 #include "daemon/daemon_main.h"
 
+#include <dirent.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
 #include "daemon/listen_socket.h"
+#include "daemon/monotonic_clock.h"
 #include "daemon/start_controllers.h"
 #include "daemon/temp_files.h"
 #include "daemon/termination.h"
@@ -74,12 +76,6 @@ int fail(FailureKind kind, int open_result = 0)
     return f.exit_code;
 }
 
-long long now_ms()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 void stop_if_signalled()
 {
@@ -116,22 +112,33 @@ int rebuild_listener()
     return build_listener(true);
 }
 
-// Takes every connection waiting in the listen queue into the pool.
-void accept_waiting()
+// How long accepting pauses at most when no descriptor is left and no
+// connection of the pool closes (the descriptors may be held elsewhere).
+constexpr long long kOutOfDescriptorsPause = 1000;
+
+// Takes every connection waiting in the listen queue into the pool. Returns
+// false when no descriptor (or no memory for one) was left.
+bool accept_waiting()
 {
     char peer[16];
     for (;;) {
         int fd = g_listen->accept_connection(peer);
         if (fd >= 0) {
-            g_pool->add(fd, peer, now_ms(), g_tls);
+            g_pool->add(fd, peer, monotonic_ms(), g_tls);
             continue;
         }
-        if (errno == EMFILE || errno == ENFILE) {
-            // Out of descriptors: give the open ones time to finish.
-            usleep(100000);
-        }
-        return;
+        return !(errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM);
     }
+}
+
+// The poll time-out: the pool's next limit, or sooner the end of a pause.
+int wait_ms(long long pause_until, long long now)
+{
+    int wait = g_pool->next_wait(now);
+    if (pause_until <= now)
+        return wait;
+    long long left = pause_until - now;
+    return wait >= 0 && wait < left ? wait : static_cast<int>(left);
 }
 
 // Drives the connections: one poll over the listener, the termination pipe
@@ -140,22 +147,31 @@ void accept_waiting()
 int accept_loop()
 {
     pollfd fds[2 + ConnectionPool::kRoom];
+    // Out of descriptors: accepting pauses, the other connections going on,
+    // until one of them closes.
+    long long pause_until = 0;
+    int paused_with = 0;
     for (;;) {
         stop_if_signalled();
+        long long now = monotonic_ms();
+        if (pause_until > now && g_pool->count() < paused_with)
+            pause_until = 0;
         // After a port change nothing is accepted until the answer to that
         // request is written; then the listener is rebuilt.
-        bool accepting = !g_pool->rebuild_waiting();
+        bool accepting = !g_pool->rebuild_waiting() && pause_until <= now;
         fds[0] = {accepting ? g_listen->descriptor() : -1, POLLIN, 0};
         fds[1] = {termination_descriptor(), POLLIN, 0};
         int open = g_pool->fill_poll(fds + 2);
-        int n = poll(fds, static_cast<nfds_t>(2 + open), g_pool->next_wait(now_ms()));
+        int n = poll(fds, static_cast<nfds_t>(2 + open), wait_ms(pause_until, now));
         if (n < 0 && errno != EINTR)
             continue;
         stop_if_signalled();
-        g_pool->after_poll(n < 0 ? nullptr : fds + 2, now_ms());
-        if (accepting && n > 0 && fds[0].revents != 0)
-            accept_waiting();
-        g_pool->serve_next(now_ms());
+        g_pool->after_poll(n < 0 ? nullptr : fds + 2, monotonic_ms());
+        if (accepting && n > 0 && fds[0].revents != 0 && !accept_waiting()) {
+            pause_until = monotonic_ms() + kOutOfDescriptorsPause;
+            paused_with = g_pool->count();
+        }
+        g_pool->serve_next(monotonic_ms());
         g_pool->sweep();
         if (g_pool->take_rebuild_due()) {
             int rebuilt = rebuild_listener();
@@ -177,13 +193,43 @@ int run_logger_mode()
     }
 }
 
+// Closes every descriptor above the standard three: whatever the starter
+// left open (a pipe, a log, a socket) would otherwise stay held for the
+// daemon's life.
+void close_inherited_descriptors()
+{
+    if (close_range(3, ~0U, 0) == 0)
+        return;
+    // Without close_range: the descriptors the process has, as listed, a
+    // batch at a time.
+    int found[256];
+    int count;
+    do {
+        DIR* dir = opendir("/proc/self/fd");
+        if (dir == nullptr)
+            return;
+        int own = dirfd(dir);
+        count = 0;
+        while (dirent* e = readdir(dir)) {
+            int fd = std::atoi(e->d_name);
+            if (fd > 2 && fd != own && count < 256)
+                found[count++] = fd;
+        }
+        closedir(dir);
+        for (int i = 0; i < count; i++)
+            ::close(found[i]);
+    } while (count == 256);
+}
+
 // The process settings that do not depend on how the daemon was started:
-// it keeps the terminal's session, so a hang-up must not end it, and the
-// files it creates are its own alone, whatever umask it inherited.
+// it keeps the terminal's session, so a hang-up must not end it; the files
+// it creates are its own alone, whatever umask it inherited; and it holds no
+// descriptor of its starter's but the standard three.
 void prepare_process()
 {
     signal(SIGHUP, SIG_IGN);
     umask(077);
+    close_inherited_descriptors();
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
 #include "daemon/login.h"
+#include "daemon/form_routes.h"
+#include "web/actions/settings_handlers.h"
 #include "web/pages/frame_set.h"
 #include "daemon/string_builder.h"
 #include "web/actions/battery_handler.h"
@@ -28,16 +30,16 @@ const PageRoute kPageRoutes[] = {
     {"/page1_1.html", 0, 13, handle_page1_1},
     {"/page1_2.html", 0, 13, handle_page1_2},
     {"/page1_0_1.html", 0, 13, handle_page1_0_1},
-    {"/page2_0.html", 0, 13, nullptr},
+    {"/page2_0.html", 0, 13, handle_page2_0},
     {"/page2_1.html", 0, 13, handle_page2_1},
     {"/page2_2.html", 0, 13, handle_page2_2},
     {"/page3_0.html", 0, 13, nullptr},
     {"/page3_1.html", 0, 13, handle_page3_1},
     {"/page3_2.html", 0, 13, nullptr},
     {"/page3_3.html", 0, 13, nullptr},
-    {"/fwupdate.html", 0, 13, nullptr},
-    {"/fwupdate_canceled.html", 0, 13, nullptr},
-    {"/fwcheck.html", 0, 13, nullptr},
+    {"/fwupdate.html", 0, 13, handle_fwupdate},
+    {"/fwupdate_canceled.html", 0, 13, handle_fwupdate_canceled},
+    {"/fwcheck.html", 0, 13, handle_fwcheck},
     {"/alarmsdata.html", 0, 16, nullptr},
     {"/page4.html", 0, 11, nullptr},
     {"/page5.html", 0, 11, nullptr},
@@ -150,16 +152,16 @@ int DaemonContext::dispatch(PageBuilder* page, const char* url, const char* host
     } else if (begins_with(url, "/logout.html", 12)) {
         result = handle_logout(this, page, url, level);
         may_renew = false;
-    } else if (config_->get_remote_access() == 0 && !contains(peer, "127.0.0.1")) {
+    } else if (remote_peer_refused(config_->get_remote_access(), peer)) {
         result = refuse_remote(this, page, url, level);
         may_renew = false;
     } else if (begins_with(url, "/login.html", 11)) {
-        result = handle_login(this, page, url, body, level);
+        result = handle_login(this, page, url, body, peer, level);
         // A successful login's new cookie stands.
         may_renew = page->get_cookie()[0] == '\0';
     } else if (const PageRoute* route = find_page_route(url)) {
         if (level == kAccessNone)
-            result = handle_login(this, page, url, "", level);
+            result = handle_login(this, page, url, "", peer, level);
         else if (route->handler == nullptr)
             result = kHandlerNotFound;
         else

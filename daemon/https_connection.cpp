@@ -10,8 +10,10 @@
 #include <cstring>
 #include <new>
 
+#include "daemon/body_allowance.h"
 #include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
+#include "daemon/form_routes.h"
 #include "daemon/http_codes.h"
 #include "daemon/http_response.h"
 #include "daemon/request_checks.h"
@@ -39,11 +41,11 @@ long long earlier(long long a, long long b)
 }  // namespace
 
 HttpsConnection::HttpsConnection(int fd, const char* peer, long long now_ms, DaemonContext* context,
-                                 ConfigStore* config, TlsContext* tls, RequestBudget* budget)
-    : fd_(fd), context_(context), config_(config), budget_(budget), ssl_(nullptr), state_(kSilent), want_(POLLIN),
-      accepted_at_(now_ms), limit_(now_ms + kFirstDataWait), stage_deadline_(0), first_byte_(0),
-      last_progress_(now_ms), reserved_(0), read_result_(kReadNoData), read_whole_(false), drained_(0), peer_{},
-      out_done_(0)
+                                 ConfigStore* config, TlsContext* tls, BodyAllowance* allowance)
+    : fd_(fd), context_(context), config_(config), allowance_(allowance), ssl_(nullptr), state_(kSilent),
+      want_(POLLIN), accepted_at_(now_ms), limit_(now_ms + kFirstDataWait), stage_deadline_(0), first_byte_(0),
+      last_progress_(now_ms), counted_(0), read_result_(kReadNoData), read_whole_(false), body_decided_(false),
+      drained_(0), peer_{}, out_done_(0)
 {
     std::strncpy(peer_, peer == nullptr ? "" : peer, sizeof peer_ - 1);
     struct sigaction action = {};
@@ -73,9 +75,9 @@ HttpsConnection::~HttpsConnection()
 
 void HttpsConnection::close_now()
 {
-    if (budget_ != nullptr)
-        budget_->used -= reserved_;
-    reserved_ = 0;
+    if (allowance_ != nullptr)
+        allowance_->give_back(peer_, counted_);
+    counted_ = 0;
     if (ssl_ != nullptr)
         SSL_free(ssl_);
     ssl_ = nullptr;
@@ -166,17 +168,28 @@ long long HttpsConnection::reading_limit() const
     return earlier(last_progress_ + request_.idle_wait_ms(), first_byte_ + whole);
 }
 
-bool HttpsConnection::reserve_body()
+bool HttpsConnection::count_body()
 {
-    if (reserved_ != 0 || !request_.headers_examined() || request_.method() == kMethodGet ||
-        request_.content_length() <= 0 || budget_ == nullptr)
+    if (allowance_ == nullptr || !BodyAllowance::counts(request_.content_length()))
         return true;
-    long long want = request_.content_length();
-    if (budget_->used + want > budget_->limit)
+    long long arrived = request_.body_arrived();
+    if (arrived <= counted_)
+        return true;
+    if (!allowance_->take(peer_, arrived - counted_))
         return false;
-    budget_->used += want;
-    reserved_ = want;
+    counted_ = arrived;
     return true;
+}
+
+bool HttpsConnection::body_wanted() const
+{
+    int form = form_route(request_.url());
+    if (form == kFormNone || remote_peer_refused(config_->get_remote_access(), peer_))
+        return false;
+    if (form == kFormLogin)
+        return true;
+    int level = context_->get_access_level(request_.cookie());
+    return form == kFormUpload ? level == kAccessAdmin : level != kAccessNone;
 }
 
 void HttpsConnection::read(long long now_ms)
@@ -197,7 +210,20 @@ void HttpsConnection::read(long long now_ms)
             first_byte_ = now_ms;
         last_progress_ = now_ms;
         int r = request_.add(piece, n);
-        if ((r == kReadMore || r == kReadDone) && !reserve_body()) {
+        bool going_on = r == kReadMore || r == kReadDone;
+        if (going_on && request_.headers_examined() && !body_decided_) {
+            body_decided_ = true;
+            // A request whose handler takes no body is answered after its
+            // headers; what the client still sends is drained after the
+            // answer.
+            if (request_.method() != kMethodGet && !body_wanted()) {
+                request_.skip_body();
+                read_whole_ = r == kReadDone;
+                stop_reading(kReadOk);
+                return;
+            }
+        }
+        if (going_on && !count_body()) {
             stop_reading(kReadTooLong);
             return;
         }
@@ -220,9 +246,7 @@ void HttpsConnection::stop_reading(int result)
 bool HttpsConnection::posted_from_elsewhere() const
 {
     int method = request_.method();
-    if (method != kMethodPost && method != kMethodMultipart)
-        return false;
-    return request_.origin() != nullptr && !origin_matches_host(request_.origin(), request_.host());
+    return (method == kMethodPost || method == kMethodMultipart) && form_from_elsewhere(request_);
 }
 
 int HttpsConnection::serve(long long now_ms)

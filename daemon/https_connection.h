@@ -11,16 +11,10 @@
 #include "daemon/byte_buffer.h"
 #include "daemon/request_reader.h"
 
+class BodyAllowance;
 class ConfigStore;
 class DaemonContext;
 class TlsContext;
-
-// The bytes of request bodies that the connections may hold in all: a POST
-// announcing more than is left is refused.
-struct RequestBudget {
-    long long limit;
-    long long used;
-};
 
 class HttpsConnection {
 public:
@@ -44,9 +38,11 @@ public:
     static constexpr int kDrainTime = 2000;
 
     // Takes over the connected descriptor fd (made non-blocking here),
-    // accepted at now_ms. budget may be null (no limit).
+    // accepted at now_ms. A body is read only for a handler that takes one
+    // (see form_routes.h); bodies count against allowance as they arrive
+    // (null: no limit), and a request whose body would pass it is refused.
     HttpsConnection(int fd, const char* peer, long long now_ms, DaemonContext* context, ConfigStore* config,
-                    TlsContext* tls, RequestBudget* budget);
+                    TlsContext* tls, BodyAllowance* allowance);
     // Closes the descriptor (without a TLS goodbye when unfinished).
     ~HttpsConnection();
     HttpsConnection(const HttpsConnection&) = delete;
@@ -94,14 +90,18 @@ private:
     // Puts the answer into out_ and starts writing it.
     void answer(const char* status, unsigned content_type, const char* body, int length, const char* cookie,
                 long long now_ms);
-    bool reserve_body();
+    // Counts the body bytes that arrived since the last call against the
+    // allowance; false when they do not fit.
+    bool count_body();
+    // Whether the request's handler takes the body it announces.
+    bool body_wanted() const;
     // Whether a POST came from a page of another site.
     bool posted_from_elsewhere() const;
 
     int fd_;
     DaemonContext* context_;
     ConfigStore* config_;
-    RequestBudget* budget_;
+    BodyAllowance* allowance_;
     SSL* ssl_;
     State state_;
     short want_;  // what the TLS layer waits for
@@ -110,9 +110,10 @@ private:
     long long stage_deadline_;
     long long first_byte_;
     long long last_progress_;
-    long long reserved_;
+    long long counted_;  // body bytes counted against the allowance
     int read_result_;
-    bool read_whole_;  // the request arrived to its end
+    bool read_whole_;     // the request arrived to its end
+    bool body_decided_;   // whether to read the body was decided
     long long drained_;
     char peer_[16];
     RequestReader request_;

@@ -8,6 +8,8 @@
 #include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
+#include "daemon/login_throttle.h"
+#include "daemon/monotonic_clock.h"
 #include "daemon/request_checks.h"
 #include "daemon/string_builder.h"
 #include "web/pages/page_builder.h"
@@ -98,7 +100,8 @@ int DaemonContext::get_access_level(const char* cookie_line)
     return kAccessNone;
 }
 
-int handle_login(DaemonContext* context, PageBuilder* page, const char* url, const char* body, int level)
+int handle_login(DaemonContext* context, PageBuilder* page, const char* url, const char* body, const char* peer,
+                 int level)
 {
     (void)level;
     int c = bounded_controller(url);
@@ -119,6 +122,15 @@ int handle_login(DaemonContext* context, PageBuilder* page, const char* url, con
         redirect_to_summary(page, context->message(19, 134), kRedirectFailed);
         return 0;
     }
+    // An address that failed too often waits before its next password is
+    // checked; what it posts meanwhile is refused unchecked and unlogged.
+    LoginThrottle& throttle = login_throttle();
+    long long now = monotonic_ms();
+    if (!throttle.may_check(peer, now)) {
+        std::memset(password, 0, sizeof password);
+        redirect_to_summary(page, context->message(12, role->invalid_message), kRedirectFailed);
+        return 0;
+    }
     ConfigStore* config = context->config();
     const char* stored = role->level == kAccessUser ? config->get_ro_pwd() : config->get_admin_pwd();
     char entered[kCryptTextSize];
@@ -126,12 +138,14 @@ int handle_login(DaemonContext* context, PageBuilder* page, const char* url, con
     std::memset(password, 0, sizeof password);
     char value[kCryptTextSize];
     if (match && login_cookie_value(stored, role->level, value)) {
+        throttle.succeeded(peer);
         StringBuilder cookie;
         append_login_cookie(cookie, value, nullptr);
         page->set_cookie(cookie.c_str());
         context->log_command(role->done_log);
         redirect_to_summary(page, context->message(19, role->done_message), role->redirect_code);
     } else {
+        throttle.failed(peer, now);
         context->log_command(role->failed_log);
         redirect_to_summary(page, context->message(12, role->invalid_message), kRedirectFailed);
     }

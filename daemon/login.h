@@ -31,8 +31,11 @@ int login_cookie_value(const char* stored_hash, int level, char* out);
 void append_login_cookie(StringBuilder& out, const char* value, const char* tail);
 
 // The login form's handler ("/login.html", and every page requested without
-// a login, with an empty body). Returns 0.
-int handle_login(DaemonContext* context, PageBuilder* page, const char* url, const char* body, int level);
+// a login, with an empty body). Failed logins are throttled per peer address
+// (login_throttle.h): a login posted while its address waits is answered as
+// a wrong password, unchecked and unlogged. Returns 0.
+int handle_login(DaemonContext* context, PageBuilder* page, const char* url, const char* body, const char* peer,
+                 int level);
 
 // "/logout.html": clears the cookie of a logged-in requester and answers the
 // redirect page with code 104.

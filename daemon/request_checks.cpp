@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "daemon/request_reader.h"
+
 namespace {
 
 const char kLoginCookie[] = "WOXUSER=";
@@ -92,4 +94,31 @@ bool origin_matches_host(const char* origin, const char* host)
     return origin_name == host_name &&
            strncasecmp(authority, host, static_cast<size_t>(origin_name)) == 0 &&
            port_number(origin_port, origin_port_length, kHttpsPort) == port_number(host_port, host_port_length, kHttpsPort);
+}
+
+bool referer_matches_host(const char* referer, const char* host)
+{
+    if (referer == nullptr || strncasecmp(referer, "https://", 8) != 0)
+        return false;
+    // The origin of the page: scheme and authority, up to the path, query or
+    // fragment.
+    size_t end = 8 + std::strcspn(referer + 8, "/?#");
+    char origin[512];
+    if (end >= sizeof origin)
+        return false;  // no host name is that long
+    std::memcpy(origin, referer, end);
+    origin[end] = '\0';
+    return origin_matches_host(origin, host);
+}
+
+bool form_from_elsewhere(const RequestReader& request)
+{
+    if (request.origin_count() > 1)
+        return true;
+    if (request.origin() != nullptr)
+        return !origin_matches_host(request.origin(), request.host());
+    const char* site = request.fetch_site();
+    if (site != nullptr && strncasecmp(site, "cross-site", 10) == 0 && trimmed_length(site) == 10)
+        return true;
+    return request.referer() != nullptr && !referer_matches_host(request.referer(), request.host());
 }

@@ -1,7 +1,9 @@
-// Checks on the header values of a request, shared by the request reader and
-// the login: where the login cookie is in a Cookie header, and whether a
-// form was posted from a page of this server.
+// Checks on the header values of a request, shared by the request reader,
+// the connection and the login: where the login cookie is in a Cookie
+// header, and whether a form was posted from a page of this server.
 #pragma once
+
+class RequestReader;
 
 // The value of the cookie WOXUSER in the Cookie header value [p, p + n): the
 // offset of its first character, or -1. The name counts only at the start
@@ -13,3 +15,14 @@ int find_login_cookie(const char* p, int n);
 // regard to case, and the same port, a missing port being 443. An origin
 // without a host ("null") names no host.
 bool origin_matches_host(const char* origin, const char* host);
+
+// Whether a Referer header value names a page of the host the request was
+// sent to: its scheme and authority make an origin that origin_matches_host
+// accepts.
+bool referer_matches_host(const char* referer, const char* host);
+
+// Whether a form came from a page of another site, by its header fields
+// (read with the headers): an Origin naming another host, two Origin
+// headers, or, without an Origin, "Sec-Fetch-Site: cross-site" or a Referer
+// naming another host.
+bool form_from_elsewhere(const RequestReader& request);

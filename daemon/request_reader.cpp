@@ -113,8 +113,9 @@ long long parse_length(const char* line, int from, int length)
 }  // namespace
 
 RequestReader::RequestReader()
-    : method_(kMethodUnknown), headers_examined_(false), boundary_usable_(false), content_length_(0),
-      header_end_(-1), search_from_(0), passes_(0), has_origin_(false)
+    : method_(kMethodUnknown), headers_examined_(false), body_skipped_(false), boundary_usable_(false),
+      content_length_(0), header_end_(-1), search_from_(0), passes_(0), origin_count_(0), has_referer_(false),
+      has_fetch_site_(false)
 {
 }
 
@@ -175,9 +176,11 @@ int RequestReader::recognise_method()
 }
 
 // Content-Length, Transfer-Encoding and the multipart boundary, from the
-// header block only. A request whose length is not one plain number, or
-// that announces a transfer coding, is refused: its end could be read in
-// two ways.
+// header block only. A request whose length is not one plain number, that
+// announces a transfer coding, or that has a header line with a blank
+// between its name and the colon, is refused: its end, or which headers it
+// has, could be read in two ways. A body longer than the largest one is
+// refused unread.
 int RequestReader::examine_headers()
 {
     const char* data = reinterpret_cast<const char*>(request_.data());
@@ -186,6 +189,9 @@ int RequestReader::examine_headers()
     long long declared = -1;
     while (lines.next(&start, &length)) {
         const char* line = data + start;
+        const char* colon = static_cast<const char*>(std::memchr(line, ':', static_cast<size_t>(length)));
+        if (colon != nullptr && colon > line && (colon[-1] == ' ' || colon[-1] == '\t'))
+            return kReadBadStart;
         if (header_value(line, length, "Transfer-Encoding:", &value))
             return kReadBadStart;
         if (header_value(line, length, "Content-Length:", &value)) {
@@ -211,22 +217,29 @@ int RequestReader::examine_headers()
         }
     }
     headers_examined_ = true;
+    // A request line without its URL is refused when reading ends.
+    (void)parse_head();
     if (method_ == kMethodGet || declared < 0)
         return kReadMore;  // a GET has no body to wait for
     content_length_ = static_cast<int>(declared);
-    if (declared > kMaxContentLength) {
-        // Served as a plain form post of what arrived.
-        method_ = kMethodPost;
-        return kReadNoUpload;
-    }
+    if (declared > kMaxContentLength)
+        return kReadTooLong;
     return kReadMore;
+}
+
+int RequestReader::body_arrived() const
+{
+    if (header_end_ < 0 || !headers_examined_)
+        return 0;
+    int arrived = request_.length() - header_end_;
+    return arrived < content_length_ ? arrived : content_length_;
 }
 
 bool RequestReader::is_complete() const
 {
     if (header_end_ < 0)
         return false;
-    if (method_ == kMethodGet)
+    if (method_ == kMethodGet || body_skipped_)
         return true;
     return headers_examined_ && request_.length() - header_end_ >= content_length_;
 }
@@ -265,7 +278,10 @@ int RequestReader::finish(int result)
     return result;
 }
 
-int RequestReader::parse_request()
+// The request line's URL and the header fields: Host, the login cookie,
+// Origin, Referer and Sec-Fetch-Site. Returns 0, or 2 for a request line
+// without a blank after its URL.
+int RequestReader::parse_head()
 {
     const char* data = reinterpret_cast<const char*>(request_.data());
     int n = request_.length();
@@ -282,7 +298,7 @@ int RequestReader::parse_request()
     url_.clear();
     append_range(url_, data + start, end - start);
 
-    // Host, the login cookie and the Origin, from the header lines.
+    // The header fields, from the header lines.
     int block = header_end_ < 0 ? n : header_end_;
     HeaderLines lines(data, block);
     int line_start, length, value;
@@ -290,7 +306,11 @@ int RequestReader::parse_request()
     host_.clear();
     cookie_.clear();
     origin_.clear();
-    has_origin_ = false;
+    origin_count_ = 0;
+    referer_.clear();
+    has_referer_ = false;
+    fetch_site_.clear();
+    has_fetch_site_ = false;
     while (lines.next(&line_start, &length)) {
         const char* line = data + line_start;
         if (!have_host && header_value(line, length, "Host:", &value)) {
@@ -301,16 +321,34 @@ int RequestReader::parse_request()
                 append_range(cookie_, line + value, length - value);
                 have_cookie = true;
             }
-        } else if (!has_origin_ && header_value(line, length, "Origin:", &value)) {
-            append_range(origin_, line + value, length - value);
-            has_origin_ = true;
+        } else if (header_value(line, length, "Origin:", &value)) {
+            if (origin_count_++ == 0)
+                append_range(origin_, line + value, length - value);
+        } else if (!has_referer_ && header_value(line, length, "Referer:", &value)) {
+            append_range(referer_, line + value, length - value);
+            has_referer_ = true;
+        } else if (!has_fetch_site_ && header_value(line, length, "Sec-Fetch-Site:", &value)) {
+            append_range(fetch_site_, line + value, length - value);
+            has_fetch_site_ = true;
         }
     }
     if (!have_host)
         host_.append("<unknown>");
+    return 0;
+}
 
+int RequestReader::parse_request()
+{
+    int r = parse_head();
+    if (r != 0)
+        return r;
+    const char* data = reinterpret_cast<const char*>(request_.data());
+    int n = request_.length();
+    body_.clear();
+    upload_.clear();
+    if (body_skipped_)
+        return 0;
     if (method_ == kMethodPost) {
-        body_.clear();
         if (header_end_ >= 0) {
             int avail = n - header_end_;
             int take = headers_examined_ && content_length_ < avail ? content_length_ : avail;

@@ -1,6 +1,8 @@
 // Reading and parsing of one HTTP request, over the bytes as they arrive.
 // The reader does no input or output: the connection hands it each piece it
-// received and asks it how long to wait for the next one; at the end the
+// received and asks it how long to wait for the next one. Once the headers
+// have arrived the request line and header fields can be read (so the
+// connection can decide whether to read the body at all); at the end the
 // reader splits the request into URL, Host, login cookie, form body and
 // uploaded file.
 #pragma once
@@ -20,9 +22,9 @@ enum : int {
 enum : int {
     kReadOk = 0,
     kReadNoData = 1,     // nothing arrived in time
-    kReadBadStart = 2,   // first read failed, not GET or POST, or a bad Content-Length
+    kReadBadStart = 2,   // first read failed, not GET or POST, a bad Content-Length or header line
     kReadNoMemory = 3,
-    kReadTooLong = 4,
+    kReadTooLong = 4,    // more reads, header bytes or body than allowed
     kReadBadLine = 5,    // request line without a blank after the URL
     kReadCutShort = 6,   // a POST that ended (or stalled) before its whole body came
     kReadNoUpload = 88,  // served without its upload
@@ -64,8 +66,14 @@ public:
     // headers and Content-Length bytes of body).
     bool is_complete() const;
     // Whether the headers have been examined: content_length() is then the
-    // body length a POST announced.
+    // body length a POST announced, and the request line and header fields
+    // (url(), host(), cookie(), origin() ...) are read.
     bool headers_examined() const { return headers_examined_; }
+    // The bytes of the body that have arrived (at most content_length()).
+    int body_arrived() const;
+    // The body is not to be read: the request is complete with its headers,
+    // and is served without a form body or upload.
+    void skip_body() { body_skipped_ = true; }
 
     // Parses what was read after reading stopped with `result`, and returns
     // the request's final result: results other than kReadOk and
@@ -80,8 +88,12 @@ public:
     const char* url() const { return url_.c_str(); }
     const char* host() const { return host_.c_str(); }
     const char* cookie() const { return cookie_.c_str(); }
-    // The Origin header's value; null when the request had none.
-    const char* origin() const { return has_origin_ ? origin_.c_str() : nullptr; }
+    // The first Origin header's value; null when the request had none.
+    const char* origin() const { return origin_count_ > 0 ? origin_.c_str() : nullptr; }
+    int origin_count() const { return origin_count_; }
+    // The Referer and Sec-Fetch-Site headers' values; null when absent.
+    const char* referer() const { return has_referer_ ? referer_.c_str() : nullptr; }
+    const char* fetch_site() const { return has_fetch_site_ ? fetch_site_.c_str() : nullptr; }
     const char* body() const { return body_.c_str(); }
     const ByteBuffer& upload() const { return upload_; }
     const ByteBuffer& raw() const { return request_; }
@@ -89,12 +101,14 @@ public:
 private:
     int recognise_method();
     int examine_headers();
+    int parse_head();
     int parse_request();
     int split_upload();
 
     ByteBuffer request_;
     int method_;
     bool headers_examined_;
+    bool body_skipped_;
     bool boundary_usable_;
     StringBuilder boundary_;
     int content_length_;
@@ -105,7 +119,11 @@ private:
     StringBuilder host_;
     StringBuilder cookie_;
     StringBuilder origin_;
-    bool has_origin_;
+    int origin_count_;
+    StringBuilder referer_;
+    bool has_referer_;
+    StringBuilder fetch_site_;
+    bool has_fetch_site_;
     StringBuilder body_;
     ByteBuffer upload_;
 };

@@ -314,7 +314,9 @@ SSL_CTX* create_tls_context(const char* directory, const char* file_name, const 
               SSL_CTX_set_cipher_list(ctx, kTls12Ciphers) == 1;
     // A client that half-closes its side without a TLS goodbye still gets
     // its answer; a request cut short is told by its length, not by TLS.
-    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    // The suite is the server's first choice among those the client offers,
+    // whatever the client's order.
+    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_CIPHER_SERVER_PREFERENCE);
 
     FILE* f = std::fopen(path.c_str(), "r");
     if (f != nullptr) {

@@ -3,21 +3,20 @@
 // from its stored form under the same login is the password stored.
 #include "daemon/mail_password.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstring>
 #include <string>
 
 #include "daemon/string_builder.h"
+#include "fuzz/fuzz_input.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 4096)
         return 0;
-    FuzzedDataProvider fdp(data, size);
-    std::string login = fdp.ConsumeRandomLengthString(40);
-    std::string stored = fdp.ConsumeRemainingBytesAsString();
+    FuzzInput input(data, size);
+    std::string login = input.random_length_string(40);
+    std::string stored = input.remaining_string();
     const char* c_login = login.c_str();
     std::string c_stored(stored.c_str());
 

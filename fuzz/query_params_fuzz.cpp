@@ -3,12 +3,11 @@
 // seen by AddressSanitizer.
 #include "daemon/query_params.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "fuzz/fuzz_input.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -50,11 +49,11 @@ void check_get_parameter(const std::string& text, const std::string& key, int si
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    FuzzedDataProvider fdp(data, size);
-    int size_arg = fdp.ConsumeIntegralInRange<int>(-1, 80);
-    uint8_t key_choice = fdp.ConsumeIntegral<uint8_t>();
-    std::string own_key = fdp.ConsumeRandomLengthString(12);
-    std::string text = fdp.ConsumeRemainingBytesAsString();
+    FuzzInput input(data, size);
+    int size_arg = input.integral_in_range<int>(-1, 80);
+    uint8_t key_choice = input.integral<uint8_t>();
+    std::string own_key = input.random_length_string(12);
+    std::string text = input.remaining_string();
     std::string c_text(text.c_str());  // the text as the code sees it
 
     const char* key = key_choice < sizeof kKeys / sizeof kKeys[0] ? kKeys[key_choice] : own_key.c_str();

@@ -292,4 +292,20 @@ TEST(CreateUnitNotice, TheHostSeesExposedUnitsOnly) {
     EXPECT_EQ(unit_numbers(), (std::vector<uint8_t>{1, 20, 21, 22, 23}));
 }
 
+// A new unit whose flags cannot be read is deleted again: the failure
+// reported leaves no unit behind.
+TEST(CreateUnitNotice, AUnitWhoseFlagsCannotBeReadIsDeletedAgain) {
+    fresh();
+    const std::vector<uint8_t> before = unit_numbers();
+    const IdList mirror = drive_list({2, 3});
+    change_machine("fault index=0 opcode=0x52 table=0x300 parameter=3 firmware-code=0x010C\n");
+    ObjectId unit;
+    EXPECT_EQ(ctl_create_unit(&mirror, 2, 0, 1, &unit), -1);
+    EXPECT_EQ(last_error().controller_status, 0x010C) << last_error().text;
+    EXPECT_EQ(unit_numbers(), before);
+    ObjectId holder;
+    ASSERT_EQ(ctl_get_drive_unit(drive_list({2}).ids[0], &holder), 0) << last_error().text;
+    EXPECT_EQ(holder.b[4], 0xFF);
+}
+
 }  // namespace

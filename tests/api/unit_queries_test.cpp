@@ -314,7 +314,7 @@ TEST(UnitQueries, Raid6TaskRecords) {
     std::memset(&tasks, 0, sizeof tasks);
     ASSERT_EQ(ctl_get_unit_task_list(unit(15), &tasks), 0);
     expect_indexed(tasks, unit(15), kKindTaskRecord, 2);
-    uint32_t count = 0;
+    uint32_t count = 0xFFFFFFFF;  // all four bytes are written
     ASSERT_EQ(ctl_get_unit_task_count(unit(15), &count), 0);
     EXPECT_EQ(count, 2u);
 
@@ -409,20 +409,43 @@ TEST(UnitQueries, LunsOfAUnit) {
     }
 }
 
+// The sizes of the LUN table reads (unit 16's table 0x310, parameter 25):
+// the firmware answers only a read of the whole table.
+std::vector<uint16_t> lun_table_reads() {
+    std::vector<uint16_t> sizes;
+    for (const sim::JournalEntry& e : requests(264)) {
+        if (e.sent.size() < 1544 || e.sent[512 + 128] != 0x52) continue;
+        const SentBlock b = sent_block(e);
+        if ((b.table & 0x7FFF) == 0x310 && b.id == 25) sizes.push_back(b.size);
+    }
+    return sizes;
+}
+
 TEST(UnitQueries, LunCountsAtTheirLimits) {
-    // 65 LUNs fill the table; the list names the first 64. More than the
-    // table holds is refused; none is an error of its own.
-    change_machine("unit index=0 number=16 luns=65\n");
+    // 65 LUNs fill the table; the list names the first 64. A unit with more
+    // has the table's room read and entries 0 to 63 listed; a unit with none
+    // is an error of its own, and its table is not read.
     IdList luns;
-    ASSERT_EQ(ctl_get_lun_list(unit(16), &luns), 0) << last_error().text;
-    EXPECT_EQ(luns.count, 64u);
-    EXPECT_EQ(luns.ids[63].b[2], 63);
-    change_machine("unit index=0 number=16 luns=70\n");
-    EXPECT_EQ(ctl_get_lun_list(unit(16), &luns), -1);
-    EXPECT_EQ(api_error(), 116);
+    for (int count : {65, 70, 255}) {
+        SCOPED_TRACE(count);
+        change_machine("unit index=0 number=16 luns=" + std::to_string(count) + "\n");
+        sim::clear_journal();
+        ASSERT_EQ(ctl_get_lun_list(unit(16), &luns), 0) << last_error().text;
+        expect_indexed(luns, unit(16), kKindLun, 64);
+        EXPECT_EQ(lun_table_reads(), std::vector<uint16_t>{uint16_t(count * 20)});
+        // A LUN beyond the 64 listed is not one of the unit's entries.
+        uint64_t sectors = 0;
+        ObjectId last = luns.ids[63];
+        ASSERT_EQ(ctl_get_lun_capacity(last, &sectors), 0) << last_error().text;
+        last.b[2] = 65;
+        EXPECT_EQ(ctl_get_lun_capacity(last, &sectors), -1);
+        EXPECT_EQ(api_error(), 108);
+    }
     change_machine("unit index=0 number=16 luns=0\n");
+    sim::clear_journal();
     EXPECT_EQ(ctl_get_lun_list(unit(16), &luns), -1);
     EXPECT_STREQ(last_error().text, "(0x0B:0x006B): Unit has no luns");
+    EXPECT_TRUE(lun_table_reads().empty());
     change_machine("unit index=0 number=16 luns=3\n");
 }
 

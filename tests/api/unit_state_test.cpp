@@ -190,9 +190,6 @@ INSTANTIATE_TEST_SUITE_P(
         FlagCase{"raid1_member", unit(3, 0), 79}, FlagCase{"raid10_member", unit(8, 0, 0), 79},
         FlagCase{"disk_alone", unit(11), 79}, FlagCase{"task_record_0", task(9, 0), 1},
         FlagCase{"task_record_1", task(9, 1), 1},
-        // Beyond the unit's task records: an error of its own, not an
-        // older failure's text.
-        FlagCase{"task_record_beyond", task(9, 2), 78},
         FlagCase{"task_record_of_a_missing_unit", task(30, 0), 63}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -212,6 +209,33 @@ TEST(TaskInfo, PausedTasksOfSubUnitsAndTaskRecords) {
     uint8_t active = 0;
     ASSERT_EQ(ctl_get_unit_task_info(task(9, 1), &active), 0);
     EXPECT_EQ(active, 1);
+}
+
+// An index beyond the unit's task records fails and leaves the last-error
+// record empty, so no older failure's text is shown with it; a task record
+// the unit counts but its list lacks (a terminator in its place) is API
+// error 78.
+TEST(TaskInfo, BeyondTheTaskRecordsNoErrorAndAMissingRecordError78) {
+    seed_last_error();
+    uint8_t value = 0x77;
+    EXPECT_EQ(ctl_get_unit_task_info(task(9, 2), &value), -1);
+    const ErrorRecord none = last_error();
+    EXPECT_EQ(none.api_code, 0);
+    EXPECT_EQ(none.flags, 0u);
+    EXPECT_STREQ(none.text, "");
+    EXPECT_EQ(value, 0x77);
+
+    UnitDescriptorList list;
+    ASSERT_EQ(series_backend().read_unit_descriptor(unit(9), &list), 0);
+    ASSERT_EQ(list.record(0)[unit_record::kTaskRecords], 1);
+    std::string records;
+    for (int place = 0; list.type_at(place) != unit_record::kTerminator; ++place)
+        records.append(reinterpret_cast<const char*>(list.record(place)), unit_record::kSize);
+    records.replace(unit_record::kSize, unit_record::kSize, unit_record::kSize, '\xFF');
+    change_machine("param index=0 table=0x8309 id=11 value=hex:" + test_support::hex(records));
+    EXPECT_EQ(ctl_get_unit_task_info(task(9, 1), &value), -1);
+    EXPECT_EQ(last_error().api_code, 78) << last_error().text;
+    EXPECT_EQ(value, 0x77);
 }
 
 // Only sub-units that run a task are asked for its flag: a RAID 50 whose

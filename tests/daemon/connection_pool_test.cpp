@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "daemon/http_codes.h"
+#include "daemon/login.h"
 #include "daemon/tls_context.h"
 #include "tests/daemon/context_fixture.h"
 
@@ -133,6 +135,8 @@ protected:
     {
         ContextFixture::SetUp();
         ASSERT_NE(tls_->context(), nullptr);
+        // The test's peers are other loopback addresses, served as remote.
+        config_->set_remote_access(1);
         pool_ = std::make_unique<ConnectionPool>(context_.get(), config_.get());
     }
     void TearDown() override
@@ -236,6 +240,7 @@ TEST_F(ConnectionPoolTest, PeerAtItsCapMakesRoomInOrder)
     for (int i = 2; i < ConnectionPool::kPerPeer; i++)
         silent.push_back(&connect(Client::kSilent));
     ASSERT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
+    settle();
 
     Client& newcomer = connect(Client::kSilent);
     EXPECT_TRUE(silent[0]->server_closed());
@@ -243,6 +248,7 @@ TEST_F(ConnectionPoolTest, PeerAtItsCapMakesRoomInOrder)
     EXPECT_FALSE(newcomer.server_closed());
     for (size_t i = 1; i < silent.size(); i++)
         connect(Client::kSilent);
+    settle();
     // Every older silent connection has gone; the newcomers are the silent
     // ones now, so the next goes first of them, and the handshake stays.
     for (Client* c : silent)
@@ -304,9 +310,11 @@ TEST_F(ConnectionPoolTest, EachStageHasItsOwnLimit)
         bool closes;          // else: ready, with this read result
         int read_result;
     };
+    char admin[kCryptTextSize];
+    ASSERT_TRUE(login_cookie_value(config_->get_admin_pwd(), kAccessAdmin, admin));
     const std::string upload_head =
-        "POST /fwcheck.html HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n"
-        "Content-Length: 1000\r\n\r\n--b\r\n";
+        "POST /fwcheck.html HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\nCookie: WOXUSER=" +
+        std::string(admin) + "\r\nContent-Length: 1000\r\n\r\n--b\r\n";
     const Case cases[] = {
         {"silent", Client::kSilent, "", HttpsConnection::kFirstDataWait, true, 0},
         {"greeting only", Client::kGreetingOnly, "", HttpsConnection::kHandshakeDeadline, true, 0},
@@ -345,37 +353,162 @@ TEST_F(ConnectionPoolTest, EachStageHasItsOwnLimit)
     }
 }
 
-// Bodies announced by the requests being read share one budget: a request
-// whose body would not fit is refused at once, and what a closed connection
-// held is free again.
-TEST_F(ConnectionPoolTest, BodiesShareOneBudget)
+// A body is read only for a handler that takes one: the login form, the
+// settings form with a login, the upload with the administrator's login,
+// and never from a peer that RemoteAccess refuses. Any other POST is
+// answered after its headers, whatever length it announces.
+TEST_F(ConnectionPoolTest, BodiesAreReadOnlyForHandlersThatTakeThem)
 {
-    const std::string head = "POST /fwcheck.html HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n"
-                             "Content-Length: " + std::to_string(kMaxContentLength) + "\r\n\r\n";
-    const int fit = static_cast<int>(ConnectionPool::kBodyBudget / kMaxContentLength);
-    std::vector<Client*> uploads;
-    for (int i = 0; i < fit + 1; i++) {
-        uploads.push_back(&connect(Client::kTls, i % 2 == 0 ? "127.0.0.5" : "127.0.0.6"));
-        uploads.back()->send(head);
-        ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReading) + count_in(HttpsConnection::kReady) ==
-                                           i + 1 && pool_->at(i)->request().headers_examined(); }));
+    char admin[kCryptTextSize], user[kCryptTextSize];
+    ASSERT_TRUE(login_cookie_value(config_->get_admin_pwd(), kAccessAdmin, admin));
+    ASSERT_TRUE(login_cookie_value(config_->get_ro_pwd(), kAccessUser, user));
+    struct Case {
+        const char* name;
+        const char* peer;
+        const char* url;
+        std::string cookie;
+        bool read;
+    };
+    const Case cases[] = {
+        {"login form", "127.0.0.1", "/login.html", "", true},
+        {"login form of a refused peer", "127.0.0.5", "/login.html", "", false},
+        {"settings form with a login", "127.0.0.1", "/page4.html?c=0&cp=1", user, true},
+        {"settings form without a login", "127.0.0.1", "/page4.html?c=0&cp=1", "", false},
+        {"upload of the administrator", "127.0.0.1", "/fwcheck.html?c=0", admin, true},
+        {"upload of a user", "127.0.0.1", "/fwcheck.html?c=0", user, false},
+        {"a page", "127.0.0.1", "/page0.html", admin, false},
+        {"a logo named like a form", "127.0.0.1", "/login.html/a.gif", "", false},
+        {"no handler", "127.0.0.1", "/nosuch.html", admin, false},
+    };
+    config_->set_remote_access(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pool_ = std::make_unique<ConnectionPool>(context_.get(), config_.get());
+        clients_.clear();
+        Client& client = connect(Client::kTls, c.peer);
+        std::string head = std::string("POST ") + c.url + " HTTP/1.1\r\nHost: 127.0.0.1:888\r\n";
+        if (!c.cookie.empty())
+            head += "Cookie: WOXUSER=" + c.cookie + "\r\n";
+        client.send(head + "Content-Length: " + std::to_string(kMaxContentLength) + "\r\n\r\nthepwd=x");
+        settle();
+        ASSERT_EQ(pool_->count(), 1);
+        const HttpsConnection* connection = pool_->at(0);
+        if (c.read) {
+            EXPECT_EQ(connection->state(), HttpsConnection::kReading);
+            continue;
+        }
+        ASSERT_EQ(connection->state(), HttpsConnection::kReady);
+        EXPECT_EQ(connection->read_result(), kReadOk);
+        EXPECT_STREQ(connection->request().body(), "");
+        EXPECT_NE(pool_->serve_next(now_), -1);
+        ASSERT_TRUE(run_until([&] { return client.answer().find("\r\n\r\n") != std::string::npos; }));
     }
-    EXPECT_EQ(count_in(HttpsConnection::kReady), 1);
-    ASSERT_EQ(pool_->at(fit)->state(), HttpsConnection::kReady);
-    EXPECT_EQ(pool_->at(fit)->read_result(), kReadTooLong);
-    EXPECT_EQ(pool_->serve_next(now_), 1);
-    ASSERT_TRUE(run_until([&] { return uploads[fit]->answer().find("404 Not-Found") != std::string::npos; }));
+}
 
-    // The first upload's client goes away: its request is refused, and its
-    // share goes to the next one.
-    uploads[0]->hang_up();
-    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
+// Large bodies count against the allowance by the bytes that have arrived,
+// a peer holding at most a quarter of it; bodies of at most 64 KB never
+// count. A request whose body does not fit is refused, and what a closed
+// connection held is free again.
+TEST_F(ConnectionPoolTest, LargeBodiesCountByWhatArrived)
+{
+    const long long allowance = 1 << 20;
+    pool_ = std::make_unique<ConnectionPool>(context_.get(), config_.get(), allowance);
+    const std::string announce = "POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nContent-Length: " +
+                                 std::to_string(kMaxContentLength) + "\r\n\r\n";
+    const std::string kilobytes(50 * 1024, 'x');
+    auto reading_holds = [&](int i, long long bytes) {
+        return pool_->at(i)->state() == HttpsConnection::kReading &&
+               pool_->at(i)->request().body_arrived() == bytes;
+    };
+
+    // Announcing the largest body holds nothing; what arrives counts.
+    Client& slow = connect(Client::kTls, "127.0.0.10");
+    slow.send(announce + "x");
+    ASSERT_TRUE(run_until([&] { return reading_holds(0, 1); }));
+    EXPECT_EQ(pool_->allowance().used_by("127.0.0.10"), 1);
+
+    // A small body beside it, whole or in part, is not counted.
+    Client& small = connect(Client::kTls, "127.0.0.10");
+    small.send("POST /login.html HTTP/1.1\r\nContent-Length: " + std::to_string(BodyAllowance::kSmallBody) +
+               "\r\n\r\n" + kilobytes);
+    ASSERT_TRUE(run_until([&] { return reading_holds(1, 50 * 1024); }));
+    EXPECT_EQ(pool_->allowance().used(), 1);
+
+    // The peer's quarter: 256 KB in all of its bodies.
+    for (int k = 0; k < 5; k++)
+        slow.send(kilobytes);
+    ASSERT_TRUE(run_until([&] { return reading_holds(0, 1 + 5 * 50 * 1024); }));
+    EXPECT_EQ(pool_->allowance().used_by("127.0.0.10"), 1 + 5 * 50 * 1024);
+    slow.send(kilobytes);
+    ASSERT_TRUE(run_until([&] { return pool_->at(0)->state() == HttpsConnection::kReady; }));
+    EXPECT_EQ(pool_->at(0)->read_result(), kReadTooLong);
     EXPECT_EQ(pool_->serve_next(now_), 1);
-    ASSERT_TRUE(run_until([&] { return pool_->count() == fit; }));
-    Client& next = connect(Client::kTls);
-    next.send(head);
-    ASSERT_TRUE(run_until([&] { return pool_->at(pool_->count() - 1)->request().headers_examined(); }));
-    EXPECT_EQ(pool_->at(pool_->count() - 1)->state(), HttpsConnection::kReading);
+    ASSERT_TRUE(run_until([&] { return slow.answer().find("404 Not-Found") != std::string::npos; }));
+    advance(HttpsConnection::kDrainTime);  // it is closed after draining what the client still sends
+    pool_->sweep();
+    EXPECT_EQ(pool_->allowance().used(), 0);
+
+    // The allowance in all: five peers send 250 KB each, within their
+    // quarters, one after the other; the bodies of four fit, the fifth
+    // passes the allowance and is refused.
+    const std::string quarter = announce + kilobytes + kilobytes + kilobytes + kilobytes + kilobytes;
+    for (int p = 0; p < 5; p++) {
+        std::string peer = "127.0.0.1" + std::to_string(p + 1);
+        connect(Client::kTls, peer.c_str()).send(quarter);
+        int i = pool_->count() - 1;
+        ASSERT_TRUE(run_until([&] {
+            return reading_holds(i, 5 * 50 * 1024) || pool_->at(i)->state() == HttpsConnection::kReady;
+        }));
+        EXPECT_EQ(pool_->at(i)->state(), p < 4 ? HttpsConnection::kReading : HttpsConnection::kReady) << p;
+    }
+    EXPECT_EQ(pool_->at(pool_->count() - 1)->read_result(), kReadTooLong);
+    EXPECT_LE(pool_->allowance().used(), allowance);
+    EXPECT_GE(pool_->allowance().used(), 4 * 5 * 50 * 1024);
+}
+
+// The pool is full: a newcomer takes the place of a connection of the peer
+// address that holds the most, not of the oldest connection of all.
+TEST_F(ConnectionPoolTest, FullPoolMakesRoomFromTheMostCrowdedPeer)
+{
+    const struct {
+        const char* peer;
+        int count;
+    } peers[] = {{"127.0.0.21", 10}, {"127.0.0.22", 16}, {"127.0.0.23", 15}, {"127.0.0.24", 16}, {"127.0.0.25", 7}};
+    std::vector<std::pair<const char*, Client*>> open;
+    for (const auto& p : peers)
+        for (int i = 0; i < p.count; i++)
+            open.push_back({p.peer, &connect(Client::kSilent, p.peer)});
+    ASSERT_EQ(pool_->count(), ConnectionPool::kRoom);
+    settle();
+
+    connect(Client::kSilent, "127.0.0.26");
+    // Of the two peers with 16, the one whose connection came first.
+    EXPECT_EQ(pool_->count_of("127.0.0.22"), 15);
+    EXPECT_EQ(pool_->count_of("127.0.0.21"), 10);
+    EXPECT_EQ(pool_->count_of("127.0.0.26"), 1);
+    EXPECT_TRUE(open[10].second->server_closed());  // the oldest of 127.0.0.22
+    EXPECT_FALSE(open[0].second->server_closed());  // the oldest of all
+    connect(Client::kSilent, "127.0.0.26");
+    EXPECT_EQ(pool_->count_of("127.0.0.24"), 15);
+}
+
+// A connection that has not had a poll round is not taken for silent: a
+// peer's connection draining its answer makes room before it.
+TEST_F(ConnectionPoolTest, UnpolledNewcomerIsNotTakenForSilent)
+{
+    Client& answered = connect(Client::kTls);
+    answered.send("POST /page0.html HTTP/1.1\r\nContent-Length: 100\r\n\r\nx");
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
+    EXPECT_EQ(pool_->serve_next(now_), 0);
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kDraining) == 1; }));
+    std::vector<Client*> fresh;
+    for (int i = 1; i < ConnectionPool::kPerPeer; i++)
+        fresh.push_back(&connect(Client::kGreetingOnly));
+    connect(Client::kSilent);
+    EXPECT_TRUE(answered.server_closed());
+    for (Client* c : fresh)
+        EXPECT_FALSE(c->server_closed());
+    EXPECT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
 }
 
 }  // namespace

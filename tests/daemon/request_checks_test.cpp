@@ -1,6 +1,7 @@
 // Where the login cookie stands in a Cookie header, and whether a form was
 // posted from a page of the host it was sent to.
 #include "daemon/request_checks.h"
+#include "daemon/form_routes.h"
 #include "daemon/request_reader.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,77 @@ TEST(RequestChecks, ReaderKeepsTheOrigin)
         else
             EXPECT_STREQ(r.origin(), c.origin) << c.raw;
     }
+}
+
+// A form from another site: by its Origin headers, else by
+// Sec-Fetch-Site and the Referer.
+TEST(RequestChecks, FormFromElsewhere)
+{
+    struct Case {
+        const char* headers;
+        bool elsewhere;
+    };
+    const Case cases[] = {
+        {"Origin: https://127.0.0.1:888\r\n", false},
+        {"Origin: https://evil.example\r\n", true},
+        {"Origin: https://127.0.0.1:888\r\nOrigin: https://127.0.0.1:888\r\n", true},
+        {"Origin: https://127.0.0.1:888\r\nOrigin: https://evil.example\r\n", true},
+        {"", false},
+        {"Sec-Fetch-Site: same-origin\r\n", false},
+        {"Sec-Fetch-Site: none\r\n", false},
+        {"Sec-Fetch-Site: cross-site\r\n", true},
+        {"Sec-Fetch-Site: Cross-Site \r\n", true},
+        {"Sec-Fetch-Site: cross-siteX\r\n", false},
+        {"Referer: https://127.0.0.1:888/login.html?c=0\r\n", false},
+        {"Referer: https://127.0.0.1:888\r\n", false},
+        {"Referer: https://127.0.0.1:888#top\r\n", false},
+        {"Referer: https://evil.example/login.html\r\n", true},
+        {"Referer: https://127.0.0.1:8888/\r\n", true},
+        {"Referer: http://127.0.0.1:888/\r\n", true},
+        {"Referer: https://127.0.0.1.evil.example/\r\n", true},
+        // The Origin decides when there is one.
+        {"Origin: https://127.0.0.1:888\r\nReferer: https://evil.example/\r\n", false},
+        {"Origin: https://127.0.0.1:888\r\nSec-Fetch-Site: cross-site\r\n", false},
+    };
+    for (const Case& c : cases) {
+        std::string raw = std::string("POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\n") + c.headers +
+                          "Content-Length: 0\r\n\r\n";
+        RequestReader r;
+        ASSERT_EQ(r.add(reinterpret_cast<const unsigned char*>(raw.data()), static_cast<int>(raw.size())),
+                  kReadDone);
+        EXPECT_EQ(form_from_elsewhere(r), c.elsewhere) << c.headers;
+    }
+}
+
+// Which form a POST carries, by the handler its URL reaches in the
+// dispatcher's order.
+TEST(RequestChecks, FormRoutes)
+{
+    struct Case {
+        const char* url;
+        int form;
+    };
+    const Case cases[] = {
+        {"/login.html", kFormLogin},
+        {"/login.html?c=1&u=2", kFormLogin},
+        {"/page4.html?c=0&u=0&cp=1", kFormSettings},
+        {"/fwcheck.html?c=1", kFormUpload},
+        {"/fwcheck.htmlx", kFormUpload},
+        {"/fwupdate.html?c=1", kFormNone},
+        {"/page0.html", kFormNone},
+        {"/page4.htm", kFormNone},
+        {"/logout.html", kFormNone},
+        {"/login.html/x.gif", kFormNone},
+        {"/page4.html?favicon.ico", kFormNone},
+        {"/", kFormNone},
+        {"", kFormNone},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(form_route(c.url), c.form) << c.url;
+    EXPECT_FALSE(remote_peer_refused(0, "127.0.0.1"));
+    EXPECT_FALSE(remote_peer_refused(0, "127.0.0.15"));
+    EXPECT_TRUE(remote_peer_refused(0, "127.0.0.2"));
+    EXPECT_FALSE(remote_peer_refused(1, "127.0.0.2"));
 }
 
 }  // namespace

@@ -133,10 +133,22 @@ const std::vector<Case>& cases()
          "/", "<unknown>", "a=1; WOXUSER=q", "", ""},
         {"headers that never end within their limit", "GET / HTTP/1.1\r\nX: " + std::string(kMaxHeaderBytes, 'x'),
          kReadTooLong, false, kMethodGet, "", "", "", "", ""},
-        {"oversized length is served without reading on",
+        {"oversized length is refused without reading on",
          "POST /fwcheck.html HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=zz\r\n"
          "Content-Length: 8388609\r\n\r\n",
-         kReadNoUpload, false, kMethodPost, "/fwcheck.html", "<unknown>", "", "", ""},
+         kReadTooLong, false, kMethodMultipart, "", "", "", "", ""},
+        {"oversized form with a whole login body",
+         "POST /login.html HTTP/1.1\r\nContent-Length: 8388609\r\n\r\nthepwd=pyv2&whopwd=a", kReadTooLong, false,
+         kMethodPost, "", "", "", "", ""},
+        {"transfer coding with a blank before its colon",
+         "POST /login.html HTTP/1.1\r\nTransfer-Encoding : chunked\r\nContent-Length: 4\r\n\r\nab=c",
+         kReadBadStart, false, kMethodPost, "", "", "", "", ""},
+        {"length with a tab before its colon", "POST /login.html HTTP/1.1\r\nContent-Length\t: 4\r\n\r\nab=c",
+         kReadBadStart, false, kMethodPost, "", "", "", "", ""},
+        {"GET with a blank before a colon", "GET / HTTP/1.1\r\nHost : h\r\n\r\n", kReadBadStart, false,
+         kMethodGet, "", "", "", "", ""},
+        {"blanks inside a value", "GET / HTTP/1.1\r\nHost: h\r\nUser-Agent: a b : c\r\n\r\n", kReadOk, true,
+         kMethodGet, "/", "h", "", "", ""},
         {"negative length", "POST /login.html HTTP/1.1\r\nContent-Length: -5\r\n\r\nx", kReadBadStart, false,
          kMethodPost, "", "", "", "", ""},
         {"non-numeric length", "POST /login.html HTTP/1.1\r\nContent-Length: 12abc\r\n\r\nx", kReadBadStart,
@@ -253,6 +265,53 @@ TEST(RequestReader, SurvivesDamagedRequests)
         ASSERT_LE(std::strlen(r.url()) + std::strlen(r.host()) + std::strlen(r.body()), raw.size() + 9);
         ASSERT_EQ(std::strpbrk(r.url(), " \r\n"), nullptr);
         ASSERT_LE(r.upload().length(), r.content_length());
+    }
+}
+
+// The fields the form checks look at, read as soon as the headers are in:
+// every Origin counts, the first Referer and Sec-Fetch-Site are kept.
+TEST(RequestReader, FieldsOfTheFormChecksAreReadWithTheHeaders)
+{
+    const std::string raw =
+        "POST /login.html HTTP/1.1\r\nHost: h:888\r\nOrigin: https://h:888\r\nReferer: https://x/p\r\n"
+        "Sec-Fetch-Site: cross-site\r\norigin: https://evil\r\nReferer: https://y/\r\nContent-Length: 6\r\n\r\n";
+    RequestReader r;
+    EXPECT_EQ(r.add(reinterpret_cast<const unsigned char*>(raw.data()), static_cast<int>(raw.size())), kReadMore);
+    ASSERT_TRUE(r.headers_examined());
+    EXPECT_STREQ(r.url(), "/login.html");
+    EXPECT_STREQ(r.origin(), "https://h:888");
+    EXPECT_EQ(r.origin_count(), 2);
+    EXPECT_STREQ(r.referer(), "https://x/p");
+    EXPECT_STREQ(r.fetch_site(), "cross-site");
+    EXPECT_EQ(r.body_arrived(), 0);
+
+    RequestReader plain;
+    const std::string get = "GET / HTTP/1.1\r\nHost: h\r\n\r\n";
+    EXPECT_EQ(plain.add(reinterpret_cast<const unsigned char*>(get.data()), static_cast<int>(get.size())), kReadDone);
+    EXPECT_EQ(plain.origin(), nullptr);
+    EXPECT_EQ(plain.origin_count(), 0);
+    EXPECT_EQ(plain.referer(), nullptr);
+    EXPECT_EQ(plain.fetch_site(), nullptr);
+}
+
+// A body the connection does not read: the request is complete with its
+// headers, whatever of the body came with them, and carries no form body or
+// upload.
+TEST(RequestReader, SkippedBodyEndsTheRequestAtItsHeaders)
+{
+    const std::string form = "POST /page0.html HTTP/1.1\r\nHost: h\r\nContent-Length: 100\r\n\r\nthepwd=x";
+    const std::string upload = "POST /fwcheck.html HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=b\r\n"
+                               "Content-Length: 20\r\n\r\n--b\r\n\r\nXY";
+    for (const std::string& raw : {form, upload}) {
+        RequestReader r;
+        EXPECT_EQ(r.add(reinterpret_cast<const unsigned char*>(raw.data()), static_cast<int>(raw.size())), kReadMore);
+        EXPECT_GT(r.body_arrived(), 0);
+        EXPECT_FALSE(r.is_complete());
+        r.skip_body();
+        EXPECT_TRUE(r.is_complete());
+        EXPECT_EQ(r.finish(kReadOk), kReadOk);
+        EXPECT_STREQ(r.body(), "");
+        EXPECT_EQ(r.upload().length(), 0);
     }
 }
 

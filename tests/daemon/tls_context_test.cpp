@@ -319,6 +319,11 @@ TEST(TlsContext, ServesCurlAndOpensslClients)
         EXPECT_EQ(out.find(std::string("Ciphersuite: ") + suite.name) != std::string::npos, suite.agreed)
             << suite.name << ": " << out;
     }
+    // A client offering the suites in the reverse order gets the server's
+    // first choice.
+    std::string reverse = s_client(server.port(), "-tls1_2 -cipher ECDHE-RSA-CHACHA20-POLY1305:"
+                                                  "ECDHE-RSA-AES256-GCM-SHA384:ECDHE-RSA-AES128-GCM-SHA256");
+    EXPECT_NE(reverse.find("Ciphersuite: ECDHE-RSA-AES128-GCM-SHA256"), std::string::npos) << reverse;
 }
 
 // A certificate file written by a start that was killed before renaming it

@@ -22,7 +22,7 @@ expect_not_in "first series: no table" "<table" "$W/first.b"
 get none "$BBU?c=3"
 expect_in "no unit" "$(row "Battery Backup Unit" '<font style="color: #FF0000;font-weight: bold;">NOT PRESENT</font>')" "$W/none.b"
 expect_eq "no unit: nine rows of --" "9" "$(grep -c 'class="tabledata">--</td></tr>' "$W/none.b")"
-scripts_parse page first none
+pages_parse page first none
 
 # The capacity test: a user is refused and nothing is sent.
 lines=$(log_count)

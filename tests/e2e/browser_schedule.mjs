@@ -7,19 +7,16 @@
 // it.
 //
 //   node browser_schedule.mjs <base-url> <user-data-dir> <screenshot-dir>
-import { Checks, launchBrowser } from './browser_session.mjs';
+import { Checks, loginAsAdministrator, withChromium } from './chromium.mjs';
 
 const [base, profile, shots] = process.argv.slice(2);
 const checks = new Checks();
-const expectEqual = checks.expectEqual.bind(checks);
+const expectEqual = (what, expected, actual) => checks.equal(what, expected, actual);
 
-const context = await launchBrowser(profile);
 const dialogs = [];
 const pageErrors = [];
 let waitingFor = '';  // the content page the journey waits for
-try {
-  const page = context.pages()[0] ?? await context.newPage();
-  page.setDefaultTimeout(45000);  // a loaded 2-core machine runs other daemons beside this one
+await withChromium(profile, checks, async (page, context) => {
   // Confirmations are refused once where a test says so, else accepted.
   let refuseNext = false;
   page.on('dialog', (dialog) => {
@@ -55,11 +52,7 @@ try {
 
   await page.goto(`${base}/`);
   await content.locator('input[name=thepwd]').waitFor();
-  await content.locator('select[name=whopwd]').selectOption('a');
-  await content.locator('input[name=thepwd]').fill('pyv2');
-  await content.locator('input[type=submit]').click();
-  // The login form itself stands at /page0.html: wait for the summary.
-  await content.getByText('Controller Summary').waitFor();
+  await loginAsAdministrator(page, 'pyv2');
 
   // Scheduling from the menu: the first controller has none; the second's
   // rebuild slots.
@@ -144,11 +137,8 @@ try {
   await popup.screenshot({ path: `${shots}/4-smart.png` });
   await Promise.all([popup.waitForEvent('close'), popup.locator('input[value=Close]').click()]);
   expectEqual('pop-up closed', true, popup.isClosed());
-} catch (error) {
-  checks.fail(`browser: ${error.message} (last page waited for: ${waitingFor})`);
-} finally {
-  await context.close();
-}
+});
+if (checks.failures.length > 0) checks.fail(`the last content page waited for: ${waitingFor}`);
 expectEqual('page errors', [], pageErrors);
 expectEqual('dialogs', 4, dialogs.length);
 checks.finish();

@@ -134,15 +134,56 @@ sanitizer_check() {
     rm -f "$W/daemon.err"
 }
 
+# A command that bash cannot find (a misspelt helper, a missing program) is
+# a failure of the test, wherever it runs: bash calls this in the process
+# that would have run the command, so it is noted in a file.
+command_not_found_handle() {
+    echo "FAILED: unknown command: $1" >&2
+    echo "$1" >>"$W/unknown-commands"
+    return 127
+}
+
 e2e_finish() {
+    E2E_FINISHED=1
     if [ -n "$DAEMON_PID" ] && kill -TERM "$DAEMON_PID" 2>/dev/null; then
         daemon_status >/dev/null
     fi
     sanitizer_check
+    if [ -s "$W/unknown-commands" ]; then
+        fail "unknown commands ran: $(sort -u "$W/unknown-commands" | tr '\n' ' ')"
+    fi
     if [ "$E2E_FAILED" -ne 0 ]; then
         echo "--- daemon output"
         cat "$W/daemon.out" "$W/daemon.err" 2>/dev/null
     fi
     echo "$E2E_PASSED passed, $E2E_FAILED failed"
     [ "$E2E_FAILED" -eq 0 ] && [ "$E2E_PASSED" -gt 0 ]
+}
+
+# An `exit` anywhere in a test ends the shell before e2e_finish: a failure,
+# whatever its status.
+e2e_on_exit() {
+    [ -n "${E2E_FINISHED:-}" ] && return
+    fail "the test exited before its end"
+    e2e_finish
+    exit 1
+}
+
+# e2e_run <test-file>: runs the test, then e2e_finish. A test passes only
+# when it ran to its last line (a `return` of the file, as in
+# `start_daemon || return`, counts only after a failure), ran no unknown
+# command, and made checks of which none failed.
+e2e_run() {
+    local copy
+    copy="$E2E_WORK/$(basename "$1")"
+    # The copy ends with a line that only a test run to its end reaches.
+    { cat "$1"; printf '\nE2E_REACHED_END=1\n'; } >"$copy"
+    E2E_REACHED_END=""
+    trap e2e_on_exit EXIT
+    # shellcheck disable=SC1090
+    source "$copy"
+    if [ -z "$E2E_REACHED_END" ] && [ "$E2E_FAILED" -eq 0 ]; then
+        fail "the test stopped before its end (a return, or a syntax error)"
+    fi
+    e2e_finish
 }

@@ -32,6 +32,19 @@ expect_eq "served after SIGHUP" "HTTP/1.1 200 OK" "$(status_of after_hangup)"
 expect_eq "running after SIGHUP" "" "$(cat "$W/status" 2>/dev/null)"
 stop_daemon TERM >/dev/null
 
+# A descriptor that the starter left open is not held by the daemon.
+exec 7>"$W/inherited"
+start_daemon || return
+exec 7>&-
+expect_eq "inherited descriptor closed" "" "$(find /proc/"$DAEMON_PID"/fd -lname "$W/inherited" 2>&1)"
+
+# Out of descriptors, the daemon goes on serving the connections it has,
+# and accepts again once some of them close.
+open_now=$(find /proc/"$DAEMON_PID"/fd -mindepth 1 | wc -l)
+check "descriptor limit lowered" prlimit --nofile=$((open_now + 20)) --pid "$DAEMON_PID"
+check "served out of descriptors" /usr/bin/python3 "$(dirname "$E2E_LIB")/slow_clients.py" descriptors
+stop_daemon TERM >/dev/null
+
 # Started under umask 000, the daemon still creates its files for itself
 # alone; the temporary files that an interrupted rewrite left (the
 # certificate's holds the key) are removed at start, nothing else.
@@ -66,7 +79,8 @@ sleep 1
 started=$(now_ms)
 expect_eq "SIGTERM during a request" "exit 15" "$(stop_daemon TERM)"
 DAEMON_PID=""
-check "SIGTERM during a request ends at once" test "$(since_ms "$started")" -lt 3000
+ended_ms=$(since_ms "$started")
+check "SIGTERM during a request ends at once, not after $ended_ms ms" test "$ended_ms" -lt 3000
 wait "$held"
 
 # The configured port is the one listened on.

@@ -1,6 +1,7 @@
 # Requests that are refused unread and change nothing: cut short, ambiguous
-# about their length, or posted from another site; and the caps on open
-# connections per address and in all.
+# about their length or headers, longer than the largest body, or posted
+# from another site; and the caps on open connections per address and in
+# all.
 start_daemon || return
 clients="$(dirname "$E2E_LIB")/slow_clients.py"
 log_lines() { wc -l </var/log/kq_mgmt.log 2>/dev/null || echo 0; }
@@ -31,6 +32,11 @@ POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nContent-Length: 20\r\nConten
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nTransfer-Encoding: chunked\r\n\r\n14\r\n$login_form\r\n0\r\n\r\n|chunked body
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nOrigin: https://evil.example\r\nContent-Length: 20\r\n\r\n$login_form|another site's form
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nOrigin: null\r\nContent-Length: 20\r\n\r\n$login_form|a form of no site
+POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nContent-Length: 8388609\r\n\r\n$login_form|a length over the largest body
+POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nTransfer-Encoding : chunked\r\nContent-Length: 20\r\n\r\n$login_form|a blank before a colon
+POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nOrigin: https://127.0.0.1:888\r\nOrigin: https://evil.example\r\nContent-Length: 20\r\n\r\n$login_form|two origins
+POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nSec-Fetch-Site: cross-site\r\nContent-Length: 20\r\n\r\n$login_form|a cross-site form without an origin
+POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nReferer: https://evil.example/login.html\r\nContent-Length: 20\r\n\r\n$login_form|another site's page without an origin
 TABLE
 expect_eq "nothing logged for refused logins" "$before" "$(log_lines)"
 
@@ -38,5 +44,8 @@ expect_eq "nothing logged for refused logins" "$before" "$(log_lines)"
 fetch own_page /login.html --data "$login_form" -H 'Origin: https://127.0.0.1:888'
 expect_in "login from the daemon's own page" "Administrator now logged in" "$W/own_page.b"
 expect_eq "login from the daemon's own page is logged" "$((before + 1))" "$(log_lines)"
+fetch own_referer /login.html --data "$login_form" -H 'Referer: https://127.0.0.1:888/login.html' \
+    -H 'Sec-Fetch-Site: same-origin'
+expect_in "login from the daemon's own page, without an origin" "Administrator now logged in" "$W/own_referer.b"
 
 check "caps per address and in all" /usr/bin/python3 "$clients" caps

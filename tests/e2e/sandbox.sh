@@ -13,8 +13,17 @@ test_file=$(readlink -f "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ "$(id -u)" -ne 0 ] || ! command -v unshare >/dev/null; then
-    echo "SKIP: the end-to-end tests need root and unshare"
-    exit 77
+    if [ "${PYV2_SKIP_E2E:-}" == 1 ]; then
+        echo "SKIP: the end-to-end tests need root and unshare (PYV2_SKIP_E2E=1)"
+        exit 77
+    fi
+    echo "FAILED: the end-to-end tests need root and unshare; set PYV2_SKIP_E2E=1 to skip them"
+    exit 1
+fi
+# A syntax error anywhere in the test fails it before anything runs.
+if ! bash -n "$test_file"; then
+    echo "FAILED: syntax error in $test_file"
+    exit 1
 fi
 
 work=$(mktemp -d /tmp/pyv2-e2e.XXXXXX)
@@ -37,8 +46,7 @@ timeout --kill-after=5 600 unshare --mount --net --uts --pid --fork --mount-proc
         hostname testhost
         set +e
         source "$E2E_LIB"
-        source "$0"
-        e2e_finish
+        e2e_run "$0"
     ' "$test_file"
 status=$?
 set -e

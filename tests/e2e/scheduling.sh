@@ -25,7 +25,7 @@ get first "$SCHED?c=0"
 expect_in "first series" "(0x0C:0x0017): Scheduling is not supported on this controller model" "$W/first.b"
 get tab2 "$SCHED?c=9&WhichSched=2"
 expect_in "c=9: the first controller" "Scheduling is not supported" "$W/tab2.b"
-scripts_parse page tab7 first
+pages_parse page tab7 first
 
 # A slot added: the lowest free one, start and duration in minutes.
 lines=$(log_count)
@@ -162,4 +162,4 @@ expect_eq "basic hour refused" "(0x0B:0x007A): Invalid argument or value : Faile
 get modes_after "$SCHED?c=2&WhichSched=1"
 expect_in "basic time shown" '<option value="2" selected>Tuesday</option>' "$W/modes_after.b"
 expect_in "slot disabled in basic mode" '<input type="checkbox" name="sched" value="0" disabled><b>1.</b>' "$W/modes_after.b"
-scripts_parse modes modes_after selftest_tab empty
+pages_parse modes modes_after selftest_tab empty

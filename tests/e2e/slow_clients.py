@@ -12,6 +12,20 @@ a request can end early or the connection be half-closed.
     slow_clients.py cut <how>  an administrator login whose body stops short
                                (how: close, halfclose, stall); prints the
                                answer's status line or "none"
+    slow_clients.py drip <first address> <answer>
+                               20 logins announcing 8 MB from five addresses
+                               from the given one on, dripping their bodies,
+                               while ten logins in a row are served at once;
+                               each dripping login gets the answer's status
+                               line at once, or "none" (not answered)
+    slow_clients.py flood      clients of eight addresses that connect, start
+                               a greeting and reconnect without end, while 48
+                               requests from another address are each
+                               answered
+    slow_clients.py descriptors
+                               (the daemon out of descriptors) an open
+                               connection is still served, and a new one
+                               once some of the others close
 
 Prints what failed and exits 1, or exits 0.
 """
@@ -24,6 +38,9 @@ import time
 PORT = 888
 HOST = "127.0.0.1:%d" % PORT
 LOGIN_BODY = b"whopwd=a&thepwd=pyv2"
+# The administrator's login cookie of the default password: an upload's body
+# is read only with it.
+ADMIN_COOKIE = b"WOXUSER=mJmyR92BjuCos"
 
 CTX = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
 CTX.check_hostname = False
@@ -203,7 +220,7 @@ def dripping_greeting(source, out):
 def slow_upload(source, out):
     c = Tls(source)
     c.handshake()
-    c.send(b"POST /fwcheck.html?c=0 HTTP/1.1\r\nHost: " + HOST.encode() +
+    c.send(b"POST /fwcheck.html?c=0 HTTP/1.1\r\nHost: " + HOST.encode() + b"\r\nCookie: " + ADMIN_COOKIE +
            b"\r\nContent-Type: multipart/form-data; boundary=b\r\nContent-Length: 100000\r\n\r\n--b\r\n")
     first = time.monotonic()
     c.sock.settimeout(1.0)
@@ -326,6 +343,138 @@ def cut(how):
     print(status_of(answer) + (" Set-Cookie" if b"Set-Cookie" in answer else ""))
 
 
+def dripping_login(source, stop, out):
+    """A login announcing the largest body, dripping a byte every 2 seconds
+    until stop is set or the server answers; the answer's status line and
+    how long it took from the headers."""
+    try:
+        c = Tls(source)
+        c.handshake()
+        c.send(b"POST /login.html HTTP/1.1\r\nHost: " + HOST.encode() +
+               b"\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 8388608\r\n\r\nw")
+        sent = time.monotonic()
+        c.sock.settimeout(2.0)
+        answer = b""
+        while not stop.is_set():
+            try:
+                piece, ended = c.receive()
+            except socket.timeout:
+                c.send(b"x")
+                continue
+            answer += piece
+            if ended or b"\r\n\r\n" in answer:
+                break
+        out.append((status_of(answer), time.monotonic() - sent))
+        c.close()
+    except (OSError, ssl.SSLError, ConnectionError) as e:
+        out.append(("error: %s" % e, 0))
+
+
+def ten_logins(what):
+    """Ten administrator logins in a row, each answered within a second."""
+    for n in range(10):
+        login, took = request("POST", "/login.html", LOGIN_BODY)
+        if b"Administrator now logged in" not in login:
+            fail("login %d %s: %s" % (n + 1, what, status_of(login)))
+        elif took > 1.0:
+            fail("login %d %s took %.2f s" % (n + 1, what, took))
+
+
+def drip(first, expected):
+    """Twenty logins announcing 8 MB from five addresses drip their bodies;
+    logins of another address are served at once all the while."""
+    base, last = first.rsplit(".", 1)
+    stop = threading.Event()
+    out = []
+    threads = []
+    for k in range(20):
+        source = "%s.%d" % (base, int(last) + k % 5)
+        t = threading.Thread(target=dripping_login, args=(source, stop, out))
+        t.start()
+        threads.append(t)
+    time.sleep(1.5)
+    ten_logins("beside 20 dripping logins")
+    stop.set()
+    for t in threads:
+        t.join(30)
+    if len(out) != 20:
+        fail("%d of 20 dripping logins ended" % len(out))
+    for status, took in out:
+        if status != expected:
+            fail("dripping login: %s, not %s" % (status, expected))
+        elif expected != "none" and took > 3.0:
+            fail("dripping login answered after %.2f s" % took)
+
+
+def flooder(source, stop, counts):
+    """Connects, sends half a greeting (its handshake under way, costing the
+    server no work yet) and reconnects until stop is set."""
+    while not stop.is_set():
+        try:
+            c = Tls(source)
+            hello = c.client_hello()
+            c.sock.sendall(hello[:len(hello) // 2])
+            counts[source] = counts.get(source, 0) + 1
+            time.sleep(0.5)
+            c.close()
+        except OSError:
+            time.sleep(0.05)
+
+
+def flood():
+    """Eight addresses keep the waiting room full of greeting newcomers; 48
+    requests of another address, each on a fresh connection, are all
+    answered."""
+    stop = threading.Event()
+    counts = {}
+    threads = []
+    for a in range(8):
+        for _ in range(10):
+            t = threading.Thread(target=flooder, args=("127.0.0.%d" % (41 + a), stop, counts))
+            t.start()
+            threads.append(t)
+    time.sleep(1)
+    answered = 0
+    for n in range(48):
+        try:
+            page, took = request("GET", "/blank.html")
+        except (OSError, ssl.SSLError, ConnectionError) as e:
+            page, took = b"", 0
+            fail("request %d beside the flood: %s" % (n + 1, e))
+        if status_of(page) == "HTTP/1.1 200 OK":
+            answered += 1
+        time.sleep(0.05)
+    stop.set()
+    for t in threads:
+        t.join(30)
+    if answered != 48:
+        fail("%d of 48 requests beside the flood answered" % answered)
+    if sum(counts.values()) < 200:
+        fail("the flood made only %d connections" % sum(counts.values()))
+
+
+def descriptors():
+    """The daemon has few descriptors: an open connection is served while it
+    has none left, and a new one once some connections close."""
+    held = Tls()
+    held.handshake()
+    silent = []
+    for n in range(60):
+        source = "127.0.0.%d" % (61 + n // 15)  # below the cap of an address
+        silent.append(socket.create_connection(("127.0.0.1", PORT), source_address=(source, 0)))
+    time.sleep(0.5)
+    started = time.monotonic()
+    held.send(b"GET /blank.html HTTP/1.1\r\nHost: " + HOST.encode() + b"\r\n\r\n")
+    answer, ended = held.answer()
+    if status_of(answer) != "HTTP/1.1 200 OK" or ended - started > 1.0:
+        fail("open connection without descriptors left: %s after %.2f s" % (status_of(answer), ended - started))
+    for s in silent:
+        s.close()
+    page, took = request("GET", "/blank.html")
+    if status_of(page) != "HTTP/1.1 200 OK" or took > 3.0:
+        fail("new connection after others closed: %s after %.2f s" % (status_of(page), took))
+
+
 if __name__ == "__main__":
     case = sys.argv[1]
     if case == "crowd":
@@ -334,6 +483,12 @@ if __name__ == "__main__":
         caps()
     elif case == "cut":
         cut(sys.argv[2])
+    elif case == "drip":
+        drip(sys.argv[2], sys.argv[3])
+    elif case == "flood":
+        flood()
+    elif case == "descriptors":
+        descriptors()
     for f in failures:
         print("FAILED: " + f)
     sys.exit(1 if failures else 0)

@@ -97,7 +97,7 @@ for p in 8 200 -1 9999999 x; do
     not_found "baddat$p" "/smart.dat?c=1&p=$p"
 done
 expect_eq "only p=x read" "Get Drive SMART Data(controller=2, drive=0): Success" "$(logged_since "$lines")"
-scripts_parse popup popup0 sata8 sas8 sas6 bad200
+pages_parse popup popup0 sata8 sas8 sas6 bad200
 
 # Without controllers: the pages show "NO CONTROLLERS", the download is not
 # found.

@@ -125,6 +125,7 @@ Enable Auto Verify(controller=3, unit=0): Success
 Continue on ECC errors on rebuild(controller=3, unit=0): Success
 Disabled Unit Queuing(controller=3, unit=0): Success
 Halt on ECC errors on rebuild(controller=3, unit=2): Success
+Create Unit(controller=3 drives=16 17 18 19 20 21, type=RAID 50, stripe=256, drives/subunit=3, make os aware=yes, unit created=5): SUCCESS
 Disable Write Cache(controller=3, unit=6): Success
 Set Unit Name(controller=3, unit=7, name=one): Success
 LINES

@@ -348,9 +348,8 @@ TEST(MaintenancePageRecords, DriveRowsTakeTheStatusOfTheirDeepestSubUnit) {
 
     EXPECT_NE(drive_row(page, 0).find("REBUILDING 45%</font>"), std::string::npos);
     EXPECT_NE(drive_row(page, 1).find("remove_drive(1)"), std::string::npos);
-    EXPECT_NE(
-        page.find("<td class=\"tabledata\"><font color=\"#FF0000\"><b>NOT PRESENT</b></font></td>"),
-        std::string::npos);
+    EXPECT_NE(page.find("<td class=\"tabledata\"><font color=\"#FF0000\">NOT PRESENT</font></td>"),
+              std::string::npos);
     // A degraded RAID 6 without redundancy left keeps its healthy drives.
     EXPECT_EQ(drive_row(page, 2).find("remove_drive"), std::string::npos);
     EXPECT_NE(drive_row(page, 3).find("#D8D800;font-weight: bold;\">WARNING"), std::string::npos);
@@ -368,6 +367,58 @@ TEST(MaintenancePageRecords, DriveRowsTakeTheStatusOfTheirDeepestSubUnit) {
         std::string::npos);
     EXPECT_NE(drive_row(page, 4).find("remove_drive(4)"), std::string::npos);
     (void)raid10;
+}
+
+TEST(MaintenancePageRecords, CreateOptionsFollowTheControllersFeatures) {
+    PageEnv env;
+    // family, read cache, recovery policy | the option controls the create
+    // pop-up offers
+    const struct {
+        int family, read_cache, recovery;
+        const char* controls;
+    } cases[] = {
+        {3, 1, 1, "cacheon"},
+        {4, 1, 1, "cacheon,autoverifyon,queuingEnabled,ignoreeccon"},
+        {6, 0, 0, "cacheon,autoverifyon,queuingEnabled,ignoreeccon,pervault"},
+        {6, 0, 1, "cacheon,autoverifyon,queuingEnabled,ignoreeccon,pervault,qm_recovery"},
+        {6, 1, 1, "cacheon,autoverifyon,queuingEnabled,ignoreeccon,readcache,pervault,qm_recovery"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::to_string(k.family) + " " + std::to_string(k.read_cache) + " " +
+                     std::to_string(k.recovery));
+        Records c(k.family);
+        c.r.read_cache_supported = k.read_cache;
+        c.r.recovery_policy_supported = k.recovery;
+        const std::string page = c.page(env);
+        const size_t from = page.find("<div id=\"createpopup\"");
+        const std::string popup = page.substr(from, page.find("</div>", from) - from);
+        std::string controls;
+        for (const char* name : {"cacheon", "autoverifyon", "queuingEnabled", "ignoreeccon",
+                                 "readcache", "pervault", "qm_recovery"})
+            if (popup.find(std::string("name=\"") + name + "\"") != std::string::npos)
+                controls += (controls.empty() ? "" : ",") + std::string(name);
+        EXPECT_EQ(controls, k.controls);
+    }
+}
+
+TEST(MaintenancePageRecords, WithoutAvailableDrivesThePopupsHaveNoRows) {
+    PageEnv env;
+    Records c(6);
+    for (int p = 0; p < 8; ++p) c.r.drive_records[p].status = 0;  // no drive on any port
+    const std::string page = c.page(env);
+    EXPECT_NE(page.find("var numavaildrives = 0;"), std::string::npos);
+    EXPECT_NE(page.find("<font color=\"#FF0000\"><b>NO DRIVES</b></font>"), std::string::npos);
+    EXPECT_EQ(page.find("CreateDrivePort0"), std::string::npos);
+    EXPECT_EQ(page.find("RebuildDrivePort0"), std::string::npos);
+    EXPECT_NE(page.find("<b>NO DRIVES AVAILABLE TO USE FOR REBUILD</b>"), std::string::npos);
+    EXPECT_EQ(page.find("onClick=\"rebuild_unit();\""), std::string::npos);
+    EXPECT_NE(page.find("<b>NO DRIVES AVAILABLE TO USE FOR MIGRATE</b>"), std::string::npos);
+    // The narrow layout's headers sort by port, model, capacity and status.
+    for (int cell : {1, 2, 3, 7})
+        EXPECT_NE(page.find("update_page_sort_column(" + std::to_string(cell) + ")\"><u>"),
+                  std::string::npos)
+            << cell;
+    EXPECT_EQ(page.find("update_page_sort_column(4)"), std::string::npos);
 }
 
 TEST(MaintenancePageRecords, IncompatibleAndMissingControllers) {

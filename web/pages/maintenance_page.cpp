@@ -304,9 +304,8 @@ void write_missing_drive_row(StringBuilder& out, MaintenancePage& m) {
     out.append(
         "<td class=\"tabledata\">--</td>\n<td class=\"tabledata\">--</td>\n<td "
         "class=\"tabledata\">--</td>\n");
-    out.append("<td class=\"tabledata\">");
-    m.red_bold(m.text(249));
-    out.append("</td>\n<td class=\"tabledatacenter\"></td>\n</tr>\n");
+    out.append("<td class=\"tabledata\"><font color=\"#FF0000\">").append(m.text(249));
+    out.append("</font></td>\n<td class=\"tabledatacenter\"></td>\n</tr>\n");
 }
 
 void write_drive_row(MaintenancePage& m, const UnitRecord& unit, const DriveRecord& d) {

@@ -1,0 +1,28 @@
+// The handlers of the Controller Settings page and of the firmware update
+// it starts.
+#pragma once
+
+#include "daemon/dispatcher.h"
+
+class ConfigStore;
+
+// "/page2_0.html": the page, or one change of a controller or unit setting
+// named by its query key (administrators only), reported by the redirect
+// page back to it.
+int handle_page2_0(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+
+// "/fwcheck.html": an administrator's uploaded image stored in its
+// temporary file and checked against the controller; the page with the
+// check's pop-up, or the redirect page saying why not.
+int handle_fwcheck(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// "/fwupdate.html": the stored image downloaded to the controller
+// (administrators only); the file is removed whatever the outcome.
+int handle_fwupdate(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// "/fwupdate_canceled.html": the stored image removed.
+int handle_fwupdate_canceled(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+
+// The first-series background rate kept for the next start: the digit of
+// rate (1 to 5; any other rate is not stored) at the controller index's
+// place in BGRate, the text lengthened with the default rate 3 where it is
+// shorter. Returns true when the text was stored.
+bool store_background_rate(ConfigStore* config, int controller_index, int rate);
