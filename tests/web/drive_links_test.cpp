@@ -19,8 +19,9 @@ namespace {
 PYV2_LIBRARY_MACHINE(R"(kernel release=6.1.0-sim
 driver name=dq-Mxxx pairing=sysfs
 driver name=dq-sas pairing=sysfs
-controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" ports=4
+controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" ports=6
   drive port=1 model="SIMDISK S500"
+  drive port=5 model="SIMDISK S500"
   enclosure number=0 type=safte slots=4
 controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" ports=4 phys=4
   drive port=0 model="SIMDISK S1000" interface=sata
@@ -145,6 +146,13 @@ TEST_F(DriveLinksTest, SlotTextOfAnEarlierGeneration) {
     ObjectId none;
     std::memset(none.b, 0xFF, sizeof none.b);
     write_slot_link(page_, 0, earlier_, none);
+    EXPECT_EQ(written(), "--");
+    // A drive the enclosure holds in no slot: the library names a slot of
+    // no enclosure (index 255), which is no place to show.
+    const ObjectId outside = slot_of(port(2, 5));
+    ASSERT_EQ(ctl_decode_slot_id(outside, &enclosure, &number), 0);
+    ASSERT_EQ(number, 255);
+    write_slot_link(page_, 0, earlier_, outside);
     EXPECT_EQ(written(), "--");
 }
 

@@ -454,7 +454,9 @@ int write_slot_link(PageBuilder& page, int link_type, const ControllerRecord& co
     uint8_t enclosure_number = 0xFF;
     uint8_t slot_number = 0xFF;
     if (!later_generation(controller)) {
-        if (ctl_decode_slot_id(slot, &enclosure_number, &slot_number) == 0)
+        // A drive that no enclosure holds comes with a slot of index 255:
+        // not a place to show.
+        if (ctl_decode_slot_id(slot, &enclosure_number, &slot_number) == 0 && slot_number != 255)
             snprintf(link, sizeof link, "Enclosure %d Slot %d", enclosure_number, slot_number);
     } else if (link_type == 5 || link_type == 7) {
         ObjectId enclosure;
