@@ -5,7 +5,8 @@ if [ ! -x /usr/bin/chromium ] || [ ! -d "$here/node_modules/playwright-core" ]; 
     fail "chromium or playwright-core missing: make test installs them"
     return
 fi
-source "$here/task_pages.bash"
+export PYV2_SIM_SCENARIO="$here/schedule_machine.scenario"
+export PYV2_SIM_STATE="$W/machine.state"
 start_daemon || return
 mkdir -p "$W/profile" "$W/shots"
 if node "$here/browser_schedule.mjs" "$BASE" "$W/profile" "$W/shots" >"$W/browser.out" 2>&1; then

@@ -4,7 +4,13 @@
 # no drive; the download carries the drive's own 512 bytes or answers "404
 # Not-Found", never a page of anything else. Then the machine without
 # controllers.
-source "$(dirname "$E2E_LIB")/task_pages.bash"
+source "$(dirname "$E2E_LIB")/actions.bash"
+export PYV2_SIM_SCENARIO="$(dirname "$E2E_LIB")/schedule_machine.scenario"
+export PYV2_SIM_STATE="$W/machine.state"
+export PYV2_SIM_CONTROL="$W/machine.control"
+: >"$PYV2_SIM_CONTROL"
+ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
+USER="WOXUSER=$USER_COOKIE_PYV2"
 start_daemon || return
 
 # dump_of <name>: the hexadecimal dump of the pop-up fetched as <name>, as
@@ -36,7 +42,7 @@ expect_eq "power-on hours" "225 16" "$(byte_of dat 31) $(byte_of dat 32)"
 expect_eq "temperature" "38" "$(byte_of dat 55)"
 check "download sealed" sealed dat
 expect_eq "download logged" "Get Drive SMART Data(controller=2, drive=0): Success" "$(logged_since "$lines")"
-get popup "/smart.html?c=1&p=0" "$USER"
+fetch_ok popup "/smart.html?c=1&p=0" "$USER"
 expect_eq "32 lines and one more break" "33" "$(dump_lines popup)"
 expect_eq "the dump is the download" "$(xxd -p -c 512 "$W/dat.b")" "$(dump_of popup)"
 expect_in "window title" "<title>Pyv2 - testhost</title>" "$W/popup.b"
@@ -51,19 +57,19 @@ expect_not_in "no init" "function init(" "$W/popup.b"
 fetch dat0 "/smart.dat?c=0&p=0" -b "$USER"
 expect_eq "first series: 512 bytes" "512" "$(body_size dat0)"
 expect_eq "first series: temperature" "35" "$(byte_of dat0 43)"
-get popup0 "/smart.html?c=0&p=0"
+fetch_ok popup0 "/smart.html?c=0&p=0"
 expect_not_in "first series: no details" "Extra Drive Info" "$W/popup0.b"
 expect_eq "first series: the dump is the download" "$(xxd -p -c 512 "$W/dat0.b")" "$(dump_of popup0)"
 
 # The later controller: a SATA drive shows every detail and the dump, a SAS
 # drive its details only, and its download is not found.
-get sata8 "/smart.html?c=2&p=1"
+fetch_ok sata8 "/smart.html?c=2&p=1"
 expect_in "VPort" "Extra Drive Info (Controller ID 3 - VPort 1)" "$W/sata8.b"
 expect_eq "fifteen details" "15" "$(grep -c '<td width="180" class="tabledata">' "$W/sata8.b")"
 expect_in "temperature row" '<b>41</b>&#176;C (<b>105</b>&#176;F)' "$W/sata8.b"
 expect_eq "SATA dump" "33" "$(dump_lines sata8)"
 lines=$(log_count)
-get sas8 "/smart.html?c=2&p=0"
+fetch_ok sas8 "/smart.html?c=2&p=0"
 expect_in "SAS: details" "<b>Drive Type</b></td><td width=\"330\" class=\"tabledata\">SAS</td>" "$W/sas8.b"
 expect_not_in "SAS: no SMART table" "S.M.A.R.T. (" "$W/sas8.b"
 not_found sas8dat "/smart.dat?c=2&p=0"
@@ -72,13 +78,13 @@ Get Drive SMART Data(controller=3, drive=0): Failed" "$(logged_since "$lines")"
 
 # A SAS drive of family 6 and an empty port: the pop-up says why, the
 # download is not found.
-get sas6 "/smart.html?c=1&p=2"
+fetch_ok sas6 "/smart.html?c=1&p=2"
 expect_in "SAS on family 6: the reason" \
     '<font style="color: #FF0000;"><br><b>Invalid operation for specified port ATA 0xB0 port 2: Controller ID 2 - Failed to get S.M.A.R.T. data</b><br><br></font>' \
     "$W/sas6.b"
 not_found sas6dat "/smart.dat?c=1&p=2"
 lines=$(log_count)
-get empty "/smart.html?c=1&p=5"
+fetch_ok empty "/smart.html?c=1&p=5"
 expect_in "empty port: the reason" "Failed to get S.M.A.R.T. data</b>" "$W/empty.b"
 not_found emptydat "/smart.dat?c=1&p=5"
 expect_eq "empty port logged as failed" "Get Drive SMART Data(controller=2, drive=5): Failed
@@ -87,7 +93,7 @@ Get Drive SMART Data(controller=2, drive=5): Failed" "$(logged_since "$lines")"
 # Positions that name no port: nothing is sent.
 lines=$(log_count)
 for p in 8 200 -1 9999999 x; do
-    get "bad$p" "/smart.html?c=1&p=$p"
+    fetch_ok "bad$p" "/smart.html?c=1&p=$p"
     if [ "$p" = x ]; then
         expect_in "p=x reads port 0" "Extra Drive Info (Controller ID 2 - Port 0)" "$W/badx.b"
         continue
@@ -107,7 +113,7 @@ export PYV2_SIM_SCENARIO="$W/empty.scenario"
 unset PYV2_SIM_STATE
 start_daemon || return
 for path in "/smart.html?c=0&p=0" "/page2_1.html?c=0" "/page3_1.html?c=0"; do
-    get none "$path"
+    fetch_ok none "$path"
     expect_in "$path: no controllers" '<font style="color: #FF0000;font-weight: bold;">NO CONTROLLERS</font>' "$W/none.b"
 done
 not_found nonedat "/smart.dat?c=0&p=0"

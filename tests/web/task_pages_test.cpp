@@ -20,11 +20,6 @@ namespace {
 
 using namespace pagetest;
 
-template <size_t N>
-void set(char (&field)[N], const char* text) {
-    snprintf(field, N, "%s", text);
-}
-
 // Controllers of four families as a handler fills them, and a record whose
 // read failed.
 struct Machine {
@@ -33,16 +28,7 @@ struct Machine {
     ControllerRecord records[kCount];
 
     Machine() {
-        list.count = kCount;
-        const int families[] = {3, 4, 6, 8, -1};
-        for (int i = 0; i < kCount; ++i) {
-            ControllerRecord& r = records[i];
-            ctl_make_controller_id(static_cast<uint8_t>(i + 1), &list.ids[i]);
-            r.position = i;
-            r.controller_index = static_cast<uint8_t>(i + 1);
-            r.family = families[i];
-            set(r.model, "QX-6200-8");
-        }
+        make_controllers(list, records, {3, 4, 6, 8, -1}, "QX-6200-8");
         records[3].extended_device_info = 1;
         set(records[4].error_text, "(0x0B:0x0067): Controller <not> found");
     }
@@ -67,11 +53,7 @@ class TaskPagesTest : public ::testing::Test {
 
     template <typename Write>
     std::string page_of(Write write, int level = kAccessAdmin) {
-        PageBuilder page(&env_.config(), &env_.catalogue());
-        page.set_access_level(static_cast<uint32_t>(level));
-        EXPECT_EQ(write(page), 0);
-        EXPECT_EQ(page.get_content_type(), static_cast<unsigned>(kContentHtml));
-        return body_of(page);
+        return html_of(env_, write, level);
     }
     std::string schedule(int c, int tab) {
         return page_of([&](PageBuilder& p) {
@@ -88,15 +70,7 @@ class TaskPagesTest : public ::testing::Test {
             return write_smart(page, host, p, machine_.records[c], data, error);
         });
     }
-    static bool has(const std::string& body, const std::string& part) {
-        return body.find(part) != std::string::npos;
-    }
 };
-
-#define EXPECT_HAS(body, part) \
-    EXPECT_TRUE(has(body, part)) << "missing: " << (part) << "\n" << (body)
-#define EXPECT_LACKS(body, part) \
-    EXPECT_FALSE(has(body, part)) << "found: " << (part) << "\n" << (body)
 
 // The cells of a used slot's row after its check box: number, day, time.
 std::string used_row(int slot, const char* day, const char* time, const char* attributes = "") {

@@ -44,17 +44,9 @@ constexpr int kBytesPerLine = 16;
 constexpr int kSasDirect = 3;
 constexpr int kSasExpander = 7;
 
-const char* speed_text(int bit) {
-    switch (bit) {
-        case 1:
-            return "1.5 Gbps";
-        case 2:
-            return "3.0 Gbps";
-        case 4:
-            return "6.0 Gbps";
-        default:
-            return "N/A";
-    }
+const char* speed_text(int speed) {
+    const char* name = link_speed_name(speed);
+    return name != nullptr ? name : "N/A";
 }
 
 // Opens a details row: the label (one catalogue text, or two joined by a
