@@ -65,3 +65,13 @@ pages_parse() {
         fail "scripts that do not parse: $(cat "$W/scripts.out")"
     fi
 }
+
+# use_machine <scenario file>: the daemon started next runs the simulated
+# machine of the scenario, keeping its state in $W/machine.state and reading
+# the control file $W/machine.control (empty).
+use_machine() {
+    export PYV2_SIM_SCENARIO="$1"
+    export PYV2_SIM_STATE="$W/machine.state"
+    export PYV2_SIM_CONTROL="$W/machine.control"
+    : >"$PYV2_SIM_CONTROL"
+}

@@ -3,10 +3,7 @@
 # pack-less and a disabled unit; the capacity test started on a present, an
 # absent and a failing battery; the administrator level it needs.
 source "$(dirname "$E2E_LIB")/actions.bash"
-export PYV2_SIM_SCENARIO="$(dirname "$E2E_LIB")/schedule_machine.scenario"
-export PYV2_SIM_STATE="$W/machine.state"
-export PYV2_SIM_CONTROL="$W/machine.control"
-: >"$PYV2_SIM_CONTROL"
+use_machine "$(dirname "$E2E_LIB")/schedule_machine.scenario"
 ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 USER="WOXUSER=$USER_COOKIE_PYV2"
 start_daemon || return

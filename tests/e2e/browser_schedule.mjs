@@ -7,27 +7,26 @@
 // it.
 //
 //   node browser_schedule.mjs <base-url> <user-data-dir> <screenshot-dir>
-import { Checks, loginAsAdministrator, withChromium } from './chromium.mjs';
+import { Checks, frameSet, loginAsAdministrator, recordDialogs, withChromium } from './chromium.mjs';
 
 const [base, profile, shots] = process.argv.slice(2);
 const checks = new Checks();
 const expectEqual = (what, expected, actual) => checks.equal(what, expected, actual);
 
-const dialogs = [];
+let dialogs = [];
 const pageErrors = [];
 let waitingFor = '';  // the content page the journey waits for
 await withChromium(profile, checks, async (page, context) => {
   // Confirmations are refused once where a test says so, else accepted.
   let refuseNext = false;
-  page.on('dialog', (dialog) => {
-    dialogs.push(dialog.message());
-    if (refuseNext) dialog.dismiss(); else dialog.accept();
+  dialogs = recordDialogs(page, () => {
+    const accept = !refuseNext;
     refuseNext = false;
+    return accept;
   });
   page.on('pageerror', (error) => pageErrors.push(error.message));
 
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+  const { menu, content } = frameSet(page);
   const contentFrame = () => page.frame({ name: 'content' });
   const shown = async (path, query) => {
     waitingFor = path + query;

@@ -4,10 +4,7 @@
 # basic verify time; what the simulated controller then holds, the command
 # log's lines, and the administrator level every change needs.
 source "$(dirname "$E2E_LIB")/actions.bash"
-export PYV2_SIM_SCENARIO="$(dirname "$E2E_LIB")/schedule_machine.scenario"
-export PYV2_SIM_STATE="$W/machine.state"
-export PYV2_SIM_CONTROL="$W/machine.control"
-: >"$PYV2_SIM_CONTROL"
+use_machine "$(dirname "$E2E_LIB")/schedule_machine.scenario"
 ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 USER="WOXUSER=$USER_COOKIE_PYV2"
 LOG=/var/log/kq_mgmt.log

@@ -5,10 +5,7 @@
 # Not-Found", never a page of anything else. Then the machine without
 # controllers.
 source "$(dirname "$E2E_LIB")/actions.bash"
-export PYV2_SIM_SCENARIO="$(dirname "$E2E_LIB")/schedule_machine.scenario"
-export PYV2_SIM_STATE="$W/machine.state"
-export PYV2_SIM_CONTROL="$W/machine.control"
-: >"$PYV2_SIM_CONTROL"
+use_machine "$(dirname "$E2E_LIB")/schedule_machine.scenario"
 ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 USER="WOXUSER=$USER_COOKIE_PYV2"
 start_daemon || return
