@@ -14,6 +14,7 @@
 #include "web/pages/frame_set.h"
 #include "web/actions/battery_handler.h"
 #include "web/actions/controller_selection.h"
+#include "web/actions/enclosure_handlers.h"
 #include "web/actions/info_handlers.h"
 #include "web/actions/schedule_handler.h"
 #include "web/actions/smart_handlers.h"
@@ -36,8 +37,8 @@ const PageRoute kPageRoutes[] = {
     {"/page2_2.html", 0, 13, handle_page2_2},
     {"/page3_0.html", 0, 13, handle_page3_0},
     {"/page3_1.html", 0, 13, handle_page3_1},
-    {"/page3_2.html", 0, 13, nullptr},
-    {"/page3_3.html", 0, 13, nullptr},
+    {"/page3_2.html", 0, 13, handle_page3_2},
+    {"/page3_3.html", 0, 13, handle_page3_3},
     {"/fwupdate.html", 0, 13, handle_fwupdate},
     {"/fwupdate_canceled.html", 0, 13, handle_fwupdate_canceled},
     {"/fwcheck.html", 0, 13, handle_fwcheck},
