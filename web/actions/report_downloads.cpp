@@ -1,5 +1,6 @@
 #include "web/actions/report_downloads.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,13 @@ class Report {
     StringBuilder text_;
     ByteBuffer bytes_;
 };
+
+// A position written in a URL, as atoi reads it but without its overflow:
+// a number past the int range counts as the largest (or smallest) int.
+int position_of(const char* digits) {
+    const long long v = std::strtoll(digits, nullptr, 10);
+    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+}
 
 // The local time as the reports show it.
 void time_stamp(char (&out)[64]) {
@@ -175,7 +183,7 @@ bool parse_encl_diaglog_url(const char* url, int* controller, int* enclosure,
     for (; *p != '\0' && *p != '.'; ++p) {
         if (*p == 'e') {
             digits[n] = '\0';
-            *controller = std::atoi(digits);
+            *controller = position_of(digits);
             controller_given = true;
             n = 0;
         } else if (n < kEnclosureUrlBuffer - 1) {
@@ -188,7 +196,7 @@ bool parse_encl_diaglog_url(const char* url, int* controller, int* enclosure,
         *missing_enclosure = true;
         return false;
     }
-    *enclosure = std::atoi(digits);
+    *enclosure = position_of(digits);
     return true;
 }
 
@@ -203,7 +211,7 @@ int handle_errorlog(DaemonContext* context, PageBuilder* page, const PageRequest
     digits[n] = '\0';
     if (n == 0) return refuse(context, page, kNoControllerNumber);
 
-    const int position = controllers.select(std::atoi(digits));
+    const int position = controllers.select(position_of(digits));
     auto record = std::make_unique<ControllerRecord>();
     context->fill_controller(position, controllers.id(), record.get());
     char stamp[64];
