@@ -131,6 +131,15 @@ TEST(DaemonSettingsPage, StoredTextsAreEscaped) {
     script_of(page);
 }
 
+// Runs js in node (with args such as "--check"); the test fails with node's
+// output when node does.
+void expect_node_passes(PageEnv& env, const std::string& js, const char* args = "") {
+    const std::string path = env.dir().file("script.js");
+    ASSERT_TRUE(write_file(path, js));
+    std::string output;
+    EXPECT_EQ(run_node(args, path, &output), 0) << output;
+}
+
 // A stand-in for the browser: the page's forms with the values typed, the
 // dialogs answering as told, and every page load recorded.
 const char* const kBrowser = R"JS(
@@ -193,10 +202,7 @@ assert.deepStrictEqual(loads, [
 ]);
 assert.deepStrictEqual(dialogs, []);
 )JS";
-    const std::string path = env.dir().file("scripts.js");
-    ASSERT_TRUE(write_file(path, js));
-    std::string output;
-    EXPECT_EQ(run_node("", path, &output), 0) << output;
+    expect_node_passes(env, js);
 }
 
 TEST(DaemonSettingsPage, RemoteAccessAndPasswordsAskFirst) {
@@ -236,10 +242,7 @@ pw.cfmpwd.value = pw.newpwd.value = 'fine';
 submit_changepwd();
 assert.strictEqual(submitted, 1);
 )JS";
-    const std::string path = env.dir().file("dialogs.js");
-    ASSERT_TRUE(write_file(path, js));
-    std::string output;
-    EXPECT_EQ(run_node("", path, &output), 0) << output;
+    expect_node_passes(env, js);
 }
 
 TEST(DaemonSettingsPage, ScriptParsesWithHostileCatalogueTexts) {
@@ -248,7 +251,6 @@ TEST(DaemonSettingsPage, ScriptParsesWithHostileCatalogueTexts) {
         "fr", section(0x13, {{151, kHostile}, {128, kHostile}, {303, kHostile}, {419, kHostile}}) +
                   section(0x0C, {{18, kHostile}}));
     const std::string page = page4(env, kAccessAdmin);
-    const std::string path = env.dir().file("hostile.js");
     const std::string script = script_of(page);
     // The title three times in init(), the remote-access question once, the
     // password alerts four times.
@@ -257,9 +259,7 @@ TEST(DaemonSettingsPage, ScriptParsesWithHostileCatalogueTexts) {
          at = script.find("Evil \\\"q\\\"", at + 1))
         ++texts;
     EXPECT_EQ(texts, 8u);
-    ASSERT_TRUE(write_file(path, script));
-    std::string output;
-    EXPECT_EQ(run_node("--check", path, &output), 0) << output;
+    expect_node_passes(env, script, "--check");
 }
 
 }  // namespace

@@ -27,6 +27,16 @@ void write_request(PageBuilder& page, const char* name, const char* params, cons
     out.append(value).append(" + \"&c=\" + parent.cur_controller);\n}\n");
 }
 
+// function NAME() { load "/page4.html?KEY" + the value chosen in the
+// select ELEMENT of FORM }
+void write_choice_request(PageBuilder& page, const char* name, const char* form,
+                          const char* element, const char* key) {
+    StringBuilder select;
+    select.append("  var s = document.forms[\"").append(form).append("\"].elements[\"");
+    select.append(element).append("\"];\n");
+    write_request(page, name, "", select.c_str(), key, "s.options[s.selectedIndex].value");
+}
+
 // "<web text>" or "<daemon text> : <web text>" as a double-quoted literal.
 void put_alert(PageBuilder& page, int daemon_code, int web_code) {
     StringBuilder& out = page.text_body();
@@ -84,16 +94,12 @@ int write_send_test_email(PageBuilder& page) {
 }
 
 int write_change_email_severity(PageBuilder& page) {
-    write_request(page, "change_email_severity", "",
-                  "  var s = document.forms[\"ChangeMail\"].elements[\"Severity\"];\n",
-                  "EmailSeverity=", "s.options[s.selectedIndex].value");
+    write_choice_request(page, "change_email_severity", "ChangeMail", "Severity", "EmailSeverity=");
     return 0;
 }
 
 int write_change_refresh(PageBuilder& page) {
-    write_request(page, "change_refresh", "",
-                  "  var s = document.forms[\"ChangeRefresh\"].elements[\"refresh\"];\n",
-                  "Refresh=", "s.options[s.selectedIndex].value");
+    write_choice_request(page, "change_refresh", "ChangeRefresh", "refresh", "Refresh=");
     return 0;
 }
 
@@ -113,9 +119,7 @@ int write_change_command_logging(PageBuilder& page) {
 }
 
 int write_change_language(PageBuilder& page) {
-    write_request(page, "change_language", "",
-                  "  var s = document.forms[\"ChangeLanguage\"].elements[\"Language\"];\n",
-                  "Language=", "s.options[s.selectedIndex].value");
+    write_choice_request(page, "change_language", "ChangeLanguage", "Language", "Language=");
     return 0;
 }
 
