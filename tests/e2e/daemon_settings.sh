@@ -83,8 +83,11 @@ expect_in "user may not change passwords" '<input type="button" value="Change Pa
 # characters, refuse the whole change; nothing is stored.
 long=$(printf 'a%.0s' $(seq 128))
 keep_conf
+# Every kind on the sender, the line breaks, NUL and length on the others.
 for field in EmailSender EmailRecipient EmailServer EmailServerLogin EmailServerPasswd; do
-    for value in "x%0Dy" "x%0ay" "x%00y" "x%09y" "x%7Fy" "x%1b" "a%0D%0AMAIL%20FROM%3A%3Ce%40vil%3E" "$long"; do
+    values=("x%0Dy" "x%0ay" "x%00y" "$long")
+    [ $field == EmailSender ] && values+=("x%09y" "x%7Fy" "x%1b" "a%0D%0AMAIL%20FROM%3A%3Ce%40vil%3E")
+    for value in "${values[@]}"; do
         if [ $field == EmailSender ]; then
             act "$ADMIN" "EmailSender=$value&EmailServer=other&c=0"
         else
