@@ -3,32 +3,19 @@
 // (fast-forwarded) minute has passed, without renewing the login; remote
 // access disabled after its confirmation was first cancelled; the user's
 // password changed; the help of the page in a window of its own; the page
-// opened outside the frame set; as the user, the page without the password
-// controls; last, the listening port changed and the browser following the
-// daemon to it.
+// opened outside the frame set; last, the listening port changed and the
+// browser following the daemon to it, where the user, with the new
+// password, sees the page without the password controls.
 //
 //   node browser_daemon_settings.mjs <base-url> <user-data-dir> <screenshot-dir> <new-port>
-import { chromium } from 'playwright-core';
+import { Checks, withChromium } from './chromium.mjs';
 
 const [firstBase, profile, shots, newPort] = process.argv.slice(2);
 let base = firstBase;
-const failures = [];
-let passed = 0;
-function expectEqual(what, expected, actual) {
-  if (JSON.stringify(expected) === JSON.stringify(actual)) passed++;
-  else failures.push(`${what}: expected ${JSON.stringify(expected)}, got ${JSON.stringify(actual)}`);
-}
+const checks = new Checks();
+const expectEqual = (what, expected, actual) => checks.equal(what, expected, actual);
 
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  ignoreHTTPSErrors: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
-try {
-  const page = context.pages()[0] ?? await context.newPage();
-  page.setDefaultTimeout(45000);  // a loaded 2-core machine runs other daemons beside this one
+await withChromium(profile, checks, async (page, context) => {
   // The page's timers run on a clock the test moves on.
   await page.clock.install();
   const dialogs = [];
@@ -170,11 +157,5 @@ try {
   await openSettings();
   expectEqual('user: button disabled', true, await content.locator('input[value="Change Password"]').isDisabled());
   expectEqual('user: no mail password', '', await content.locator('input[name=ServerPasswd]').inputValue());
-} catch (e) {
-  failures.push(`stopped: ${e.stack}`);
-} finally {
-  await context.close();
-}
-for (const f of failures) console.log(`FAILED: ${f}`);
-console.log(`${passed} passed, ${failures.length} failed`);
-process.exit(failures.length === 0 ? 0 : 1);
+});
+checks.finish();

@@ -2,6 +2,7 @@
 # valid, refused and hostile values, the configuration file after each, the
 # command-log lines; the page as a user sees it; both passwords changed.
 start_daemon || return
+source "$(dirname "$E2E_LIB")/actions.bash"
 ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 USER="WOXUSER=$USER_COOKIE_PYV2"
 CONF=/etc/pyv2/pyv2.conf
@@ -12,12 +13,12 @@ REFUSED="(0x0C:0x0011): Not logged in as Administrator"
 # the query; its message in $MESSAGE, the command-log lines it added in
 # $W/act.log.
 act() {
-    local cookie=$1 query=$2 before=0
+    local cookie=$1 query=$2 before
     shift 2
-    [ -f "$LOG" ] && before=$(wc -l <"$LOG")
+    before=$(log_count)
     fetch act "/page4.html?$query" -b "$cookie" "$@"
-    MESSAGE=$(sed -n 's/.*&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;\(.*\)<\/font>";$/\1/p' "$W/act.b")
-    tail -n +$((before + 1)) "$LOG" 2>/dev/null | sed 's/^.\{24\} Pyv2 \[//; s/\]$//' >"$W/act.log"
+    MESSAGE=$(message_of act)
+    logged_since "$before" >"$W/act.log"
 }
 # change <cookie> <form body>: posts the password form as the page does.
 change() {
@@ -110,6 +111,7 @@ expect_eq "markup stored" '"><script>alert(1)</script>' "$(conf EmailSender)"
 fetch markup "/page4.html?c=0" -b "$ADMIN"
 expect_in "markup escaped" 'value="&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;"' "$W/markup.b"
 expect_not_in "markup escaped" "<script>alert(1)" "$W/markup.b"
+check "scripts parse" scripts_parse markup
 
 # The mail server's port: a number of 1 to 65535; the texts before it stay.
 act "$ADMIN" "EmailSender=s%40x&EmailServerPort=abc&c=0"

@@ -4,6 +4,7 @@
 # browser sent to the same host on the new port, and the daemon listening
 # there and no longer on the old one, also after a restart.
 start_daemon || return
+source "$(dirname "$E2E_LIB")/actions.bash"
 ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 USER="WOXUSER=$USER_COOKIE_PYV2"
 CONF=/etc/pyv2/pyv2.conf
@@ -14,7 +15,7 @@ port() {
     local cookie=$1 value=$2
     shift 2
     fetch port "/page4.html?Port=$value&c=0" -b "$cookie" "$@"
-    MESSAGE=$(sed -n 's/.*&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;\(.*\)<\/font>";$/\1/p' "$W/port.b")
+    MESSAGE=$(message_of port)
     HOME_URL=$(sed -n 's/^  url = "\(https:.*\)";$/\1/p' "$W/port.b")
 }
 stored_port() { sed -n 's/^Port //p' "$CONF"; }

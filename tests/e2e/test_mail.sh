@@ -20,6 +20,7 @@ fi
 printf 'EmailServer 127.0.0.1\nEmailServerNoSSLPort %s\nEmailSender pyv2@testhost\nEmailRecipient ops@example.org\n' \
     "$PEER_PORT" | write_config
 start_daemon || return
+source "$(dirname "$E2E_LIB")/actions.bash"
 ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 USER="WOXUSER=$USER_COOKIE_PYV2"
 SENT="If you do not receive an e-mail, check for a valid recipient, sender, and server"
@@ -28,7 +29,7 @@ FAILED="Failed to send test message"
 # send <cookie>: the test mail; its message in $MESSAGE.
 send() {
     fetch send "/page4.html?SendTestEmail=1&c=0" -b "$1"
-    MESSAGE=$(sed -n 's/.*&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;\(.*\)<\/font>";$/\1/p' "$W/send.b")
+    MESSAGE=$(message_of send)
 }
 # settings <query>: the mail settings as the page saves them.
 settings() {
