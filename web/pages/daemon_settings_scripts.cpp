@@ -18,23 +18,24 @@ enum : int {
 };
 
 // function NAME(PARAMS) { ...BEFORE; load "/page4.html?KEY" + VALUE }
-void write_request(PageBuilder& page, const char* name, const char* params, const char* before,
-                   const char* key, const char* value) {
+int write_request(PageBuilder& page, const char* name, const char* params, const char* before,
+                  const char* key, const char* value) {
     StringBuilder& out = page.text_body();
     out.append("function ").append(name).append("(").append(params).append(")\n{\n");
     out.append(before);
     out.append("  document.location.replace(\"/page4.html?").append(key).append("\" + ");
     out.append(value).append(" + \"&c=\" + parent.cur_controller);\n}\n");
+    return 0;
 }
 
 // function NAME() { load "/page4.html?KEY" + the value chosen in the
 // select ELEMENT of FORM }
-void write_choice_request(PageBuilder& page, const char* name, const char* form,
-                          const char* element, const char* key) {
+int write_choice_request(PageBuilder& page, const char* name, const char* form, const char* element,
+                         const char* key) {
     StringBuilder select;
     select.append("  var s = document.forms[\"").append(form).append("\"].elements[\"");
     select.append(element).append("\"];\n");
-    write_request(page, name, "", select.c_str(), key, "s.options[s.selectedIndex].value");
+    return write_request(page, name, "", select.c_str(), key, "s.options[s.selectedIndex].value");
 }
 
 // "<web text>" or "<daemon text> : <web text>" as a double-quoted literal.
@@ -53,8 +54,7 @@ void put_alert(PageBuilder& page, int daemon_code, int web_code) {
 }  // namespace
 
 int write_change_email_enable(PageBuilder& page) {
-    write_request(page, "change_email_enable", "enable", "", "ChangeEmailEnable=", "enable");
-    return 0;
+    return write_request(page, "change_email_enable", "enable", "", "ChangeEmailEnable=", "enable");
 }
 
 int write_change_email_securedport(PageBuilder& page) {
@@ -74,7 +74,7 @@ int write_change_email_securedport(PageBuilder& page) {
 }
 
 int write_change_email_info(PageBuilder& page) {
-    write_request(
+    return write_request(
         page, "change_email_info", "",
         "  var f = document.forms[\"ChangeMail\"];\n"
         "  var secureportflag = f.elements[\"SecurePortYes\"].checked ? 1 : 0;\n",
@@ -85,22 +85,19 @@ int write_change_email_info(PageBuilder& page) {
         " + \"&EmailServerLogin=\" + encodeURIComponent(f.elements[\"ServerLogin\"].value)"
         " + \"&EmailServerPasswd=\" + encodeURIComponent(f.elements[\"ServerPasswd\"].value)"
         " + \"&EmailSecurePort=\" + secureportflag");
-    return 0;
 }
 
 int write_send_test_email(PageBuilder& page) {
-    write_request(page, "send_test_email", "", "", "SendTestEmail=", "1");
-    return 0;
+    return write_request(page, "send_test_email", "", "", "SendTestEmail=", "1");
 }
 
 int write_change_email_severity(PageBuilder& page) {
-    write_choice_request(page, "change_email_severity", "ChangeMail", "Severity", "EmailSeverity=");
-    return 0;
+    return write_choice_request(page, "change_email_severity", "ChangeMail", "Severity",
+                                "EmailSeverity=");
 }
 
 int write_change_refresh(PageBuilder& page) {
-    write_choice_request(page, "change_refresh", "ChangeRefresh", "refresh", "Refresh=");
-    return 0;
+    return write_choice_request(page, "change_refresh", "ChangeRefresh", "refresh", "Refresh=");
 }
 
 int write_change_remote_access(PageBuilder& page) {
@@ -108,25 +105,23 @@ int write_change_remote_access(PageBuilder& page) {
     ask.append("  if (enable == 0) {\n    if (!confirm(\"");
     append_js_catalogue(ask, page.web_text(kRemoteAccessQuestion));
     ask.append("\")) {\n      radio.checked = false;\n      return false;\n    }\n  }\n");
-    write_request(page, "change_remote_access", "enable, radio", ask.c_str(),
-                  "RemoteAccess=", "enable");
-    return 0;
+    return write_request(page, "change_remote_access", "enable, radio", ask.c_str(),
+                         "RemoteAccess=", "enable");
 }
 
 int write_change_command_logging(PageBuilder& page) {
-    write_request(page, "change_command_logging", "enable, radio", "", "CommandLog=", "enable");
-    return 0;
+    return write_request(page, "change_command_logging", "enable, radio", "",
+                         "CommandLog=", "enable");
 }
 
 int write_change_language(PageBuilder& page) {
-    write_choice_request(page, "change_language", "ChangeLanguage", "Language", "Language=");
-    return 0;
+    return write_choice_request(page, "change_language", "ChangeLanguage", "Language", "Language=");
 }
 
 int write_change_port(PageBuilder& page) {
-    write_request(page, "change_port", "", "", "Port=",
-                  "encodeURIComponent(document.forms[\"ChangePort\"].elements[\"Port\"].value)");
-    return 0;
+    return write_request(
+        page, "change_port", "", "",
+        "Port=", "encodeURIComponent(document.forms[\"ChangePort\"].elements[\"Port\"].value)");
 }
 
 int write_submit_changepwd(PageBuilder& page) {
