@@ -11,6 +11,8 @@
 #include "web/actions/settings_handlers.h"
 #include "web/pages/frame_set.h"
 #include "daemon/string_builder.h"
+#include "web/actions/controller_selection.h"
+#include "web/actions/info_handlers.h"
 #include "web/pages/page_builder.h"
 #include "web/actions/daemon_settings_handler.h"
 #include "web/actions/help_handlers.h"
@@ -23,11 +25,11 @@ namespace {
 // every name of thirteen or more. Handlers that come with the pages they
 // answer are filled in here as those pages are built.
 const PageRoute kPageRoutes[] = {
-    {"/page0.html", 0, 11, nullptr},
-    {"/page1_0.html", 0, 13, nullptr},
-    {"/page1_1.html", 0, 13, nullptr},
-    {"/page1_2.html", 0, 13, nullptr},
-    {"/page1_0_1.html", 0, 13, nullptr},
+    {"/page0.html", 0, 11, handle_page0},
+    {"/page1_0.html", 0, 13, handle_page1_0},
+    {"/page1_1.html", 0, 13, handle_page1_1},
+    {"/page1_2.html", 0, 13, handle_page1_2},
+    {"/page1_0_1.html", 0, 13, handle_page1_0_1},
     {"/page2_0.html", 0, 13, handle_page2_0},
     {"/page2_1.html", 0, 13, nullptr},
     {"/page2_2.html", 0, 13, handle_page2_2},
@@ -74,20 +76,9 @@ int refuse_remote(DaemonContext* context, PageBuilder* page, const char* url, in
 // does not hold 1 to 255 controllers.
 int write_menu_with_controllers(DaemonContext* context, PageBuilder* page, int level)
 {
-    ControllerIdList list;
-    clear_id_list(list);
-    list_controllers(&list);
-    int count = static_cast<int>(list.count);
-    ControllerRecord* records = nullptr;
-    if (count < 1 || count > 255) {
-        list.count = static_cast<uint32_t>(-888);
-    } else {
-        records = new ControllerRecord[count];
-        context->fill_controllers(list, records);
-    }
-    int result = write_menu(*page, context->get_host_name(), context->get_os_text(), &list, records, level);
-    delete[] records;
-    return result;
+    ControllerSelection controllers;
+    ControllerRecord* records = controllers.fill(context);
+    return write_menu(*page, context->get_host_name(), context->get_os_text(), controllers.list(), records, level);
 }
 
 // Pushes the login's expiry AutoLogout minutes ahead, with the cookie value

@@ -55,6 +55,8 @@ public:
         at_ = e >= end_ ? end_ : skip_line_end(e);
         return true;
     }
+    // Where the next line starts (at the empty line once next() said no).
+    int at() const { return at_; }
 
 private:
     int find_line_end(int from) const
@@ -177,18 +179,25 @@ int RequestReader::recognise_method()
 
 // Content-Length, Transfer-Encoding and the multipart boundary, from the
 // header block only. A request whose length is not one plain number, that
-// announces a transfer coding, or that has a header line with a blank
-// between its name and the colon, is refused: its end, or which headers it
+// announces a transfer coding, that has a header line with a blank between
+// its name and the colon, a header line folded onto the next (which begins
+// with a blank), a carriage return without its line feed, or an empty line
+// before the end of its headers, is refused: its end, or which headers it
 // has, could be read in two ways. A body longer than the largest one is
 // refused unread.
 int RequestReader::examine_headers()
 {
     const char* data = reinterpret_cast<const char*>(request_.data());
+    for (int i = 0; i + 1 < header_end_; i++)
+        if (data[i] == '\r' && data[i + 1] != '\n')
+            return kReadBadStart;
     HeaderLines lines(data, header_end_);
     int start, length, value;
     long long declared = -1;
     while (lines.next(&start, &length)) {
         const char* line = data + start;
+        if (line[0] == ' ' || line[0] == '\t')
+            return kReadBadStart;
         const char* colon = static_cast<const char*>(std::memchr(line, ':', static_cast<size_t>(length)));
         if (colon != nullptr && colon > line && (colon[-1] == ' ' || colon[-1] == '\t'))
             return kReadBadStart;
@@ -216,6 +225,10 @@ int RequestReader::examine_headers()
             }
         }
     }
+    // The headers end at the first empty line, which must be the one before
+    // the body.
+    if (lines.at() != header_end_ - 2)
+        return kReadBadStart;
     headers_examined_ = true;
     // A request line without its URL is refused when reading ends.
     (void)parse_head();

@@ -1,7 +1,6 @@
 #include "daemon/string_builder.h"
 
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -79,7 +78,22 @@ StringBuilder& StringBuilder::append(const char* s)
 
 StringBuilder& StringBuilder::append_int(int v)
 {
-    char scratch[64];
-    std::snprintf(scratch, sizeof scratch, "%d", v);
-    return append(scratch);
+    // The digits from the right, of the magnitude as unsigned so that the
+    // most negative number has one too; pages write many numbers, so no
+    // formatted print.
+    char scratch[16];
+    char* const end = scratch + sizeof scratch;
+    char* p = end;
+    unsigned magnitude = v < 0 ? 0u - static_cast<unsigned>(v) : static_cast<unsigned>(v);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (v < 0)
+        *--p = '-';
+    const int old = length_;
+    const unsigned n = static_cast<unsigned>(end - p);
+    grow(n);
+    std::memcpy(text_ + old, p, n);
+    return *this;
 }

@@ -5,7 +5,12 @@
 set -euo pipefail
 program=$(readlink -f "${1:?daemon program}")
 action=${2:-start}
-pid_file="$(dirname "$program")/pyv2d.pid"
+# The pid file and the daemon's own output file (what it prints, its start-up
+# failures included) stand beside the program unless PYV2_RUN_DIR names
+# another directory.
+run_dir=${PYV2_RUN_DIR:-$(dirname "$program")}
+pid_file="$run_dir/pyv2d.pid"
+out_file="$run_dir/pyv2d.out"
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
 
@@ -37,15 +42,18 @@ $sudo_cmd install -d -m 0700 /etc/pyv2
 # The on-line help, where the configuration's Help key says.
 help_dir=$($sudo_cmd "$(dirname "$0")/install-help.sh")
 # The program forks into the background; its first start generates the
-# certificate, which takes a moment.
-$sudo_cmd "$program"
+# certificate, which takes a moment. It writes to its own output file, so it
+# keeps no descriptor of this script's output: `make run | cat` returns once
+# the daemon is up.
+$sudo_cmd "$program" </dev/null >"$out_file" 2>&1
 for _ in $(seq 100); do
     pid=$($sudo_cmd ss -Hltnp 'sport = :888' 2>/dev/null | grep -o 'pid=[0-9]*' | head -1 | cut -d= -f2 || true)
     [ -n "$pid" ] && break
     sleep 0.1
 done
 if [ -z "${pid:-}" ]; then
-    echo "the daemon did not start listening on port 888 (is the port in use?)"
+    echo "the daemon did not start listening on port 888 (is the port in use?); its output:"
+    cat "$out_file"
     exit 1
 fi
 echo "$pid" >"$pid_file"
@@ -55,4 +63,5 @@ pyv2 daemon running (pid $pid) on the simulated controllers.
   Log in as user or administrator with the password "pyv2"
   Stop   make stop
   The on-line help is installed in $help_dir
+  Its output goes to $out_file
 TEXT

@@ -22,7 +22,7 @@ driver name=dq-sas pairing=sysfs
 
 scsihost host=0 stats="ahci\n"
 
-controller index=1 driver=dq-xxxx model="QX-2400-12" serial="L1A0000001" firmware="FE7X 1.05.00.034" bios="BE7X 1.08.00.016" boot="BL7X 1.01.00.004" ports=12 memory=2
+controller index=1 driver=dq-xxxx model="QX-2400-12" serial="L1A0000001" firmware="FE7X 1.05.00.034" bios="BE7X 1.08.00.016" boot="BL7X 1.01.00.004" ports=12 memory=2097152
   drive port=0 model="SIMDISK S250" serial="S250-0001" capacity=488397168 firmware="08.02D08"
   drive port=1 model="SIMDISK S250" serial="S250-0002" capacity=488397168 firmware="08.02D08"
   drive port=2 model="SIMDISK S250" serial="S250-0003" capacity=488397168 firmware="08.02D08"
@@ -40,7 +40,7 @@ controller index=1 driver=dq-xxxx model="QX-2400-12" serial="L1A0000001" firmwar
   event code=0x0002 param=2
   event code=0x000B param=1
 
-controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" serial="M2B0000002" firmware="FE9X 3.08.00.016" ports=8 memory=224
+controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" serial="M2B0000002" firmware="FE9X 3.08.00.016" ports=8 memory=234881024
   param table=0x403 id=26 value=u32:0x44   # host bus: PCI-X, 100 MHz, 64 bits
   drive port=0 model="SIMDISK S500" serial="S500-0001" capacity=976773168 firmware="02.AA1"
   drive port=1 model="SIMDISK S500" serial="S500-0002" capacity=976773168 firmware="02.AA1"
@@ -62,7 +62,7 @@ controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" serial="M2B0000002" f
   enclosure number=0 type=safte vendor="SIMSAFTE" product="SIM-SAFTE-4" slots=4 fans=2 power-supplies=2 temp-sensors=1 door-locks=1 alarms=1
   event code=0x0031 severity=3 text="" description="Synchronize host/controller time"
 
-controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" firmware="FH9X 4.10.00.027" ports=8 phys=8 memory=512
+controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" serial="S3C0000003" firmware="FH9X 4.10.00.027" ports=8 phys=8 memory=536870912
   param table=0x403 id=26 value=u32:0x2200 # host bus: PCIe, 5.0 Gbps per lane, 8 lanes
   drive port=0 model="SIMDISK X1000" serial="X1K-0001" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=0
   drive port=1 model="SIMDISK X1000" serial="X1K-0002" capacity=1953525168 firmware="SN04" interface=sas enclosure=0 slot=1

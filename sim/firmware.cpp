@@ -180,7 +180,7 @@ const Default kDefaults[] = {
     {0x402, 7, Source::Controller, "info-c", Kind::Text, ""},
     {0x402, 8, Source::Controller, "model", Kind::Text, "QX-0000"},
     {0x402, 9, Source::Controller, "serial", Kind::Text, "SIM00000000"},
-    {0x402, 10, Source::Controller, "memory", Kind::Number, "256"},
+    {0x402, 10, Source::Controller, "memory", Kind::Number, "268435456"},
     {0x402, 14, Source::Controller, "arch", Kind::Number, "0"},
     // settings
     {0x403, 3, Source::Controller, "ports", Kind::Number, "4"},

@@ -49,6 +49,15 @@ public:
 
     // The server end, for the pool.
     int take_server_end() { return server_fd_; }
+    // From now on the client takes nothing of the answer, and the socket
+    // holds only a few kilobytes of it.
+    void stop_reading()
+    {
+        int small = 1;
+        setsockopt(server_fd_, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        reads_ = false;
+    }
     void send(const std::string& bytes) { pending_ += bytes; }
 
     // Goes on as far as the socket allows.
@@ -65,7 +74,7 @@ public:
             pending_.erase(0, static_cast<size_t>(n));
         }
         char buf[16384];
-        for (;;) {
+        while (reads_) {
             int n = SSL_read(ssl_, buf, sizeof buf);
             if (n > 0) {
                 answer_.append(buf, static_cast<size_t>(n));
@@ -114,6 +123,7 @@ private:
     std::string pending_;
     std::string answer_;
     bool closed_ = false;
+    bool reads_ = true;
 };
 
 class ConnectionPoolTest : public ContextFixture {
@@ -509,6 +519,34 @@ TEST_F(ConnectionPoolTest, UnpolledNewcomerIsNotTakenForSilent)
     for (Client* c : fresh)
         EXPECT_FALSE(c->server_closed());
     EXPECT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
+}
+
+// A client that never reads its answer holds its connection only until the
+// wait for it to take more runs out, and nobody waits for it meanwhile.
+TEST_F(ConnectionPoolTest, ClientThatNeverReadsItsAnswerIsClosedAtItsLimit)
+{
+    Client& deaf = connect(Client::kTls);
+    ASSERT_TRUE(run_until([&] { return deaf.handshake_done(); }));
+    deaf.stop_reading();
+    deaf.send("GET /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\n\r\n");
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
+    EXPECT_EQ(pool_->serve_next(now_), 0);
+    settle();
+    ASSERT_EQ(pool_->count(), 1);
+    ASSERT_EQ(pool_->at(0)->state(), HttpsConnection::kWriting);
+
+    Client& other = connect(Client::kTls, "127.0.0.6");
+    other.send(kGet);
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
+    EXPECT_EQ(pool_->serve_next(now_), 0);
+    ASSERT_TRUE(run_until([&] { return other.answer().find("HTTP/1.1 200 OK") == 0; }));
+
+    advance(HttpsConnection::kWriteWait - 1);
+    EXPECT_EQ(count_in(HttpsConnection::kWriting), 1);
+    advance(1);
+    pool_->sweep();
+    EXPECT_EQ(count_in(HttpsConnection::kWriting), 0);
+    EXPECT_TRUE(deaf.server_closed());
 }
 
 }  // namespace

@@ -51,9 +51,9 @@ TEST_F(DefaultMachineFillTest, Controllers) {
         int configured_drives, connection_count, extended, firmware_level, task_mode;
     };
     const Expected expected[] = {
-        {1, 3, "QX-2400-12", "L1A0000001", "1.26.02.002", 2, 0, 12, 0, 0, 64, 0, 0, 0, 0, 0, 0},
-        {2, 6, "QX-6200-8", "M2B0000002", "3.26.02.000", 224, 0x44, 8, 0, 0, 64, 0, 0, 0, 0, 0, 0},
-        {3, 8, "QX-8800-4i", "S3C0000003", "3.26.02.000", 512, 0x2200, 8, 8, 8, 128, 32, 7, 8, 1, 1,
+        {1, 3, "QX-2400-12", "L1A0000001", "1.26.02.002", 2 << 20, 0, 12, 0, 0, 64, 0, 0, 0, 0, 0, 0},
+        {2, 6, "QX-6200-8", "M2B0000002", "3.26.02.000", 224 << 20, 0x44, 8, 0, 0, 64, 0, 0, 0, 0, 0, 0},
+        {3, 8, "QX-8800-4i", "S3C0000003", "3.26.02.000", 512 << 20, 0x2200, 8, 8, 8, 128, 32, 7, 8, 1, 1,
          1},
     };
     for (int i = 0; i < 3; i++) {
@@ -112,7 +112,17 @@ TEST_F(DefaultMachineFillTest, ControllerThatIsNotThere) {
     EXPECT_STREQ(record.model, "");
     EXPECT_EQ(record.units.count, 0u);
     // The library's reason, in the catalogue's form, for the page to show.
-    EXPECT_EQ(std::string(record.error_text).rfind("(0x", 0), 0u) << record.error_text;
+    EXPECT_STREQ(record.error_text, "(0x0B:0x0002): Feature not supported");
+
+    // In the configured language, from the configured message directory.
+    ASSERT_TRUE(test_support::write_file(dir_.file("kq_msg_de"),
+                                         "#0x0B:1\n0x0002:\"Funktion nicht unterstützt\"\n"));
+    ASSERT_TRUE(test_support::write_file(dir_.file("pyv2.conf"),
+                                         "MsgPath " + dir_.path() + "\nLanguage 1\n"));
+    ASSERT_EQ(config_->read_file(), 0);
+    ControllerRecord german;
+    EXPECT_EQ(context_->fill_controller(4, absent, &german), 1);
+    EXPECT_STREQ(german.error_text, "(0x0B:0x0002): Funktion nicht unterstützt");
 }
 
 TEST_F(DefaultMachineFillTest, FirstSeriesUnitsWithTheirMirrors) {

@@ -4,6 +4,7 @@
 // at 41 degrees Celsius).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "api/ctl.h"
@@ -115,6 +116,62 @@ TEST_F(FamilyFillTest, EachFamilyReadsWhatItHas) {
     }
 }
 
+TEST_F(FamilyFillTest, CarveSizeInGigabytesAboveFamily4) {
+    // 2 TiB in sectors minus 1, on every second-series controller.
+    std::string machine = with_drives();
+    for (int index : {1, 2, 5})
+        machine += "param index=" + std::to_string(index) +
+                   " table=0x403 id=29 value=u64:0xFFFFFFFF\n";
+    // One sector less than 1 GiB is 0 GiB.
+    machine += "param index=7 table=0x403 id=29 value=u64:0x1FFFFE\n";
+    reload_scenario(machine);
+    ControllerRecord records[8];
+    ASSERT_EQ(context_->fill_controllers(list_, records), 0);
+    EXPECT_EQ(records[1].carve_size_gb, 0u);  // family 4 has no carving
+    EXPECT_EQ(records[2].carve_size_gb, 2048u);
+    EXPECT_EQ(records[5].carve_size_gb, 2048u);
+    EXPECT_EQ(records[7].carve_size_gb, 0u);
+}
+
+TEST_F(FamilyFillTest, Family8DriveDetailsWithoutExtendedInformation) {
+    std::string machine = with_drives();
+    const std::string line = "controller index=5 driver=dq-sas arch=8 ports=4";
+    machine.replace(machine.find(line), line.size(), line + " fw-level=35");
+    reload_scenario(machine);
+    ControllerRecord c;
+    ASSERT_EQ(context_->fill_controller(5, list_.ids[5], &c), 0);
+    ASSERT_EQ(c.family, 8);
+    EXPECT_EQ(c.extended_device_info, 0);
+    DriveRecord drive;
+    EXPECT_EQ(context_->fill_drive(c.ports.ids[0], &drive, &c, 0), 0);
+    EXPECT_EQ(drive.wwn[0], 0x50);
+    EXPECT_EQ(drive.phy_id.b[0], kKindPhy);
+    EXPECT_EQ(drive.temperature_f, 105);
+}
+
+TEST_F(FamilyFillTest, SlotOnlyOfAPortThatHoldsADrive) {
+    // A SAF-TE enclosure whose slot 2 stands for port 2, which is empty.
+    reload_scenario(with_drives() + "enclosure index=2 number=0 type=safte slots=4\n");
+    ControllerRecord c;
+    ASSERT_EQ(context_->fill_controller(2, list_.ids[2], &c), 0);
+    ASSERT_EQ(c.family, 6);
+    ObjectId slot;
+    ASSERT_EQ(ctl_get_port_slot(c.ports.ids[2], &slot), 0);
+    ASSERT_EQ(slot.b[0], kKindSlot);
+
+    ASSERT_EQ(c.ports.count, 4u);
+    DriveRecord drives[4];
+    EXPECT_EQ(context_->fill_drives(c.ports, drives, &c, 1), 0);
+    EXPECT_EQ(drives[0].slot_id.b[0], kKindSlot);
+    EXPECT_EQ(drives[0].slot_id.b[2], 0);
+    EXPECT_LT(drives[2].status, 128);
+    EXPECT_EQ(drives[2].slot_id.b[0], 0xFF);
+    // Without detail no slot is read at all.
+    DriveRecord plain;
+    EXPECT_EQ(context_->fill_drive(c.ports.ids[0], &plain, &c, 0), 0);
+    EXPECT_EQ(plain.slot_id.b[0], 0xFF);
+}
+
 TEST_F(FamilyFillTest, PhysWithTheirDrives) {
     for (int i : {4, 5, 7}) {
         SCOPED_TRACE(i);
@@ -127,6 +184,29 @@ TEST_F(FamilyFillTest, PhysWithTheirDrives) {
         EXPECT_EQ(phys[0].drive_id.b[0], kKindDrive);
         EXPECT_EQ(phys[3].drive_port, 255);
     }
+}
+
+TEST_F(FamilyFillTest, PhyFieldsEachFromItsOwnReading) {
+    // Phy 0 reaches port 1's drive; phy 1, without a line, has no link.
+    reload_scenario(with_drives() +
+                    "phy index=5 number=0 drive=1 speeds=0x7 speed=2 limit=4 "
+                    "address=0x5000C50000001234\n");
+    ControllerRecord c;
+    ASSERT_EQ(context_->fill_controller(5, list_.ids[5], &c), 0);
+    ASSERT_EQ(c.phys.count, 4u);
+    PhyRecord phys[4];
+    EXPECT_EQ(context_->fill_phys(c.phys, phys, -1), 0);
+    EXPECT_EQ(phys[0].phy, 0);
+    EXPECT_EQ(phys[0].drive_port, 1);
+    EXPECT_EQ(phys[0].link_speed_supported, 7);
+    EXPECT_EQ(phys[0].link_speed, 2);
+    EXPECT_EQ(phys[0].link_limit, 4);
+    const uint8_t address[8] = {0x50, 0x00, 0xC5, 0x00, 0x00, 0x00, 0x12, 0x34};
+    EXPECT_EQ(std::memcmp(phys[0].sas_address, address, 8), 0);
+    EXPECT_EQ(phys[1].phy, 1);
+    EXPECT_EQ(phys[1].device_type, 0);
+    EXPECT_EQ(phys[1].link_speed, 0);
+    EXPECT_EQ(phys[1].drive_port, 255);
 }
 
 TEST_F(FamilyFillTest, BatteryThatStopsEarly) {
@@ -154,6 +234,16 @@ TEST_F(FamilyFillTest, BatteryThatStopsEarly) {
         EXPECT_EQ(b.temperature_f, 0);
         EXPECT_STREQ(b.last_capacity_test, "01-Jan-1970");
     }
+}
+
+TEST_F(FamilyFillTest, BatteryBelowFreezingInWholeDegreesFahrenheit) {
+    // -1 C is 30.2 F: truncated toward zero, 31.
+    reload_scenario(with_drives() + "battery index=5 celsius=-1\n");
+    BatteryRecord b;
+    EXPECT_EQ(context_->fill_battery(list_.ids[5], &b), 0);
+    ASSERT_NE(b.battery_present, 0);
+    EXPECT_EQ(b.temperature_c, -1);
+    EXPECT_EQ(b.temperature_f, 31);
 }
 
 TEST_F(FamilyFillTest, ExtendedDetailsThatCannotBeReadFailTheFill) {

@@ -79,6 +79,13 @@ TEST_F(UnitFillTest, Raid6UnitAnswersFromItsTaskRecords) {
         {"status=degraded member=0 task-status=degraded task-member=1", 0, 0, 1, 0, 0, 0, 0},
         // A verify on the unit's own record.
         {"status=verifying progress=256", 0, 0, 0, 1, 1, 0, 25},
+        // The average of 25 % and 50 % in whole percent.
+        {"status=rebuilding member=0 progress=256 task-status=rebuilding task-member=1 "
+         "task-progress=512",
+         0, 1, 0, 0, 0, 37, 0},
+        // Two records at work: the last one's progress is shown.
+        {"status=verifying progress=256 task-status=initializing task-progress=512", 0, 0, 0, 1,
+         1, 0, 50},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layout);

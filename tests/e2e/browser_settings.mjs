@@ -147,6 +147,7 @@ await withChromium(profile, checks, async (page) => {
   expectEqual('the verdict', true,
               (await popup.innerText()).includes('Both API and Driver are compatible with the new firmware.'));
   expectEqual('the new version', true, (await popup.innerText()).includes('FH9X 4.12.00.001'));
+  expectEqual('the verdict page does not reload itself', 0, await contentFrame().evaluate(() => TimeOut));
   await page.screenshot({ path: `${shots}/3-popup.png` });
   await markContent();
   await popup.locator('input[value=Cancel]').click();

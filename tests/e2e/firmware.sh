@@ -52,6 +52,10 @@ expect_in "verdict 3: the image's version" '<b>&nbsp;New Firmware</b></td><td wi
 expect_in "verdict 3: the running firmware" '<b>&nbsp;Current Firmware</b></td><td width="280" class="tabledata">FH9X 4.10.00.027</td>' "$W/check.b"
 expect_in "verdict 3: proceed" '<input type="button" value="Proceed Update" onClick="submit_upgrade(3);">' "$W/check.b"
 check "verdict 3: the page's scripts parse" scripts_parse check
+# The verdict waits for the administrator: the page does not reload itself
+# (a reload would ask for the check again without its image).
+expect_in "verdict 3: no automatic refresh" 'var TimeOut = 0;' "$W/check.b"
+expect_not_in "verdict 3: no refresh note" 'automatically refresh' "$W/check.b"
 expect_eq "the stored image: mode and owner" "600 root" "$(stat -c '%a %U' "$TEMP")"
 check "the stored image is the upload" cmp -s "$W/good.img" "$TEMP"
 
@@ -147,8 +151,8 @@ fetch user_cancel "/fwupdate_canceled.html?c=2" -b "$USER"
 expect_eq "a user's cancel" "Firmware upgrade operation is canceled." "$(message_of user_cancel)"
 check_not "a user's cancel removes the image" test -e "$TEMP"
 
-# No upload: the page's own refresh of the check, an empty form, a body
-# over the largest upload. A waiting image stays.
+# No upload: the check's URL requested again without its image (a reload),
+# an empty form, a body over the largest upload. A waiting image stays.
 upload waiting "$ADMIN" good
 fetch refresh "/fwcheck.html?c=2&auto=1" -b "$ADMIN"
 expect_eq "a refresh of the check" "Failed to upload firmware image file" "$(message_of refresh)"

@@ -71,7 +71,8 @@ rm -f /etc/pyv2/pyv2.pem.backup /etc/pyv2/pyv2.conf.tmp-short
 stop_daemon TERM >/dev/null
 
 # A terminating signal ends the daemon at once, also while a client holds
-# a request open.
+# a request open (for 8 seconds: "at once" is well before that, with room
+# for a loaded machine).
 start_daemon || return
 { printf 'POST /login.html HTTP/1.1\r\nContent-Length: 100\r\n\r\nwhopwd'; sleep 8; } | raw held 10 &
 held=$!
@@ -80,7 +81,7 @@ started=$(now_ms)
 expect_eq "SIGTERM during a request" "exit 15" "$(stop_daemon TERM)"
 DAEMON_PID=""
 ended_ms=$(since_ms "$started")
-check "SIGTERM during a request ends at once, not after $ended_ms ms" test "$ended_ms" -lt 3000
+check "SIGTERM during a request ends at once, not after $ended_ms ms" test "$ended_ms" -lt 6000
 wait "$held"
 
 # The configured port is the one listened on.

@@ -34,6 +34,8 @@ POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nOrigin: https://evil.example
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nOrigin: null\r\nContent-Length: 20\r\n\r\n$login_form|a form of no site
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nContent-Length: 8388609\r\n\r\n$login_form|a length over the largest body
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nTransfer-Encoding : chunked\r\nContent-Length: 20\r\n\r\n$login_form|a blank before a colon
+POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nContent-Length: 20\r\n Transfer-Encoding: chunked\r\n\r\n$login_form|a header folded onto the next line
+POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\n\nTransfer-Encoding: chunked\r\nContent-Length: 20\r\n\r\n$login_form|an empty line inside the headers
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nOrigin: https://127.0.0.1:888\r\nOrigin: https://evil.example\r\nContent-Length: 20\r\n\r\n$login_form|two origins
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nSec-Fetch-Site: cross-site\r\nContent-Length: 20\r\n\r\n$login_form|a cross-site form without an origin
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nReferer: https://evil.example/login.html\r\nContent-Length: 20\r\n\r\n$login_form|another site's page without an origin

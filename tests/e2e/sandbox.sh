@@ -50,4 +50,9 @@ timeout --kill-after=5 600 unshare --mount --net --uts --pid --fork --mount-proc
     ' "$test_file"
 status=$?
 set -e
+# Only a test that ran through e2e_finish, which found it passed, passes.
+if [ "$status" -eq 0 ] && [ "$(cat "$work/finished" 2>/dev/null)" != pass ]; then
+    echo "FAILED: the test ended without its checks being counted (an exec, or an exit under a trap of its own)"
+    exit 1
+fi
 exit $status

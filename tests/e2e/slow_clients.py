@@ -489,6 +489,8 @@ if __name__ == "__main__":
         flood()
     elif case == "descriptors":
         descriptors()
+    else:
+        fail("no such case: %s" % case)
     for f in failures:
         print("FAILED: " + f)
     sys.exit(1 if failures else 0)

@@ -3,12 +3,13 @@
 start_daemon || return
 
 # A silent client holds nobody up, and is closed without an answer after
-# 10 seconds.
+# 10 seconds. "At once" is well inside those 10 seconds, with room for a
+# loaded machine.
 exec 3<>/dev/tcp/127.0.0.1/888
 opened=$(now_ms)
 fetch beside_silent /blank.html
 expect_eq "served beside a silent client" "HTTP/1.1 200 OK" "$(status_of beside_silent)"
-check "served at once beside a silent client" test "$(since_ms "$opened")" -lt 2000
+check "served at once beside a silent client" test "$(since_ms "$opened")" -lt 6000
 timeout 20 cat <&3 >"$W/silent.out"
 closed=$(since_ms "$opened")
 exec 3<&-

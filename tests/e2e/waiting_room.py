@@ -92,6 +92,9 @@ elif CASE == "order":
     for s in silent + newcomers + [holder]:
         s.close()
 
+else:
+    failures.append("no such case: %s" % CASE)
+
 for f in failures:
     print("FAILED: " + f)
 sys.exit(1 if failures else 0)

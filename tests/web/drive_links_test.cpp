@@ -8,6 +8,7 @@
 
 #include "api/ctl.h"
 #include "daemon/snapshot_records.h"
+#include "sim/sim.h"
 #include "tests/api/library_machine.h"
 #include "tests/web/page_test_support.h"
 #include "web/pages/page_builder.h"
@@ -18,8 +19,9 @@ namespace {
 PYV2_LIBRARY_MACHINE(R"(kernel release=6.1.0-sim
 driver name=dq-Mxxx pairing=sysfs
 driver name=dq-sas pairing=sysfs
-controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" ports=4
+controller index=2 driver=dq-Mxxx arch=6 model="QX-6200-8" ports=6
   drive port=1 model="SIMDISK S500"
+  drive port=5 model="SIMDISK S500"
   enclosure number=0 type=safte slots=4
 controller index=3 driver=dq-sas arch=8 model="QX-8800-4i" ports=4 phys=4
   drive port=0 model="SIMDISK S1000" interface=sata
@@ -113,6 +115,28 @@ TEST_F(DriveLinksTest, SlotLinkOfADriveInAnEnclosure) {
     EXPECT_EQ(find_enclosure_position(controller, 0), -1);
 }
 
+TEST_F(DriveLinksTest, TheLinksOfOnePageReadTheEnclosureListOnce) {
+    ObjectId controller;
+    ASSERT_EQ(ctl_make_controller_id(3, &controller), 0);
+    const ObjectId slot = slot_of(port(3, 1));
+    EnclosureListCache fresh;
+    sim::clear_journal();
+    EXPECT_EQ(find_enclosure_position(controller, 1, &fresh), 0);
+    const size_t list_requests = sim::journal().size();
+    EXPECT_GT(list_requests, 0u);
+
+    EnclosureListCache cache;
+    sim::clear_journal();
+    write_slot_link(page_, 7, later_, slot, &cache);
+    const size_t first = sim::journal().size();
+    EXPECT_NE(written().find("Enclosure 1 Slot 2"), std::string::npos);
+    sim::clear_journal();
+    write_slot_link(page_, 7, later_, slot, &cache);
+    EXPECT_NE(written().find("Enclosure 1 Slot 2"), std::string::npos);
+    EXPECT_EQ(sim::journal().size(), first - list_requests);
+    EXPECT_EQ(find_enclosure_position(controller, 0, &cache), -2);
+}
+
 TEST_F(DriveLinksTest, SlotTextOfAnEarlierGeneration) {
     const ObjectId slot = slot_of(port(2, 1));
     uint8_t enclosure = 0xFF, number = 0xFF;
@@ -122,6 +146,13 @@ TEST_F(DriveLinksTest, SlotTextOfAnEarlierGeneration) {
     ObjectId none;
     std::memset(none.b, 0xFF, sizeof none.b);
     write_slot_link(page_, 0, earlier_, none);
+    EXPECT_EQ(written(), "--");
+    // A drive the enclosure holds in no slot: the library names a slot of
+    // no enclosure (index 255), which is no place to show.
+    const ObjectId outside = slot_of(port(2, 5));
+    ASSERT_EQ(ctl_decode_slot_id(outside, &enclosure, &number), 0);
+    ASSERT_EQ(number, 255);
+    write_slot_link(page_, 0, earlier_, outside);
     EXPECT_EQ(written(), "--");
 }
 

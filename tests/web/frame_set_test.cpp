@@ -12,6 +12,7 @@
 #include "daemon/http_codes.h"
 #include "daemon/snapshot_records.h"
 #include "driver/message_catalogue.h"
+#include "tests/web/page_test_support.h"
 #include "web/pages/page_builder.h"
 
 namespace {
@@ -129,6 +130,43 @@ TEST_F(FrameSetTest, MenuItemsAndHelpPages)
                           "'/help/Drive_Information.html';"));
     EXPECT_TRUE(has(page, "if (i == '2_2') url += '&AvailListSort=1';"));
     EXPECT_TRUE(has(page, "\"itemCellRefresh\": \"Refresh Content\""));
+}
+
+// The menu's controller selector loads the content page again for the
+// controller chosen: the page's path with the new query, or the query alone
+// (relative to the page) when the page's URL has none.
+TEST_F(FrameSetTest, ChangeControllerKeepsThePageAndReplacesTheQuery)
+{
+    std::string page = menu(nullptr, nullptr, kAccessUser);
+    const std::string start = "<script language=\"Javascript\">\n";
+    size_t from = page.find(start);
+    ASSERT_NE(from, std::string::npos);
+    from += start.size();
+    std::string script = page.substr(from, page.find("</script>", from) - from);
+    struct Case {
+        const char* href;
+        const char* loaded;
+    };
+    const Case cases[] = {
+        {"https://h:888/page1_2.html?c=0&d=3", "https://h:888/page1_2.html?c=2&u=-2"},
+        {"https://h:888/page2_2.html?AvailListSort=3&c=0", "https://h:888/page2_2.html?c=2&u=-2"},
+        {"https://h:888/page3_1.html&InitBBU=1", "?c=2&u=-2"},
+    };
+    for (const Case& c : cases) {
+        std::string run = "const assert = require('assert');\nvar document = {};\n"
+                          "var navigator = {};\n"
+                          "var sel = { options: [{ value: 0 }, { value: 1 }, { value: 2 }], selectedIndex: 2 };\n"
+                          "var parent = { content: { location: { href: '" +
+                          std::string(c.href) + "' } } };\n" + script +
+                          "\ngetElement = function (id) { return sel; };\nchange_controller();\n"
+                          "assert.strictEqual(parent.cur_controller, 2);\n"
+                          "assert.strictEqual(parent.content.location.href, '" +
+                          c.loaded + "');\n";
+        std::string path = dir_ + "/change.js";
+        ASSERT_TRUE(pagetest::write_file(path, run));
+        std::string output;
+        EXPECT_EQ(pagetest::run_node("", path, &output), 0) << c.href << "\n" << output;
+    }
 }
 
 }  // namespace

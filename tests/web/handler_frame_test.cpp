@@ -66,7 +66,9 @@ TEST_F(ControllerSelectionTest, AttachesArraysOnlyForCountsTheyCanHold) {
         EXPECT_EQ(units != nullptr, k.attached);
         EXPECT_EQ(record.unit_records, units);
         EXPECT_EQ(list_count(record.units), k.count_after);
-        if (units != nullptr) EXPECT_EQ(units[k.units - 1].type, -1);  // constructed presets
+        if (units != nullptr) {
+            EXPECT_EQ(units[k.units - 1].type, -1);  // constructed presets
+        }
     }
     // One record for a unit's details, whatever the list holds.
     record.units.count = 5;

@@ -2,9 +2,12 @@
 // page answers in its "NO CONTROLLERS" form.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tests/api/library_machine.h"
 #include "tests/daemon/context_fixture.h"
 #include "web/actions/handler_frame.h"
+#include "web/actions/info_handlers.h"
 
 namespace {
 
@@ -21,6 +24,38 @@ TEST_F(NoControllersTest, TheSelectionHoldsNone) {
     EXPECT_EQ(controllers.controller_index(), 0xFF);
     EXPECT_EQ(controllers.id().b[0], 0xFF);
     EXPECT_EQ(controllers.fill(context_.get()), nullptr);
+}
+
+// Every information page answers in its "NO CONTROLLERS" form, its
+// actions included (nothing is sent), and so does the menu's selector.
+TEST_F(NoControllersTest, EveryPageSaysSo) {
+    struct Case {
+        PageHandler handler;
+        const char* url;
+    };
+    const Case cases[] = {
+        {handle_page0, "/page0.html?c=0"},
+        {handle_page1_0, "/page1_0.html?c=2"},
+        {handle_page1_1, "/page1_1.html?c=0&u=-2"},
+        {handle_page1_1, "/page1_1.html?BlinkUnit=0&On=1&c=0"},
+        {handle_page1_2, "/page1_2.html?BlinkDrive=0&On=1&c=0"},
+        {handle_page1_0_1, "/page1_0_1.html?SetPhyLinkspeed=1&y=0&c=0"},
+    };
+    for (const Case& c : cases) {
+        PageBuilder page(config_.get(), &catalogue_);
+        page.set_access_level(kAccessAdmin);
+        EXPECT_EQ(
+            c.handler(context_.get(), &page, PageRequest{c.url, "", "", "", nullptr, kAccessAdmin}),
+            0);
+        const std::string body = page.get_body();
+        EXPECT_NE(body.find("NO CONTROLLERS</font>"), std::string::npos) << c.url;
+        EXPECT_EQ(body.find("redirect_page"), std::string::npos) << c.url;
+    }
+    PageBuilder menu(config_.get(), &catalogue_);
+    EXPECT_EQ(context_->dispatch(&menu, "/menu.html", "", "127.0.0.1", "", "", nullptr), 0);
+    EXPECT_NE(
+        std::string(menu.get_body()).find("<option value=\"0\">-- NO CONTROLLERS --</option>"),
+        std::string::npos);
 }
 
 }  // namespace

@@ -18,50 +18,7 @@
 
 namespace {
 
-using pagetest::PageEnv;
-using pagetest::section;
-
-// A text that tries every way out of a literal, a script element or a line.
-const char* const kHostile =
-    "Evil \"quoted\" 'single' </script><script>alert(1)</script> <!-- back\\slash \\n \\u12 \\x "
-    "M\xC3\xA4rz \xE6\x97\xA5\xE6\x9C\xAC \xE2\x80\xA8 end\\";
-// Fits a controller model field.
-const char* const kHostileModel = "9X\"</script>\\'\xE2\x80\xA8<!--\xC3\xA4";
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
-size_t count_of(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
-// The one script element of a page, which stands at the end of its head;
-// fails the test when a value has closed it early. (Catalogue texts in the
-// page's body are trusted HTML and may hold anything.)
-std::string script_of(const std::string& html) {
-    std::string low = lower(html);
-    size_t head_end = low.find("</head>");
-    std::string head = head_end == std::string::npos ? low : low.substr(0, head_end);
-    EXPECT_EQ(count_of(head, "<script"), 1u) << html;
-    EXPECT_EQ(count_of(head, "</script"), 1u) << html;
-    size_t start = head.find("<script>");
-    size_t end = head.find("</script>");
-    if (start == std::string::npos || end == std::string::npos || end < start) return "";
-    EXPECT_EQ(head.substr(end), "</script>\n") << html;
-    return html.substr(start + 8, end - start - 8);
-}
-
-std::string body_of(const PageBuilder& page) { return std::string(page.get_body(), page.get_body_length()); }
-
-using test_support::hex;
-
-// A JavaScript expression for s that does not depend on the escaping under
-// test.
-std::string js_value(const std::string& s) { return "hex(\"" + hex(s) + "\")"; }
+using namespace pagetest;
 
 // Two controller records, the second one not compatible.
 struct Controllers {
@@ -86,7 +43,8 @@ std::vector<std::string> all_pages(PageEnv& env, const char* v, const char* mode
     {
         PageBuilder page(&env.config(), &env.catalogue());
         page.set_access_level(kAccessAdmin);
-        page.begin_page(v, "Controller Details", &controllers.list, controllers.records, page.refresh_timeout(), 1);
+        page.begin_page(v, "Controller Details", &controllers.list, controllers.records,
+                        page.refresh_timeout(), 1);
         ScriptWriter& s = page.script();
         s.write_validate_name(page.text_body());
         s.write_goto_controller(page.text_body());
@@ -124,17 +82,29 @@ std::vector<std::string> all_pages(PageEnv& env, const char* v, const char* mode
 
 // Every catalogue text the scripts use, made hostile in a German file.
 std::string hostile_catalogue() {
-    std::string out = section(0x13, {{2, kHostile}, {3, kHostile}, {4, kHostile}, {5, kHostile},
-                                     {6, kHostile}, {7, kHostile}, {8, kHostile}, {136, kHostile},
-                                     {137, kHostile}, {261, kHostile}, {275, kHostile},
-                                     {276, kHostile}, {283, kHostile}});
-    out += section(0x0C, {{21, kHostile}, {22, kHostile}, {25, kHostile}, {26, kHostile},
-                          {27, kHostile}, {28, kHostile}});
+    std::string out = section(0x13, {{2, kHostile},
+                                     {3, kHostile},
+                                     {4, kHostile},
+                                     {5, kHostile},
+                                     {6, kHostile},
+                                     {7, kHostile},
+                                     {8, kHostile},
+                                     {136, kHostile},
+                                     {137, kHostile},
+                                     {261, kHostile},
+                                     {275, kHostile},
+                                     {276, kHostile},
+                                     {283, kHostile}});
+    out += section(0x0C, {{21, kHostile},
+                          {22, kHostile},
+                          {25, kHostile},
+                          {26, kHostile},
+                          {27, kHostile},
+                          {28, kHostile}});
     return out;
 }
 
-TEST(PageScripts, EveryScriptParsesWithHostileValues)
-{
+TEST(PageScripts, EveryScriptParsesWithHostileValues) {
     PageEnv env("Language 1\nRefresh 5\n");
     env.write_messages("de", hostile_catalogue());
     std::vector<std::string> pages = all_pages(env, kHostile, kHostileModel);
@@ -150,64 +120,10 @@ TEST(PageScripts, EveryScriptParsesWithHostileValues)
     }
 }
 
-// The browser as the page scripts see it: the frame set (parent) with its
-// menu frame, the content frame's document, timers and dialogs, all
-// recorded in calls.
-struct Browser {
-    int cur_controller = 0;
-    int who = 1;
-    int lang = 0;
-    bool in_frame_set = true;
-    bool cookies = true;
-    std::string href = "/page0.html?c=0";
-};
-
-std::string browser_prelude(const Browser& b) {
-    std::string out = R"JS(
-const assert = require('assert');
-const calls = [];
-const timers = [];
-function setTimeout(f, ms) { timers.push({f: f, ms: ms}); return timers.length; }
-function alert(m) { calls.push(['alert', m]); }
-function hex(h) { return Buffer.from(h, 'hex').toString('utf8'); }
-function find(name) { return calls.filter(c => c[0] === name); }
-function run_timers() { const due = timers.splice(0); for (const t of due) { if (typeof t.f === 'function') t.f(); } }
-const menu = {
-  updateclist(n, list, sel) { calls.push(['updateclist', n, list.slice(), sel]); },
-  change_title(t) { calls.push(['change_title', t]); },
-  toggle_select_controller(v) { calls.push(['toggle', v]); },
-  update_selctlr() { calls.push(['update_selctlr']); },
-  update_login() { calls.push(['update_login', parent.who]); },
-  show_message() { calls.push(['show_message', parent.lastmessage]); },
-  hide_message() { calls.push(['hide_message']); },
-  location: { reload() { calls.push(['menu_reload']); } },
-};
-var document = { title: '', location: { replace(u) { calls.push(['replace', u]); } } };
-var window = { location: { replace(u) { calls.push(['window_replace', u]); } } };
-var top = { location: { replace(u) { calls.push(['top_replace', u]); } } };
-)JS";
-    out += "var parent = { menu: " + std::string(b.in_frame_set ? "menu" : "null") +
-           ", cur_controller: " + std::to_string(b.cur_controller) + ", lastmessage: '', who: " +
-           std::to_string(b.who) + ", lang: " + std::to_string(b.lang) + ", document: { title: '' } };\n";
-    out += "var navigator = { cookieEnabled: " + std::string(b.cookies ? "true" : "false") + " };\n";
-    out += "document.location.href = " + js_value(b.href) + ";\n";
-    return out;
-}
-
-// Runs a page's script in the stand-in browser, then checks (JavaScript
-// using assert); the test fails with node's message when a check fails.
-void run_in_browser(PageEnv& env, const std::string& html, const Browser& browser, const std::string& checks) {
-    std::string script = browser_prelude(browser) + script_of(html) + "\n" + checks + "\n";
-    std::string path = env.dir().file("run.js");
-    ASSERT_TRUE(pagetest::write_file(path, script));
-    std::string output;
-    EXPECT_EQ(pagetest::run_node("", path, &output), 0) << output << "\n" << script;
-}
-
 const char* const kTitle = "Ti\"tle </script> M\xC3\xA4rz";
 
-std::string content_page(PageEnv& env, int access_level, int current, int timeout, const char* page_name,
-                         const Controllers* controllers) {
+std::string content_page(PageEnv& env, int access_level, int current, int timeout,
+                         const char* page_name, const Controllers* controllers) {
     PageBuilder page(&env.config(), &env.catalogue());
     page.set_access_level(access_level);
     page.begin_page(kTitle, page_name, controllers != nullptr ? &controllers->list : nullptr,
@@ -217,26 +133,29 @@ std::string content_page(PageEnv& env, int access_level, int current, int timeou
     return body_of(page);
 }
 
-TEST(PageScripts, InitShowsTheControllersAndTheTitle)
-{
+TEST(PageScripts, InitShowsTheControllersAndTheTitle) {
     PageEnv env;
     Controllers controllers(kHostileModel);
     Browser browser;
     browser.who = 2;  // the user the page is written for
     std::string first = std::string("Controller ID 0 (") + kHostileModel + ")";
-    run_in_browser(env, content_page(env, kAccessUser, 1, 0, "Controller Details", &controllers), browser,
+    run_in_browser(env, content_page(env, kAccessUser, 1, 0, "Controller Details", &controllers),
+                   browser,
                    R"JS(
 browser_checks: {
   init(1);
   const lists = find('updateclist');
   assert.strictEqual(lists.length, 2);
-  assert.deepStrictEqual(lists[1], ['updateclist', 2, [)JS" + js_value(first) +
+  assert.deepStrictEqual(lists[1], ['updateclist', 2, [)JS" +
+                       js_value(first) +
                        R"JS(, 'Controller ID 4 (NOT COMPATIBLE)'], 1]);
   assert.strictEqual(parent.cur_controller, 1);
-  assert.deepStrictEqual(find('change_title'), [['change_title', '&nbsp;&nbsp;' + )JS" + js_value(kTitle) +
+  assert.deepStrictEqual(find('change_title'), [['change_title', '&nbsp;&nbsp;' + )JS" +
+                       js_value(kTitle) +
                        R"JS(]]);
   assert.deepStrictEqual(find('toggle'), [['toggle', 'visible']]);
-  assert.strictEqual(parent.document.title, 'Tavix Pyv2 - ' + )JS" + js_value(kTitle) + R"JS();
+  assert.strictEqual(parent.document.title, 'Tavix Pyv2 - ' + )JS" +
+                       js_value(kTitle) + R"JS();
   assert.strictEqual(document.title, parent.document.title);
   assert.strictEqual(find('update_selctlr').length, 1);
   assert.deepStrictEqual(find('hide_message'), [['hide_message']]);
@@ -249,8 +168,7 @@ browser_checks: {
 // A page title is a catalogue text, which stays valid for only the next
 // few lookups; the controller entries look up texts of their own, so a long
 // list must not cost the page its title.
-TEST(PageScripts, InitKeepsACatalogueTitleAcrossALongControllerList)
-{
+TEST(PageScripts, InitKeepsACatalogueTitleAcrossALongControllerList) {
     PageEnv env;
     constexpr int kCount = 12;
     ControllerIdList list{};
@@ -279,8 +197,7 @@ assert.strictEqual(document.title, 'Tavix Pyv2 - Summary');
 )JS");
 }
 
-TEST(PageScripts, InitReconcilesControllerLanguageAndSelector)
-{
+TEST(PageScripts, InitReconcilesControllerLanguageAndSelector) {
     const struct {
         const char* name;
         int current;
@@ -306,14 +223,16 @@ TEST(PageScripts, InitReconcilesControllerLanguageAndSelector)
         PageEnv env;
         Browser browser;
         browser.cur_controller = c.browser_controller;
-        run_in_browser(env, content_page(env, kAccessUser, c.current, 0, c.page_name, nullptr), browser, c.checks);
+        run_in_browser(env, content_page(env, kAccessUser, c.current, 0, c.page_name, nullptr),
+                       browser, c.checks);
     }
 
     // A changed language reloads the menu and runs init again later,
     // before touching anything else.
     PageEnv german("Language 1\n");
     Browser browser;
-    run_in_browser(german, content_page(german, kAccessUser, 0, 0, "Summary", nullptr), browser, R"JS(
+    run_in_browser(german, content_page(german, kAccessUser, 0, 0, "Summary", nullptr), browser,
+                   R"JS(
 init(0);
 assert.strictEqual(parent.lang, 1);
 assert.deepStrictEqual(find('menu_reload'), [['menu_reload']]);
@@ -322,19 +241,22 @@ assert.strictEqual(find('change_title').length, 0);
 )JS");
 }
 
-TEST(PageScripts, InitReconcilesTheLoginState)
-{
+TEST(PageScripts, InitReconcilesTheLoginState) {
     const struct {
         int access_level;
         int who;
         int who_after;
         const char* message;  // null: no banner, the banner is hidden
     } cases[] = {
-        {kAccessNone, 2, 1, "(0x0C:0x001A): You have been logged out due to inactivity or Cookies are disabled"},
-        {kAccessNone, 3, 1, "(0x0C:0x001A): You have been logged out due to inactivity or Cookies are disabled"},
+        {kAccessNone, 2, 1,
+         "(0x0C:0x001A): You have been logged out due to inactivity or Cookies are disabled"},
+        {kAccessNone, 3, 1,
+         "(0x0C:0x001A): You have been logged out due to inactivity or Cookies are disabled"},
         {kAccessNone, 1, 1, nullptr},
-        {kAccessUser, 1, 2, "(0x0C:0x001B): USER is still logged in, please make sure Cookies are enabled"},
-        {kAccessUser, 3, 2, "(0x0C:0x001B): USER is still logged in, please make sure Cookies are enabled"},
+        {kAccessUser, 1, 2,
+         "(0x0C:0x001B): USER is still logged in, please make sure Cookies are enabled"},
+        {kAccessUser, 3, 2,
+         "(0x0C:0x001B): USER is still logged in, please make sure Cookies are enabled"},
         {kAccessUser, 2, 2, nullptr},
         {kAccessAdmin, 2, 3,
          "(0x0C:0x001C): ADMINISTRATOR is still logged in, please make sure Cookies are enabled"},
@@ -345,33 +267,38 @@ TEST(PageScripts, InitReconcilesTheLoginState)
         PageEnv env;
         Browser browser;
         browser.who = c.who;
-        std::string checks = "init(1);\nassert.strictEqual(parent.who, " + std::to_string(c.who_after) + ");\n";
+        std::string checks =
+            "init(1);\nassert.strictEqual(parent.who, " + std::to_string(c.who_after) + ");\n";
         if (c.message != nullptr) {
             checks += "assert.deepStrictEqual(find('update_login'), [['update_login', " +
                       std::to_string(c.who_after) + "]]);\n";
-            checks += "assert.deepStrictEqual(find('show_message'), [['show_message', " +
-                      js_value(std::string("<font style=\"color: #FF0000;font-size: 10pt; font-weight: bold; "
-                                           "font-family:Arial,Helvetica;\">&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
-                                           "&nbsp;&nbsp;&nbsp;") +
-                               c.message + "</font>") +
-                      "]]);\nassert.strictEqual(parent.lastmessage, '');\n"
-                      "assert.strictEqual(find('hide_message').length, 0);\n";
+            checks +=
+                "assert.deepStrictEqual(find('show_message'), [['show_message', " +
+                js_value(
+                    std::string("<font style=\"color: #FF0000;font-size: 10pt; font-weight: bold; "
+                                "font-family:Arial,Helvetica;\">&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
+                                "&nbsp;&nbsp;&nbsp;") +
+                    c.message + "</font>") +
+                "]]);\nassert.strictEqual(parent.lastmessage, '');\n"
+                "assert.strictEqual(find('hide_message').length, 0);\n";
         } else {
-            checks += "assert.strictEqual(find('update_login').length, 0);\n"
-                      "assert.strictEqual(find('show_message').length, 0);\n"
-                      "assert.strictEqual(find('hide_message').length, 1);\n";
+            checks +=
+                "assert.strictEqual(find('update_login').length, 0);\n"
+                "assert.strictEqual(find('show_message').length, 0);\n"
+                "assert.strictEqual(find('hide_message').length, 1);\n";
         }
-        run_in_browser(env, content_page(env, c.access_level, 0, 0, "Summary", nullptr), browser, checks);
+        run_in_browser(env, content_page(env, c.access_level, 0, 0, "Summary", nullptr), browser,
+                       checks);
     }
 }
 
-TEST(PageScripts, InitOutsideTheFrameSetReturnsToIt)
-{
+TEST(PageScripts, InitOutsideTheFrameSetReturnsToIt) {
     PageEnv env;
     Browser browser;
     browser.in_frame_set = false;
     browser.cookies = false;
-    run_in_browser(env, content_page(env, kAccessUser, 0, 300000, "Summary", nullptr), browser, R"JS(
+    run_in_browser(env, content_page(env, kAccessUser, 0, 300000, "Summary", nullptr), browser,
+                   R"JS(
 init(1);
 assert.deepStrictEqual(find('alert'), [['alert', '(0x0C:0x0015): The page you have reached is part of a frameset.  Please click OK to return to the frameset']]);
 assert.deepStrictEqual(find('window_replace'), [['window_replace', '/index.html']]);
@@ -387,8 +314,7 @@ assert.deepStrictEqual(find('alert'), [['alert', '(0x0C:0x0019): Cookies are not
 )JS");
 }
 
-TEST(PageScripts, RefreshMarksTheReloadAsAutomatic)
-{
+TEST(PageScripts, RefreshMarksTheReloadAsAutomatic) {
     const struct {
         const char* href;
         const char* reloaded;
@@ -402,11 +328,13 @@ TEST(PageScripts, RefreshMarksTheReloadAsAutomatic)
         ASSERT_EQ(page.refresh_timeout(), 180000);
         Browser browser;
         browser.href = c.href;
-        run_in_browser(env, content_page(env, kAccessUser, 0, page.refresh_timeout(), "Summary", nullptr), browser,
-                       std::string("init(1);\nassert.strictEqual(TimeOut, 180000);\n"
-                                   "assert.deepStrictEqual(timers.map(t => t.ms), [180000]);\n"
-                                   "run_timers();\nassert.deepStrictEqual(find('replace'), [['replace', ") +
-                           js_value(c.reloaded) + "]]);\n");
+        run_in_browser(
+            env, content_page(env, kAccessUser, 0, page.refresh_timeout(), "Summary", nullptr),
+            browser,
+            std::string("init(1);\nassert.strictEqual(TimeOut, 180000);\n"
+                        "assert.deepStrictEqual(timers.map(t => t.ms), [180000]);\n"
+                        "run_timers();\nassert.deepStrictEqual(find('replace'), [['replace', ") +
+                js_value(c.reloaded) + "]]);\n");
     }
     // Refresh times that the page cannot wait for give a page that never
     // reloads.
@@ -416,12 +344,12 @@ TEST(PageScripts, RefreshMarksTheReloadAsAutomatic)
         EXPECT_EQ(page.refresh_timeout(), 0) << refresh;
     }
     PageEnv env;
-    run_in_browser(env, content_page(env, kAccessUser, 0, -5, "Summary", nullptr), Browser(),
-                   "init(1);\nassert.strictEqual(TimeOut, 0);\nassert.strictEqual(timers.length, 0);\n");
+    run_in_browser(
+        env, content_page(env, kAccessUser, 0, -5, "Summary", nullptr), Browser(),
+        "init(1);\nassert.strictEqual(TimeOut, 0);\nassert.strictEqual(timers.length, 0);\n");
 }
 
-TEST(PageScripts, RedirectCarriesMessageControllerAndLoginState)
-{
+TEST(PageScripts, RedirectCarriesMessageControllerAndLoginState) {
     const char* message = "Unit \"a</script>\" failed\r\nnext\nline \\ \xC3\xA4";
     const char* one_line = "Unit \"a</script>\" failed  next line \\ \xC3\xA4";
     const struct {
@@ -433,8 +361,8 @@ TEST(PageScripts, RedirectCarriesMessageControllerAndLoginState)
     } cases[] = {
         {"/page0.html", message, kRedirectDone, "/page0.html?c=2",
          "assert.strictEqual(parent.who, 1); assert.strictEqual(find('update_login').length, 0);"},
-        {"/page2_2.html?AvailListSort=3", message, kRedirectFailed, "/page2_2.html?AvailListSort=3&c=2",
-         "assert.strictEqual(find('menu_reload').length, 0);"},
+        {"/page2_2.html?AvailListSort=3", message, kRedirectFailed,
+         "/page2_2.html?AvailListSort=3&c=2", "assert.strictEqual(find('menu_reload').length, 0);"},
         {"/page0.html", message, kRedirectUserLoggedIn, "/page0.html?c=2",
          "assert.deepStrictEqual(find('update_login'), [['update_login', 2]]);"},
         {"/page0.html", message, kRedirectAdminLoggedIn, "/page0.html?c=2",
@@ -442,7 +370,8 @@ TEST(PageScripts, RedirectCarriesMessageControllerAndLoginState)
         {"/page0.html", message, kRedirectLoggedOut, "/page0.html?c=2",
          "assert.deepStrictEqual(find('update_login'), [['update_login', 1]]);"},
         {"/page4.html", nullptr, kRedirectLanguageChanged, "/page4.html?c=2",
-         "assert.strictEqual(parent.lang, 6); assert.deepStrictEqual(find('menu_reload'), [['menu_reload']]);"
+         "assert.strictEqual(parent.lang, 6); assert.deepStrictEqual(find('menu_reload'), "
+         "[['menu_reload']]);"
          "assert.strictEqual(parent.lastmessage, '');"},
     };
     for (const auto& c : cases) {
@@ -453,40 +382,44 @@ TEST(PageScripts, RedirectCarriesMessageControllerAndLoginState)
         Browser browser;
         browser.cur_controller = 2;
         browser.lang = 6;
-        std::string checks = "redirect_page();\nassert.deepStrictEqual(find('hide_message'), [['hide_message']]);\n";
+        std::string checks =
+            "redirect_page();\nassert.deepStrictEqual(find('hide_message'), [['hide_message']]);\n";
         if (c.message != nullptr) {
-            checks += "assert.strictEqual(parent.lastmessage, " +
-                      js_value(std::string("<font style=\"color: #FF0000;font-size: 10pt; font-weight: bold; "
-                                           "font-family:Arial,Helvetica;\">&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
-                                           "&nbsp;&nbsp;&nbsp;") +
-                               one_line + "</font>") +
-                      ");\n";
+            checks +=
+                "assert.strictEqual(parent.lastmessage, " +
+                js_value(
+                    std::string("<font style=\"color: #FF0000;font-size: 10pt; font-weight: bold; "
+                                "font-family:Arial,Helvetica;\">&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
+                                "&nbsp;&nbsp;&nbsp;") +
+                    one_line + "</font>") +
+                ");\n";
         }
         checks += c.checks;
-        checks += "\nassert.strictEqual(find('replace').length, 0);\nassert.deepStrictEqual(timers.map(t => t.ms), [250]);\n"
-                  "run_timers();\nassert.deepStrictEqual(find('replace'), [['replace', " +
-                  js_value(c.url) + "]]);\n";
+        checks +=
+            "\nassert.strictEqual(find('replace').length, 0);\nassert.deepStrictEqual(timers.map(t "
+            "=> t.ms), [250]);\n"
+            "run_timers();\nassert.deepStrictEqual(find('replace'), [['replace', " +
+            js_value(c.url) + "]]);\n";
         run_in_browser(env, body_of(page), browser, checks);
     }
 }
 
-TEST(PageScripts, PortChangeReplacesTheWholeFrameSet)
-{
+TEST(PageScripts, PortChangeReplacesTheWholeFrameSet) {
     PageEnv env;
     const char* url = "https://evil\"</script>host:8443/";
     PageBuilder page(&env.config(), &env.catalogue());
     page.write_go_home(url);
     Browser browser;
-    run_in_browser(env, body_of(page), browser,
-                   "parent.lastmessage = 'old';\ngo_home();\nassert.strictEqual(parent.lastmessage, '');\n"
-                   "assert.deepStrictEqual(find('hide_message'), [['hide_message']]);\n"
-                   "assert.deepStrictEqual(timers.map(t => t.ms), [8000]);\nrun_timers();\n"
-                   "assert.deepStrictEqual(find('top_replace'), [['top_replace', " +
-                       js_value(url) + "]]);\nassert.strictEqual(find('replace').length, 0);\n");
+    run_in_browser(
+        env, body_of(page), browser,
+        "parent.lastmessage = 'old';\ngo_home();\nassert.strictEqual(parent.lastmessage, '');\n"
+        "assert.deepStrictEqual(find('hide_message'), [['hide_message']]);\n"
+        "assert.deepStrictEqual(timers.map(t => t.ms), [8000]);\nrun_timers();\n"
+        "assert.deepStrictEqual(find('top_replace'), [['top_replace', " +
+            js_value(url) + "]]);\nassert.strictEqual(find('replace').length, 0);\n");
 }
 
-TEST(PageScripts, NoRemoteAccessLogsTheFrameSetOut)
-{
+TEST(PageScripts, NoRemoteAccessLogsTheFrameSetOut) {
     PageEnv env("Refresh 5\n");
     PageBuilder page(&env.config(), &env.catalogue());
     page.set_access_level(kAccessNone);
@@ -504,8 +437,7 @@ assert.strictEqual(timers.length, 0);
 )JS");
 }
 
-TEST(PageScripts, NavigationFunctionsLoadTheirPages)
-{
+TEST(PageScripts, NavigationFunctionsLoadTheirPages) {
     PageEnv env;
     PageBuilder page(&env.config(), &env.catalogue());
     page.text_body().append("<script>\n");

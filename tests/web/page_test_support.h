@@ -4,10 +4,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,8 +16,9 @@
 #include <system_error>
 
 #include "daemon/config_store.h"
-#include "tests/support/files.h"
 #include "driver/message_catalogue.h"
+#include "tests/support/files.h"
+#include "web/pages/page_builder.h"
 
 namespace pagetest {
 
@@ -46,7 +48,7 @@ inline std::string section(int category, std::initializer_list<Entry> entries) {
 // A configuration store reading its file from a temporary directory, with
 // the message directory pointing into it, and the daemon's catalogue.
 class PageEnv {
-public:
+  public:
     // config_lines: extra configuration file lines ("Refresh 3\n" ...).
     explicit PageEnv(const std::string& config_lines = "")
         : config_path_(dir_.file("pyv2.conf")), config_(config_path_.c_str()) {
@@ -62,7 +64,7 @@ public:
     ConfigStore& config() { return config_; }
     MessageCatalogue& catalogue() { return catalogue_; }
 
-private:
+  private:
     TempDir dir_;
     std::string config_path_;
     ConfigStore config_;
@@ -92,6 +94,110 @@ inline int run_node(const std::string& args, const std::string& script_path, std
     int status = system(command.c_str());
     *output = read_file(out_path);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// --- Page scripts: hostile values, the script of a page, and a stand-in
+// for the browser the scripts run in.
+
+using test_support::hex;
+
+// A text that tries every way out of a literal, a script element or a line.
+const char* const kHostile =
+    "Evil \"quoted\" 'single' </script><script>alert(1)</script> <!-- back\\slash \\n \\u12 \\x "
+    "M\xC3\xA4rz \xE6\x97\xA5\xE6\x9C\xAC \xE2\x80\xA8 end\\";
+// Fits a controller model field.
+const char* const kHostileModel = "9X\"</script>\\'\xE2\x80\xA8<!--\xC3\xA4";
+
+inline std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+inline size_t count_of(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// The one script element of a page, which stands at the end of its head;
+// fails the test when a value has closed it early. (Catalogue texts in the
+// page's body are trusted HTML and may hold anything.)
+inline std::string script_of(const std::string& html) {
+    std::string low = lower(html);
+    size_t head_end = low.find("</head>");
+    std::string head = head_end == std::string::npos ? low : low.substr(0, head_end);
+    EXPECT_EQ(count_of(head, "<script"), 1u) << html;
+    EXPECT_EQ(count_of(head, "</script"), 1u) << html;
+    size_t start = head.find("<script>");
+    size_t end = head.find("</script>");
+    if (start == std::string::npos || end == std::string::npos || end < start) return "";
+    EXPECT_EQ(head.substr(end), "</script>\n") << html;
+    return html.substr(start + 8, end - start - 8);
+}
+
+inline std::string body_of(const PageBuilder& page) {
+    return std::string(page.get_body(), page.get_body_length());
+}
+
+// A JavaScript expression for s that does not depend on the escaping under
+// test.
+inline std::string js_value(const std::string& s) { return "hex(\"" + hex(s) + "\")"; }
+
+// The browser as the page scripts see it: the frame set (parent) with its
+// menu frame, the content frame's document, timers and dialogs, all
+// recorded in calls.
+struct Browser {
+    int cur_controller = 0;
+    int who = 1;
+    int lang = 0;
+    bool in_frame_set = true;
+    bool cookies = true;
+    std::string href = "/page0.html?c=0";
+};
+
+inline std::string browser_prelude(const Browser& b) {
+    std::string out = R"JS(
+const assert = require('assert');
+const calls = [];
+const timers = [];
+function setTimeout(f, ms) { timers.push({f: f, ms: ms}); return timers.length; }
+function alert(m) { calls.push(['alert', m]); }
+function hex(h) { return Buffer.from(h, 'hex').toString('utf8'); }
+function find(name) { return calls.filter(c => c[0] === name); }
+function run_timers() { const due = timers.splice(0); for (const t of due) { if (typeof t.f === 'function') t.f(); } }
+const menu = {
+  updateclist(n, list, sel) { calls.push(['updateclist', n, list.slice(), sel]); },
+  change_title(t) { calls.push(['change_title', t]); },
+  toggle_select_controller(v) { calls.push(['toggle', v]); },
+  update_selctlr() { calls.push(['update_selctlr']); },
+  update_login() { calls.push(['update_login', parent.who]); },
+  show_message() { calls.push(['show_message', parent.lastmessage]); },
+  hide_message() { calls.push(['hide_message']); },
+  location: { reload() { calls.push(['menu_reload']); } },
+};
+var document = { title: '', location: { replace(u) { calls.push(['replace', u]); } } };
+var window = { location: { replace(u) { calls.push(['window_replace', u]); } } };
+var top = { location: { replace(u) { calls.push(['top_replace', u]); } } };
+)JS";
+    out += "var parent = { menu: " + std::string(b.in_frame_set ? "menu" : "null") +
+           ", cur_controller: " + std::to_string(b.cur_controller) +
+           ", lastmessage: '', who: " + std::to_string(b.who) +
+           ", lang: " + std::to_string(b.lang) + ", document: { title: '' } };\n";
+    out +=
+        "var navigator = { cookieEnabled: " + std::string(b.cookies ? "true" : "false") + " };\n";
+    out += "document.location.href = " + js_value(b.href) + ";\n";
+    return out;
+}
+
+// Runs a page's script in the stand-in browser, then checks (JavaScript
+// using assert); the test fails with node's message when a check fails.
+inline void run_in_browser(PageEnv& env, const std::string& html, const Browser& browser,
+                           const std::string& checks) {
+    std::string script = browser_prelude(browser) + script_of(html) + "\n" + checks + "\n";
+    std::string path = env.dir().file("run.js");
+    ASSERT_TRUE(pagetest::write_file(path, script));
+    std::string output;
+    EXPECT_EQ(pagetest::run_node("", path, &output), 0) << output << "\n" << script;
 }
 
 }  // namespace pagetest

@@ -251,6 +251,11 @@ MachinePtr eight_units() {
     p->r().read_cache_supported = 1;
     return p;
 }
+MachinePtr failed_controller() {
+    MachinePtr p(new Machine(-1, {{0, 5}}));
+    snprintf(p->r().error_text, sizeof p->r().error_text, "%s", "Controller not found");
+    return p;
+}
 MachinePtr few_ports() {
     MachinePtr p(new Machine(6));
     p->r().ports.count = 1;
@@ -329,7 +334,8 @@ TEST(SettingsPage, ShowsWhatEachControllerAndUnitOffers) {
           "<a href=\"javascript:goto_physummary(-1);\" style=\"color: #0000FF; text-decoration: "
           "underline; font-weight: bold;\">6</a>",
           "<input type=\"button\" value=\"Begin Update\" onClick=\"submit_fwcheck();\">",
-          "style=\"position:absolute; z-index: -1; left: 30;top: 20; visibility: hidden\""},
+          "style=\"position:absolute; z-index: -1; left: 30;top: 20; visibility: hidden\"",
+          "var TimeOut = 300000;", "This page will automatically refresh every 5 minute(s)"},
          {"visibility:hidden;\"><select", "Disable Write Cache on Unit Degrade", "Proceed Update"}},
         {"units of type 12 are in no table",
          only_disks,
@@ -353,8 +359,18 @@ TEST(SettingsPage, ShowsWhatEachControllerAndUnitOffers) {
          {"style=\"position:absolute; z-index: 20; left: 30;top: 20; visibility: visible\"",
           "<font color=\"#E0A000\">Current management tools are not compatible",
           "Recommendation: Update tools and then update the firmware.",
-          "onClick=\"submit_upgrade(5);\""},
-         {}},
+          "onClick=\"submit_upgrade(5);\"",
+          // A reload would ask for the check again without its image.
+          "var TimeOut = 0;"},
+         {"automatically refresh"}},
+        {"a controller whose record failed to fill: its error and no tables",
+         failed_controller,
+         0,
+         kAccessAdmin,
+         {"<body bgcolor=\"#FFFFFF\" onLoad=\"init(1);\">\n<script>\nfunction set_cache(",
+          "</script>\n<b><font color=\"#FF0000\">Controller ID 4  Controller not "
+          "found</font></b>\n<hr"},
+         {"<table", "<form", "goto_unit(0)"}},
         {"a user's update button is disabled",
          few_ports,
          0,

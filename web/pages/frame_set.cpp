@@ -134,8 +134,9 @@ const char kMenuScript[] =
     "    if (sel.options[i].value == parent.cur_controller) sel.selectedIndex = i;\n}\n"
     "function change_controller()\n{\n  var sel = getElement('selctlr');\n"
     "  parent.cur_controller = sel.options[sel.selectedIndex].value;\n"
+    // Without a query the URL is the query alone, relative to the page shown.
     "  var url = String(parent.content.location.href);\n  var q = url.indexOf('?');\n"
-    "  if (q >= 0) url = url.substring(0, q);\n"
+    "  url = q >= 0 ? url.substring(0, q) : '';\n"
     "  parent.content.location.href = url + '?c=' + parent.cur_controller + '&u=-2';\n}\n"
     "function updateclist(num, the_list, sel)\n{\n  var s = getElement('selctlr');\n  s.options.length = 0;\n"
     "  for (var i = 0; i < num; i++) s.options[i] = new Option(the_list[i], i);\n  s.selectedIndex = sel;\n}\n"

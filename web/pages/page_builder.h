@@ -15,7 +15,7 @@ class DateFormatter;
 class MessageCatalogue;
 
 class PageBuilder {
-public:
+  public:
     // The program's own version text, shown in every page footer.
     static constexpr const char* kVersion = "2.11.00.021";
 
@@ -73,9 +73,11 @@ public:
     // --- The content page skeleton shared by every page generator:
     // begin_page writes the head up to and including init(); the page then
     // writes its own script functions; end_head closes the head and opens
-    // the body; end_page writes the footer and closes the page.
+    // the body; end_page writes the footer and closes the page. A head
+    // without the content-language meta line: with_language false.
     void begin_page(const char* title, const char* page_name, const ControllerIdList* list,
-                    const ControllerRecord* records, int timeout_ms, int current_controller);
+                    const ControllerRecord* records, int timeout_ms, int current_controller,
+                    bool with_language = true);
     void end_head();
     void end_page(int show_refresh);
 
@@ -100,8 +102,9 @@ public:
     // "<html>", "<head>" and the meta lines (with charset and
     // content-language when with_language).
     void write_head_start(bool with_language);
+    void write_head_start(bool with_charset, bool with_language);
 
-private:
+  private:
     static constexpr int kCookieSize = 256;
     static constexpr int kLanguageNames = 8;
 

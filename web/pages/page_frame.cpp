@@ -57,14 +57,20 @@ const char* const kCopyright = "Copyright &copy; Tavix. All rights reserved.";
 }  // namespace
 
 void PageBuilder::write_head_start(bool with_language) {
+    write_head_start(with_language, with_language);
+}
+
+void PageBuilder::write_head_start(bool with_charset, bool with_language) {
     text_body_.append("<html>\n<head>\n<meta http-equiv=\"Pragma\" content=\"no-cache\">\n");
-    if (!with_language) return;
     const PageLanguage& page_language = kPageLanguages[language()];
-    text_body_.append("<meta http-equiv=\"content-type\" content=\"text/html; charset=")
-        .append(page_language.charset)
-        .append("\">\n<meta http-equiv=\"content-language\" content=\"")
-        .append(page_language.code)
-        .append("\">\n");
+    if (with_charset)
+        text_body_.append("<meta http-equiv=\"content-type\" content=\"text/html; charset=")
+            .append(page_language.charset)
+            .append("\">\n");
+    if (with_language)
+        text_body_.append("<meta http-equiv=\"content-language\" content=\"")
+            .append(page_language.code)
+            .append("\">\n");
 }
 
 int PageBuilder::write_style() {
@@ -96,7 +102,10 @@ int PageBuilder::write_footer(int show_refresh) {
     out.append(web_text(4)).append(date_formatter_->format_now()).append("<br>\n");
     // The refresh line tells of a refresh the page really makes.
     if (show_refresh && refresh_timeout() != 0) {
-        out.append(web_text(5)).append_int(config_->get_refresh()).append(web_text(6)).append("<br>\n");
+        out.append(web_text(5))
+            .append_int(config_->get_refresh())
+            .append(web_text(6))
+            .append("<br>\n");
     }
     out.append("<font style=\"font-style: oblique;\">Pyv2 ").append(web_text(7)).append(kVersion);
     out.append("</font><br>\n");
@@ -108,9 +117,10 @@ int PageBuilder::write_footer(int show_refresh) {
 }
 
 void PageBuilder::begin_page(const char* title, const char* page_name, const ControllerIdList* list,
-                             const ControllerRecord* records, int timeout_ms, int current_controller) {
+                             const ControllerRecord* records, int timeout_ms,
+                             int current_controller, bool with_language) {
     content_type_ = kContentHtml;
-    write_head_start(true);
+    write_head_start(true, with_language);
     write_style();
     text_body_.append("<script>\n");
     script_writer_->write_init(text_body_, title, page_name, list, records, timeout_ms,
@@ -165,6 +175,8 @@ int PageBuilder::write_no_remote_access(int current_controller) {
     script_writer_->write_init(text_body_, web_text(137), "No Remote Access", nullptr, nullptr, 0,
                                current_controller, static_cast<int>(access_level_));
     text_body_.append("</script>\n</head>\n<body bgcolor=\"#FFFFFF\" onLoad=\"init(1);\">\n");
-    text_body_.append(kNoticeFontStart).append(daemon_text(22)).append("</font>\n</body>\n</html>\n");
+    text_body_.append(kNoticeFontStart)
+        .append(daemon_text(22))
+        .append("</font>\n</body>\n</html>\n");
     return 0;
 }

@@ -678,8 +678,13 @@ void write_controller(PageBuilder& page, const ControllerRecord& r, int verdict)
 
 int write_page2_0(PageBuilder& page, int current, const ControllerIdList* list,
                   const ControllerRecord* records, int verdict) {
+    // The page that shows an image check's verdict does not refresh
+    // itself: a reload would ask for the check again without its image and
+    // replace the verdict with an upload failure, while the image waits
+    // for the administrator's choice.
+    const bool refreshes = verdict == kVerdictNone;
     page.begin_page(page.web_text(kTitle), "Controller Settings", list, records,
-                    page.refresh_timeout(), current);
+                    refreshes ? page.refresh_timeout() : 0, current);
     write_settings_scripts(page);
     page.text_body().append("var fwcheckpopupopen = 0;\n");
     page.end_head();
@@ -690,6 +695,6 @@ int write_page2_0(PageBuilder& page, int current, const ControllerIdList* list,
     } else {
         write_controller(page, records[current], verdict);
     }
-    page.end_page(1);
+    page.end_page(refreshes ? 1 : 0);
     return 0;
 }

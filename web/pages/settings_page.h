@@ -31,8 +31,8 @@ int firmware_verdict(const FirmwareCompatReport& report);
 // in list, records one filled record per entry of list. Without
 // controllers the list's count is kNoneFound (current too) and records is
 // null: the page says "NO CONTROLLERS". verdict is a FirmwareVerdict; a
-// non-zero one shows the pop-up with the current record's firmware_check.
-// Returns 0.
+// non-zero one shows the pop-up with the current record's firmware_check,
+// and the page then does not refresh itself. Returns 0.
 int write_page2_0(PageBuilder& page, int current, const ControllerIdList* list,
                   const ControllerRecord* records, int verdict);
 

@@ -448,13 +448,15 @@ int write_phy_link(PageBuilder& page, int link_type, const ControllerRecord& con
 }
 
 int write_slot_link(PageBuilder& page, int link_type, const ControllerRecord& controller,
-                    ObjectId slot) {
+                    ObjectId slot, EnclosureListCache* cache) {
     char link[256];
     snprintf(link, sizeof link, "--");
     uint8_t enclosure_number = 0xFF;
     uint8_t slot_number = 0xFF;
     if (!later_generation(controller)) {
-        if (ctl_decode_slot_id(slot, &enclosure_number, &slot_number) == 0)
+        // A drive that no enclosure holds comes with a slot of index 255:
+        // not a place to show.
+        if (ctl_decode_slot_id(slot, &enclosure_number, &slot_number) == 0 && slot_number != 255)
             snprintf(link, sizeof link, "Enclosure %d Slot %d", enclosure_number, slot_number);
     } else if (link_type == 5 || link_type == 7) {
         ObjectId enclosure;
@@ -465,7 +467,7 @@ int write_slot_link(PageBuilder& page, int link_type, const ControllerRecord& co
             ctl_make_enclosure_id_raw(slot.b, &enclosure) == 0 &&
             ctl_decode_enclosure_id(enclosure, &owner, &index) == 0 &&
             ctl_make_controller_id(controller.controller_index, &controller_id) == 0) {
-            const int position = find_enclosure_position(controller_id, index);
+            const int position = find_enclosure_position(controller_id, index, cache);
             if (position >= 0)
                 snprintf(link, sizeof link,
                          "<a href='javascript:goto_enclosure(%d,%d);' "
@@ -478,11 +480,16 @@ int write_slot_link(PageBuilder& page, int link_type, const ControllerRecord& co
     return 0;
 }
 
-int find_enclosure_position(ObjectId controller, int enclosure) {
-    EnclosureIdList list;
-    std::memset(&list, 0xFF, sizeof list);
-    list.count = 0;
-    ctl_get_enclosure_list(controller, &list);
+int find_enclosure_position(ObjectId controller, int enclosure, EnclosureListCache* cache) {
+    EnclosureListCache local;
+    if (cache == nullptr) cache = &local;
+    EnclosureIdList& list = cache->list;
+    if (!cache->read) {
+        std::memset(&list, 0xFF, sizeof list);
+        list.count = 0;
+        ctl_get_enclosure_list(controller, &list);
+        cache->read = true;
+    }
     const int count = static_cast<int32_t>(list.count);
     if (count < 1 || count > 16) return -1;
     for (int i = 0; i < count; ++i) {

@@ -68,11 +68,20 @@ const char* format_drive_interface(int link_type, const ControllerRecord& contro
 // Appends the drive's phy as a link to the phy page, or "--".
 int write_phy_link(PageBuilder& page, int link_type, const ControllerRecord& controller,
                    ObjectId drive);
+// A controller's enclosure list as the slot links read it: read once for
+// all the links of a page (empty: not read yet).
+struct EnclosureListCache {
+    bool read = false;
+    EnclosureIdList list;
+};
+
 // Appends the drive's enclosure slot (a link to the enclosure page on later
-// generations), or "--".
+// generations), or "--". A page writing many links passes one cache for
+// them, so the controller's enclosure list is read once.
 int write_slot_link(PageBuilder& page, int link_type, const ControllerRecord& controller,
-                    ObjectId slot);
+                    ObjectId slot, EnclosureListCache* cache = nullptr);
 // The position of enclosure index `enclosure` in the controller's enclosure
 // list: -1 when the list cannot be read or holds no enclosure (or more than
 // 16), -2 when no entry is that enclosure.
-int find_enclosure_position(ObjectId controller, int enclosure);
+int find_enclosure_position(ObjectId controller, int enclosure,
+                            EnclosureListCache* cache = nullptr);

@@ -55,6 +55,22 @@ expect unknown_program_in_a_substitution fail 'expect_eq "empty" "" "$(no_such_p
 expect syntax_error_further_down fail 'check "true holds" true
 if then
 check "false holds" false'
+expect exec_early fail 'check "true holds" true
+exec true
+check "false holds" false'
+expect exit_under_its_own_trap fail 'check "true holds" true
+trap ":" EXIT
+exit 0
+check "false holds" false'
+expect failed_check_in_a_subshell fail 'check "true holds" true
+( check "false holds" false )'
+expect failed_check_in_a_pipe fail 'check "true holds" true
+printf "a\n" | while read -r line; do expect_eq "a line" b "$line"; done'
+expect checks_in_a_subshell pass '( check "true holds" true )'
+expect check_not_of_a_program_not_run fail 'check "true holds" true
+check_not "a wrapped program that is not there fails" timeout 5 no_such_program_of_pyv2'
+expect unknown_case_of_a_client_script fail 'check "a case" /usr/bin/python3 "$(dirname "$E2E_LIB")/slow_clients.py" no_such_case'
+expect unknown_case_of_the_waiting_room fail 'check "a case" /usr/bin/python3 "$(dirname "$E2E_LIB")/waiting_room.py" 888 no_such_case'
 
 # Without root the tests fail, unless skipped on purpose.
 if command -v setpriv >/dev/null; then
