@@ -8,7 +8,7 @@
 // password, sees the page without the password controls.
 //
 //   node browser_daemon_settings.mjs <base-url> <user-data-dir> <screenshot-dir> <new-port>
-import { Checks, withChromium } from './chromium.mjs';
+import { Checks, recordDialogs, withChromium } from './chromium.mjs';
 
 const [firstBase, profile, shots, newPort] = process.argv.slice(2);
 let base = firstBase;
@@ -18,12 +18,7 @@ const expectEqual = (what, expected, actual) => checks.equal(what, expected, act
 await withChromium(profile, checks, async (page, context) => {
   // The page's timers run on a clock the test moves on.
   await page.clock.install();
-  const dialogs = [];
-  let accept = true;
-  page.on('dialog', (dialog) => {
-    dialogs.push(dialog.message());
-    if (accept) dialog.accept(); else dialog.dismiss();
-  });
+  const dialogs = recordDialogs(page);
   // Every settings request with whether its answer set a cookie.
   const answers = [];
   page.on('response', async (r) => {
@@ -91,15 +86,15 @@ await withChromium(profile, checks, async (page, context) => {
   // radio is unchecked again.
   const remoteRow = content.locator('tr', { hasText: 'Allow Remote Access' });
   const sent = answers.length;
-  accept = false;
+  dialogs.accept = false;
   await remoteRow.locator('input[type=radio]').nth(1).click();
   expectEqual('asked first', 'If you are currently connected from a remote machine, your connection will be disabled immediately.  Do you wish to proceed?',
-              dialogs.at(-1));
+              dialogs.messages.at(-1));
   expectEqual('radio unchecked', [true, false],
               await remoteRow.locator('input[type=radio]').evaluateAll((r) => r.map((x) => x.checked)));
   await page.clock.runFor(1000);
   expectEqual('nothing sent', sent, answers.length);
-  accept = true;
+  dialogs.accept = true;
   await remoteRow.locator('input[type=radio]').nth(1).click();
   await outcome('remote access', '?RemoteAccess=0&c=0', 'Remote Access disabled');
   expectEqual('disabled shown', [false, true],
@@ -114,7 +109,7 @@ await withChromium(profile, checks, async (page, context) => {
   await content.locator('input[name=cfmpwd]').fill('user3');
   await content.locator('input[value="Change Password"]').click();
   expectEqual('passwords differ', '(0x0C:0x0012): The two new passwords do not match : User Password unchanged',
-              dialogs.at(-1));
+              dialogs.messages.at(-1));
   await content.locator('input[name=cfmpwd]').fill('user2');
   await content.locator('input[value="Change Password"]').click();
   await outcome('user password', '?c=0&u=-2&cp=1', 'User Password successfully changed');
@@ -128,13 +123,12 @@ await withChromium(profile, checks, async (page, context) => {
 
   // Outside the frame set the page says so and opens the frame set.
   const alone = await context.newPage();
-  const aloneDialogs = [];
-  alone.on('dialog', (d) => { aloneDialogs.push(d.message()); d.accept(); });
+  const aloneDialogs = recordDialogs(alone);
   await alone.goto(`${base}/page4.html?c=0`);
   await alone.waitForURL(`${base}/index.html`);
   expectEqual('outside the frame set',
               ['(0x0C:0x0015): The page you have reached is part of a frameset.  Please click OK to return to the frameset'],
-              aloneDialogs);
+              aloneDialogs.messages);
   await alone.locator('frame[name=menu]').waitFor({ state: 'attached' });
   await alone.close();
 

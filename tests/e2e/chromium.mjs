@@ -63,3 +63,15 @@ export async function loginAsAdministrator(page, password) {
     return c && c.location.pathname === '/page0.html' && c.document.readyState === 'complete';
   });
 }
+
+// Answers every dialog of the page and remembers its message: the returned
+// record's messages in order; a dialog is accepted while record.accept is
+// true, dismissed (Cancel) once the test sets it false.
+export function recordDialogs(page) {
+  const record = { messages: [], accept: true };
+  page.on('dialog', (dialog) => {
+    record.messages.push(dialog.message());
+    if (record.accept) dialog.accept(); else dialog.dismiss();
+  });
+  return record;
+}

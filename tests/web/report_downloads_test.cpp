@@ -100,7 +100,7 @@ TEST_F(ReportDownloadsTest, ErrorReportOfAFirstSeriesController) {
               "### Firmware:       FE7X 1.05.00.034\n"
               "### BIOS:           BE7X 1.08\n"
               "### Serial #:       L0\n"
-              "### Memory:         0 kB\n"
+              "### Memory:         256 MB\n"
               "\n");
     EXPECT_TRUE(
         std::regex_search(report, std::regex("### Time Stamp:     [0-9]{2}:[0-9]{2}\\.[0-9]{2} "
