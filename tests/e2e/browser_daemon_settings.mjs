@@ -8,7 +8,7 @@
 // password, sees the page without the password controls.
 //
 //   node browser_daemon_settings.mjs <base-url> <user-data-dir> <screenshot-dir> <new-port>
-import { Checks, recordDialogs, withChromium } from './chromium.mjs';
+import { Checks, frameSet, recordDialogs, withChromium } from './chromium.mjs';
 
 const [firstBase, profile, shots, newPort] = process.argv.slice(2);
 let base = firstBase;
@@ -18,7 +18,8 @@ const expectEqual = (what, expected, actual) => checks.equal(what, expected, act
 await withChromium(profile, checks, async (page, context) => {
   // The page's timers run on a clock the test moves on.
   await page.clock.install();
-  const dialogs = recordDialogs(page);
+  let accept = true;
+  const dialogs = recordDialogs(page, () => accept);
   // Every settings request with whether its answer set a cookie.
   const answers = [];
   page.on('response', async (r) => {
@@ -26,8 +27,7 @@ await withChromium(profile, checks, async (page, context) => {
     answers.push({ search: new URL(r.url()).search, cookie: (await r.allHeaders())['set-cookie'] !== undefined });
   });
 
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+  const { menu, content } = frameSet(page);
   const banner = menu.locator('#lastmessage');
   // Waits until the content frame shows path with exactly this query.
   const contentAt = (path, search) => page.waitForFunction(([p, s]) => {
@@ -86,15 +86,15 @@ await withChromium(profile, checks, async (page, context) => {
   // radio is unchecked again.
   const remoteRow = content.locator('tr', { hasText: 'Allow Remote Access' });
   const sent = answers.length;
-  dialogs.accept = false;
+  accept = false;
   await remoteRow.locator('input[type=radio]').nth(1).click();
   expectEqual('asked first', 'If you are currently connected from a remote machine, your connection will be disabled immediately.  Do you wish to proceed?',
-              dialogs.messages.at(-1));
+              dialogs.at(-1));
   expectEqual('radio unchecked', [true, false],
               await remoteRow.locator('input[type=radio]').evaluateAll((r) => r.map((x) => x.checked)));
   await page.clock.runFor(1000);
   expectEqual('nothing sent', sent, answers.length);
-  dialogs.accept = true;
+  accept = true;
   await remoteRow.locator('input[type=radio]').nth(1).click();
   await outcome('remote access', '?RemoteAccess=0&c=0', 'Remote Access disabled');
   expectEqual('disabled shown', [false, true],
@@ -109,7 +109,7 @@ await withChromium(profile, checks, async (page, context) => {
   await content.locator('input[name=cfmpwd]').fill('user3');
   await content.locator('input[value="Change Password"]').click();
   expectEqual('passwords differ', '(0x0C:0x0012): The two new passwords do not match : User Password unchanged',
-              dialogs.messages.at(-1));
+              dialogs.at(-1));
   await content.locator('input[name=cfmpwd]').fill('user2');
   await content.locator('input[value="Change Password"]').click();
   await outcome('user password', '?c=0&u=-2&cp=1', 'User Password successfully changed');
@@ -128,7 +128,7 @@ await withChromium(profile, checks, async (page, context) => {
   await alone.waitForURL(`${base}/index.html`);
   expectEqual('outside the frame set',
               ['(0x0C:0x0015): The page you have reached is part of a frameset.  Please click OK to return to the frameset'],
-              aloneDialogs.messages);
+              aloneDialogs);
   await alone.locator('frame[name=menu]').waitFor({ state: 'attached' });
   await alone.close();
 

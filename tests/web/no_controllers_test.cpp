@@ -6,6 +6,7 @@
 
 #include "tests/api/library_machine.h"
 #include "tests/daemon/context_fixture.h"
+#include "web/actions/enclosure_handlers.h"
 #include "web/actions/handler_frame.h"
 #include "web/actions/info_handlers.h"
 
@@ -26,8 +27,9 @@ TEST_F(NoControllersTest, TheSelectionHoldsNone) {
     EXPECT_EQ(controllers.fill(context_.get()), nullptr);
 }
 
-// Every information page answers in its "NO CONTROLLERS" form, its
-// actions included (nothing is sent), and so does the menu's selector.
+// Every information page and both enclosure pages answer in the "NO
+// CONTROLLERS" form, their actions included (nothing is sent), and so does
+// the menu's selector.
 TEST_F(NoControllersTest, EveryPageSaysSo) {
     struct Case {
         PageHandler handler;
@@ -40,6 +42,8 @@ TEST_F(NoControllersTest, EveryPageSaysSo) {
         {handle_page1_1, "/page1_1.html?BlinkUnit=0&On=1&c=0"},
         {handle_page1_2, "/page1_2.html?BlinkDrive=0&On=1&c=0"},
         {handle_page1_0_1, "/page1_0_1.html?SetPhyLinkspeed=1&y=0&c=0"},
+        {handle_page3_2, "/page3_2.html?c=0"},
+        {handle_page3_3, "/page3_3.html?SetPowerState=0&ps=0&e=0&c=0"},
     };
     for (const Case& c : cases) {
         PageBuilder page(config_.get(), &catalogue_);

@@ -11,6 +11,8 @@
 #include "api/ctl.h"
 #include "daemon/byte_buffer.h"
 #include "daemon/config_store.h"
+#include "daemon/enclosure_lock.h"
+#include "daemon/enclosure_model.h"
 #include "web/actions/handler_frame.h"
 #include "web/pages/status_texts.h"
 
@@ -21,7 +23,6 @@ constexpr int kEnclosureValueColumn = 26;
 constexpr int kErrorValueColumn = 21;
 constexpr int kEnclosureUrlBuffer = 16;
 constexpr int kErrorUrlBuffer = 24;
-constexpr int kPageMode = 1;  // the enclosure lock taken as a page request takes it
 constexpr uint32_t kSlotHoldsDevice = 0x1;
 
 // Where a report request without its numbers is sent back to.
@@ -113,45 +114,14 @@ int show_nothing(PageBuilder* page, const char* target) {
     return page->write_redirect(target, nullptr, kRedirectDone);
 }
 
-// What the enclosure report tells of an enclosure.
-struct EnclosureFacts {
-    char vendor[32] = {};
-    char model[32] = {};
-    char revision[32] = {};
-    int slots = 0;
+// The slots of the model that hold a device.
+int drives_in(const EnclosureModel& model) {
     int drives = 0;
-    int fans = 0;
-    int temp_sensors = 0;
-    int power_supplies = 0;
-};
-
-template <int N>
-int bounded_count(const IdListOf<N>& list) {
-    return list.count <= static_cast<uint32_t>(N) ? static_cast<int>(list.count) : 0;
-}
-
-template <int N, typename Get>
-int element_count(ObjectId enclosure, Get get) {
-    IdListOf<N> list;
-    clear_id_list(list);
-    return get(enclosure, &list) == 0 ? bounded_count(list) : 0;
-}
-
-void read_enclosure(ObjectId enclosure, EnclosureFacts* facts) {
-    ctl_get_enclosure_vendor(enclosure, facts->vendor);
-    ctl_get_enclosure_model(enclosure, facts->model);
-    ctl_get_enclosure_revision(enclosure, facts->revision);
-    SlotIdList slots;
-    clear_id_list(slots);
-    if (ctl_get_slot_list(enclosure, &slots) == 0) facts->slots = bounded_count(slots);
-    for (int i = 0; i < facts->slots; ++i) {
-        uint32_t flags = 0;
-        if (ctl_get_slot_status(slots.ids[i], &flags) == 0 && (flags & kSlotHoldsDevice) != 0)
-            ++facts->drives;
-    }
-    facts->fans = element_count<16>(enclosure, ctl_get_fan_list);
-    facts->temp_sensors = element_count<32>(enclosure, ctl_get_temp_sensor_list);
-    facts->power_supplies = element_count<16>(enclosure, ctl_get_power_supply_list);
+    for (int i = 0; i < model.slot_count(); ++i)
+        if (model.slot_objects[i] != nullptr &&
+            (model.slot_objects[i]->status & kSlotHoldsDevice) != 0)
+            ++drives;
+    return drives;
 }
 
 // The enclosure's diagnostic log, appended as it comes; nothing when it
@@ -271,22 +241,23 @@ int handle_encl_diaglog(DaemonContext* context, PageBuilder* page, const PageReq
     ControllerSelection controllers;
     if (controllers.none()) return show_nothing(page, kEnclosureSummary);
     controllers.select(c);
-    EnclosureIdList enclosures;
-    clear_id_list(enclosures);
-    if (ctl_get_enclosure_list(controllers.id(), &enclosures) != 0 || enclosures.count < 1 ||
-        enclosures.count > 16)
-        return show_nothing(page, kEnclosureSummary);
-    if (!index_in(e, static_cast<int>(enclosures.count))) e = 0;
-    const ObjectId enclosure = enclosures.ids[e];
     char stamp[64];
-    time_stamp(stamp);
-
-    // The monitor thread's enclosure checks talk to the enclosure too.
-    EnclosureFacts facts;
-    ConfigStore* config = context->config();
-    if (config->take_enclosure_lock(kPageMode) != 1) return show_nothing(page, kEnclosureSummary);
-    read_enclosure(enclosure, &facts);
-    config->release_enclosure_lock();
+    std::unique_ptr<EnclosureModel> model;
+    {
+        // The monitor thread's enclosure checks talk to the enclosures too:
+        // the list and the model are read under the enclosure lock.
+        EnclosureLockGuard lock(context->config(), kEnclosureLockPageMode);
+        EnclosureIdList enclosures;
+        clear_id_list(enclosures);
+        if (!lock.held() || ctl_get_enclosure_list(controllers.id(), &enclosures) != 0 ||
+            enclosures.count < 1 || enclosures.count > uint32_t(kEnclosureElementRoom))
+            return show_nothing(page, kEnclosureSummary);
+        if (!index_in(e, static_cast<int>(enclosures.count))) e = 0;
+        time_stamp(stamp);
+        model =
+            std::make_unique<EnclosureModel>(enclosures.ids[e], e, controllers.position(),
+                                             controllers.controller_index(), kEnclosureKindSlots);
+    }
 
     Report report(kEnclosureValueColumn);
     report.line("Pyv2 Version", PageBuilder::kVersion);
@@ -295,17 +266,17 @@ int handle_encl_diaglog(DaemonContext* context, PageBuilder* page, const PageReq
     report.line("Host Name", context->get_host_name());
     report.line("OS Version", context->get_os_text());
     report.line("Enclosure Number", e);
-    report.line("Enclosure Vendor", facts.vendor);
-    report.line("Enclosure Model", facts.model);
-    report.line("Enclosure Revision", facts.revision);
-    report.line("Slots", facts.slots);
-    report.line("Drives", facts.drives);
-    report.line("Fans", facts.fans);
-    report.line("Temperature Sensors", facts.temp_sensors);
-    report.line("Power Supplies", facts.power_supplies);
+    report.line("Enclosure Vendor", model->vendor);
+    report.line("Enclosure Model", model->model);
+    report.line("Enclosure Revision", model->revision);
+    report.line("Slots", model->slot_count());
+    report.line("Drives", drives_in(*model));
+    report.line("Fans", model->fan_count());
+    report.line("Temperature Sensors", model->temp_sensor_count());
+    report.line("Power Supplies", model->power_supply_count());
     report.end_header();
     report.begin("Enclosure Diagnostic Log");
-    append_diagnostic_log(enclosure, report);
+    append_diagnostic_log(model->id, report);
     report.end("Enclosure Diagnostic Log");
     return page->send_encl_diaglog(report.bytes().data(), report.bytes().length());
 }
