@@ -102,7 +102,8 @@ int SeriesBackend::get_enclosure_diagnostic_log(ObjectId id, char* buffer, int32
         *size = n;
         return fail_with_api_error(kApiBufferTooSmall);
     }
-    std::memcpy(buffer, page + kPageHeader, size_t(n));
+    // An empty text may be asked for without a buffer.
+    if (n > 0) std::memcpy(buffer, page + kPageHeader, size_t(n));
     *size = n;
     return 0;
 }

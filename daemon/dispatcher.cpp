@@ -19,7 +19,10 @@
 #include "web/actions/schedule_handler.h"
 #include "web/actions/smart_handlers.h"
 #include "web/pages/page_builder.h"
+#include "web/actions/daemon_settings_handler.h"
+#include "web/actions/help_handlers.h"
 #include "web/actions/maintenance_actions.h"
+#include "web/actions/report_downloads.h"
 
 namespace {
 
@@ -43,13 +46,13 @@ const PageRoute kPageRoutes[] = {
     {"/fwupdate_canceled.html", 0, 13, handle_fwupdate_canceled},
     {"/fwcheck.html", 0, 13, handle_fwcheck},
     {"/alarmsdata.html", 0, 16, handle_alarmsdata},
-    {"/page4.html", 0, 11, nullptr},
-    {"/page5.html", 0, 11, nullptr},
+    {"/page4.html", 0, 11, handle_page4},
+    {"/page5.html", 0, 11, handle_page5},
     {"/smart.html", 0, 11, handle_smart},
     {"/smart.dat", 0, 10, handle_smart_dat},
-    {"errorlog_", 1, 9, nullptr},
-    {"encl_diaglog_", 1, 13, nullptr},
-    {"/help", 0, 5, nullptr},
+    {"errorlog_", 1, 9, handle_errorlog},
+    {"encl_diaglog_", 1, 13, handle_encl_diaglog},
+    {"/help", 0, 5, handle_help},
 };
 
 bool begins_with(const char* url, const char* name, int count)
