@@ -16,16 +16,13 @@ TXT=/var/log/wox_aen_S3C0000003.txt
 BIN=/var/log/wox_aen_S3C0000003.bin
 USER=(-b "WOXUSER=$USER_COOKIE_PYV2")
 
-# sim <line>: applied to the running simulated machine.
-sim() { printf '%s\n' "$*" >>"$PYV2_SIM_CONTROL"; }
-
-# wait_for <file> <text> [seconds]: until the file holds the text.
-wait_for() {
-    for _ in $(seq $((${3:-20} * 10))); do
-        grep -qF -- "$2" "$1" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    return 1
+# stop_promptly <what>: SIGTERM ends the daemon with status 15 within 3 s.
+stop_promptly() {
+    local start elapsed
+    start=$(now_ms)
+    expect_eq "$1 ends by SIGTERM" "exit 15" "$(stop_daemon TERM)"
+    elapsed=$(since_ms "$start")
+    check "$1 ended within 3 s (took ${elapsed} ms)" test "$elapsed" -lt 3000
 }
 
 # How many lines of the text event file hold a text.
@@ -100,10 +97,7 @@ TABLE
 # The checks still run: a power supply lost now is posted.
 sim "element index=3 enclosure=0 type=supply number=1 status=critical fail=1"
 check "supply failure posted" wait_for $TXT "Enclosure power supply failed: encl=0, power supply=1"
-start=$(now_ms)
-expect_eq "SIGTERM" "exit 15" "$(stop_daemon TERM)"
-elapsed=$(since_ms "$start")
-check "ended within 3 s (took ${elapsed} ms)" test "$elapsed" -lt 3000
+stop_promptly "monitoring on"
 check_not "nothing posted to the family-6 controller" grep -qa "Enclosure " /var/log/wox_aen_M2B0000002.txt
 
 # --- EnclosureMonitor 0: baselines only, nothing posted.
@@ -132,7 +126,4 @@ launch_daemon
 check "Logger mode: service started" wait_for "$W/syslog" "ENCL: Enclosure Monitoring service is enabled."
 sim "element index=3 enclosure=0 type=temp number=1 temperature=70 thresholds=8"
 check "Logger mode posts" wait_for $TXT "Enclosure temperature too high: encl=0, temperature sensor=1"
-start=$(now_ms)
-expect_eq "Logger mode ends by SIGTERM" "exit 15" "$(stop_daemon TERM)"
-elapsed=$(since_ms "$start")
-check "Logger mode ended within 3 s (took ${elapsed} ms)" test "$elapsed" -lt 3000
+stop_promptly "Logger mode"
