@@ -254,30 +254,8 @@ int ConfigStore::write_file_locked()
 
     // A new file beside the old one, renamed over it: a crash leaves either
     // the old or the new file, never a part of one.
-    StringBuilder tmp_path;
-    int fd = create_temp_beside(file_path_.c_str(), tmp_path);
-    if (fd < 0)
-        return 1;
-    bool ok = true;
-    const char* p = text.c_str();
-    size_t left = static_cast<size_t>(text.length());
-    while (ok && left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(tmp_path.c_str(), file_path_.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp_path.c_str());
-        return 1;
-    }
-    return 0;
+    return replace_file_contents(file_path_.c_str(), text.c_str(), text.length(), true) == 0 ? 0
+                                                                                             : 1;
 }
 
 int ConfigStore::get_number(int ConfigStore::*member) const

@@ -17,6 +17,7 @@
 #include "daemon/daemon_context.h"
 #include "daemon/http_codes.h"
 #include "daemon/listen_socket.h"
+#include "daemon/monitor.h"
 #include "daemon/monotonic_clock.h"
 #include "daemon/start_controllers.h"
 #include "daemon/temp_files.h"
@@ -30,6 +31,7 @@ namespace {
 // shutdown_daemon.
 MessageCatalogue* g_catalogue = nullptr;
 ConfigStore* g_config = nullptr;
+MonitorThread* g_monitor = nullptr;
 TlsContext* g_tls = nullptr;
 ListenSocket* g_listen = nullptr;
 DaemonContext* g_context = nullptr;
@@ -181,14 +183,15 @@ int accept_loop()
     }
 }
 
-// Logger mode: the monitor runs on this thread and nothing listens.
+// Logger mode: the monitor runs on this thread and nothing listens; a
+// terminating signal ends its pass and its pause.
 int run_logger_mode()
 {
-    // The monitor routine comes with the monitor thread; until then the
-    // process waits for its terminating signal.
-    pollfd fd = {termination_descriptor(), POLLIN, 0};
+    MonitorControl control(termination_descriptor());
+    monitor_main(g_config, &control);
     for (;;) {
         stop_if_signalled();
+        pollfd fd = {termination_descriptor(), POLLIN, 0};
         poll(&fd, 1, -1);
     }
 }
@@ -256,6 +259,9 @@ int run_daemon()
     stop_if_signalled();
     if (g_config->get_logger() != 0)
         return run_logger_mode();
+    // When the thread cannot be started the web server runs without it.
+    g_monitor = new (std::nothrow) MonitorThread(g_config);
+    if (g_monitor != nullptr) g_monitor->start();
 
     int built = build_listener(false);
     if (built != 0)
@@ -279,7 +285,11 @@ int apply_start_settings()
 
 int shutdown_daemon()
 {
-    // The connections first: they use the objects below.
+    // The monitor ends its pass first, so no event file is left half
+    // written; then the connections, which use the objects below.
+    if (g_monitor != nullptr) g_monitor->stop();
+    delete g_monitor;
+    g_monitor = nullptr;
     delete g_pool;
     g_pool = nullptr;
     delete g_catalogue;

@@ -8,9 +8,10 @@
 #include "daemon/http_codes.h"
 #include "daemon/login.h"
 #include "daemon/form_routes.h"
+#include "daemon/string_builder.h"
+#include "web/actions/alarms_handlers.h"
 #include "web/actions/settings_handlers.h"
 #include "web/pages/frame_set.h"
-#include "daemon/string_builder.h"
 #include "web/actions/controller_selection.h"
 #include "web/actions/info_handlers.h"
 #include "web/pages/page_builder.h"
@@ -30,14 +31,14 @@ const PageRoute kPageRoutes[] = {
     {"/page2_0.html", 0, 13, handle_page2_0},
     {"/page2_1.html", 0, 13, nullptr},
     {"/page2_2.html", 0, 13, handle_page2_2},
-    {"/page3_0.html", 0, 13, nullptr},
+    {"/page3_0.html", 0, 13, handle_page3_0},
     {"/page3_1.html", 0, 13, nullptr},
     {"/page3_2.html", 0, 13, nullptr},
     {"/page3_3.html", 0, 13, nullptr},
     {"/fwupdate.html", 0, 13, handle_fwupdate},
     {"/fwupdate_canceled.html", 0, 13, handle_fwupdate_canceled},
     {"/fwcheck.html", 0, 13, handle_fwcheck},
-    {"/alarmsdata.html", 0, 16, nullptr},
+    {"/alarmsdata.html", 0, 16, handle_alarmsdata},
     {"/page4.html", 0, 11, nullptr},
     {"/page5.html", 0, 11, nullptr},
     {"/smart.html", 0, 11, nullptr},

@@ -121,8 +121,8 @@ MailSender::MailSender(ConfigStore* config)
       tls_context_(nullptr),
       tls_connection_(nullptr),
       config_(config),
-      deadline_ms_(now_ms() + kMailTimeoutMs)
-{
+      deadline_ms_(now_ms() + kMailTimeoutMs),
+      abort_fd_(-1) {
     reply_[0] = '\0';
     escaped_[0] = '\0';
 }
@@ -147,8 +147,10 @@ bool MailSender::wait_socket(WaitFor what, int timeout_ms)
         int left = static_cast<int>(end - now_ms());
         if (left <= 0)
             return false;
-        pollfd p = {socket_, static_cast<short>(what == kReadable ? POLLIN : POLLOUT), 0};
-        int n = poll(&p, 1, left);
+        pollfd p[2] = {{socket_, static_cast<short>(what == kReadable ? POLLIN : POLLOUT), 0},
+                       {abort_fd_, POLLIN, 0}};
+        int n = poll(p, 2, left);
+        if (n > 0 && p[1].revents != 0) return false;
         if (n > 0)
             return true;  // ready, or an error the next call reports
         if (n < 0 && errno != EINTR)

@@ -35,8 +35,12 @@ public:
     // The last reply with each double quote written "&quot;", at most 1023
     // characters.
     const char* escape_last_reply();
+    // A descriptor whose becoming readable ends the mail at its next wait
+    // for the server, as a time-out would (-1: none). The alert mailer's
+    // stop uses it.
+    void set_abort_descriptor(int fd) { abort_fd_ = fd; }
 
-private:
+  private:
     enum WaitFor { kReadable, kWritable };
 
     int connect_with_timeout(const void* address, int address_len);
@@ -59,6 +63,7 @@ private:
     ConfigStore* config_;
     HostIdentity host_;
     int64_t deadline_ms_;  // the whole mail's deadline, monotonic clock
+    int abort_fd_;
     char reply_[1024];
     char escaped_[1024];
 };

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -41,6 +43,33 @@ int create_temp_beside(const char* path, StringBuilder& tmp_path)
         return -1;
     }
     return fd;
+}
+
+int replace_file_contents(const char* path, const void* data, long length, bool sync) {
+    StringBuilder tmp_path;
+    int fd = create_temp_beside(path, tmp_path);
+    if (fd < 0) return 1;
+    bool ok = true;
+    const char* p = static_cast<const char*>(data);
+    long left = length;
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= n;
+    }
+    ok = ok && (!sync || fsync(fd) == 0);
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && std::rename(tmp_path.c_str(), path) == 0;
+    if (!ok) {
+        ::unlink(tmp_path.c_str());
+        return 2;
+    }
+    return 0;
 }
 
 int remove_stale_temps(const char* path)

@@ -44,6 +44,14 @@ int close_dir(Directory* dir);
 int usleep(unsigned microseconds);
 unsigned sleep(unsigned seconds);
 
+// A pause that the caller spends in a wait of its own, one that another
+// thread can end early (a poll on a wake-up descriptor): how long, in real
+// microseconds, it waits for a pause of the given length. The real machine
+// waits the whole pause; the simulated one counts it whole and may make it
+// shorter (see sim/README.md, "clock pause-limit-ms="), so that tests need
+// not wait for what comes after a long pause.
+unsigned long long wait_length(unsigned long long microseconds);
+
 // The wall clock, and the local time zone's offset east of UTC in seconds in
 // force at a moment (negative west of UTC; 0 when it cannot be told).
 time_t time_now();

@@ -179,6 +179,7 @@ int first_series(Machine& m, Controller& c, unsigned long request, uint8_t* buff
             const SimEvent& e = c.events.front();
             word = uint16_t((e.code & 0xFF) | e.param << 8);
             c.events.pop_front();
+            ++m.events_version;
         }
         put16(data, word);
         return 0;

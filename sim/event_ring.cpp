@@ -3,6 +3,7 @@
 // by scenario and control lines, and by the library with firmware command
 // 0x5B, and handed out one 112-byte record at a time by sequence number.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -88,6 +89,7 @@ SimEvent& post_event(Machine& m, Controller& c, uint16_t code, uint8_t severity,
         }
     }
     c.events.push_back(e);
+    ++m.events_version;
     return c.events.back();
 }
 
@@ -149,6 +151,113 @@ uint16_t post_event_command(Machine& m, Controller& c, const uint8_t* packet, co
     e.param = uint8_t(get16(data + kPostParameter));
     e.area.assign(data + kPostTexts, data + kPostTexts + kTextArea);
     return 0;
+}
+
+namespace {
+
+const char kRingLine[] = "event-ring";
+const char kEventLine[] = "ring-event";
+
+std::string hex_value(const std::string& text) {
+    return "hex:" + hex_digits(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+}
+
+// The lines that give a controller's queue back as it stands: the ring's
+// counters, then each event whole, oldest first.
+void queue_lines(const Controller& c, std::vector<std::string>* out) {
+    const std::string index = std::to_string(c.index);
+    out->push_back(std::string(kRingLine) + " index=" + index +
+                   " next=" + std::to_string(c.next_sequence) +
+                   " overwritten=" + std::to_string(c.overwritten_sequence));
+    for (const SimEvent& e : c.events) {
+        std::string line =
+            std::string(kEventLine) + " index=" + index +
+            " sequence=" + std::to_string(e.sequence) + " time=" + std::to_string(e.time) +
+            " code=" + std::to_string(e.code) + " severity=" + std::to_string(e.severity) +
+            " param=" + std::to_string(e.param) + " byte11=" + std::to_string(e.driver_bytes[0]) +
+            " byte12=" + std::to_string(e.driver_bytes[1]) + " text=" + hex_value(e.text) +
+            " description=" + hex_value(e.description);
+        if (!e.area.empty()) line += " area=hex:" + hex_digits(e.area.data(), e.area.size());
+        out->push_back(line);
+    }
+}
+
+bool is_queue_line(const std::string& line) {
+    return line.rfind(std::string(kRingLine) + " ", 0) == 0 ||
+           line.rfind(std::string(kEventLine) + " ", 0) == 0;
+}
+
+bool unsigned_value(const Attrs& a, const char* key, unsigned long long limit,
+                    unsigned long long* out, std::string* why) {
+    auto it = a.find(key);
+    char* end = nullptr;
+    if (it != a.end() && !it->second.empty()) *out = std::strtoull(it->second.c_str(), &end, 0);
+    if (end == nullptr || *end != '\0' || *out > limit) {
+        *why = std::string("missing or bad ") + key + "=";
+        return false;
+    }
+    return true;
+}
+
+bool text_value(const Attrs& a, const char* key, std::string* out, std::string* why) {
+    std::vector<uint8_t> bytes;
+    auto it = a.find(key);
+    if (it != a.end() && !decode_hex(it->second, &bytes)) {
+        *why = std::string("bad hex in ") + key + "=";
+        return false;
+    }
+    out->assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+}  // namespace
+
+void save_events(Machine& m) {
+    if (!m.ready || m.state_file.empty() || m.events_saved == m.events_version) return;
+    std::vector<std::string> lines;
+    for (const std::string& line : m.persisted)
+        if (!is_queue_line(line)) lines.push_back(line);
+    for (const Controller& c : m.controllers) queue_lines(c, &lines);
+    m.persisted = lines;
+    m.events_saved = m.events_version;
+    save_state(m);
+}
+
+bool event_state_line(Controller& c, const std::string& command, Attrs& a, std::string* why) {
+    if (command == kRingLine) {
+        unsigned long long next = 0, overwritten = 0;
+        if (!unsigned_value(a, "next", UINT32_MAX, &next, why) ||
+            !unsigned_value(a, "overwritten", UINT32_MAX, &overwritten, why))
+            return false;
+        c.events.clear();
+        c.next_sequence = uint32_t(next);
+        c.overwritten_sequence = uint32_t(overwritten);
+        return true;
+    }
+    SimEvent e;
+    unsigned long long sequence = 0, time = 0, code = 0, severity = 0, param = 0, byte11 = 0,
+                       byte12 = 0;
+    if (!unsigned_value(a, "sequence", UINT32_MAX, &sequence, why) ||
+        !unsigned_value(a, "time", UINT32_MAX, &time, why) ||
+        !unsigned_value(a, "code", UINT16_MAX, &code, why) ||
+        !unsigned_value(a, "severity", UINT8_MAX, &severity, why) ||
+        !unsigned_value(a, "param", UINT8_MAX, &param, why) ||
+        !unsigned_value(a, "byte11", UINT8_MAX, &byte11, why) ||
+        !unsigned_value(a, "byte12", UINT8_MAX, &byte12, why) ||
+        !text_value(a, "text", &e.text, why) || !text_value(a, "description", &e.description, why))
+        return false;
+    std::string area;
+    if (!text_value(a, "area", &area, why)) return false;
+    e.sequence = uint32_t(sequence);
+    e.time = uint32_t(time);
+    e.code = uint16_t(code);
+    e.severity = uint8_t(severity);
+    e.param = uint8_t(param);
+    e.driver_bytes[0] = uint8_t(byte11);
+    e.driver_bytes[1] = uint8_t(byte12);
+    e.area.assign(area.begin(), area.end());
+    c.events.push_back(e);
+    return true;
 }
 
 }  // namespace sim

@@ -411,12 +411,7 @@ void store_parameter(Machine& m, Controller& c, uint16_t table, uint16_t id,
     if (table == kClockTable && id == kClockParameter) c.clock_set_us = m.now_us();
     if (!persist) return;
     const std::string key = persisted_key(c, table, id);
-    std::string line = key + "hex:";
-    for (uint8_t b : value) {
-        char hex[3];
-        std::snprintf(hex, sizeof hex, "%02x", b);
-        line += hex;
-    }
+    const std::string line = key + "hex:" + hex_digits(value.data(), value.size());
     bool replaced = false;
     for (std::string& old : m.persisted) {
         if (old.rfind(key, 0) == 0) {

@@ -13,14 +13,7 @@ namespace sim {
 namespace {
 
 std::string hex_of(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * bytes.size());
-    for (uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
+    return hex_digits(bytes.data(), bytes.size());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -48,10 +49,19 @@ void fresh_machine(Machine* m) {
     m->machine_name = ::uname(&u) == 0 ? u.machine : "x86_64";
 }
 
+// Reads the state file back; then the machine is ready, and what it holds
+// from now on is kept there.
 bool load_state(Machine& m, std::string* error) {
     std::string text;
-    if (m.state_file.empty() || !read_real_file(m.state_file, &text)) return true;
-    return apply_lines(m, text, true, error);
+    if (!m.state_file.empty() && read_real_file(m.state_file, &text) &&
+        !apply_lines(m, text, true, error))
+        return false;
+    m.ready = true;
+    // The queues as the scenario or the state file left them, so that a
+    // later start finds the same events at the same times.
+    ++m.events_version;
+    save_events(m);
+    return true;
 }
 
 // Builds a machine from scenario text; null with error on failure.
@@ -321,6 +331,7 @@ int kernel_ioctl(int fd, unsigned long request, void* arg) {
     int error = 0;
     int result = driver_ioctl(m, m.controllers[it->second.controller], request,
                               static_cast<uint8_t*>(arg), &error);
+    save_events(m);
     if (result < 0) errno = error;
     return result;
 }
@@ -479,17 +490,20 @@ int kernel_list_dir(const char* path_text, std::vector<std::string>* names) {
     return fail(generated_file(m, path, &content, &writable) ? ENOTDIR : ENOENT);
 }
 
-void kernel_sleep(uint64_t microseconds) {
-    {
-        std::lock_guard<std::mutex> hold(sim_lock());
-        Machine& m = current();
-        m.slept_us += microseconds;
-        if (m.virtual_clock) {
-            m.virtual_us += microseconds;
-            return;
-        }
+uint64_t kernel_wait_length(uint64_t microseconds) {
+    std::lock_guard<std::mutex> hold(sim_lock());
+    Machine& m = current();
+    m.slept_us += microseconds;
+    if (m.virtual_clock) {
+        m.virtual_us += microseconds;
+        return 0;
     }
-    struct timespec ts = {time_t(microseconds / 1000000), long(microseconds % 1000000) * 1000};
+    return std::min(microseconds, m.pause_limit_us);
+}
+
+void kernel_sleep(uint64_t microseconds) {
+    const uint64_t real = kernel_wait_length(microseconds);
+    struct timespec ts = {time_t(real / 1000000), long(real % 1000000) * 1000};
     while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
 }

@@ -18,16 +18,6 @@ namespace {
 
 const char* const kTaskNames[] = {"none", "verify", "initialize"};
 
-std::string hex_of(const uint8_t* bytes, size_t size) {
-    std::string out;
-    char pair[3];
-    for (size_t i = 0; i < size; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        out += pair;
-    }
-    return out;
-}
-
 bool bytes_of(const std::string& text, size_t most, std::vector<uint8_t>* out) {
     if (text.size() % 2 != 0 || text.size() / 2 > most) return false;
     out->clear();
@@ -59,14 +49,14 @@ std::string unit_line(const Controller& c, int number, bool foreign, const Legac
                   u.exposed ? 1 : 0, unsigned(u.write_cache));
     return "legacy-unit index=" + std::to_string(c.index) + " number=" + std::to_string(number) +
            " foreign=" + (foreign ? "1" : "0") +
-           " descriptor=" + hex_of(u.descriptor.data(), u.descriptor.size()) + tail;
+           " descriptor=" + hex_digits(u.descriptor.data(), u.descriptor.size()) + tail;
 }
 
 std::vector<std::string> state_lines(const Controller& c) {
     const LegacyStore& s = c.legacy;
     std::vector<std::string> lines;
     lines.push_back("legacy-store index=" + std::to_string(c.index) +
-                    " drives=" + hex_of(s.drive_state, sizeof s.drive_state) +
+                    " drives=" + hex_digits(s.drive_state, sizeof s.drive_state) +
                     " option-4=" + (s.option_4 ? "1" : "0"));
     for (const auto& entry : s.units)
         lines.push_back(unit_line(c, entry.first, false, entry.second));

@@ -152,6 +152,7 @@ void queue_event(Machine& m, Controller& c, uint16_t code, uint8_t parameter) {
     e.param = parameter;
     c.events.push_back(e);
     while (c.events.size() > 256) c.events.pop_front();
+    ++m.events_version;
 }
 
 void fail_member(Machine& m, Controller& c, int number, int bit) {

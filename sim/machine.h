@@ -168,12 +168,22 @@ struct Machine {
     long utc_offset = 0;            // seconds east of UTC
     uint64_t virtual_us = 0;
     uint64_t slept_us = 0;
+    // The longest a pause lasts in real time ("clock pause-limit-ms="); it
+    // is still counted whole. Unlimited by default.
+    uint64_t pause_limit_us = UINT64_MAX;
     int descriptor_floor = 0;
     std::string state_file;
     std::string control_file;
     long control_offset = 0;
     std::string journal_file;  // the journal is also appended here
     std::vector<std::string> persisted;  // state file lines, in order
+    // The scenario and the state file are in: from now on changes are kept
+    // in the state file.
+    bool ready = false;
+    // Counts changes of the controllers' event queues; the state file holds
+    // them as they were at events_saved.
+    uint64_t events_version = 0;
+    uint64_t events_saved = 0;
     std::deque<JournalEntry> journal;
     std::map<int, OpenFile> files;
 
@@ -312,6 +322,12 @@ const SimEvent* pick_event(const Controller& c, unsigned long request, uint32_t 
 // or the firmware's error code.
 uint16_t post_event_command(Machine& m, Controller& c, const uint8_t* packet, const uint8_t* data,
                             uint32_t length);
+// The queues outlive the process, as the controllers' own do: once the
+// machine is ready, save_events writes every controller's queue to the state
+// file when it changed since the last save ("event-ring" and "ring-event"
+// lines), and event_state_line reads those lines back.
+void save_events(Machine& m);
+bool event_state_line(Controller& c, const std::string& command, Attrs& a, std::string* why);
 
 // battery.cpp: the battery backup unit (table 0x8006, commands 0x1E and
 // 0x1F). The capacity test ends when the controller is next asked anything
@@ -330,6 +346,11 @@ bool diagnostic_value(const Machine& m, const Controller& c, uint16_t table, uin
 // The firmware's code refusing a SET of one of their read-only parameters,
 // else 0.
 uint16_t diagnostic_write_refusal(uint16_t table, uint16_t id);
+
+// scenario.cpp: bytes as lower-case hex digits, and back (a leading "hex:"
+// is skipped); false on an odd length or a character that is no digit.
+std::string hex_digits(const uint8_t* bytes, size_t size);
+bool decode_hex(const std::string& text, std::vector<uint8_t>* out);
 
 // kernel.cpp
 void save_state(Machine& m);

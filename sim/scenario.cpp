@@ -9,6 +9,35 @@
 
 namespace sim {
 
+std::string hex_digits(const uint8_t* bytes, size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(2 * size);
+    for (size_t i = 0; i < size; ++i) {
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 15];
+    }
+    return out;
+}
+
+bool decode_hex(const std::string& text, std::vector<uint8_t>* out) {
+    const size_t start = text.rfind("hex:", 0) == 0 ? 4 : 0;
+    if ((text.size() - start) % 2 != 0) return false;
+    auto value = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    out->clear();
+    for (size_t i = start; i < text.size(); i += 2) {
+        const int high = value(text[i]), low = value(text[i + 1]);
+        if (high < 0 || low < 0) return false;
+        out->push_back(uint8_t(high << 4 | low));
+    }
+    return true;
+}
+
 namespace {
 
 const DriverKind kDriverKinds[] = {
@@ -133,24 +162,8 @@ bool to_bytes(const std::string& text, std::vector<uint8_t>* out, std::string* e
         return number_of(text.substr(4), 4) || (*error = "bad u32", false);
     if (text.rfind("u64:", 0) == 0)
         return number_of(text.substr(4), 8) || (*error = "bad u64", false);
-    if (text.rfind("hex:", 0) == 0) {
-        std::string h = text.substr(4);
-        if (h.size() % 2 != 0) {
-            *error = "hex value of odd length";
-            return false;
-        }
-        for (size_t k = 0; k < h.size(); k += 2) {
-            char pair[3] = {h[k], h[k + 1], 0};
-            char* end = nullptr;
-            long v = std::strtol(pair, &end, 16);
-            if (*end != '\0') {
-                *error = "bad hex digits";
-                return false;
-            }
-            out->push_back(uint8_t(v));
-        }
-        return true;
-    }
+    if (text.rfind("hex:", 0) == 0)
+        return decode_hex(text, out) || (*error = "bad hex digits or odd length", false);
     std::string body = text.rfind("text:", 0) == 0 ? text.substr(5) : text;
     out->assign(body.begin(), body.end());
     return true;
@@ -267,6 +280,10 @@ class Applier {
             return c != nullptr && enclosure_element_line(*c, a, why);
         }
         if (cmd == "event") return event(a, why);
+        if (cmd == "event-ring" || cmd == "ring-event") {
+            Controller* c = target(a, why);
+            return c != nullptr && event_state_line(*c, cmd, a, why);
+        }
         if (cmd == "param") return param(a, why);
         if (cmd == "sysfs") {
             Controller* c = target(a, why);
@@ -331,6 +348,11 @@ class Applier {
         }
         if (cmd == "clock") {
             if (a.count("mode")) m_.virtual_clock = a["mode"] == "virtual";
+            if (a.count("pause-limit-ms")) {
+                long ms = -1;
+                if (!take_number(a, "pause-limit-ms", &ms, why)) return false;
+                m_.pause_limit_us = ms < 0 ? UINT64_MAX : uint64_t(ms) * 1000;
+            }
             if (a.count("utc-offset")) {
                 long offset = 0;
                 if (!take_number(a, "utc-offset", &offset, why)) return false;
@@ -644,6 +666,7 @@ bool apply_lines(Machine& m, const std::string& text, bool persist, std::string*
     finish_machine(m);
     for (int index : applier.restored())
         if (Controller* c = m.controller(index)) restore_units(m, *c);
+    save_events(m);
     return ok;
 }
 

@@ -41,6 +41,11 @@ int kernel_chmod(const char* path, mode_t mode);
 // 0 and the entry names ("." and ".." first), or -1 with errno.
 int kernel_list_dir(const char* path, std::vector<std::string>* names);
 void kernel_sleep(uint64_t microseconds);
+// A pause that the caller spends in a wait of its own (one that another
+// thread can end early): counted as slept like kernel_sleep, and how long it
+// lasts in real time: nothing on the virtual clock, else at most the
+// scenario's pause limit ("clock pause-limit-ms=").
+uint64_t kernel_wait_length(uint64_t microseconds);
 // The machine's time zone: the offset the scenario fixed ("clock
 // utc-offset="), else the process's own local time zone.
 long kernel_utc_offset(time_t when);

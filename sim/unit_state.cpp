@@ -17,13 +17,7 @@ namespace {
 constexpr uint8_t kReadCacheOff = 0x01, kWriteCacheOn = 0x04, kBasicReadCache = 0x20;
 
 std::string hex_of(const std::vector<uint8_t>& bytes) {
-    std::string text = "hex:";
-    for (uint8_t b : bytes) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", b);
-        text += pair;
-    }
-    return text;
+    return "hex:" + hex_digits(bytes.data(), bytes.size());
 }
 
 std::string lun_text(const SimUnit& u) {

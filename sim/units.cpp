@@ -488,20 +488,6 @@ bool parse_place(const uint8_t* records, size_t count, size_t* pos, int depth, U
     return true;
 }
 
-bool decode_hex(const std::string& text, std::vector<uint8_t>* out) {
-    const std::string digits = text.rfind("hex:", 0) == 0 ? text.substr(4) : text;
-    if (digits.size() % 2 != 0) return false;
-    out->clear();
-    for (size_t i = 0; i < digits.size(); i += 2) {
-        char* end = nullptr;
-        const std::string pair = digits.substr(i, 2);
-        const long v = std::strtol(pair.c_str(), &end, 16);
-        if (*end != '\0') return false;
-        out->push_back(uint8_t(v));
-    }
-    return true;
-}
-
 void collect_ports(const UnitPlace& place, std::vector<int>* ports) {
     if (place.children.empty() && place.port >= 0) ports->push_back(place.port);
     for (const UnitPlace& child : place.children) collect_ports(child, ports);

@@ -53,6 +53,8 @@ int close_dir(Directory* dir) {
 int usleep(unsigned microseconds) { return ::usleep(microseconds); }
 unsigned sleep(unsigned seconds) { return ::sleep(seconds); }
 
+unsigned long long wait_length(unsigned long long microseconds) { return microseconds; }
+
 time_t time_now() { return ::time(nullptr); }
 
 long utc_offset(time_t when) {

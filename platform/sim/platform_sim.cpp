@@ -103,6 +103,10 @@ unsigned sleep(unsigned seconds) {
     return 0;
 }
 
+unsigned long long wait_length(unsigned long long microseconds) {
+    return sim::kernel_wait_length(microseconds);
+}
+
 time_t time_now() { return ::time(nullptr); }
 
 long utc_offset(time_t when) { return sim::kernel_utc_offset(when); }

@@ -1,13 +1,8 @@
-#include "daemon/config_store.h"
-#include "daemon/host_identity.h"
 #include "daemon/mail_sender.h"
-
-#include "tests/support/files.h"
-
-#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,6 +18,12 @@
 #include <thread>
 #include <vector>
 
+#include "daemon/config_store.h"
+#include "daemon/host_identity.h"
+#include "tests/support/files.h"
+#include "tests/support/loopback.h"
+
+using test_support::LoopbackSocket;
 using test_support::read_file;
 using test_support::run_capture;
 using test_support::TempDir;
@@ -35,30 +36,6 @@ std::string host_name()
     HostIdentity host;
     return host.get_host_name();
 }
-
-// A loopback TCP socket on a port of the kernel's choosing; listening or not.
-struct LoopbackSocket {
-    int fd = -1;
-    int port = 0;
-    explicit LoopbackSocket(bool listening)
-    {
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a;
-        std::memset(&a, 0, sizeof a);
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && (!listening || listen(fd, 8) == 0) &&
-            getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port = ntohs(a.sin_port);
-    }
-    ~LoopbackSocket() { close(fd); }
-    bool has_pending_connection() const
-    {
-        pollfd p = {fd, POLLIN, 0};
-        return poll(&p, 1, 0) == 1;
-    }
-};
 
 // The real SMTP server of tests/daemon/data/smtp_peer.py, started for one
 // test and stopped with it.

@@ -2,6 +2,7 @@
 #include "daemon/tls_context.h"
 
 #include "tests/support/files.h"
+#include "tests/support/loopback.h"
 
 #include <gtest/gtest.h>
 
@@ -42,38 +43,28 @@ const char kHello[] = "hello over tls\n";
 // read the request head, answer a small HTTP response, close.
 class TlsServer {
 public:
-    explicit TlsServer(SSL_CTX* ctx) : ctx_(ctx)
+    explicit TlsServer(SSL_CTX* ctx) : ctx_(ctx), socket_(true)
     {
         // A client that refuses the certificate hangs up before the answer.
         signal(SIGPIPE, SIG_IGN);
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a;
-        std::memset(&a, 0, sizeof a);
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd_, 8) == 0 &&
-            getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port_ = ntohs(a.sin_port);
         thread_ = std::thread([this] { serve(); });
     }
     ~TlsServer()
     {
         stop_ = true;
         thread_.join();
-        close(fd_);
     }
-    int port() const { return port_; }
+    int port() const { return socket_.port; }
     int handshakes() const { return handshakes_; }
 
 private:
     void serve()
     {
         while (!stop_) {
-            pollfd p = {fd_, POLLIN, 0};
+            pollfd p = {socket_.fd, POLLIN, 0};
             if (poll(&p, 1, 50) <= 0)
                 continue;
-            int c = accept(fd_, nullptr, nullptr);
+            int c = accept(socket_.fd, nullptr, nullptr);
             if (c < 0)
                 continue;
             timeval tv = {5, 0};
@@ -98,8 +89,7 @@ private:
     }
 
     SSL_CTX* ctx_;
-    int fd_ = -1;
-    int port_ = 0;
+    test_support::LoopbackSocket socket_;
     std::atomic<bool> stop_{false};
     std::atomic<int> handshakes_{0};
     std::thread thread_;

@@ -1,17 +1,5 @@
 # The browser test: headless Chromium through the whole frame set, against
 # the daemon on the default simulated controllers.
-here=$(dirname "$E2E_LIB")
-if [ ! -x /usr/bin/chromium ] || [ ! -d "$here/node_modules/playwright-core" ]; then
-    fail "chromium or playwright-core missing: make test installs them"
-    return
-fi
 start_daemon || return
-mkdir -p "$W/profile" "$W/shots"
-if node "$here/browser.mjs" "$BASE" "$W/profile" "$W/shots" \
-    "Controller ID 1 (QX-2400-12)" "Controller ID 2 (QX-6200-8)" "Controller ID 3 (QX-8800-4i)" >"$W/browser.out" 2>&1; then
-    pass
-else
-    fail "browser test"
-fi
-cat "$W/browser.out"
-[ -n "$E2E_SHOTS" ] && cp "$W"/shots/*.png "$E2E_SHOTS"/ 2>/dev/null
+run_browser browser.mjs \
+    "Controller ID 1 (QX-2400-12)" "Controller ID 2 (QX-6200-8)" "Controller ID 3 (QX-8800-4i)"

@@ -5,44 +5,21 @@
 // pop-up ("migrate").
 //
 //   node browser_create.mjs <base-url> <user-data-dir> <screenshot-dir> create|migrate
-import { chromium } from 'playwright-core';
+import { Checks, frameSet, loginAsAdministrator, recordDialogs, withChromium } from './chromium.mjs';
 
 const [base, profile, shots, journey] = process.argv.slice(2);
-const failures = [];
-let passed = 0;
-function expectEqual(what, expected, actual) {
-  if (JSON.stringify(expected) === JSON.stringify(actual)) passed++;
-  else failures.push(`${what}: expected ${JSON.stringify(expected)}, got ${JSON.stringify(actual)}`);
-}
-
-const context = await chromium.launchPersistentContext(profile, {
-  executablePath: '/usr/bin/chromium',
-  headless: true,
-  ignoreHTTPSErrors: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
-try {
-  const page = context.pages()[0] ?? await context.newPage();
-  page.setDefaultTimeout(45000);  // a loaded 2-core machine runs other daemons beside this one
-  const dialogs = [];
-  page.on('dialog', (dialog) => { dialogs.push(dialog.message()); dialog.accept(); });
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+const checks = new Checks();
+await withChromium(profile, checks, async (page) => {
+  const dialogs = recordDialogs(page);
+  const { menu, content } = frameSet(page);
   // Waits until the content frame has loaded a page whose address holds all parts.
   const contentAt = (...parts) => page.waitForFunction((parts) => {
     const c = window.frames['content'];
     return c && parts.every((p) => c.location.href.includes(p)) && c.document.readyState === 'complete';
   }, parts);
 
-  // Log in as administrator.
   await page.goto(`${base}/`);
-  await content.locator('input[name=thepwd]').waitFor();
-  await content.locator('select[name=whopwd]').selectOption('a');
-  await content.locator('input[name=thepwd]').fill('pyv2');
-  await content.locator('input[type=submit]').click();
-  await menu.locator('#whos_loggedin').filter({ hasText: 'Administrator' }).waitFor();
-  await contentAt('/page0.html');
+  await loginAsAdministrator(page, 'pyv2');
 
   // Management > Maintenance, then the family-6 controller.
   await menu.locator('#itemCell2').hover();
@@ -60,61 +37,55 @@ try {
     await content.locator('input[type=button][value="Create Unit"]').click();
     await content.locator('#createpopup').waitFor({ state: 'visible' });
     await page.screenshot({ path: `${shots}/create-1-popup.png` });
-    expectEqual('drives listed', ['Port 4', 'Port 6', 'Port 7'],
-                (await content.locator('span[id^=CreateDrivePort]').allInnerTexts()).slice(0, 3));
+    checks.equal('drives listed', ['Port 4', 'Port 6', 'Port 7'],
+                 (await content.locator('span[id^=CreateDrivePort]').allInnerTexts()).slice(0, 3));
     const raidtype = content.locator('select[name=raidtype]');
-    expectEqual('types offered', ['RAID 0', 'RAID 5'], await raidtype.locator('option').allInnerTexts());
-    expectEqual('type selected', 'RAID 5', await raidtype.inputValue());
+    checks.equal('types offered', ['RAID 0', 'RAID 5'], await raidtype.locator('option').allInnerTexts());
+    checks.equal('type selected', 'RAID 5', await raidtype.inputValue());
     const stripe = content.locator('select[name=stripesize]');
-    expectEqual('stripes offered', ['16k', '64k', '256k'], await stripe.locator('option').allInnerTexts());
-    expectEqual('stripe selected', '9', await stripe.inputValue());
-    expectEqual('stripe shown', true, await stripe.isVisible());
+    checks.equal('stripes offered', ['16k', '64k', '256k'], await stripe.locator('option').allInnerTexts());
+    checks.equal('stripe selected', '9', await stripe.inputValue());
+    checks.equal('stripe shown', true, await stripe.isVisible());
 
     const name = content.locator('input[name=unitname]');
     const ok = content.locator('form[name=createform] input[type=button][value=OK]');
     await name.fill('bad name');
     await ok.click();
-    expectEqual('invalid name refused', ['There are invalid characters in the unit name entered.'], dialogs);
-    expectEqual('pop-up still open', true, await content.locator('#createpopup').isVisible());
+    checks.equal('invalid name refused', ['There are invalid characters in the unit name entered.'], dialogs);
+    checks.equal('pop-up still open', true, await content.locator('#createpopup').isVisible());
     await name.fill('web_unit');
     await ok.click();
     await banner.filter({ hasText: 'Successfully created unit(s): 3 as RAID 5' }).waitFor();
     await contentAt('/page2_2.html', 'AvailListSort=1', 'c=1');
     await content.locator('#utype3').waitFor();
-    expectEqual('new unit listed', ['RAID 5', '3 drives'],
-                [await content.locator('#utype3').innerText(), await content.locator('#unumdrives3').innerText()]);
-    expectEqual('no further question', 1, dialogs.length);
+    checks.equal('new unit listed', ['RAID 5', '3 drives'],
+                 [await content.locator('#utype3').innerText(), await content.locator('#unumdrives3').innerText()]);
+    checks.equal('no further question', 1, dialogs.length);
     await page.screenshot({ path: `${shots}/create-2-created.png` });
   } else {
     await content.locator('form[name=unitmaint] input[name=unit][value="0"]').check();
     await content.locator('input[type=button][value="Migrate Unit"]').click();
     await content.locator('#modifypopup').waitFor({ state: 'visible' });
-    expectEqual('unit to migrate', ['Unit 0', '3 drives', 'RAID 5'],
-                [await content.locator('#ModifyUnitID').innerText(), await content.locator('#ModifyUnitNumDrives').innerText(),
-                 await content.locator('#ModifyUnitType').innerText()]);
+    checks.equal('unit to migrate', ['Unit 0', '3 drives', 'RAID 5'],
+                 [await content.locator('#ModifyUnitID').innerText(), await content.locator('#ModifyUnitNumDrives').innerText(),
+                  await content.locator('#ModifyUnitType').innerText()]);
     const modraidtype = content.locator('select[name=modraidtype]');
-    expectEqual('types for its own drives', ['RAID 0', 'RAID 5'], await modraidtype.locator('option').allInnerTexts());
+    checks.equal('types for its own drives', ['RAID 0', 'RAID 5'], await modraidtype.locator('option').allInnerTexts());
     const rows = (await content.locator('span[id^=ModifyDrivePort]').allInnerTexts()).map((r) => r.trim());
     await content.locator('form[name=modifyform] input[name=drive]').nth(rows.indexOf('Port 4')).check();
-    expectEqual('types with one more drive', ['RAID 0', 'RAID 5', 'RAID 10'],
-                await modraidtype.locator('option').allInnerTexts());
-    expectEqual('type kept', 'RAID 5', await modraidtype.inputValue());
+    checks.equal('types with one more drive', ['RAID 0', 'RAID 5', 'RAID 10'],
+                 await modraidtype.locator('option').allInnerTexts());
+    checks.equal('type kept', 'RAID 5', await modraidtype.inputValue());
     await page.screenshot({ path: `${shots}/migrate-1-popup.png` });
     await content.locator('form[name=modifyform] input[type=button][value=OK]').click();
     await banner.filter({ hasText: 'Successfully started Migrate on unit 0' }).waitFor();
-    expectEqual('verify recommended first', [
-      'Recommended: Perform Verify Unit to its completion first prior to Migrate Unit to minimize the possibility of encountering a bad disk sector.'],
-      dialogs);
+    checks.equal('verify recommended first', [
+       'Recommended: Perform Verify Unit to its completion first prior to Migrate Unit to minimize the possibility of encountering a bad disk sector.'],
+       dialogs);
     await contentAt('/page2_2.html', 'AvailListSort=1', 'c=1');
     await content.locator('#utype0').filter({ hasText: '>' }).waitFor();
-    expectEqual('unit migrating', 'RAID 5 > RAID 5', await content.locator('#utype0').innerText());
+    checks.equal('unit migrating', 'RAID 5 > RAID 5', await content.locator('#utype0').innerText());
     await page.screenshot({ path: `${shots}/migrate-2-started.png` });
   }
-} catch (error) {
-  failures.push(`browser: ${error.message}`);
-} finally {
-  await context.close();
-}
-for (const f of failures) console.log(`FAILED: ${f}`);
-console.log(`${passed} passed, ${failures.length} failed`);
-process.exit(failures.length === 0 ? 0 : 1);
+});
+checks.finish();

@@ -3,24 +3,13 @@
 # firmware image uploaded, checked and the update cancelled. Controller 3
 # has no battery backup unit here, so enabling a write cache warns.
 here=$(dirname "$E2E_LIB")
-if [ ! -x /usr/bin/chromium ] || [ ! -d "$here/node_modules/playwright-core" ]; then
-    fail "chromium or playwright-core missing: make test installs them"
-    return
-fi
 export PYV2_SIM_STATE="$W/state"
 export PYV2_SIM_CONTROL="$W/control"
 printf 'battery index=3 bbu=0\n' >"$W/control"
 start_daemon || return
 source "$here/actions.bash"
 "$(dirname "$E2E_REAPER")/e2e_firmware_image" "$W/good.img"
-mkdir -p "$W/profile" "$W/shots"
-if node "$here/browser_settings.mjs" "$BASE" "$W/profile" "$W/shots" "$W/good.img" >"$W/browser.out" 2>&1; then
-    pass
-else
-    fail "browser test of the settings"
-fi
-cat "$W/browser.out"
-[ -n "$E2E_SHOTS" ] && cp "$W"/shots/*.png "$E2E_SHOTS"/ 2>/dev/null
+run_browser browser_settings.mjs "$W/good.img"
 
 # What the browser did, seen in the controller and the command log.
 check "the write cache is on again" grep -q '^param index=3 table=0x8301 id=13 value=hex:04$' "$W/state"

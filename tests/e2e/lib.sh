@@ -210,3 +210,28 @@ e2e_run() {
     fi
     e2e_finish
 }
+
+# run_browser <script.mjs> [arguments...]: runs a browser test script in
+# headless chromium, with the base URL, a fresh profile directory and the
+# screenshot directory before the arguments: one check for the run (the
+# script's own checks are in its output, shown), its screenshots copied to
+# $E2E_SHOTS when that is set. A failure when chromium or playwright-core
+# is missing.
+run_browser() {
+    local script=$1 here profile
+    shift
+    here=$(dirname "$E2E_LIB")
+    if [ ! -x /usr/bin/chromium ] || [ ! -d "$here/node_modules/playwright-core" ]; then
+        fail "chromium or playwright-core missing: make test installs them"
+        return
+    fi
+    mkdir -p "$W/shots"
+    profile=$(mktemp -d "$W/profile.XXXXXX")
+    if node "$here/$script" "$BASE" "$profile" "$W/shots" "$@" >"$W/browser.out" 2>&1; then
+        pass
+    else
+        fail "browser test $script $*"
+    fi
+    cat "$W/browser.out"
+    if [ -n "$E2E_SHOTS" ]; then cp "$W"/shots/*.png "$E2E_SHOTS"/ 2>/dev/null; fi
+}

@@ -15,9 +15,10 @@ ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 USER="WOXUSER=$USER_COOKIE_PYV2"
 
 # The lines of a state file, sorted, without the units' raw records (which
-# change as the controllers' tasks go on). The firmware rewrites the file
-# whole, not always in the same order.
-state_lines() { sed 's/ records=hex:[0-9a-f]*//' "$1" | sort; }
+# change as the controllers' tasks go on) and without the event queues
+# (which the monitor empties as it reads them). The firmware rewrites the
+# file whole, not always in the same order.
+state_lines() { sed '/^\(event-ring\|ring-event\) /d; s/ records=hex:[0-9a-f]*//' "$1" | sort; }
 
 # act <cookie> <query>: requests the page with the query. MESSAGE is the
 # redirect page's message, LOGGED the command-log lines the request added,

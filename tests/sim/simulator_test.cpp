@@ -560,3 +560,110 @@ TEST(Units, RecordsKeepStripeAndStateWhereTheyBelong) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every event a second-series node hands out, oldest first: the 112-byte
+// records of request 259 and then 260 after each.
+std::vector<std::vector<uint8_t>> queued_events(int fd) {
+    std::vector<std::vector<uint8_t>> events;
+    unsigned long request = 259;
+    uint32_t sequence = 0;
+    for (;;) {
+        std::vector<uint8_t> b(1536 + 112, 0);
+        store32(&b[0], uint32_t(request));
+        store32(&b[20], 112);
+        store32(&b[1536], sequence);
+        EXPECT_EQ(sim::kernel_ioctl(fd, request, b.data()), 0);
+        if (load32(&b[4]) != 0) return events;
+        events.emplace_back(b.begin() + 1536, b.end());
+        sequence = load32(&b[1536]);
+        request = 260;
+    }
+}
+
+TEST(StateFile, EventQueuesOutliveTheProcess) {
+    const TempDir dir;
+    const std::string control = dir.file("control");
+    append(control, "");
+    const std::string scenario = "state file=" + dir.file("state") + "\ncontrol file=" + control +
+                                 "\ndriver name=dq-Mxxx\ncontroller index=2 driver=dq-Mxxx arch=6\n"
+                                 "  event code=0x19 severity=2 text=\"port=1\" ago=7200\n"
+                                 "  event code=0x02 severity=1 text=\"unit=0\" ago=3600\n";
+    // A restart: the control file's lines were for the process that ended.
+    auto restart = [&] {
+        std::FILE* f = std::fopen(control.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+        load(scenario);
+    };
+    load(scenario);
+    int fd = open_node("/dev/kqa0", 245, 0);
+    const std::vector<std::vector<uint8_t>> scenario_events = queued_events(fd);
+    ASSERT_EQ(scenario_events.size(), 2u);
+    sim::kernel_close(fd);
+
+    // A restart finds the scenario's events with the times of the first
+    // start, not times counted again from the new start.
+    sleep(1);
+    restart();
+    fd = open_node("/dev/kqa0", 245, 0);
+    EXPECT_TRUE(queued_events(fd) == scenario_events);
+
+    // The ring wraps; one event's text area holds raw bytes, a line break
+    // and quotes among them.
+    append(control,
+           "event index=2 code=0x0B severity=3 text=\"unit=2\" count=300\n"
+           "event index=2 code=0x55 area=hex:6c696e650d0a2271756f746522000041420000\n");
+    const std::vector<std::vector<uint8_t>> before = queued_events(fd);
+    ASSERT_EQ(before.size(), 256u);
+    EXPECT_EQ(load32(&before.front()[0]), 48u);
+    EXPECT_EQ(load32(&before.back()[0]), 303u);
+    sim::kernel_close(fd);
+
+    restart();
+    fd = open_node("/dev/kqa0", 245, 0);
+    EXPECT_TRUE(queued_events(fd) == before);
+    // What the ring wrote over stays gone, and numbering goes on.
+    std::vector<uint8_t> b(1536 + 112, 0);
+    store32(&b[0], 260);
+    store32(&b[20], 112);
+    store32(&b[1536], 20);
+    ASSERT_EQ(sim::kernel_ioctl(fd, 260, b.data()), 0);
+    EXPECT_EQ(load32(&b[4]), 0x1004u);
+    append(control, "event index=2 code=0x0C\n");
+    EXPECT_EQ(load32(&queued_events(fd).back()[0]), 304u);
+    sim::kernel_close(fd);
+
+    // Without the state file the scenario's own events are back.
+    load(
+        "driver name=dq-Mxxx\ncontroller index=2 driver=dq-Mxxx arch=6\n"
+        "  event code=0x19 severity=2 text=\"port=1\" ago=7200\n");
+    fd = open_node("/dev/kqa0", 245, 0);
+    EXPECT_EQ(queued_events(fd).size(), 1u);
+    sim::kernel_close(fd);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Clock, PauseLimitShortensRealPausesAndCountsThemWhole) {
+    load("clock pause-limit-ms=20\n");
+    EXPECT_EQ(sim::kernel_wait_length(15000000), 20000u);
+    EXPECT_EQ(sim::kernel_wait_length(5000), 5000u);
+    struct timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    sim::kernel_sleep(3000000);
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    EXPECT_LT(end.tv_sec - start.tv_sec, 2);
+    EXPECT_EQ(sim::slept_microseconds(), 15005000u + 3000000u);
+
+    std::string error;
+    ASSERT_TRUE(sim::apply("clock pause-limit-ms=-1\n", &error)) << error;
+    EXPECT_EQ(sim::kernel_wait_length(15000000), 15000000u);
+    load("clock mode=virtual pause-limit-ms=20\n");
+    EXPECT_EQ(sim::kernel_wait_length(15000000), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+// The monitor's event pass on simulated controllers: which events reach
+// which event file, the first read of each controller, new events at the
+// head, a ring that wrapped between two passes, a restart that reads every
+// queued event again, the marks for the enclosure step, and a stop between
+// two events.
+#include "daemon/monitor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "daemon/alert_mail.h"
+#include "daemon/config_store.h"
+#include "daemon/event_log.h"
+#include "driver/message_catalogue.h"
+#include "tests/api/library_machine.h"
+#include "tests/support/files.h"
+
+namespace {
+
+using test_support::read_file;
+using test_support::TempDir;
+
+// Controller 0 is of the first series, 2 and 3 of the second (3 with
+// nothing queued).
+#define MONITOR_MACHINE                                                \
+    "driver name=dq-xxxx pairing=proc\n"                               \
+    "driver name=dq-Mxxx pairing=sysfs\n"                              \
+    "controller index=0 driver=dq-xxxx ports=4 serial=L0\n"            \
+    "  event code=0x000A param=2\n"                                    \
+    "controller index=2 driver=dq-Mxxx arch=7 ports=8 serial=M2\n"     \
+    "  event code=0x0019 severity=2 text=\"port=3\" time=1700000000\n" \
+    "  event code=0x0031 severity=3 time=1700000005\n"                 \
+    "  event code=0x0055 severity=4 time=1700000006\n"                 \
+    "  event code=0x0002 severity=1 text=\"unit=0\" time=1700000010\n" \
+    "controller index=3 driver=dq-Mxxx arch=7 ports=4 serial=E3\n"
+PYV2_LIBRARY_MACHINE(MONITOR_MACHINE);
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class MonitorPass : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // The state file keeps the queues across reload_scenario, as across
+        // a restart of the daemon.
+        machine_ = "state file=" + dir_.file("state") + "\n" MONITOR_MACHINE;
+        reload_scenario(machine_);
+        config_ = std::make_unique<ConfigStore>(dir_.file("pyv2.conf").c_str());
+        fresh_state();
+    }
+
+    // The monitor's state as it starts.
+    void fresh_state() {
+        std::memset(&state_, 0, sizeof state_);
+        state_.config = config_.get();
+        state_.event_dir = events_.path().c_str();
+        state_.catalogue = &catalogue_;
+        ASSERT_EQ(ctl_list_controllers(&state_.controllers), 0);
+        ASSERT_EQ(state_.controllers.count, 3u);
+        for (uint32_t& flag : state_.first_read) flag = 1;
+    }
+
+    std::string text_file(const char* serial) {
+        return read_file(events_.file(std::string("wox_aen_") + serial + ".txt"));
+    }
+    std::string binary_file(const char* serial) {
+        return read_file(events_.file(std::string("wox_aen_") + serial + ".bin"));
+    }
+
+    // The codes of the binary file's records, newest first.
+    std::vector<uint32_t> binary_codes(const char* serial) {
+        std::string bytes = binary_file(serial);
+        std::vector<uint32_t> codes;
+        for (size_t at = 0; at + kAenRecordSize <= bytes.size(); at += kAenRecordSize) {
+            AenRecord r;
+            decode_aen_record(reinterpret_cast<const uint8_t*>(bytes.data()) + at, &r);
+            codes.push_back(r.code);
+        }
+        return codes;
+    }
+
+    TempDir dir_, events_;
+    std::string machine_;
+    MessageCatalogue catalogue_;
+    std::unique_ptr<ConfigStore> config_;
+    MonitorState state_;
+};
+
+TEST_F(MonitorPass, EachEventToItsFiles) {
+    EXPECT_EQ(poll_aens(state_, nullptr), 0);
+    // Code 49 is stored nowhere, severity 4 in the binary file only.
+    EXPECT_EQ(binary_codes("M2"), (std::vector<uint32_t>{0x02, 0x55, 0x19}));
+    EXPECT_EQ(text_file("M2"),
+              "20231114221330 ERROR (0x04:0x0002): Degraded unit: unit=0\n"
+              "20231114221320 WARNING (0x04:0x0019): Drive removed: port=3\n");
+    AenRecord newest;
+    decode_aen_record(reinterpret_cast<const uint8_t*>(binary_file("M2").data()), &newest);
+    EXPECT_EQ(newest.controller_index, 2u);
+    EXPECT_EQ(newest.category, 4u);
+    EXPECT_EQ(newest.time, 1700000010u);
+
+    // The first series' event carries the host's time of its reading, as
+    // local time, and the texts of category 15.
+    const time_t before = time(nullptr);
+    std::vector<std::string> first = lines_of(text_file("L0"));
+    ASSERT_EQ(first.size(), 1u);
+    struct tm local;
+    localtime_r(&before, &local);
+    char day[16];
+    strftime(day, sizeof day, "%Y%m%d", &local);
+    EXPECT_EQ(first[0].substr(0, 8), day);
+    EXPECT_EQ(binary_codes("L0"), (std::vector<uint32_t>{0x0A}));
+    AenRecord legacy;
+    decode_aen_record(reinterpret_cast<const uint8_t*>(binary_file("L0").data()), &legacy);
+    EXPECT_EQ(legacy.category, 15u);
+    EXPECT_LE(static_cast<time_t>(legacy.time) - before, 2);
+
+    // A controller without events has no files and keeps asking for its
+    // first event.
+    EXPECT_EQ(text_file("E3"), "");
+    EXPECT_EQ(state_.first_read[2], 1u);
+    EXPECT_EQ(state_.first_read[1], 0u);
+    change_machine("event index=3 code=0x001A severity=3 text=\"port=1\" time=1700000100\n");
+    poll_aens(state_, nullptr);
+    EXPECT_EQ(text_file("E3"),
+              "20231114221500 INFORMATION (0x04:0x001A): Drive inserted: port=1\n");
+}
+
+TEST_F(MonitorPass, NewEventsAtTheHeadAndNothingTwice) {
+    poll_aens(state_, nullptr);
+    const std::string text = text_file("M2"), binary = binary_file("M2");
+    poll_aens(state_, nullptr);
+    EXPECT_EQ(text_file("M2"), text);
+    EXPECT_EQ(binary_file("M2"), binary);
+
+    change_machine("event index=2 code=0x000B severity=3 text=\"unit=0\" time=1700000020\n");
+    poll_aens(state_, nullptr);
+    EXPECT_EQ(lines_of(text_file("M2")).front(),
+              "20231114221340 INFORMATION (0x04:0x000B): Rebuild started: unit=0");
+    EXPECT_EQ(lines_of(text_file("M2")).size(), 3u);
+
+    // A restart: the queues come back from the state file, the monitor
+    // reads every queued event again and stores none of them twice.
+    const std::string text_before = text_file("M2"), l0_before = text_file("L0");
+    reload_scenario(machine_);
+    fresh_state();
+    poll_aens(state_, nullptr);
+    EXPECT_EQ(text_file("M2"), text_before);
+    EXPECT_EQ(text_file("L0"), l0_before);  // the first series handed its event out already
+    EXPECT_EQ(binary_codes("M2").size(), 4u);
+}
+
+TEST_F(MonitorPass, EventsTheRingWroteOverBetweenTwoPasses) {
+    poll_aens(state_, nullptr);
+    // 300 events arrive before the next pass: the ring keeps the newest
+    // 256, and the monitor goes on from the oldest of them.
+    std::string lines;
+    for (int i = 0; i < 300; i++)
+        lines += "event index=2 code=0x000B severity=3 text=\"n=" + std::to_string(i) +
+                 "\" time=" + std::to_string(1700000100 + i) + "\n";
+    change_machine(lines);
+    poll_aens(state_, nullptr);
+    std::vector<std::string> text = lines_of(text_file("M2"));
+    ASSERT_EQ(text.size(), 2u + 256u);
+    EXPECT_NE(text.front().find("n=299"), std::string::npos);
+    EXPECT_NE(text[255].find("n=44"), std::string::npos);
+    // And events after those are read as they come.
+    change_machine("event index=2 code=0x0002 severity=1 text=\"unit=1\" time=1700001000\n");
+    poll_aens(state_, nullptr);
+    EXPECT_NE(lines_of(text_file("M2")).front().find("unit=1"), std::string::npos);
+    std::set<std::string> distinct(text.begin(), text.end());
+    EXPECT_EQ(distinct.size(), text.size());
+}
+
+TEST_F(MonitorPass, MarksForTheEnclosureStepOnlyOnceItHasChecked) {
+    poll_aens(state_, nullptr);
+    const char* events =
+        "event index=2 code=98 severity=2 time=1700000200\n"
+        "event index=3 code=99 severity=4 time=1700000201\n";  // severity 4 marks nothing
+    change_machine(events);
+    EXPECT_EQ(poll_aens(state_, nullptr), 0);
+    EXPECT_EQ(state_.enclosure_changed[1], 0u);
+
+    state_.baseline_ready = 1;
+    change_machine(std::string(events) + "event index=3 code=1 severity=3 time=1700000202\n");
+    EXPECT_EQ(poll_aens(state_, nullptr), 1);
+    EXPECT_EQ(state_.enclosure_changed[0], 0u);
+    EXPECT_EQ(state_.enclosure_changed[1], 1u);
+    EXPECT_EQ(state_.enclosure_changed[2], 1u);
+}
+
+TEST_F(MonitorPass, AStopEndsThePassBetweenTwoEvents) {
+    MonitorControl control;
+    control.request_stop();
+    poll_aens(state_, &control);
+    EXPECT_EQ(binary_file("M2"), "");
+    EXPECT_EQ(state_.first_read[1], 1u);
+    // A pause asked of a stopped monitor ends at once.
+    EXPECT_TRUE(control.pause(kMonitorPassMicroseconds));
+}
+
+}  // namespace
