@@ -6,8 +6,9 @@ namespace {
 
 const char kDelimiterStart[] = "\r\n--";
 
-// First occurrence of needle in [p, p + n), or -1.
-int find_first(const char* p, int n, const char* needle, int needle_length)
+}  // namespace
+
+int find_bytes(const char* p, int n, const char* needle, int needle_length)
 {
     if (needle_length <= 0 || n < needle_length)
         return -1;
@@ -15,16 +16,14 @@ int find_first(const char* p, int n, const char* needle, int needle_length)
     return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - p);
 }
 
-}  // namespace
-
 int find_multipart_content(const char* body, int body_length, const char* boundary,
                            int boundary_length, int* start, int* length)
 {
     const int bl = boundary_length;
-    int first = find_first(body, body_length, boundary, bl);
+    int first = find_bytes(body, body_length, boundary, bl);
     if (first < 0)
         return kMultipartNoBoundary;
-    int part_headers = find_first(body + first + bl, body_length - first - bl, "\r\n\r\n", 4);
+    int part_headers = find_bytes(body + first + bl, body_length - first - bl, "\r\n\r\n", 4);
     if (part_headers < 0)
         return kMultipartNoHeaders;
     int content = first + bl + part_headers + 4;

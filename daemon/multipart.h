@@ -17,3 +17,7 @@ enum : int {
 // with *start and *length unchanged.
 int find_multipart_content(const char* body, int body_length, const char* boundary,
                            int boundary_length, int* start, int* length);
+
+// The first occurrence of [needle, needle + needle_length) in [p, p + n), or
+// -1 (also when the needle is empty).
+int find_bytes(const char* p, int n, const char* needle, int needle_length);

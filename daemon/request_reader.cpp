@@ -13,15 +13,6 @@ namespace {
 
 const char kHeaderEnd[] = "\r\n\r\n";
 
-// First occurrence of needle in [p, p + n), or -1.
-int find_bytes(const char* p, int n, const char* needle, int needle_length)
-{
-    if (needle_length <= 0 || n < needle_length)
-        return -1;
-    const void* hit = memmem(p, static_cast<size_t>(n), needle, static_cast<size_t>(needle_length));
-    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - p);
-}
-
 void append_range(StringBuilder& out, const char* p, int n)
 {
     if (n <= 0)
