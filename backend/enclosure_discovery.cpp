@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "backend/enclosure_elements.h"
+#include "backend/ses_pages.h"
 #include "driver/record_failure.h"
 
 using namespace enclosure;
@@ -170,43 +171,17 @@ int SeriesBackend::fill_enclosure_cache(ObjectId* enclosure, int32_t lun_count) 
 int SeriesBackend::read_ses_configuration(ObjectId id, SubEnclosureRecord* out) {
     uint8_t page[kPageBufferSize];
     if (receive_diagnostic_page(id, kConfigurationPage, page, sizeof page) != 0) return -1;
-    const size_t end = kPageHeader + bounded_page_length(page);
-    const uint8_t* descriptor = page + kDescriptor;
-    if (kDescriptor + kDescriptorEnd > end) return fail_with_api_error(kWrongPageCode);
-    std::memcpy(out->logical_id, descriptor + kDescriptorLogicalId, 8);
-    std::memcpy(out->vendor, descriptor + kDescriptorVendor, 8);
-    std::memcpy(out->product, descriptor + kDescriptorProduct, 16);
-    std::memcpy(out->revision, descriptor + kDescriptorRevision, 4);
-    const int32_t headers = descriptor[kDescriptorHeaderCount];
-    out->type_header_count = headers;
-    const size_t first_header = kDescriptor + 4 + descriptor[kDescriptorLength];
-    if (first_header + 4 * size_t(headers) > end) return fail_with_api_error(kWrongPageCode);
-    int32_t position = 0;
-    for (int32_t h = 0; h < headers; ++h) {
-        const uint8_t* header = page + first_header + 4 * size_t(h);
-        const uint8_t type = header[0], count = header[1];
-        const int slot = kept_type_slot(type);
-        const bool empty_device = slot == 0 && count == 0;
-        if (slot >= 0 && !empty_device) {
-            out->element_count[slot] =
-                type == kPowerSupply ? count : uint8_t(out->element_count[slot] + count);
-            out->first_element[slot] = position;
-        }
-        position += count + 1;
-    }
+    if (!parse_configuration_page(page, out)) return fail_with_api_error(kWrongPageCode);
     return 0;
 }
 
 int SeriesBackend::read_type_descriptor_headers(ObjectId id, uint8_t* out, int32_t* count) {
     uint8_t page[kPageBufferSize];
     if (receive_diagnostic_page(id, kConfigurationPage, page, sizeof page) != 0) return -1;
-    const size_t end = kPageHeader + bounded_page_length(page);
-    if (kDescriptor + 4 > end) return fail_with_api_error(kWrongPageCode);
-    const uint8_t* descriptor = page + kDescriptor;
-    const int32_t headers = descriptor[kDescriptorHeaderCount];
-    const size_t first_header = kDescriptor + 4 + descriptor[kDescriptorLength];
-    if (first_header + 4 * size_t(headers) > end) return fail_with_api_error(kWrongPageCode);
-    std::memcpy(out, page + first_header, 4 * size_t(headers));
+    size_t first = 0;
+    int32_t headers = 0;
+    if (!find_type_headers(page, &first, &headers)) return fail_with_api_error(kWrongPageCode);
+    std::memcpy(out, page + first, 4 * size_t(headers));
     *count = headers;
     return 0;
 }

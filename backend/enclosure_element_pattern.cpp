@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "backend/enclosure_elements.h"
+#include "backend/safte_buffers.h"
 
 namespace enclosure {
 
@@ -17,8 +18,7 @@ int count_of(SeriesBackend& backend, const ElementKind& kind, ObjectId enclosure
     }
     uint8_t configuration[kPageBufferSize];
     if (read_safte_configuration(enclosure, configuration) != 0) return -1;
-    const uint8_t value = configuration[kind.safte_count];
-    *count = kind.safte_presence ? (value != 0 ? 1 : 0) : value;
+    *count = safte_element_count(configuration, kind.safte_count, kind.safte_presence);
     return 0;
 }
 
@@ -37,15 +37,16 @@ int read_safte_status_byte(const ObjectId& id, const ElementKind& kind, size_t o
                            uint8_t* out) {
     uint8_t configuration[kPageBufferSize];
     if (read_safte_configuration(id, configuration) != 0) return -1;
-    const uint8_t value = configuration[kind.safte_count];
-    const uint32_t count = kind.safte_presence ? (value != 0 ? 1 : 0) : value;
+    const uint32_t count =
+        safte_element_count(configuration, kind.safte_count, kind.safte_presence);
     const uint8_t index = id.b[2];
     if (index >= count || index > kind.limit) return fail_with_api_error(kind.missing_error);
     uint8_t status[kPageBufferSize];
     if (SeriesBackend::read_buffer(id, kSafteStatus, status, kSafteBufferLength) != 0) return -1;
-    const size_t slots_end = size_t(configuration[kSafteFans]) + configuration[kSafteSupplies] +
-                             configuration[kSafteSlots];
-    *out = status[(kind.kind == kKindFan ? 0 : slots_end) + offset + index];
+    // Fans from the start of the buffer; the door lock and the speaker
+    // behind the slots.
+    const size_t first = kind.kind == kKindFan ? 0 : safte_slots_end(configuration);
+    *out = status[first + offset + index];
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "backend/enclosure_elements.h"
+#include "backend/safte_buffers.h"
 
 using namespace enclosure;
 
@@ -102,7 +103,8 @@ int SeriesBackend::get_enclosure_diagnostic_log(ObjectId id, char* buffer, int32
         *size = n;
         return fail_with_api_error(kApiBufferTooSmall);
     }
-    std::memcpy(buffer, page + kPageHeader, size_t(n));
+    // An empty text may be asked for without a buffer.
+    if (n > 0) std::memcpy(buffer, page + kPageHeader, size_t(n));
     *size = n;
     return 0;
 }
@@ -213,7 +215,7 @@ int SeriesBackend::get_port_slot(ObjectId port, ObjectId* slot) {
         if (read_safte_configuration(enclosure, configuration) != 0 ||
             read_buffer(enclosure, kSafteStatus, status, kSafteBufferLength) != 0)
             return -1;
-        const size_t ids = size_t(configuration[kSafteFans]) + configuration[kSafteSupplies];
+        const size_t ids = safte_slot_ports_at(configuration);
         for (uint32_t i = 0; i < configuration[kSafteSlots]; ++i) {
             if (status[ids + i] != port_number) continue;
             if (ctl_make_slot_id(enclosure, uint8_t(i), &found) != 0) return -1;
@@ -249,6 +251,5 @@ int SeriesBackend::get_slot_port(ObjectId slot, ObjectId* port) {
     if (slot.b[2] >= configuration[kSafteSlots]) return fail_with_api_error(kSlotMissing);
     uint8_t status[kPageBufferSize];
     if (read_buffer(slot, kSafteStatus, status, kSafteBufferLength) != 0) return -1;
-    const size_t at = size_t(configuration[kSafteFans]) + configuration[kSafteSupplies] + slot.b[2];
-    return ctl_make_port_id(slot.b[1], status[at], port);
+    return ctl_make_port_id(slot.b[1], status[safte_slot_ports_at(configuration) + slot.b[2]], port);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "backend/enclosure_elements.h"
+#include "backend/safte_buffers.h"
 
 using namespace enclosure;
 
@@ -111,9 +112,8 @@ int SeriesBackend::get_temp_sensor_temperature(ObjectId sensor, int32_t* degrees
     if (sensor.b[2] >= configuration[kSafteSensors]) return fail_with_api_error(kTempSensorMissing);
     uint8_t status[kPageBufferSize];
     if (read_buffer(sensor, kSafteStatus, status, kSafteBufferLength) != 0) return -1;
-    const size_t at = size_t(configuration[kSafteFans]) + configuration[kSafteSupplies] +
-                      configuration[kSafteSlots] + 2 + sensor.b[2];
-    *degrees = safte_celsius(status[at], (configuration[kSafteUnits] & kSafteCelsius) != 0);
+    *degrees = safte_celsius(status[safte_temperature_at(configuration, sensor.b[2])],
+                             safte_reads_celsius(configuration));
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "backend/enclosure_elements.h"
+#include "backend/safte_buffers.h"
 
 using namespace enclosure;
 
@@ -91,7 +92,7 @@ int SeriesBackend::get_slot_status(ObjectId slot, uint32_t* flags) {
     }
     uint8_t configuration[kPageBufferSize], status[kPageBufferSize];
     if (safte_slot_status(slot, configuration, status) != 0) return -1;
-    *flags = safte_slot_flags(be32(status + 4 * size_t(slot.b[2])));
+    *flags = safte_slot_flags(safte_slot_word(status, slot.b[2]));
     return 0;
 }
 
@@ -105,7 +106,7 @@ int SeriesBackend::get_slot_identify(ObjectId slot, uint8_t* on) {
     }
     uint8_t configuration[kPageBufferSize], status[kPageBufferSize];
     if (safte_slot_status(slot, configuration, status) != 0) return -1;
-    *on = status[4 * size_t(configuration[kSafteSlots]) + 1 + slot.b[2]] != 0 ? 1 : 0;
+    *on = status[safte_slot_identify_at(configuration, slot.b[2])] != 0 ? 1 : 0;
     return 0;
 }
 

@@ -13,7 +13,6 @@ using namespace series_access;
 
 namespace {
 
-constexpr Parameter kPortStatus{2, 3, 128};
 constexpr Parameter kCapacity32{0x200, 2, 4};
 constexpr Parameter kModel{0x200, 3, 40};
 constexpr Parameter kSerialNumber{0x200, 4, 20};
@@ -21,7 +20,6 @@ constexpr Parameter kDriveFlags{0x200, 12, 1};
 constexpr Parameter kFirmwareVersion{0x200, 14, 8};
 constexpr Parameter kCapacity64{0x200, 23, 8};
 
-constexpr uint32_t kPortSlots = 128;
 constexpr uint8_t kNoPort = 0xFF;
 constexpr uint32_t kWideCapacityLevel = 32;
 constexpr uint32_t kListRoom = sizeof(IdList::ids) / sizeof(IdList::ids[0]);
@@ -76,12 +74,18 @@ int read_ata_sector(const SeriesBackend& backend, ObjectId drive, uint8_t comman
 
 }  // namespace
 
+// The two lists test every port as is_port_present and is_port_valid do,
+// over one read of the port-status array or of the number of ports: the
+// answer a read per port would give, for one request in place of 128. A
+// failed read leaves every port out, as it would each port's test.
 int SeriesBackend::get_drive_list(ObjectId id, IdList* out) const {
     IdList list;
     std::memset(&list, 0xFF, sizeof list);
     list.count = 0;
-    for (uint32_t port = 0; port < kPortSlots && list.count < kListRoom; ++port) {
-        if (is_port_present(id, uint8_t(port)) == 0) continue;
+    uint8_t status[kPortSlots];
+    const bool read = read_port_status(id, status) == 0;
+    for (uint32_t port = 0; read && port < kPortSlots && list.count < kListRoom; ++port) {
+        if (drive_in_port(status, port) == 0) continue;
         ObjectId& drive = list.ids[list.count++];
         drive.b[0] = kKindDrive;
         drive.b[1] = id.b[1];
@@ -95,8 +99,10 @@ int SeriesBackend::get_port_list(ObjectId id, IdList* out) const {
     IdList list;
     std::memset(&list, 0xFF, sizeof list);
     list.count = 0;
-    for (uint32_t port = 0; port < kPortSlots; ++port) {
-        if (is_port_valid(id, uint8_t(port)) != 1) continue;
+    uint32_t ports;
+    const bool read = read_as(id, kPorts, &ports) == 0;
+    for (uint32_t port = 0; read && port < kPortSlots; ++port) {
+        if (port_within(ports, port) != 1) continue;
         ctl_make_port_id(id.b[1], uint8_t(port), &list.ids[list.count++]);
     }
     *out = list;
@@ -110,9 +116,7 @@ int SeriesBackend::get_drive_status(ObjectId drive, uint8_t* out) const {
         return 0;
     }
     uint8_t status[kPortSlots];
-    if (get_parameter(drive, status, sizeof status, kPortStatus.table, kPortStatus.id,
-                      kPortStatus.size) != 0)
-        return -1;
+    if (read_port_status(drive, status) != 0) return -1;
     // Ports beyond the array hold no drive.
     *out = port < kPortSlots ? status[port] : 0;
     return 0;
@@ -120,9 +124,7 @@ int SeriesBackend::get_drive_status(ObjectId drive, uint8_t* out) const {
 
 int SeriesBackend::get_drive_status_list(IdList list, uint8_t* out) const {
     uint8_t status[kPortSlots];
-    if (get_parameter(list.ids[0], status, sizeof status, kPortStatus.table, kPortStatus.id,
-                      kPortStatus.size) != 0)
-        return -1;
+    if (read_port_status(list.ids[0], status) != 0) return -1;
     const uint32_t count = list.count < kListRoom ? list.count : kListRoom;
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t port = list.ids[i].b[2];

@@ -64,6 +64,26 @@ inline int read_text(ObjectId id, Parameter p, char* out, size_t out_size) {
 
 // Controller settings (0x403).
 constexpr Parameter kPorts{0x403, 3, 1};
+// The port-status array: one byte per port 0 to 127, bit 7 set when the
+// port holds a drive.
+constexpr Parameter kPortStatus{2, 3, 128};
+constexpr uint32_t kPortSlots = 128;
+constexpr uint8_t kDrivePresent = 0x80;
+
+// The two port tests over what their one read gave: a drive in the port
+// (non-zero), and a port within the controller's ports (1; a count of 0
+// accepts port 0).
+inline int drive_in_port(const uint8_t* status, uint32_t port) {
+    return port < kPortSlots ? status[port] & kDrivePresent : 0;
+}
+inline int port_within(uint32_t ports, uint32_t port) {
+    if (ports > 0) --ports;
+    return port <= ports ? 1 : 0;
+}
+inline int read_port_status(ObjectId id, uint8_t* status) {
+    return SeriesBackend::get_parameter(id, status, kPortSlots, kPortStatus.table, kPortStatus.id,
+                                        kPortStatus.size);
+}
 constexpr Parameter kSpinups{0x403, 7, 1};
 constexpr Parameter kStaggerTime{0x403, 8, 1};
 constexpr Parameter kAutoRebuild{0x403, 28, 1};

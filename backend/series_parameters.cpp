@@ -2,6 +2,7 @@
 // layer's requests, on the library's driver layer.
 #include "backend/series_backend.h"
 #include "driver/driver_layer.h"
+#include "driver/kernel_check.h"
 #include "driver/series_command.h"
 #include "driver/series_parameter_request.h"
 

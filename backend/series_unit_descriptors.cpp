@@ -14,8 +14,6 @@ namespace {
 constexpr Parameter kRecordCount{0x300, 9, 2};
 constexpr Parameter kRecordSize{0x300, 10, 1};
 constexpr Parameter kRecords{0x300, 11, 0};  // record count × 20 bytes
-constexpr Parameter kPortStatus{2, 3, 128};
-constexpr uint32_t kPortSlots = 128;
 
 }  // namespace
 
@@ -103,15 +101,12 @@ int SeriesBackend::has_subunit(ObjectId unit, uint8_t index) const {
 int SeriesBackend::is_port_present(ObjectId id, uint8_t port) const {
     if (port >= kPortSlots) return 0;
     uint8_t status[kPortSlots];
-    if (get_parameter(id, status, sizeof status, kPortStatus.table, kPortStatus.id,
-                      kPortStatus.size) != 0)
-        return 0;
-    return status[port] & 0x80;
+    if (read_port_status(id, status) != 0) return 0;
+    return drive_in_port(status, port);
 }
 
 int SeriesBackend::is_port_valid(ObjectId id, uint8_t port) const {
     uint32_t ports;
     if (read_as(id, kPorts, &ports) != 0) return 0;
-    if (ports > 0) --ports;
-    return port <= ports ? 1 : 0;
+    return port_within(ports, port);
 }

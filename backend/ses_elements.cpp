@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "backend/enclosure_elements.h"
+#include "backend/ses_pages.h"
 #include "driver/record_failure.h"
 
 using namespace enclosure;
@@ -65,12 +66,8 @@ int locate_element(SeriesBackend& backend, const ObjectId& id, uint8_t ses_type,
 }
 
 int send_control_page(const ObjectId& id, uint8_t* page, size_t target) {
-    const size_t length = size_t(be16(page + 2)) + kPageHeader;
-    if (length > kPageBufferSize) return fail_with_api_error(kWrongPageCode);
-    // A status element's byte 0 bit 7 is not SELECT: only the target is chosen.
-    for (size_t at = kFirstElement; at + 4 <= length; at += 4)
-        if (at != target) page[at] &= uint8_t(~kSelect);
-    page[0] = kStatusPage;
+    const size_t length = make_control_page(page, target);
+    if (length == 0) return fail_with_api_error(kWrongPageCode);
     return SeriesBackend::send_diagnostic_page(id, page, int32_t(length));
 }
 

@@ -1,14 +1,25 @@
-// What building each information page and the menu costs the daemon: the
-// handler as the dispatcher calls it (controller list, snapshot fills, page
-// writing) on the simulated machine (the default one, or the scenario
-// PYV2_SIM_SCENARIO names). Prints the median and fastest CPU time of a
-// build, the page's size and the driver requests one build sends. Run by
-// hand (bench/info_pages.sh also splits off the simulator's share):
+// What answering each content page and the menu costs the daemon: the
+// handler the dispatcher routes the page's URL to (controller list,
+// snapshot fills, actions, page writing) on the simulated machine (the
+// default one, or the scenario PYV2_SIM_SCENARIO names). Prints the median
+// and fastest CPU time of a build, the page's size and the driver requests
+// one build sends. Run by hand (bench/info_pages.sh also splits off the
+// simulator's share):
 //
 //   build/bench/info_pages_bench [builds per page, default 200] [page]
 //
-// The controller shown is the one with the most ports, its first unit the
-// one whose tree is drawn.
+// The pages are the lines of kPages. The controller shown is the one of the
+// latest generation with the most ports; its first unit is the one whose
+// tree is drawn and its first drive the one whose SMART data is shown. A
+// page whose URL this build routes to no handler is named at the end as not
+// built. The unit creation makes a single disk of a free drive (freeing the
+// controller's last unit first when no drive is free) and deletes it again
+// after each build, outside the time measured, and the machine is loaded
+// anew after it; its command-log lines go to a directory of its own (a
+// private mount over /var/log, for root), or, where that cannot be had, the
+// command log is off.
+#include <sched.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,22 +30,63 @@
 #include <string>
 #include <vector>
 
+#include "api/ctl.h"
 #include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
 #include "daemon/dispatcher.h"
 #include "daemon/http_codes.h"
+#include "driver/driver_layer.h"
 #include "driver/message_catalogue.h"
 #include "sim/sim.h"
 #include "web/actions/controller_selection.h"
-#include "web/actions/info_handlers.h"
 #include "web/pages/page_builder.h"
 
 namespace {
 
-struct Case {
+// What a page needs around each build, outside the time measured.
+enum class Around { kNothing, kFreeDrive };
+
+struct PageCase {
     const char* name;
-    PageHandler handler;  // null: the menu, through the dispatcher
-    std::string url;
+    // {c}: the controller's position; {u}: its first unit's number; {p}:
+    // the port of its first drive; {f}: the port of a free drive.
+    const char* url;
+    Around around = Around::kNothing;
+};
+
+// Every content page, one line each.
+const PageCase kPages[] = {
+    {"summary", "/page0.html?c={c}"},
+    {"controller", "/page1_0.html?c={c}"},
+    {"units", "/page1_1.html?c={c}&u=-2"},
+    {"unit tree", "/page1_1.html?c={c}&u={u}"},
+    {"drives", "/page1_2.html?c={c}"},
+    {"phys", "/page1_0_1.html?c={c}"},
+    {"menu", "/menu.html"},
+    {"settings", "/page2_0.html?c={c}"},
+    {"maintenance", "/page2_2.html?c={c}"},
+    {"unit creation",
+     "/page2_2.html?CreateDrives={f}&CreateType=Single%20Disk&UnitName=Bench&CreateStripe=7"
+     "&CreateDperS=0&CacheOn=1&AutoVerify=1&IgnoreECC=0&Queuing=1&Pervault=1&Readcache=2"
+     "&QM_Recovery=3&c={c}",
+     Around::kFreeDrive},
+    {"scheduling", "/page2_1.html?c={c}"},
+    {"battery", "/page3_1.html?c={c}"},
+    {"smart", "/smart.html?c={c}&p={p}"},
+    {"alarms", "/page3_0.html?c={c}"},
+    {"alarms data", "/alarmsdata.html?c={c}"},
+    {"enclosures", "/page3_2.html?c={c}"},
+    {"enclosure", "/page3_3.html?c={c}&e=0"},
+    {"daemon", "/page4.html?c={c}"},
+};
+
+// The controller shown and the objects on it that the URLs name.
+struct Shown {
+    int position = 0;
+    ObjectId controller{};
+    int unit = 0;
+    int port = 0;
+    int free_port = -1;  // found for the unit creation
 };
 
 double cpu_microseconds() {
@@ -43,17 +95,20 @@ double cpu_microseconds() {
     return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
 }
 
-// One build of a page into a fresh page builder, as a request gets it;
-// returns the page's size. Not inlined, so that a profiler can count it.
+// One answer to the URL into a fresh page builder, as a request gets it:
+// through the page's handler, or, for the pages served without one (the
+// menu), through the dispatcher. Returns the page's size. Not inlined, so
+// that a profiler can count it.
 __attribute__((noinline)) int build_page(DaemonContext* context, ConfigStore* config,
-                                         MessageCatalogue* catalogue, const Case& c) {
+                                         MessageCatalogue* catalogue, PageHandler handler,
+                                         const std::string& url) {
     PageBuilder page(config, catalogue);
     page.set_access_level(kAccessAdmin);
-    if (c.handler == nullptr)
-        context->dispatch(&page, c.url.c_str(), "127.0.0.1", "127.0.0.1", "", "", nullptr);
+    if (handler == nullptr)
+        context->dispatch(&page, url.c_str(), "127.0.0.1", "127.0.0.1", "", "", nullptr);
     else
-        c.handler(context, &page,
-                  PageRequest{c.url.c_str(), "127.0.0.1", "127.0.0.1", "", nullptr, kAccessAdmin});
+        handler(context, &page,
+                PageRequest{url.c_str(), "127.0.0.1", "127.0.0.1", "", nullptr, kAccessAdmin});
     return page.get_body_length();
 }
 
@@ -62,20 +117,102 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// The position of the controller with the most ports, and its first unit.
-void choose_controller(DaemonContext* context, int* position, int* unit) {
+uint32_t entries(uint32_t count) { return count < 128 ? count : 128; }
+
+// The number of the top-level unit that holds the drive on port; -1 when
+// the drive is free (or cannot be read).
+int holding_unit(ObjectId controller, int port) {
+    ObjectId drive = controller;
+    std::memset(drive.b + 2, 0xFF, 6);
+    drive.b[0] = kKindDrive;
+    drive.b[2] = uint8_t(port);
+    ObjectId unit;
+    if (ctl_get_drive_unit(drive, &unit) != 0 || unit.b[4] == 0xFF) return -1;
+    return unit.b[4];
+}
+
+int delete_unit(ObjectId controller, int number) {
+    ObjectId unit;
+    if (ctl_make_unit_id(controller.b[1], 0xFF, uint8_t(number), 0xFF, 0xFF, &unit) != 0) return -1;
+    return ctl_delete_unit(unit, 1);
+}
+
+// The first drive that no unit holds; -1 when there is none.
+int find_free_drive(ObjectId controller) {
+    IdList drives;
+    if (ctl_get_drive_list(controller, &drives) != 0) return -1;
+    for (uint32_t i = 0; i < entries(drives.count); ++i)
+        if (holding_unit(controller, drives.ids[i].b[2]) < 0) return drives.ids[i].b[2];
+    return -1;
+}
+
+// The controller of the latest generation with the most ports, its first
+// unit and its first drive.
+Shown choose_controller(DaemonContext* context) {
+    Shown shown;
     ControllerSelection controllers;
     ControllerRecord* records = controllers.fill(context);
-    *position = 0;
-    *unit = 0;
-    for (int i = 0; i < controllers.count(); ++i)
-        if (list_count(records[i].ports) > list_count(records[*position].ports)) *position = i;
-    if (records != nullptr && list_count(records[*position].units) > 0) {
-        uint8_t controller, path3, number, path1, path2;
-        if (ctl_parse_unit_id(records[*position].units.ids[0], &controller, &path3, &number, &path1,
-                              &path2) == 0)
-            *unit = number;
+    if (records == nullptr) return shown;
+    for (int i = 0; i < controllers.count(); ++i) {
+        const ControllerRecord& r = records[i];
+        const ControllerRecord& best = records[shown.position];
+        if (r.family > best.family ||
+            (r.family == best.family && list_count(r.ports) > list_count(best.ports)))
+            shown.position = i;
     }
+    shown.controller = controllers.list()->ids[shown.position];
+    const ControllerRecord& r = records[shown.position];
+    if (list_count(r.units) > 0) shown.unit = r.units.ids[0].b[4];
+    IdList drives;
+    if (ctl_get_drive_list(shown.controller, &drives) == 0 && drives.count > 0)
+        shown.port = drives.ids[0].b[2];
+    return shown;
+}
+
+// A free drive of the controller, its last unit deleted to free one when
+// it has none; -1 when that fails.
+int free_a_drive(ObjectId controller) {
+    const int port = find_free_drive(controller);
+    IdList units;
+    if (port >= 0 || ctl_get_unit_list(controller, &units) != 0 || units.count == 0 ||
+        delete_unit(controller, units.ids[entries(units.count) - 1].b[4]) != 0)
+        return port;
+    return find_free_drive(controller);
+}
+
+// The machine as it started, found anew by the library, after a page that
+// changed it.
+void restore_machine() {
+    std::string error;
+    const char* file = std::getenv("PYV2_SIM_SCENARIO");
+    const bool loaded = file != nullptr && *file != '\0'
+                            ? sim::load_scenario_file(file, &error)
+                            : sim::load_scenario(sim::default_scenario(), &error);
+    if (!loaded) std::fprintf(stderr, "simulated machine: %s\n", error.c_str());
+    library_driver_layer().rediscover();
+}
+
+std::string url_of(const char* pattern, const Shown& shown) {
+    std::string url = pattern;
+    const struct {
+        const char* key;
+        int value;
+    } values[] = {{"{c}", shown.position},
+                  {"{u}", shown.unit},
+                  {"{p}", shown.port},
+                  {"{f}", shown.free_port}};
+    for (const auto& v : values)
+        for (size_t at; (at = url.find(v.key)) != std::string::npos;)
+            url.replace(at, std::strlen(v.key), std::to_string(v.value));
+    return url;
+}
+
+// The command log's lines go to dir in a mount namespace of this process;
+// false when that cannot be had.
+bool private_log_dir(const char* dir) {
+    return unshare(CLONE_NEWNS) == 0 &&
+           mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount(dir, "/var/log", nullptr, MS_BIND, nullptr) == 0;
 }
 
 }  // namespace
@@ -90,41 +227,57 @@ int main(int argc, char** argv) {
     ConfigStore config(config_path.c_str());
     MessageCatalogue catalogue;
     config.set_catalogue(&catalogue);
+    const bool logged = private_log_dir(dir);
+    if (!logged) config.set_command_log(0);
     DaemonContext context(&config, &catalogue);
 
-    int c = 0, u = 0;
-    choose_controller(&context, &c, &u);
-    const std::string on = "?c=" + std::to_string(c);
-    const Case cases[] = {
-        {"summary", handle_page0, "/page0.html" + on},
-        {"controller", handle_page1_0, "/page1_0.html" + on},
-        {"units", handle_page1_1, "/page1_1.html" + on + "&u=-2"},
-        {"unit tree", handle_page1_1, "/page1_1.html" + on + "&u=" + std::to_string(u)},
-        {"drives", handle_page1_2, "/page1_2.html" + on},
-        {"phys", handle_page1_0_1, "/page1_0_1.html" + on},
-        {"menu", nullptr, "/menu.html"},
-    };
-    std::printf("controller at position %d, unit %d\n", c, u);
-    std::printf("%-11s %11s %9s %9s %9s\n", "page", "median us", "min us", "bytes", "requests");
-    for (const Case& k : cases) {
+    Shown shown = choose_controller(&context);
+    std::printf("controller at position %d, unit %d, drive %d%s\n", shown.position, shown.unit,
+                shown.port, logged ? "" : ", command log off");
+    std::printf("%-13s %11s %9s %9s %9s\n", "page", "median us", "min us", "bytes", "requests");
+    std::string not_built;
+    for (const PageCase& k : kPages) {
         if (only != nullptr && std::strcmp(only, k.name) != 0) continue;
+        const PageRoute* route = find_page_route(url_of(k.url, shown).c_str());
+        if (route != nullptr && route->handler == nullptr) {
+            not_built += std::string(not_built.empty() ? "" : ", ") + k.name;
+            continue;
+        }
+        const PageHandler handler = route != nullptr ? route->handler : nullptr;
+        const bool creates = k.around == Around::kFreeDrive;
+        if (creates) shown.free_port = free_a_drive(shown.controller);
+        const std::string url = url_of(k.url, shown);
         std::vector<double> times;
         int bytes = 0;
         size_t requests = 0;
-        for (int r = 0; r < builds; ++r) {
+        for (int r = 0; r < builds && !(creates && shown.free_port < 0); ++r) {
             sim::clear_journal();
             const double start = cpu_microseconds();
-            bytes = build_page(&context, &config, &catalogue, k);
+            bytes = build_page(&context, &config, &catalogue, handler, url);
             times.push_back(cpu_microseconds() - start);
             if (r == 0) requests = sim::journal().size();
+            // The unit made goes again, so that the next build finds the
+            // drive free.
+            const int unit = creates ? holding_unit(shown.controller, shown.free_port) : 0;
+            if (unit < 0 || (creates && delete_unit(shown.controller, unit) != 0)) {
+                times.clear();
+                break;
+            }
+        }
+        if (creates) restore_machine();
+        if (times.empty()) {
+            std::printf("%-13s %s\n", k.name, creates ? "no unit created" : "no build");
+            continue;
         }
         // The simulator keeps the last 4096 requests.
-        std::printf("%-11s %11.1f %9.1f %9d %8zu%s\n", k.name, median(times),
+        std::printf("%-13s %11.1f %9.1f %9d %8zu%s\n", k.name, median(times),
                     *std::min_element(times.begin(), times.end()), bytes, requests,
                     requests >= 4096 ? "+" : "");
     }
+    if (!not_built.empty()) std::printf("# not in this build: %s\n", not_built.c_str());
     sim::clear_journal();
     std::remove(config_path.c_str());
+    std::remove((std::string(dir) + "/kq_mgmt.log").c_str());
     rmdir(dir);
     return 0;
 }

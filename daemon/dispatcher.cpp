@@ -12,11 +12,17 @@
 #include "web/actions/alarms_handlers.h"
 #include "web/actions/settings_handlers.h"
 #include "web/pages/frame_set.h"
+#include "web/actions/battery_handler.h"
 #include "web/actions/controller_selection.h"
 #include "web/actions/enclosure_handlers.h"
 #include "web/actions/info_handlers.h"
+#include "web/actions/schedule_handler.h"
+#include "web/actions/smart_handlers.h"
 #include "web/pages/page_builder.h"
+#include "web/actions/daemon_settings_handler.h"
+#include "web/actions/help_handlers.h"
 #include "web/actions/maintenance_actions.h"
+#include "web/actions/report_downloads.h"
 
 namespace {
 
@@ -30,23 +36,23 @@ const PageRoute kPageRoutes[] = {
     {"/page1_2.html", 0, 13, handle_page1_2},
     {"/page1_0_1.html", 0, 13, handle_page1_0_1},
     {"/page2_0.html", 0, 13, handle_page2_0},
-    {"/page2_1.html", 0, 13, nullptr},
+    {"/page2_1.html", 0, 13, handle_page2_1},
     {"/page2_2.html", 0, 13, handle_page2_2},
     {"/page3_0.html", 0, 13, handle_page3_0},
-    {"/page3_1.html", 0, 13, nullptr},
+    {"/page3_1.html", 0, 13, handle_page3_1},
     {"/page3_2.html", 0, 13, handle_page3_2},
     {"/page3_3.html", 0, 13, handle_page3_3},
     {"/fwupdate.html", 0, 13, handle_fwupdate},
     {"/fwupdate_canceled.html", 0, 13, handle_fwupdate_canceled},
     {"/fwcheck.html", 0, 13, handle_fwcheck},
     {"/alarmsdata.html", 0, 16, handle_alarmsdata},
-    {"/page4.html", 0, 11, nullptr},
-    {"/page5.html", 0, 11, nullptr},
-    {"/smart.html", 0, 11, nullptr},
-    {"/smart.dat", 0, 10, nullptr},
-    {"errorlog_", 1, 9, nullptr},
-    {"encl_diaglog_", 1, 13, nullptr},
-    {"/help", 0, 5, nullptr},
+    {"/page4.html", 0, 11, handle_page4},
+    {"/page5.html", 0, 11, handle_page5},
+    {"/smart.html", 0, 11, handle_smart},
+    {"/smart.dat", 0, 10, handle_smart_dat},
+    {"errorlog_", 1, 9, handle_errorlog},
+    {"encl_diaglog_", 1, 13, handle_encl_diaglog},
+    {"/help", 0, 5, handle_help},
 };
 
 bool begins_with(const char* url, const char* name, int count)

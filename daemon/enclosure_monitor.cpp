@@ -9,6 +9,7 @@
 #include "daemon/config_store.h"
 #include "daemon/enclosure_lock.h"
 #include "daemon/enclosure_model.h"
+#include "daemon/monitor.h"
 #include "daemon/snapshot_records.h"
 
 namespace {
@@ -274,7 +275,7 @@ void EnclosureWatch::step(ConfigStore* config, const ControllerIdList& list, uin
     const bool rebuilt = rebuild_marked(config, list, changed);
     if (!rebuilt) report_enclosure_event(nullptr, EnclosureChangeKind::LockNotTaken, 0, 0, 0, 0, 0);
     if (countdown_ > 0) {
-        countdown_ -= kPassMilliseconds;
+        countdown_ -= kMonitorPassMilliseconds;
         return;
     }
     if (rebuilt) {

@@ -81,9 +81,6 @@ void set_enclosure_log_sink(EnclosureLogSink sink);
 // other.
 class EnclosureWatch {
   public:
-    // How much of the countdown one pass of the monitor takes.
-    static constexpr int32_t kPassMilliseconds = 15000;
-
     EnclosureWatch();
     ~EnclosureWatch();
     EnclosureWatch(const EnclosureWatch&) = delete;

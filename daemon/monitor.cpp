@@ -11,6 +11,7 @@
 #include "api/ctl.h"
 #include "daemon/alert_mail.h"
 #include "daemon/config_store.h"
+#include "daemon/enclosure_monitor.h"
 #include "daemon/event_log.h"
 #include "daemon/monitor_threads.h"
 #include "daemon/monotonic_clock.h"
@@ -199,15 +200,19 @@ int monitor_main(ConfigStore* config, MonitorControl* control) {
     if (ctl_list_controllers(&state->controllers) != 0 ||
         state->controllers.count > static_cast<uint32_t>(kMonitorControllers))
         state->controllers.count = 0;
+    // The baselines are built whatever EnclosureMonitor says; the step
+    // below does nothing while monitoring is off.
+    EnclosureWatch enclosures;
+    enclosures.start(config, state->controllers, state->enclosure_changed);
     for (int i = 0; i < kMonitorControllers; i++) state->first_read[i] = 1;
     remove_interrupted_writes(*state);
 
     while (!control->stop_requested()) {
         poll_aens(*state, control);
-        // The enclosure step comes here: when bit 0 of EnclosureMonitor is
-        // set, the baselines of the controllers in enclosure_changed are
-        // rebuilt, and the enclosure check runs when its countdown (by
-        // kMonitorPassMilliseconds a pass) has run out.
+        // A stop asked for during the pass starts no enclosure check.
+        if (control->stop_requested()) break;
+        enclosures.step(config, state->controllers, state->enclosure_changed,
+                        &state->baseline_ready);
         control->pause(kMonitorPassMicroseconds);
     }
     delete state;

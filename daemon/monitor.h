@@ -27,7 +27,7 @@ constexpr int kMonitorControllers = 255;
 // The pause between two passes, and what one pass counts for in the
 // enclosure step's countdown.
 constexpr unsigned long long kMonitorPassMicroseconds = 15000000ULL;
-constexpr int kMonitorPassMilliseconds = 15000;
+constexpr int kMonitorPassMilliseconds = int(kMonitorPassMicroseconds / 1000);
 
 // Event codes.
 constexpr uint16_t kEventControllerReset = 1;

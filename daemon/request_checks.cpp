@@ -12,6 +12,15 @@ const char kLoginCookie[] = "WOXUSER=";
 constexpr int kLoginCookieLength = sizeof kLoginCookie - 1;
 constexpr long kHttpsPort = 443;
 
+// Whether c may stand in a host name: a URI's registered name or IPv4
+// address (letters, digits, "-._~", percent escapes and sub-delimiters).
+// Not '<' or '>': the reader's "<unknown>" for a missing Host is no name.
+bool host_name_character(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           (c != '\0' && std::strchr("-._~%!$&'()*+,;=", c) != nullptr);
+}
+
 // Splits "name[:port]" (a bracketed IPv6 literal counts as the name) into
 // its name length and port text; returns false for a malformed text.
 bool split_authority(const char* p, int n, int* name_length, const char** port, int* port_length)
@@ -28,6 +37,9 @@ bool split_authority(const char* p, int n, int* name_length, const char** port, 
     } else {
         const char* c = static_cast<const char*>(std::memchr(p, ':', static_cast<size_t>(n)));
         colon = c == nullptr ? -1 : static_cast<int>(c - p);
+        for (int i = 0; i < (colon < 0 ? n : colon); i++)
+            if (!host_name_character(p[i]))
+                return false;
     }
     *name_length = colon < 0 ? n : colon;
     *port = colon < 0 ? nullptr : p + colon + 1;

@@ -1,5 +1,6 @@
 #include "daemon/request_reader.h"
 
+#include "daemon/multipart.h"
 #include "daemon/request_checks.h"
 
 #include <cerrno>
@@ -11,15 +12,6 @@
 namespace {
 
 const char kHeaderEnd[] = "\r\n\r\n";
-
-// First occurrence of needle in [p, p + n), or -1.
-int find_bytes(const char* p, int n, const char* needle, int needle_length)
-{
-    if (needle_length <= 0 || n < needle_length)
-        return -1;
-    const void* hit = memmem(p, static_cast<size_t>(n), needle, static_cast<size_t>(needle_length));
-    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - p);
-}
 
 void append_range(StringBuilder& out, const char* p, int n)
 {
@@ -377,45 +369,22 @@ int RequestReader::parse_request()
     return 0;
 }
 
-// The upload is the content of the first part: from behind that part's
-// headers to the "\r\n--" before the last boundary of the body.
+// The upload is the content of the body's first part.
 int RequestReader::split_upload()
 {
-    const char* data = reinterpret_cast<const char*>(request_.data());
-    int n = request_.length();
     if (header_end_ < 0)
         return 3;
-    if (n - header_end_ < content_length_)
+    if (request_.length() - header_end_ < content_length_)
         return 4;
     if (!boundary_usable_)
         return 4;
-    const char* body = data + header_end_;
-    int body_length = content_length_;
-    const char* b = boundary_.c_str();
-    int bl = boundary_.length();
-
-    int first = find_bytes(body, body_length, b, bl);
-    if (first < 0)
-        return 4;
-    int part_headers = find_bytes(body + first + bl, body_length - first - bl, kHeaderEnd, 4);
-    if (part_headers < 0)
-        return 5;
-    int content = first + bl + part_headers + 4;
-
-    int last = -1;
-    for (int i = body_length - bl; i >= content; i--) {
-        if (std::memcmp(body + i, b, static_cast<size_t>(bl)) == 0) {
-            last = i;
-            break;
-        }
-    }
-    if (last < 0)
-        return 6;
-    int content_end = last - 4;
-    if (content_end <= content)
-        return 6;
+    const char* body = reinterpret_cast<const char*>(request_.data()) + header_end_;
+    int start = 0, length = 0;
+    int r = find_multipart_content(body, content_length_, boundary_.c_str(), boundary_.length(), &start, &length);
+    if (r != 0)
+        return r;
     upload_.clear();
-    if (upload_.append(reinterpret_cast<const unsigned char*>(body + content), content_end - content) != 0)
-        return 6;
+    if (upload_.append(reinterpret_cast<const unsigned char*>(body + start), length) != 0)
+        return kMultipartNoContent;
     return 0;
 }

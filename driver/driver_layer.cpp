@@ -96,7 +96,9 @@ void DriverLayer::reset() {
 
 void DriverLayer::discover(const char* build_arch) {
     struct utsname name;
-    if (platform::uname(&name) != 0 || !machine_matches_build(name.machine, build_arch)) {
+    const bool named = platform::uname(&name) == 0;
+    learn_arch_class(named ? name.machine : nullptr);
+    if (!named || !machine_matches_build(name.machine, build_arch)) {
         unsupported_arch_ = 1;
         return;
     }

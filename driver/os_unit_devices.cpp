@@ -40,8 +40,11 @@ int series_lun_count(DriverLayer& layer, const ObjectId& unit) {
 
 int DriverLayer::is_scsi_device_present(uint8_t host, uint8_t target, uint8_t lun, uint8_t* out) {
     *out = 0;
+    // The whole list, however many devices the host has: a device listed
+    // past a cut would be taken for absent.
     std::string text;
-    if (!read_system_file(kProcScsi, &text)) return fail_with_api_error(kNotifyFailed);
+    if (!read_system_file(kProcScsi, &text, std::string::npos))
+        return fail_with_api_error(kNotifyFailed);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);

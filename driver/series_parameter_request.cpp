@@ -1,14 +1,12 @@
 #include "driver/series_parameter_request.h"
 
-#include <sys/utsname.h>
-
 #include <cstring>
 #include <new>
 
 #include "driver/driver_layer.h"
+#include "driver/kernel_check.h"
 #include "driver/record_failure.h"
 #include "driver/series_command.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -26,13 +24,6 @@ class Block {
 };
 
 }  // namespace
-
-int series_arch_class() {
-    struct utsname name;
-    if (platform::uname(&name) != 0) return 2;
-    return std::strcmp(name.machine, "x86_64") == 0 || std::strcmp(name.machine, "ppc64") == 0 ? 3
-                                                                                               : 2;
-}
 
 int series_parameter_request(DriverLayer& layer, uint8_t opcode, ObjectId id, uint8_t* buffer,
                              uint32_t buffer_size, uint32_t table, uint32_t parameter,

@@ -11,10 +11,6 @@
 
 class DriverLayer;
 
-// The packet size of parameter commands, in 32-bit words, minus 2: 3 when
-// the kernel's machine is "x86_64" or "ppc64", else 2.
-int series_arch_class();
-
 // One GET (opcode 0x52) or SET (0x53) PARAMETER on the controller of id. GET
 // first zeroes the whole buffer and receives the value there; SET sends
 // exactly size bytes of it. A parameter larger than the buffer is refused

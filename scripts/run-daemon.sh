@@ -39,6 +39,8 @@ fi
 # The daemon keeps its configuration and certificate in /etc/pyv2, which an
 # installation provides.
 $sudo_cmd install -d -m 0700 /etc/pyv2
+# The on-line help, where the configuration's Help key says.
+help_dir=$($sudo_cmd "$(dirname "$0")/install-help.sh")
 # The program forks into the background; its first start generates the
 # certificate, which takes a moment. It writes to its own output file, so it
 # keeps no descriptor of this script's output: `make run | cat` returns once
@@ -60,5 +62,6 @@ pyv2 daemon running (pid $pid) on the simulated controllers.
   Open   https://127.0.0.1:888/  (the certificate is self-signed)
   Log in as user or administrator with the password "pyv2"
   Stop   make stop
+  The on-line help is installed in $help_dir
   Its output goes to $out_file
 TEXT

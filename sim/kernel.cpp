@@ -270,6 +270,7 @@ bool owns_fd(int fd) {
 int kernel_uname(struct utsname* out) {
     std::lock_guard<std::mutex> hold(sim_lock());
     Machine& m = current();
+    ++m.calls.uname;
     if (::uname(out) != 0) return -1;
     std::snprintf(out->release, sizeof out->release, "%s", m.release.c_str());
     std::snprintf(out->machine, sizeof out->machine, "%s", m.machine_name.c_str());
@@ -309,6 +310,7 @@ int kernel_open(const char* path_text, int flags) {
     }
     int fd = new_descriptor(m);
     if (fd < 0) return -1;
+    if (file.node) ++m.calls.node_opens;
     m.files[fd] = file;
     return fd;
 }
@@ -316,7 +318,10 @@ int kernel_open(const char* path_text, int flags) {
 int kernel_close(int fd) {
     std::lock_guard<std::mutex> hold(sim_lock());
     Machine& m = current();
-    if (m.files.erase(fd) == 0) return fail(EBADF);
+    auto it = m.files.find(fd);
+    if (it == m.files.end()) return fail(EBADF);
+    if (it->second.node) ++m.calls.node_closes;
+    m.files.erase(it);
     return ::close(fd);
 }
 
@@ -573,6 +578,11 @@ NodeInfo node_info(const std::string& path) {
 uint64_t slept_microseconds() {
     std::lock_guard<std::mutex> hold(sim_lock());
     return current().slept_us;
+}
+
+KernelCalls kernel_calls() {
+    std::lock_guard<std::mutex> hold(sim_lock());
+    return current().calls;
 }
 
 std::vector<std::string> scsi_devices() {

@@ -171,6 +171,7 @@ struct Machine {
     // The longest a pause lasts in real time ("clock pause-limit-ms="); it
     // is still counted whole. Unlimited by default.
     uint64_t pause_limit_us = UINT64_MAX;
+    KernelCalls calls;  // what the kernel answered, see sim::kernel_calls()
     int descriptor_floor = 0;
     std::string state_file;
     std::string control_file;

@@ -86,6 +86,16 @@ NodeInfo node_info(const std::string& path);
 // Time spent in pauses since the machine was loaded, in microseconds.
 uint64_t slept_microseconds();
 
+// The calls the simulated kernel answered since the machine was loaded:
+// uname, and the opens and closes of controller nodes (the ones that
+// opened and the ones that closed a node's descriptor).
+struct KernelCalls {
+    uint64_t uname = 0;
+    uint64_t node_opens = 0;
+    uint64_t node_closes = 0;
+};
+KernelCalls kernel_calls();
+
 // Firmware the simulated devices received: the last image a controller's
 // download command took whole (empty when none), and the bytes a drive or
 // an enclosure module's buffer received, each at its offset.

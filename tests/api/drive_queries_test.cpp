@@ -59,10 +59,14 @@ std::string ata_text(const uint8_t* data, int first_word, int words) {
     return text;
 }
 
+// The drive and port lists test every port over one read of the
+// port-status array or of the number of ports.
 TEST(DriveQueries, DriveListHoldsThePresentDrives) {
     IdList list;
     std::memset(&list, 0, sizeof list);
+    sim::clear_journal();
     ASSERT_EQ(ctl_get_drive_list(controller(kCtl), &list), 0);
+    EXPECT_EQ(driver_requests(), 1u);
     ASSERT_EQ(list.count, 4u);
     const uint8_t ports[] = {0, 1, 4, 6};
     for (uint32_t i = 0; i < list.count; ++i) {
@@ -81,13 +85,57 @@ TEST(DriveQueries, PortListHoldsEveryPort) {
         SCOPED_TRACE(int(c.ctl));
         IdList list;
         std::memset(&list, 0, sizeof list);
+        sim::clear_journal();
         ASSERT_EQ(ctl_get_port_list(controller(c.ctl), &list), 0);
+        EXPECT_EQ(driver_requests(), 1u);
         ASSERT_EQ(list.count, c.ports);
         for (uint32_t i = 0; i < list.count; ++i) {
             const ObjectId expected = drive(uint8_t(i), c.ctl);
             EXPECT_EQ(std::memcmp(list.ids[i].b, expected.b, 8), 0) << i;
         }
         expect_blank_tail(list);
+    }
+}
+
+TEST(DriveQueries, PortListByTheNumberOfPortsReported) {
+    struct Case {
+        int reported;
+        uint32_t listed;
+    };
+    // A count of 0 still accepts port 0; the list holds at most 128 ports.
+    for (const Case& c : {Case{0, 1}, Case{1, 1}, Case{127, 127}, Case{200, 128}}) {
+        SCOPED_TRACE(c.reported);
+        change_machine("param index=1 table=0x403 id=3 value=u8:" + std::to_string(c.reported) +
+                       "\n");
+        IdList list;
+        sim::clear_journal();
+        ASSERT_EQ(ctl_get_port_list(controller(kOlder), &list), 0);
+        EXPECT_EQ(driver_requests(), 1u);
+        ASSERT_EQ(list.count, c.listed);
+        EXPECT_EQ(list.ids[c.listed - 1].b[2], c.listed - 1);
+        expect_blank_tail(list);
+    }
+    change_machine("param index=1 table=0x403 id=3 value=u8:4\n");
+}
+
+TEST(DriveQueries, ListsWhoseReadFailsAreEmptyWithTheFailureRecorded) {
+    struct Case {
+        const char* table_and_parameter;
+        int (*list)(ObjectId, IdList*);
+    };
+    for (const Case& c : {Case{"table=2 parameter=3", ctl_get_drive_list},
+                          Case{"table=0x403 parameter=3", ctl_get_port_list}}) {
+        SCOPED_TRACE(c.table_and_parameter);
+        change_machine(std::string("fault index=0 opcode=0x52 ") + c.table_and_parameter +
+                       " firmware-code=0x010C\n");
+        IdList list;
+        std::memset(&list, 0, sizeof list);
+        sim::clear_journal();
+        ASSERT_EQ(c.list(controller(kCtl), &list), 0);
+        EXPECT_EQ(driver_requests(), 1u);
+        EXPECT_EQ(list.count, 0u);
+        expect_blank_tail(list);
+        EXPECT_EQ(last_error().controller_status, 0x010C);
     }
 }
 

@@ -477,6 +477,12 @@ TEST_F(EnclosureElements, HostilePagesAreRefused) {
     EXPECT_EQ(api_error(), 127);
     EXPECT_EQ(ctl_get_slot_status(element<ctl_make_slot_id>(ses_, 1), &flags), 0);
 
+    // An empty help text: length 0, whether or not a buffer comes with it.
+    change_machine("enclosure index=3 number=2 help=\"\"\n");
+    int32_t empty = 0;
+    EXPECT_EQ(ctl_get_enclosure_diagnostic_log(ses_, nullptr, &empty), 0);
+    EXPECT_EQ(empty, 0);
+
     // A help text longer than the page buffer is cut to what arrived.
     change_machine("enclosure index=3 number=2 page3-length=5000\n");
     static char text[4096];

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "backend/series_backend.h"
+#include "driver/kernel_check.h"
 #include "tests/backend/library_machine.h"
 #include "tests/support/param_names.h"
 
@@ -56,6 +57,41 @@ INSTANTIATE_TEST_SUITE_P(Kernels, ParameterPacket,
                          ::testing::Values(PacketCase{"x86_64", 5}, PacketCase{"ppc64", 5},
                                            PacketCase{"i686", 4}, PacketCase{"aarch64", 4}),
                          [](const auto& info) { return std::string(info.param.machine); });
+
+// The class is the kernel's machine name, exactly; without one (uname
+// failed) it is 2.
+TEST(ArchClass, OfTheMachineName) {
+    EXPECT_EQ(arch_class_of_machine("x86_64"), 3);
+    EXPECT_EQ(arch_class_of_machine("ppc64"), 3);
+    EXPECT_EQ(arch_class_of_machine("ppc64le"), 2);
+    EXPECT_EQ(arch_class_of_machine("i686"), 2);
+    EXPECT_EQ(arch_class_of_machine(nullptr), 2);
+}
+
+// The discovery's uname is the only one: parameter requests size their
+// packet from what it learnt, and each still opens and closes the node.
+TEST(ParameterRequests, AskTheKernelOnceAndOpenTheNodeEachTime) {
+    for (const PacketCase& c : {PacketCase{"i686", 4}, PacketCase{"x86_64", 5}}) {
+        SCOPED_TRACE(c.machine);
+        use_machine(machine_with(c.machine));
+        const sim::KernelCalls before = sim::kernel_calls();
+        EXPECT_EQ(before.uname, 1u);
+        uint8_t value[16] = {};
+        for (int i = 0; i < 3; ++i)
+            ASSERT_EQ(
+                SeriesBackend::get_parameter(controller_id(2), value, sizeof value, 0x402, 14, 4),
+                0);
+        ASSERT_EQ(SeriesBackend::set_parameter(controller_id(3), value, sizeof value, 0x402, 8, 16),
+                  0);
+        const sim::KernelCalls after = sim::kernel_calls();
+        EXPECT_EQ(after.uname, 1u);
+        EXPECT_EQ(after.node_opens - before.node_opens, 4u);
+        EXPECT_EQ(after.node_closes - before.node_closes, 4u);
+        const std::vector<sim::JournalEntry> sent = requests(264);
+        ASSERT_EQ(sent.size(), 4u);
+        for (const sim::JournalEntry& e : sent) EXPECT_EQ(e.sent[512 + 129], c.words);
+    }
+}
 
 TEST(SetParameter, SendsExactlyTheParameterSizeOfALargerValue) {
     use_machine(machine_with("x86_64"));

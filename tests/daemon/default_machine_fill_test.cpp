@@ -6,6 +6,7 @@
 #include <string>
 
 #include "api/ctl.h"
+#include "sim/sim.h"
 #include "tests/daemon/context_fixture.h"
 
 namespace {
@@ -294,6 +295,22 @@ TEST_F(DefaultMachineFillTest, Batteries) {
     EXPECT_EQ(none.enabled, -1);
     EXPECT_STREQ(none.firmware_version, "0.00.000.000");
     EXPECT_STREQ(none.installation_date, "01-Jan-1970");
+}
+
+// What the pages fill asks the kernel for nothing but its driver requests:
+// no uname (the discovery learnt the architecture), and a node opened for a
+// request is closed again.
+TEST_F(DefaultMachineFillTest, FillsAskTheKernelForNothingButTheirNodes) {
+    const sim::KernelCalls before = sim::kernel_calls();
+    ASSERT_EQ(context_->fill_controllers(list_, records_), 0);
+    for (ControllerRecord& c : records_) {
+        fill_units(&c, 1);
+        fill_drives(&c, 1);
+    }
+    const sim::KernelCalls after = sim::kernel_calls();
+    EXPECT_EQ(after.uname, before.uname);
+    EXPECT_GT(after.node_opens, before.node_opens);
+    EXPECT_EQ(after.node_closes - before.node_closes, after.node_opens - before.node_opens);
 }
 
 }  // namespace

@@ -61,6 +61,9 @@ TEST(RequestChecks, OriginAgainstTheHostHeader)
         {"https://127.0.0.1:x", "127.0.0.1:x", false},
         {"https://[::1", "[::1", false},
         {"https://:888", ":888", false},
+        // The reader's stand-in for a missing Host header names no host.
+        {"https://<unknown>", "<unknown>", false},
+        {"https://a<b>:888", "a<b>:888", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(origin_matches_host(c.origin, c.host), c.same) << c.origin << " / " << c.host;
@@ -129,6 +132,15 @@ TEST(RequestChecks, FormFromElsewhere)
         ASSERT_EQ(r.add(reinterpret_cast<const unsigned char*>(raw.data()), static_cast<int>(raw.size())),
                   kReadDone);
         EXPECT_EQ(form_from_elsewhere(r), c.elsewhere) << c.headers;
+    }
+    // Without a Host header no Origin or Referer names the host, not even
+    // one naming the reader's "<unknown>".
+    for (const char* headers : {"Origin: https://<unknown>\r\n", "Referer: https://<unknown>/\r\n"}) {
+        std::string raw = std::string("POST /login.html HTTP/1.1\r\n") + headers + "Content-Length: 0\r\n\r\n";
+        RequestReader r;
+        ASSERT_EQ(r.add(reinterpret_cast<const unsigned char*>(raw.data()), static_cast<int>(raw.size())),
+                  kReadDone);
+        EXPECT_TRUE(form_from_elsewhere(r)) << headers;
     }
 }
 

@@ -177,6 +177,13 @@ const std::vector<Case>& cases()
          kMethodMultipart, "/fwcheck.html?c=0", "h", "", "", ""},
         {"multipart boundary of 127 characters", multipart(std::string(127, 'b'), "DATA"), kReadOk, true,
          kMethodMultipart, "/fwcheck.html?c=0", "h", "", "", "DATA"},
+        // The closing "--" must not be taken for a boundary of dashes.
+        {"multipart boundary of dashes only", multipart("---", "DATA"), kReadOk, true, kMethodMultipart,
+         "/fwcheck.html?c=0", "h", "", "", "DATA"},
+        {"multipart closing boundary without its line break",
+         "POST /fwcheck.html HTTP/1.1\r\nContent-Type: multipart/form-data; boundary=q\r\n"
+         "Content-Length: 21\r\n\r\n--q\r\n\r\nDATA-DATA--q--",
+         kReadNoUpload, true, kMethodMultipart, "/fwcheck.html", "<unknown>", "", "", ""},
     };
     return table;
 }

@@ -168,6 +168,16 @@ TEST(OsUnitDevicesEarlyOut, PresenceOfADevice) {
         ASSERT_EQ(layer.is_scsi_device_present(c.host, c.target, c.lun, &present), 0);
         EXPECT_EQ(present, c.present) << int(c.host) << ":" << int(c.target) << ":" << int(c.lun);
     }
+    // A device listed after more than a megabyte of the list is found.
+    std::string lines;
+    for (int i = 0; i < 12000; ++i)
+        lines += "scsi-line text=\"  Vendor: SIMCTL   Model: Logical Disk     Rev: 1.00 "
+                 "                                       \"\n";
+    change_machine(lines + "scsi-line text=\"Host: scsi2 Channel: 00 Id: 05 Lun: 00\"\n");
+    uint8_t listed = 9;
+    ASSERT_EQ(layer.is_scsi_device_present(2, 5, 0, &listed), 0);
+    EXPECT_EQ(listed, 1);
+
     change_machine("fault call=open path=/proc/scsi/scsi errno=EACCES\n");
     uint8_t present = 9;
     EXPECT_EQ(layer.is_scsi_device_present(2, 0, 0, &present), -1);

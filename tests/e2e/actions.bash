@@ -33,3 +33,45 @@ for s in re.findall(r"<script>(.*?)</script>", html, re.S):
 ' "$W/$1.b")
     [ "$i" -gt 0 ] && [ "$ok" -eq 0 ]
 }
+
+# fetch_ok <name> <path> [cookie]: fetches the path with the cookie (by
+# default $ADMIN); it must answer 200.
+fetch_ok() {
+    fetch "$1" "$2" -b "${3:-$ADMIN}"
+    expect_eq "$2 status" "HTTP/1.1 200 OK" "$(status_of "$1")"
+}
+
+# target_of <name>: the page the redirect page fetched as <name> goes to,
+# without the controller the script adds.
+target_of() {
+    sed -n 's/^  url = "\(.*\)" + parent\.cur_controller;$/\1/p' "$W/$1.b"
+}
+
+# state_value <controller index> <table> <id>: the value the simulated
+# firmware last stored for the parameter, as its state file writes it
+# ("hex:..."); empty when nothing was stored.
+state_value() {
+    sed -n "s/^param index=$1 table=$2 id=$3 value=//p" "$PYV2_SIM_STATE" 2>/dev/null | tail -1
+}
+
+# pages_parse <name>...: every script of the pages fetched as the names
+# parses, event handlers and javascript: links included.
+pages_parse() {
+    local files=()
+    for name in "$@"; do files+=("$W/$name.b"); done
+    if node "$(dirname "$E2E_LIB")/check_scripts.mjs" "${files[@]}" >"$W/scripts.out" 2>&1; then
+        pass
+    else
+        fail "scripts that do not parse: $(cat "$W/scripts.out")"
+    fi
+}
+
+# use_machine <scenario file>: the daemon started next runs the simulated
+# machine of the scenario, keeping its state in $W/machine.state and reading
+# the control file $W/machine.control (empty).
+use_machine() {
+    export PYV2_SIM_SCENARIO="$1"
+    export PYV2_SIM_STATE="$W/machine.state"
+    export PYV2_SIM_CONTROL="$W/machine.control"
+    : >"$PYV2_SIM_CONTROL"
+}

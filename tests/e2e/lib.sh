@@ -114,6 +114,20 @@ stop_daemon() {
     DAEMON_PID=""
 }
 
+# sim <line>: applied to the running simulated machine through its control
+# file ($PYV2_SIM_CONTROL).
+sim() { printf '%s\n' "$*" >>"$PYV2_SIM_CONTROL"; }
+
+# wait_for <file> <text> [seconds]: until the file holds the text (20 s at
+# most by default).
+wait_for() {
+    for _ in $(seq $((${3:-20} * 10))); do
+        grep -qF -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # fetch <name> <path> [curl options...]: the answer's head in $W/<name>.h
 # and its body in $W/<name>.b.
 fetch() {

@@ -13,9 +13,6 @@ printf 'clock pause-limit-ms=200\n' >"$PYV2_SIM_CONTROL"
 TXT=/var/log/wox_aen_M2B0000002.txt
 BIN=/var/log/wox_aen_M2B0000002.bin
 
-# sim <line>: applied to the running simulated machine.
-sim() { printf '%s\n' "$*" >>"$PYV2_SIM_CONTROL"; }
-
 # start_peer <name> [options]: a real SMTP server writing what it receives
 # to $W/<name>/; its port in PEER_PORT.
 start_peer() {
@@ -25,15 +22,6 @@ start_peer() {
     /usr/bin/python3 "$here/../daemon/data/smtp_peer.py" --out "$W/$name" "$@" >"$W/$name.port" 2>"$W/$name.err" &
     for _ in $(seq 100); do [ -s "$W/$name.port" ] && break; sleep 0.1; done
     PEER_PORT=$(head -1 "$W/$name.port")
-}
-
-# wait_for <file> <text> [seconds]: until the file holds the text.
-wait_for() {
-    for _ in $(seq $((${3:-20} * 10))); do
-        grep -qF -- "$2" "$1" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    return 1
 }
 
 # The mails a peer received that hold a text.

@@ -17,11 +17,6 @@ namespace {
 
 using namespace pagetest;
 
-template <size_t N>
-void set(char (&field)[N], const char* text) {
-    snprintf(field, N, "%s", text);
-}
-
 // Controllers of three families, as a handler fills them: a first-series
 // controller, a family 6 one and a family 8 one; then a record whose read
 // failed.
@@ -31,15 +26,9 @@ struct Machine {
     ControllerRecord records[kCount];
 
     Machine() {
-        list.count = kCount;
-        const int families[] = {3, 6, 8, -1};
-        for (int i = 0; i < kCount; ++i) {
-            ControllerRecord& r = records[i];
-            ctl_make_controller_id(static_cast<uint8_t>(i + 1), &list.ids[i]);
-            r.position = i;
-            r.controller_index = static_cast<uint8_t>(i + 1);
-            r.family = families[i];
-            set(r.model, i == 2 ? "QX-8800-4i" : "QX-6200-8");
+        make_controllers(list, records, {3, 6, 8, -1}, "QX-6200-8");
+        set(records[2].model, "QX-8800-4i");
+        for (ControllerRecord& r : records) {
             set(r.serial_number, "SN1");
             set(r.firmware_version, "FW 1.0");
             set(r.driver_version, "3.26.02.000");
@@ -97,21 +86,9 @@ class InfoPagesTest : public ::testing::Test {
 
     template <typename Write>
     std::string page_of(Write write, int level = kAccessUser) {
-        PageBuilder page(&env_.config(), &env_.catalogue());
-        page.set_access_level(static_cast<uint32_t>(level));
-        EXPECT_EQ(write(page), 0);
-        EXPECT_EQ(page.get_content_type(), static_cast<unsigned>(kContentHtml));
-        return body_of(page);
-    }
-    static bool has(const std::string& body, const std::string& part) {
-        return body.find(part) != std::string::npos;
+        return html_of(env_, write, level);
     }
 };
-
-#define EXPECT_HAS(body, part) \
-    EXPECT_TRUE(has(body, part)) << "missing: " << (part) << "\n" << (body)
-#define EXPECT_LACKS(body, part) \
-    EXPECT_FALSE(has(body, part)) << "found: " << (part) << "\n" << (body)
 
 // --- Summary ---------------------------------------------------------------
 

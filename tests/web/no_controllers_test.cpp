@@ -6,9 +6,12 @@
 
 #include "tests/api/library_machine.h"
 #include "tests/daemon/context_fixture.h"
+#include "web/actions/battery_handler.h"
 #include "web/actions/enclosure_handlers.h"
 #include "web/actions/handler_frame.h"
 #include "web/actions/info_handlers.h"
+#include "web/actions/schedule_handler.h"
+#include "web/actions/smart_handlers.h"
 
 namespace {
 
@@ -27,9 +30,10 @@ TEST_F(NoControllersTest, TheSelectionHoldsNone) {
     EXPECT_EQ(controllers.fill(context_.get()), nullptr);
 }
 
-// Every information page and both enclosure pages answer in the "NO
-// CONTROLLERS" form, their actions included (nothing is sent), and so does
-// the menu's selector.
+// Every information page, the scheduling, battery and enclosure pages and
+// the SMART pop-up answer in the "NO CONTROLLERS" form, their actions
+// included (nothing is sent), and so does the menu's selector; the SMART
+// download is not found.
 TEST_F(NoControllersTest, EveryPageSaysSo) {
     struct Case {
         PageHandler handler;
@@ -44,6 +48,10 @@ TEST_F(NoControllersTest, EveryPageSaysSo) {
         {handle_page1_0_1, "/page1_0_1.html?SetPhyLinkspeed=1&y=0&c=0"},
         {handle_page3_2, "/page3_2.html?c=0"},
         {handle_page3_3, "/page3_3.html?SetPowerState=0&ps=0&e=0&c=0"},
+        {handle_page2_1, "/page2_1.html?WhichSched=2&c=0"},
+        {handle_page2_1, "/page2_1.html?RebuildSchedAddDay=1&Hour=2&Duration=3&c=0"},
+        {handle_page3_1, "/page3_1.html&TestBBU=1?c=0"},
+        {handle_smart, "/smart.html?c=0&p=0"},
     };
     for (const Case& c : cases) {
         PageBuilder page(config_.get(), &catalogue_);
@@ -55,6 +63,12 @@ TEST_F(NoControllersTest, EveryPageSaysSo) {
         EXPECT_NE(body.find("NO CONTROLLERS</font>"), std::string::npos) << c.url;
         EXPECT_EQ(body.find("redirect_page"), std::string::npos) << c.url;
     }
+    PageBuilder download(config_.get(), &catalogue_);
+    EXPECT_EQ(
+        handle_smart_dat(context_.get(), &download,
+                         PageRequest{"/smart.dat?c=0&p=0", "", "", "", nullptr, kAccessAdmin}),
+        kHandlerNotFound);
+    EXPECT_EQ(download.get_body_length(), 0u);
     PageBuilder menu(config_.get(), &catalogue_);
     EXPECT_EQ(context_->dispatch(&menu, "/menu.html", "", "127.0.0.1", "", "", nullptr), 0);
     EXPECT_NE(

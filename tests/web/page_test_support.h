@@ -15,7 +15,10 @@
 #include <string>
 #include <system_error>
 
+#include "api/ctl.h"
 #include "daemon/config_store.h"
+#include "daemon/http_codes.h"
+#include "daemon/snapshot_records.h"
 #include "driver/message_catalogue.h"
 #include "tests/support/files.h"
 #include "web/pages/page_builder.h"
@@ -137,6 +140,49 @@ inline std::string script_of(const std::string& html) {
 
 inline std::string body_of(const PageBuilder& page) {
     return std::string(page.get_body(), page.get_body_length());
+}
+
+inline bool has(const std::string& body, const std::string& part) {
+    return body.find(part) != std::string::npos;
+}
+
+#define EXPECT_HAS(body, part) \
+    EXPECT_TRUE(pagetest::has(body, part)) << "missing: " << (part) << "\n" << (body)
+#define EXPECT_LACKS(body, part) \
+    EXPECT_FALSE(pagetest::has(body, part)) << "found: " << (part) << "\n" << (body)
+
+// The HTML page a writer appends for a requester of the access level; the
+// writer must return 0.
+template <typename Write>
+std::string html_of(PageEnv& env, Write write, int level) {
+    PageBuilder page(&env.config(), &env.catalogue());
+    page.set_access_level(static_cast<uint32_t>(level));
+    EXPECT_EQ(write(page), 0);
+    EXPECT_EQ(page.get_content_type(), static_cast<unsigned>(kContentHtml));
+    return body_of(page);
+}
+
+// Copies a text into a record's field, cut to its size.
+template <size_t N>
+void set(char (&field)[N], const char* text) {
+    snprintf(field, N, "%s", text);
+}
+
+// Controllers of the given families as a handler fills them: positions
+// from 0, controller indexes from 1, each with the model name.
+inline void make_controllers(ControllerIdList& list, ControllerRecord* records,
+                             std::initializer_list<int> families, const char* model) {
+    list.count = static_cast<uint32_t>(families.size());
+    int i = 0;
+    for (int family : families) {
+        ControllerRecord& r = records[i];
+        ctl_make_controller_id(static_cast<uint8_t>(i + 1), &list.ids[i]);
+        r.position = i;
+        r.controller_index = static_cast<uint8_t>(i + 1);
+        r.family = family;
+        set(r.model, model);
+        ++i;
+    }
 }
 
 // A JavaScript expression for s that does not depend on the escaping under

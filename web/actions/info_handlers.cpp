@@ -4,6 +4,7 @@
 #include "api/ctl.h"
 #include "web/actions/handler_frame.h"
 #include "web/pages/info_pages.h"
+#include "web/pages/status_texts.h"
 
 namespace {
 
@@ -19,18 +20,9 @@ const char* identify_sentence(bool on, bool done) {
 
 // The name of a link-speed limit, empty for a value without one.
 const char* limit_name(int limit) {
-    switch (limit) {
-        case 0:
-            return "Auto";
-        case 1:
-            return "1.5 Gbps";
-        case 2:
-            return "3.0 Gbps";
-        case 4:
-            return "6.0 Gbps";
-        default:
-            return "";
-    }
+    if (limit == 0) return "Auto";
+    const char* name = link_speed_name(limit);
+    return name != nullptr ? name : "";
 }
 
 // Switches the identify lights of unit `unit`, without the command log.

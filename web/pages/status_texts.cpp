@@ -400,6 +400,19 @@ bool later_generation(const ControllerRecord& controller) {
     return controller.family > 7 || controller.extended_device_info != 0;
 }
 
+const char* link_speed_name(int speed) {
+    switch (speed) {
+        case 1:
+            return "1.5 Gbps";
+        case 2:
+            return "3.0 Gbps";
+        case 4:
+            return "6.0 Gbps";
+        default:
+            return nullptr;
+    }
+}
+
 const char* format_link_type(int link_type, const ControllerRecord& controller) {
     if (!later_generation(controller)) return "--";
     switch (link_type) {

@@ -64,6 +64,9 @@ bool later_generation(const ControllerRecord& controller);
 // SATA behind an expander, 7 SAS behind an expander).
 const char* format_link_type(int link_type, const ControllerRecord& controller);
 const char* format_drive_interface(int link_type, const ControllerRecord& controller);
+// The name of a link speed (1, 2 or 4: "1.5 Gbps", "3.0 Gbps", "6.0 Gbps");
+// null for any other value.
+const char* link_speed_name(int speed);
 
 // Appends the drive's phy as a link to the phy page, or "--".
 int write_phy_link(PageBuilder& page, int link_type, const ControllerRecord& controller,

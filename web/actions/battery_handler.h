@@ -1,0 +1,7 @@
+// The handler of the Battery Backup page ("/page3_1.html"): the page, the
+// notice of a newly installed battery and the start of a capacity test.
+#pragma once
+
+#include "daemon/dispatcher.h"
+
+int handle_page3_1(DaemonContext* context, PageBuilder* page, const PageRequest& request);

@@ -1,0 +1,7 @@
+// The handler of the Scheduling page ("/page2_1.html") and its schedule
+// changes.
+#pragma once
+
+#include "daemon/dispatcher.h"
+
+int handle_page2_1(DaemonContext* context, PageBuilder* page, const PageRequest& request);
