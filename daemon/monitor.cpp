@@ -31,14 +31,18 @@ struct ControllerIdentity {
     char serial[kSerialSize];
 };
 
-void identify(ObjectId id, ControllerIdentity* out) {
+// False when the controller could not tell its family or serial number (a
+// busy or absent controller): its events would be filed under the wrong
+// name, so they wait in its queue for a later pass.
+bool identify(ObjectId id, ControllerIdentity* out) {
     out->index = 0;
     out->family = 0;
     std::memset(out->serial, 0, sizeof out->serial);
     ctl_parse_controller_id(id, &out->index);
-    ctl_get_controller_family(id, &out->family);
-    ctl_get_serial_number(id, out->serial);
+    const bool known =
+        ctl_get_controller_family(id, &out->family) == 0 && ctl_get_serial_number(id, out->serial) == 0;
     out->serial[kSerialSize - 1] = '\0';
+    return known;
 }
 
 // a comes after b in the controllers' numbering, which wraps.
@@ -90,7 +94,7 @@ void store_event(MonitorState& state, const ControllerIdentity& who, EventRecord
 void remove_interrupted_writes(const MonitorState& state) {
     for (uint32_t i = 0; i < state.controllers.count; i++) {
         ControllerIdentity who;
-        identify(state.controllers.ids[i], &who);
+        if (!identify(state.controllers.ids[i], &who)) continue;
         StringBuilder path;
         for (const char* suffix : {".bin", ".txt"}) {
             event_file_path(state.event_dir, who.serial, suffix, path);
@@ -153,7 +157,7 @@ int poll_aens(MonitorState& state, const MonitorControl* control) {
     for (int i = 0; i < count && i < kMonitorControllers; i++) {
         const ObjectId id = state.controllers.ids[i];
         ControllerIdentity who;
-        identify(id, &who);
+        if (!identify(id, &who)) continue;
         for (;;) {
             if (control != nullptr && control->stop_requested()) return changed;
             EventRecord event;

@@ -82,8 +82,10 @@ class MonitorControl {
 // One event pass over the listed controllers: each new event to the
 // binary event file; all but code 49 and severity 4 to the text event file
 // too, and to the alert mail when the text file took it and EmailEnable is
-// 1. Returns 1 when a controller was marked as having changed enclosures,
-// else 0. Stops between two events when control says so.
+// 1. A controller that cannot tell its family or serial number this pass
+// keeps its events queued for the next. Returns 1 when a controller was
+// marked as having changed enclosures, else 0. Stops between two events
+// when control says so.
 int poll_aens(MonitorState& state, const MonitorControl* control);
 
 // The monitor's routine: passes until control says stop. Returns 0.

@@ -200,6 +200,26 @@ TEST_F(MonitorPass, MarksForTheEnclosureStepOnlyOnceItHasChecked) {
     EXPECT_EQ(state_.enclosure_changed[2], 1u);
 }
 
+// A controller that cannot tell its serial number (busy, pulled, a failed
+// read) keeps its events for a later pass instead of filing them under an
+// empty name; so does the first series, whose reads take events off the
+// queue.
+TEST_F(MonitorPass, AControllerThatCannotTellItsSerialKeepsItsEvents) {
+    change_machine(
+        "fault index=2 table=0x402 parameter=9 firmware-code=0x010C\n"
+        "fault index=0 firmware-code=0x00C4\n");
+    poll_aens(state_, nullptr);
+    EXPECT_EQ(binary_file(""), "");
+    EXPECT_EQ(text_file(""), "");
+    EXPECT_EQ(binary_file("M2"), "");
+    EXPECT_EQ(binary_file("L0"), "");
+    EXPECT_EQ(state_.first_read[1], 1u);
+    poll_aens(state_, nullptr);
+    EXPECT_EQ(binary_codes("M2"), (std::vector<uint32_t>{0x02, 0x55, 0x19}));
+    EXPECT_EQ(binary_codes("L0"), (std::vector<uint32_t>{0x0A}));
+    EXPECT_EQ(binary_file(""), "");
+}
+
 TEST_F(MonitorPass, AStopEndsThePassBetweenTwoEvents) {
     MonitorControl control;
     control.request_stop();

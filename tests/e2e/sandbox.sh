@@ -31,7 +31,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/etc-upper" "$work/etc-work" "$work/etc-pyv2" "$work/var-log" "$work/scratch"
 
 set +e
-timeout --kill-after=5 600 unshare --mount --net --uts --pid --fork --mount-proc --kill-child \
+# Ten minutes a test; a longer fault run made by hand gets its own length more.
+timeout --kill-after=5 $((600 + ${PYV2_FAULT_SECONDS:-0})) unshare --mount --net --uts --pid --fork --mount-proc --kill-child \
     env E2E_WORK="$work" E2E_DAEMON="$daemon" E2E_REAPER="$reaper" E2E_LIB="$here/lib.sh" \
     bash -c '
         set -e
