@@ -6,20 +6,17 @@
 // raises an error.
 //
 //   node browser_info.mjs <base-url> <user-data-dir> <screenshot-dir>
-import { Checks, launchBrowser } from './browser_session.mjs';
+import { Checks, frameSet, recordDialogs, withChromium } from './chromium.mjs';
 
 const [base, profile, shots] = process.argv.slice(2);
 const checks = new Checks();
-const expectEqual = checks.expectEqual.bind(checks);
+const expectEqual = checks.equal.bind(checks);
 
-const context = await launchBrowser(profile);
-const dialogs = [];
+let dialogs = [];
 const pageErrors = [];
 const strayRequests = [];
-try {
-  const page = context.pages()[0] ?? await context.newPage();
-  page.setDefaultTimeout(45000);  // a loaded 2-core machine runs other daemons beside this one
-  page.on('dialog', (dialog) => { dialogs.push(dialog.message()); dialog.accept(); });
+await withChromium(profile, checks, async (page) => {
+  dialogs = recordDialogs(page);
   page.on('pageerror', (error) => pageErrors.push(error.message));
   // A device text that became markup would load its image.
   page.on('request', (request) => {
@@ -27,8 +24,7 @@ try {
     if (path === '/x' || path === '/y') strayRequests.push(request.url());
   });
 
-  const menu = page.frameLocator('frame[name=menu]');
-  const content = page.frameLocator('frame[name=content]');
+  const { menu, content } = frameSet(page);
   const contentFrame = () => page.frame({ name: 'content' });
   const shown = async (path, query) => page.waitForFunction(([p, q]) => {
     const c = window.frames['content'];
@@ -128,11 +124,7 @@ try {
   await menu.locator('#itemCell0').click();
   await shown('/page0.html', '?c=2');
   expectEqual('back on the summary', 'hidden', await selectorShown());
-} catch (error) {
-  checks.fail(`browser: ${error.message}`);
-} finally {
-  await context.close();
-}
+});
 expectEqual('dialogs', [], dialogs);
 expectEqual('page errors', [], pageErrors);
 expectEqual('requests made by device texts', [], strayRequests);
