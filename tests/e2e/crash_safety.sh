@@ -69,14 +69,6 @@ export PYV2_SIM_CONTROL="$W/control" PYV2_SIM_STATE="$W/state"
 printf 'clock pause-limit-ms=200\n' >"$PYV2_SIM_CONTROL"
 TXT=/var/log/wox_aen_M2B0000002.txt
 BIN=/var/log/wox_aen_M2B0000002.bin
-sim() { printf '%s\n' "$*" >>"$PYV2_SIM_CONTROL"; }
-wait_for() {
-    for _ in $(seq 200); do
-        grep -qF -- "$2" "$1" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    return 1
-}
 # The texts of the binary file's records, one a line.
 binary_texts() {
     python3 - "$BIN" <<'PY'

@@ -21,9 +21,6 @@ ADMIN="WOXUSER=$ADMIN_COOKIE_PYV2"
 # Controller index, position and serial number of the default machine.
 CONTROLLERS="1|0|L1A0000001 2|1|M2B0000002 3|2|S3C0000003"
 
-# sim <line>: applied to the running simulated machine.
-sim() { printf '%s\n' "$*" >>"$PYV2_SIM_CONTROL"; }
-
 # The content pages, for every controller position.
 PAGES=(/menu.html)
 for c in 0 1 2; do

@@ -6,7 +6,7 @@
 # fall inside a wait are sent by one curl, one after the other, and the
 # whole run must end within the wait (timed from the client's side).
 start_daemon || return
-log_lines() { wc -l </var/log/kq_mgmt.log 2>/dev/null || echo 0; }
+source "$(dirname "$E2E_LIB")/actions.bash"
 wrong='whopwd=a&thepwd=wrong'
 right='whopwd=a&thepwd=pyv2'
 user='whopwd=u&thepwd=pyv2'
@@ -35,7 +35,7 @@ until_ms() { while [ "$(since_ms "$1")" -lt "$2" ]; do sleep 0.05; done; }
 # A burst of twenty wrong passwords at once is slowed down: six are
 # checked and logged, the sixth starting a wait of a second (one or two
 # more when the burst lasts past the first waits); all are answered alike.
-before=$(log_lines)
+before=$(log_count)
 burst_start=$(now_ms)
 curl -sk --no-progress-meter --max-time 30 --parallel --parallel-max 10 --data "$wrong" -o "$W/burst_#1.b" \
     "$BASE/login.html?n=[1-20]"
@@ -43,7 +43,7 @@ burst_ms=$(since_ms "$burst_start")
 for n in $(seq 20); do
     expect_in "burst answer $n" "$invalid_admin" "$W/burst_$n.b"
 done
-logged=$(($(log_lines) - before))
+logged=$(($(log_count) - before))
 check "six to eight of the burst logged, not $logged (the burst took $burst_ms ms)" \
     test "$logged" -ge 6 -a "$logged" -le 8 -a "$burst_ms" -lt 7000
 expect_eq "the burst's lines are failures" "$logged" "$(grep -c 'Failed attempt at Administrator login' /var/log/kq_mgmt.log)"
@@ -62,12 +62,12 @@ expect_in "another address logs in at once" "Administrator now logged in" "$W/ot
 # address, up to six in all (returns 2 before any check).
 wait_steps() {
     local from=$1 lines first_end seventh_start seventh_end
-    lines=$(log_lines)
+    lines=$(log_count)
     logins free "$from" "$wrong" "$wrong" "$wrong" "$wrong" "$wrong"
     logins first "$from" "$wrong" "$right"
     first_end=$ended
     [ "$((ended - started))" -lt 1000 ] || return 2
-    expect_eq "six failures logged" "$((lines + 6))" "$(log_lines)"
+    expect_eq "six failures logged" "$((lines + 6))" "$(log_count)"
     expect_in "right password inside the wait" "$invalid_admin" "$W/first_2.b"
     expect_eq "right password inside the wait sets no cookie" "" "$(header_of first_2 Set-Cookie)"
 
@@ -77,20 +77,20 @@ wait_steps() {
     logins second "$from" "$right" "$user"
     [ "$((ended - seventh_start))" -lt 2000 ] || return 2
     expect_in "wrong password after the wait" "$invalid_admin" "$W/seventh_1.b"
-    expect_eq "wrong password after the wait is logged" "$((lines + 7))" "$(log_lines)"
+    expect_eq "wrong password after the wait is logged" "$((lines + 7))" "$(log_count)"
     expect_in "right password inside the second wait" "$invalid_admin" "$W/second_1.b"
     expect_in "user's right password inside the second wait" "$invalid_user" "$W/second_2.b"
-    expect_eq "nothing logged inside the second wait" "$((lines + 7))" "$(log_lines)"
+    expect_eq "nothing logged inside the second wait" "$((lines + 7))" "$(log_count)"
 
     until_ms "$seventh_end" 2100
     logins after "$from" "$right"
     expect_in "right password after the wait" "Administrator now logged in" "$W/after_1.b"
-    expect_eq "right password after the wait is logged" "$((lines + 8))" "$(log_lines)"
+    expect_eq "right password after the wait is logged" "$((lines + 8))" "$(log_count)"
 
     # The success cleared the count: five more wrong passwords are all
     # checked, and the right one right after them logs in.
     logins cleared "$from" "$wrong" "$wrong" "$wrong" "$wrong" "$wrong" "$right"
-    expect_eq "five failures after a success are logged" "$((lines + 14))" "$(log_lines)"
+    expect_eq "five failures after a success are logged" "$((lines + 14))" "$(log_count)"
     expect_in "right password after five failures" "Administrator now logged in" "$W/cleared_6.b"
 }
 for from in 127.0.0.11 127.0.0.12 127.0.0.13 127.0.0.14 127.0.0.15 127.0.0.16 none; do

@@ -4,9 +4,9 @@
 # all.
 start_daemon || return
 clients="$(dirname "$E2E_LIB")/slow_clients.py"
-log_lines() { wc -l </var/log/kq_mgmt.log 2>/dev/null || echo 0; }
+source "$(dirname "$E2E_LIB")/actions.bash"
 login_form='whopwd=a&thepwd=pyv2'
-before=$(log_lines)
+before=$(log_count)
 
 # An administrator login whose body stops short of its length: the client
 # closes, half-closes, or stalls until the request's deadline.
@@ -40,12 +40,12 @@ POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nOrigin: https://127.0.0.1:88
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nSec-Fetch-Site: cross-site\r\nContent-Length: 20\r\n\r\n$login_form|a cross-site form without an origin
 POST /login.html HTTP/1.1\r\nHost: 127.0.0.1:888\r\nReferer: https://evil.example/login.html\r\nContent-Length: 20\r\n\r\n$login_form|another site's page without an origin
 TABLE
-expect_eq "nothing logged for refused logins" "$before" "$(log_lines)"
+expect_eq "nothing logged for refused logins" "$before" "$(log_count)"
 
 # The same login from the daemon's own page is served.
 fetch own_page /login.html --data "$login_form" -H 'Origin: https://127.0.0.1:888'
 expect_in "login from the daemon's own page" "Administrator now logged in" "$W/own_page.b"
-expect_eq "login from the daemon's own page is logged" "$((before + 1))" "$(log_lines)"
+expect_eq "login from the daemon's own page is logged" "$((before + 1))" "$(log_count)"
 fetch own_referer /login.html --data "$login_form" -H 'Referer: https://127.0.0.1:888/login.html' \
     -H 'Sec-Fetch-Site: same-origin'
 expect_in "login from the daemon's own page, without an origin" "Administrator now logged in" "$W/own_referer.b"
