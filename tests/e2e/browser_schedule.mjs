@@ -7,7 +7,7 @@
 // it.
 //
 //   node browser_schedule.mjs <base-url> <user-data-dir> <screenshot-dir>
-import { Checks, frameSet, loginAsAdministrator, recordDialogs, withChromium } from './chromium.mjs';
+import { Checks, dialogAfter, frameSet, loginAsAdministrator, recordDialogs, withChromium } from './chromium.mjs';
 
 const [base, profile, shots] = process.argv.slice(2);
 const checks = new Checks();
@@ -91,8 +91,10 @@ await withChromium(profile, checks, async (page, context) => {
   await page.screenshot({ path: `${shots}/2-slot-added.png` });
 
   // Deleting: none checked, then the first and the new one.
+  let seen = dialogs.length;
   await content.locator('input[value="Remove Checked"]').click();
-  expectEqual('none checked', 'Please check at least one schedule slot to delete', dialogs.at(-1));
+  expectEqual('none checked', 'Please check at least one schedule slot to delete',
+              await dialogAfter(dialogs, seen));
   await content.locator('input[name=sched][value="0"]').check();
   await content.locator('input[name=sched][value="2"]').check();
   await content.locator('input[value="Remove Checked"]').click();
@@ -101,9 +103,11 @@ await withChromium(profile, checks, async (page, context) => {
   expectEqual('slots deleted', [['2.', 'Wednesday', '2:00am', '3']], await usedSlots());
   // The last slot stays.
   await content.locator('input[name=sched][value="1"]').check();
+  seen = dialogs.length;
   await content.locator('input[value="Remove Checked"]').click();
   expectEqual('last slot kept',
-              'Warning:  Cannot delete last scheduled task. At least one task must remain.', dialogs.at(-1));
+              'Warning:  Cannot delete last scheduled task. At least one task must remain.',
+              await dialogAfter(dialogs, seen));
   expectEqual('still on the page', '?WhichSched=0&c=1', await contentFrame().evaluate(() => location.search));
 
   // The battery test: asked first; refused once, then started.
@@ -111,8 +115,10 @@ await withChromium(profile, checks, async (page, context) => {
   await shown('/page3_1.html', '?c=1');
   await content.getByText('Battery Backup Information (Controller ID 2)').waitFor();
   refuseNext = true;
+  seen = dialogs.length;
   await content.locator('a[href="javascript:test_bbu();"]').click();
-  expectEqual('asked first', true, dialogs.at(-1).startsWith('Testing the battery capacity will disable'));
+  expectEqual('asked first', true,
+              (await dialogAfter(dialogs, seen) ?? '').startsWith('Testing the battery capacity will disable'));
   expectEqual('refused: nothing sent', '?c=1', await contentFrame().evaluate(() => location.search));
   await content.locator('a[href="javascript:test_bbu();"]').click();
   await banner('Successfully started battery capacity test');

@@ -63,6 +63,18 @@ export function recordDialogs(page, accept = () => true) {
   return dialogs;
 }
 
+// The message of the dialog recorded after the first `count`, waiting up to
+// ten seconds for it: a click returns before a slow page's handler has
+// opened its dialog. Undefined when none came.
+export async function dialogAfter(dialogs, count, timeout = 10000) {
+  const end = Date.now() + timeout;
+  while (dialogs.length <= count) {
+    if (Date.now() > end) return undefined;
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
+  return dialogs[count];
+}
+
 // Logs in as administrator with the frame set's login form (the frame set
 // loaded, nobody logged in) and waits until the menu says so and the
 // content frame has moved on to the summary, which the login's answer

@@ -16,13 +16,15 @@ TXT=/var/log/wox_aen_S3C0000003.txt
 BIN=/var/log/wox_aen_S3C0000003.bin
 USER=(-b "WOXUSER=$USER_COOKIE_PYV2")
 
-# stop_promptly <what>: SIGTERM ends the daemon with status 15 within 3 s.
+# stop_promptly <what>: SIGTERM ends the daemon with status 15 promptly:
+# within 6 s, far below a pass of the unshortened monitor, with room for a
+# loaded machine.
 stop_promptly() {
     local start elapsed
     start=$(now_ms)
     expect_eq "$1 ends by SIGTERM" "exit 15" "$(stop_daemon TERM)"
     elapsed=$(since_ms "$start")
-    check "$1 ended within 3 s (took ${elapsed} ms)" test "$elapsed" -lt 3000
+    check "$1 ended within 6 s (took ${elapsed} ms)" test "$elapsed" -lt 6000
 }
 
 # How many lines of the text event file hold a text.

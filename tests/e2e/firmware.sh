@@ -30,13 +30,18 @@ upload() {
 hex_of() { od -An -v -tx1 "$1" | tr -d ' \n'; }
 
 # The image data the controller's driver received: the data of each
-# second-series request with data (from byte 1536, its length at byte 20).
+# second-series request with data (from byte 1536, its length at byte 20)
+# that is a piece of the image; the monitor's requests to the same
+# controller, which may come in between, are left out.
 downloaded_hex() {
+    local image
+    image=$(hex_of "$W/good.img")
     grep '^ioctl index=3 request=0x108 result=0 ' "$W/journal" | while IFS= read -r line; do
         local hex=${line##*sent=}
         local n=${hex:40:8}
         local length=$((16#${n:6:2}${n:4:2}${n:2:2}${n:0:2}))
-        printf '%s' "${hex:3072:$((length * 2))}"
+        local piece=${hex:3072:$((length * 2))}
+        [[ "$image" == *"$piece"* ]] && printf '%s' "$piece"
     done
 }
 
