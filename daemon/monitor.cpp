@@ -39,8 +39,8 @@ bool identify(ObjectId id, ControllerIdentity* out) {
     out->family = 0;
     std::memset(out->serial, 0, sizeof out->serial);
     ctl_parse_controller_id(id, &out->index);
-    const bool known =
-        ctl_get_controller_family(id, &out->family) == 0 && ctl_get_serial_number(id, out->serial) == 0;
+    const bool known = ctl_get_controller_family(id, &out->family) == 0 &&
+                       ctl_get_serial_number(id, out->serial) == 0;
     out->serial[kSerialSize - 1] = '\0';
     return known;
 }
