@@ -2,31 +2,7 @@
 # is afterwards either the old or the new one, whole, and the next start
 # succeeds.
 
-# pem_whole: the certificate file holds a key (under the daemon's pass
-# phrase) and a certificate of that key.
-pem_whole() {
-    local pem=/etc/pyv2/pyv2.pem cert_key key
-    cert_key=$(openssl x509 -in "$pem" -noout -pubkey 2>/dev/null) || return 1
-    key=$(openssl pkey -in "$pem" -passin pass:Mv9qe -pubout 2>/dev/null) || return 1
-    [ -n "$key" ] && [ "$cert_key" == "$key" ]
-}
-
-# conf_keys: the configuration file's keys, in their order; a whole file
-# has every key of a complete one and ends with its line break.
-conf_keys() { cut -d' ' -f1 /etc/pyv2/pyv2.conf; }
-conf_whole() {
-    [ "$(tail -c1 /etc/pyv2/pyv2.conf | od -An -c | tr -d ' ')" == '\n' ] &&
-        [ "$(conf_keys)" == "$reference_keys" ]
-}
-
-# next_start <what>: the daemon starts on what the kill left, answers and
-# ends on SIGTERM.
-next_start() {
-    start_daemon || return 1
-    fetch after_kill /blank.html
-    expect_eq "$1: answers after the restart" "HTTP/1.1 200 OK" "$(status_of after_kill)"
-    expect_eq "$1: ends on SIGTERM" "exit 15" "$(stop_daemon TERM)"
-}
+source "$(dirname "$E2E_LIB")/crash.bash"
 
 # A complete first start gives the reference set of keys.
 start_daemon || return
@@ -39,10 +15,8 @@ expect_eq "first start ends on SIGTERM" "exit 15" "$(stop_daemon TERM)"
 for round in $(seq 10); do
     rm -f /etc/pyv2/pyv2.conf /etc/pyv2/pyv2.pem
     launch_daemon
-    sleep "0.$(printf '%03d' $((RANDOM % 400)))"
-    kill -9 "$DAEMON_PID" 2>/dev/null
-    daemon_status >/dev/null
-    DAEMON_PID=""
+    random_pause 400
+    kill_daemon
     if [ -e /etc/pyv2/pyv2.pem ]; then
         check "first start $round: the certificate is whole" pem_whole
     else
@@ -93,10 +67,8 @@ for round in $(seq "$rounds"); do
     # Once the first of the batch is in the text file, the simulator holds
     # the whole batch; the kill comes while the monitor writes the rest.
     check "round $round: the batch is being logged" wait_for "$TXT" "crash=$round-1"
-    sleep "0.$(printf '%03d' $((RANDOM % 300)))"
-    kill -9 "$DAEMON_PID"
-    daemon_status >/dev/null
-    DAEMON_PID=""
+    random_pause 300
+    kill_daemon
     check "round $round: the event files are whole after the kill" files_whole
     # A new process reads the control file from its start: only the pause
     # limit is to be applied again.

@@ -1,0 +1,60 @@
+# Helpers of the end-to-end tests that kill the daemon while it writes its
+# files, sourced after lib.sh: whether a file it wrote is whole, the kill
+# itself, and the start on what a kill left.
+
+# pem_whole: the certificate file holds a key (under the daemon's pass
+# phrase) and a certificate of that key.
+pem_whole() {
+    local pem=/etc/pyv2/pyv2.pem cert_key key
+    cert_key=$(openssl x509 -in "$pem" -noout -pubkey 2>/dev/null) || return 1
+    key=$(openssl pkey -in "$pem" -passin pass:Mv9qe -pubout 2>/dev/null) || return 1
+    [ -n "$key" ] && [ "$cert_key" == "$key" ]
+}
+
+# conf_keys: the configuration file's keys, in their order. After a
+# complete start, `reference_keys=$(conf_keys)` gives the keys that every
+# whole file has.
+conf_keys() { cut -d' ' -f1 /etc/pyv2/pyv2.conf; }
+
+# conf_whole: the configuration file has every key of $reference_keys, in
+# their order, and ends with its line break.
+conf_whole() {
+    [ "$(tail -c1 /etc/pyv2/pyv2.conf | od -An -c | tr -d ' ')" == '\n' ] &&
+        [ "$(conf_keys)" == "$reference_keys" ]
+}
+
+# kill_daemon: SIGKILL, and the daemon's end waited for.
+kill_daemon() {
+    kill -9 "$DAEMON_PID" 2>/dev/null
+    daemon_status >/dev/null
+    DAEMON_PID=""
+}
+
+# random_pause <milliseconds>: sleeps between 0 and that many less one.
+random_pause() { sleep "$(printf '0.%03d' $((RANDOM % $1)))"; }
+
+# next_start <what>: the daemon starts on what the kill left, answers and
+# ends on SIGTERM.
+next_start() {
+    start_daemon || return 1
+    fetch after_kill /blank.html
+    expect_eq "$1: answers after the restart" "HTTP/1.1 200 OK" "$(status_of after_kill)"
+    expect_eq "$1: ends on SIGTERM" "exit 15" "$(stop_daemon TERM)"
+}
+
+# slow_rewrites <milliseconds>: the daemon is held that long (by strace)
+# after each file it opens and before each fsync and rename, so that a kill
+# at a random moment lands inside a rewrite of a file far more often than
+# it would between the daemon's quick steps. The tracer ends with the
+# daemon; its pid is in TRACER_PID.
+slow_rewrites() {
+    strace -f -o /dev/null -p "$DAEMON_PID" -e trace=openat,fsync,rename \
+        -e inject=openat:delay_exit="$1"ms -e inject=fsync,rename:delay_enter="$1"ms 2>"$W/strace.err" &
+    TRACER_PID=$!
+    for _ in $(seq 100); do
+        grep -q attached "$W/strace.err" && return 0
+        sleep 0.05
+    done
+    fail "strace did not attach: $(cat "$W/strace.err")"
+    return 1
+}
