@@ -89,12 +89,12 @@ check "the reference configuration has its keys" test "$(echo "$reference_keys" 
 cp "$CONF" "$W/reference.conf"
 start_daemon || return
 
-# Every second round the daemon is slowed in its rewrites, so that more
+# In two rounds of three the daemon is slowed in its rewrites, so that more
 # kills land inside one.
-state=0 rounds=12 temporaries=0
+state=0 rounds=10 temporaries=0
 for round in $(seq "$rounds"); do
     TRACER_PID=""
-    [ $((round % 2)) == 0 ] && { slow_rewrites 40 || return; }
+    [ $((round % 3)) != 0 ] && { slow_rewrites 60 || return; }
     # The kill comes at a random moment once the client's first change of
     # the round was answered.
     answered=$(counted answered)
