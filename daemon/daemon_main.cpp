@@ -24,6 +24,7 @@
 #include "daemon/termination.h"
 #include "daemon/tls_context.h"
 #include "driver/message_catalogue.h"
+#include "web/actions/firmware_image_file.h"
 
 namespace {
 
@@ -256,6 +257,9 @@ int run_daemon()
     // No other thread writes the file yet.
     remove_stale_temps(g_config->get_file_path());
     apply_start_settings();
+    // An upload being stored when the process ended may have left its
+    // temporary file in the image directory, which the file names.
+    remove_stale_firmware_temps(g_config->get_img_path());
     stop_if_signalled();
     if (g_config->get_logger() != 0)
         return run_logger_mode();

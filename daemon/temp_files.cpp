@@ -72,6 +72,54 @@ int replace_file_contents(const char* path, const void* data, long length, bool 
     return 0;
 }
 
+namespace {
+
+// Whether name is "<prefix>.tmp-<six letters or digits>" with a prefix that
+// is base or, with ending, ends with base (and is longer).
+bool is_temp_of(const char* name, const char* base, bool ending)
+{
+    const size_t name_length = std::strlen(name);
+    const size_t base_length = std::strlen(base);
+    const size_t infix_length = sizeof kTempInfix - 1;
+    if (name_length < infix_length + kRandomLength)
+        return false;
+    const size_t prefix_length = name_length - infix_length - kRandomLength;
+    if (std::strncmp(name + prefix_length, kTempInfix, infix_length) != 0 ||
+        !is_random_part(name + prefix_length + infix_length))
+        return false;
+    if (ending ? prefix_length <= base_length : prefix_length != base_length)
+        return false;
+    return std::memcmp(name + prefix_length - base_length, base, base_length) == 0;
+}
+
+// Removes the regular files of the directory that are temporaries of base.
+int sweep_temps(const char* dir, const char* base, bool ending)
+{
+    int dir_fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd < 0)
+        return 0;
+    DIR* d = fdopendir(dir_fd);
+    if (d == nullptr) {
+        ::close(dir_fd);
+        return 0;
+    }
+    int removed = 0;
+    while (dirent* e = readdir(d)) {
+        const char* name = e->d_name;
+        if (!is_temp_of(name, base, ending))
+            continue;
+        struct stat st;
+        if (fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (unlinkat(dir_fd, name, 0) == 0)
+            removed++;
+    }
+    closedir(d);
+    return removed;
+}
+
+}  // namespace
+
 int remove_stale_temps(const char* path)
 {
     const char* slash = std::strrchr(path, '/');
@@ -85,31 +133,10 @@ int remove_stale_temps(const char* path)
         dir.grow(static_cast<unsigned>(n));
         std::memcpy(const_cast<char*>(dir.c_str()), path, static_cast<size_t>(n));
     }
-    const char* base = slash == nullptr ? path : slash + 1;
-    size_t base_length = std::strlen(base);
-    size_t infix_length = sizeof kTempInfix - 1;
+    return sweep_temps(dir.c_str(), slash == nullptr ? path : slash + 1, false);
+}
 
-    int dir_fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd < 0)
-        return 0;
-    DIR* d = fdopendir(dir_fd);
-    if (d == nullptr) {
-        ::close(dir_fd);
-        return 0;
-    }
-    int removed = 0;
-    while (dirent* e = readdir(d)) {
-        const char* name = e->d_name;
-        if (std::strncmp(name, base, base_length) != 0 ||
-            std::strncmp(name + base_length, kTempInfix, infix_length) != 0 ||
-            !is_random_part(name + base_length + infix_length))
-            continue;
-        struct stat st;
-        if (fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        if (unlinkat(dir_fd, name, 0) == 0)
-            removed++;
-    }
-    closedir(d);
-    return removed;
+int remove_stale_temps_ending(const char* dir, const char* ending)
+{
+    return sweep_temps(dir, ending, true);
 }

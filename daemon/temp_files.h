@@ -23,3 +23,8 @@ int replace_file_contents(const char* path, const void* data, long length, bool 
 // Removes the temporary files of path (regular files only) that an
 // interrupted rewrite left behind. Returns how many were removed.
 int remove_stale_temps(const char* path);
+
+// Removes the temporary files that interrupted rewrites left in the
+// directory of every file whose name ends with ending (regular files
+// only). Returns how many were removed.
+int remove_stale_temps_ending(const char* dir, const char* ending);

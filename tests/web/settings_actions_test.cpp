@@ -196,6 +196,27 @@ TEST(FirmwareTempFile, StoredAnewReadableByItsOwnerAlone) {
     EXPECT_FALSE(store_firmware_upload(taken.c_str(), second));
     EXPECT_TRUE(S_ISDIR(mode_of(taken)));
     EXPECT_FALSE(store_firmware_upload(dir.file("missing/c0-x.tmp").c_str(), second));
+    // No temporary file is left beside them: the image, its link target
+    // and the directory.
+    EXPECT_EQ(test_support::entries_in(dir.path()), 3);
+}
+
+TEST(FirmwareTempFile, TemporariesOfInterruptedStoresRemoved) {
+    TempDir dir;
+    const char* const stale[] = {"c0-127.0.0.1.tmp.tmp-Ab12Cd", "c3-::1.tmp.tmp-XYZ789"};
+    // An image waiting for its update, the temporaries of other files, and
+    // names that are no temporary of an image.
+    const char* const kept[] = {"c0-127.0.0.1.tmp", "pyv2.conf.tmp-Ab12Cd", ".tmp.tmp-Ab12Cd",
+                                "c1-x.tmp.tmp-short", "c1-x.tmp.tmp-Ab12Cd7"};
+    for (const char* name : stale) ASSERT_TRUE(write_file(dir.file(name), "part of an image"));
+    for (const char* name : kept) ASSERT_TRUE(write_file(dir.file(name), "kept"));
+    ASSERT_EQ(mkdir(dir.file("c2-x.tmp.tmp-Dir123").c_str(), 0700), 0);
+
+    EXPECT_EQ(remove_stale_firmware_temps(dir.path().c_str()), 2);
+    for (const char* name : stale) EXPECT_EQ(mode_of(dir.file(name)), 0u) << name;
+    for (const char* name : kept) EXPECT_EQ(read_file(dir.file(name)), "kept") << name;
+    EXPECT_TRUE(S_ISDIR(mode_of(dir.file("c2-x.tmp.tmp-Dir123"))));
+    EXPECT_EQ(remove_stale_firmware_temps(dir.file("missing").c_str()), 0);
 }
 
 TEST(FirmwareTempFile, DeletedWithoutFollowingALink) {

@@ -9,11 +9,12 @@
 #include <cstring>
 
 #include "daemon/byte_buffer.h"
+#include "daemon/temp_files.h"
 
 namespace {
 
 constexpr int kOverwrittenBytes = 100;
-constexpr mode_t kImageMode = 0600;
+constexpr char kTempEnding[] = ".tmp";
 
 bool is_address_character(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.' ||
@@ -40,7 +41,7 @@ bool format_firmware_temp_path(const char* image_dir, int position, const char* 
     if (image_dir == nullptr || peer == nullptr || position < 0 || peer[0] == '\0') return false;
     for (const char* p = peer; *p != '\0'; ++p)
         if (!is_address_character(*p)) return false;
-    const int n = std::snprintf(out, sizeof out, "%s/c%d-%s.tmp", image_dir, position, peer);
+    const int n = std::snprintf(out, sizeof out, "%s/c%d-%s%s", image_dir, position, peer, kTempEnding);
     if (n < 0 || n >= static_cast<int>(sizeof out)) {
         out[0] = '\0';
         return false;
@@ -49,15 +50,16 @@ bool format_firmware_temp_path(const char* image_dir, int position, const char* 
 }
 
 bool store_firmware_upload(const char* path, const ByteBuffer& upload) {
-    // The file of an earlier upload from the same address is replaced;
-    // whatever else stands at the path makes the exclusive create fail.
+    // The file of an earlier upload from the same address is replaced. The
+    // image is written beside the path and renamed into place once whole
+    // and on the disk: a process killed meanwhile leaves no part of an
+    // image at the path for a later update to send to a controller.
     ::unlink(path);
-    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kImageMode);
-    if (fd < 0) return false;
-    bool stored = ::fchmod(fd, kImageMode) == 0 && write_all(fd, upload.data(), upload.length());
-    if (::close(fd) != 0) stored = false;
-    if (!stored) ::unlink(path);
-    return stored;
+    return replace_file_contents(path, upload.data(), upload.length(), true) == 0;
+}
+
+int remove_stale_firmware_temps(const char* image_dir) {
+    return remove_stale_temps_ending(image_dir, kTempEnding);
 }
 
 void delete_firmware_temp_file(const char* path) {

@@ -18,11 +18,18 @@ bool format_firmware_temp_path(const char* image_dir, int position, const char* 
                                char (&out)[kFirmwarePathSize]);
 
 // Stores the upload at path: a file there before (a symbolic link
-// included) is removed, then the file is created anew, never through a
-// link, with mode 0600 whatever the umask, and every byte written. Returns
-// true when the whole image is in the file and the file is closed; on any
-// failure nothing is left at path.
+// included) is removed, then the image is written to a temporary file
+// beside the path (mode 0600 whatever the umask), synced and renamed to the
+// path, never through a link. Returns true when the whole image is in the
+// file; on any failure nothing is left at path. A process killed on the way
+// leaves nothing at path or the whole image, and at most a temporary file,
+// which remove_stale_firmware_temps removes.
 bool store_firmware_upload(const char* path, const ByteBuffer& upload);
+
+// Removes from the image directory the temporary files of uploads whose
+// storing was interrupted (at start, before any request is served).
+// Returns how many were removed.
+int remove_stale_firmware_temps(const char* image_dir);
 
 // Empties the file at path, overwrites it with 100 zero bytes (a regular
 // file with no other name only; a link is not followed) and removes path.
