@@ -41,7 +41,8 @@ bool format_firmware_temp_path(const char* image_dir, int position, const char* 
     if (image_dir == nullptr || peer == nullptr || position < 0 || peer[0] == '\0') return false;
     for (const char* p = peer; *p != '\0'; ++p)
         if (!is_address_character(*p)) return false;
-    const int n = std::snprintf(out, sizeof out, "%s/c%d-%s%s", image_dir, position, peer, kTempEnding);
+    const int n =
+        std::snprintf(out, sizeof out, "%s/c%d-%s%s", image_dir, position, peer, kTempEnding);
     if (n < 0 || n >= static_cast<int>(sizeof out)) {
         out[0] = '\0';
         return false;
