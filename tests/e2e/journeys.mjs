@@ -42,7 +42,12 @@ await withChromium(profile, checks, async (page, context) => {
   await context.exposeBinding('pwned', ({ frame }, n) => injected.push(`${current}: pwned(${n}) in ${frame.url()}`));
   const watch = (p) => {
     p.on('pageerror', (error) => pageErrors.push(`${current}: ${p.url()}: ${error.message}`));
-    p.on('console', (m) => { if (m.type() === 'error') consoleErrors.push(`${current}: ${m.text()} (${m.location().url})`); });
+    // The browser asks for /favicon.ico on its own; the daemon has none.
+    p.on('console', (m) => {
+      if (m.type() === 'error' && !m.location().url.endsWith('/favicon.ico')) {
+        consoleErrors.push(`${current}: ${m.text()} (${m.location().url})`);
+      }
+    });
     p.on('dialog', (dialog) => {
       dialogs.push(dialog.message());
       if (dialog.type() === 'confirm' && refusals > 0) {
@@ -129,11 +134,13 @@ await withChromium(profile, checks, async (page, context) => {
     },
     // Marks the content frame's document, so that the next one can be told apart.
     mark: () => ctx.contentFrame().evaluate(() => { document.journeyMark = 1; }),
-    // Until the content frame shows a new (unmarked) document at the path, loaded whole.
-    reloaded: (path) => page.waitForFunction((p) => {
+    // Until the content frame shows a new (unmarked) document at the path
+    // (and a query starting with the prefix, when given), loaded whole.
+    reloaded: (path, prefix = '') => page.waitForFunction(([p, q]) => {
       const c = window.frames['content'];
-      return c && c.location.pathname === p && c.document.readyState === 'complete' && !c.document.journeyMark;
-    }, path),
+      return c && c.location.pathname === p && c.location.search.startsWith(q) &&
+        c.document.readyState === 'complete' && !c.document.journeyMark;
+    }, [path, prefix]),
   };
 
   for (const step of steps) {

@@ -21,7 +21,9 @@ export default async function alarms(page, ctx) {
             await rows.first().locator('td').first().getAttribute('bgcolor'));
 
   const [help] = await Promise.all([ctx.context.waitForEvent('page'), rows.first().locator('td').nth(2).click()]);
+  await help.waitForLoadState();
   ctx.equal('help page of the event', f.help, new URL(help.url()).pathname);
+  ctx.equal('its text', f.help.replace(/^.*AEN_(\w+)\.html$/, 'Event $1'), (await help.locator('h1').innerText()).trim());
   await help.close();
 
   await content.locator('input[name=clear]').click();

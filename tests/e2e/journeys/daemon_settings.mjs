@@ -37,10 +37,12 @@ export default async function daemonSettings(page, ctx) {
   const before = answers.length;
   await ctx.passTime(61000);
   await ctx.shown('/page4.html', `${home}&auto=1`);
+  // The answer's headers come after its page.
+  for (let i = 0; i < 100 && answers.length === before; i++) await new Promise((r) => setTimeout(r, 50));
   ctx.equal('the refresh', [{ search: `${home}&auto=1`, cookie: false }], answers.slice(before));
   ctx.equal('other requests renew the login', true, answers.slice(0, before).every((a) => a.cookie));
   await content.locator('select[name=refresh]').selectOption('0');
-  await outcome('no refresh', `?Refresh=0${home.replace('?', '&')}`, 'Minutes between automatic page refresh set to 0');
+  await outcome('no refresh', `?Refresh=0${home.replace('?', '&')}`, 'Disabled automatic page refresh');
   ctx.equal('no refresh line', false, (await content.locator('body').innerText()).includes('automatically refresh'));
 
   const remoteRow = content.locator('tr', { hasText: 'Allow Remote Access' });

@@ -25,7 +25,7 @@ const defaultMachine = {
   enclosures: {
     c: 2,
     summaryRow: ['0', 'OK', 'SIMENC', 'SIM-SES-JBOD-12', '12', '8', '2', '2', '2'],
-    details: ['SIMENC', 'SIM-SES-JBOD-12'],
+    details: ['SIMENC', 'SIM-SES-JBOD-12', '0110'],
   },
 };
 
@@ -45,7 +45,7 @@ const hostileMachine = {
   settings: {
     c: 2,
     names: ['<img src=z>"\'\\', '</script>é\'"\\', '<b>"\'\\ü</b>'],
-    invalid: 'The following unit(s) have names with invalid characters: 0, 1, 2',
+    invalid: 'The following unit(s) have names with invalid characters: 0,1,2',
   },
   firmware: { version: 'FH9X 4.12.00.001' },
   alarms: {
@@ -53,13 +53,13 @@ const hostileMachine = {
     newest: '(0x04:0x000B): Rebuild <b>"\'\\</script> é: <svg onload=pwned(7)>',
     newestColour: '#0000FF',
     worst: '</script><img src=z onerror=pwned(6)>"\'\\ é',
-    worstColour: '#FFFF00',
+    worstColour: '#D8D800',
     help: '/help/AEN_0019.html',
   },
   enclosures: {
     c: 2,
     summaryRow: ['0', 'OK', '\'"\\<i>', '<b>"\'\\</script>', '12', '8', '2', '2', '2'],
-    details: ['\'"\\<i>', '<u>\\', '<u>SES\'"\\</u>'],
+    details: ['\'"\\<i>', '<b>"\'\\</script>', '<u>\\'],
   },
 };
 

@@ -24,7 +24,7 @@ export default async function firmware(page, ctx) {
   await ctx.shot('firmware-pop-up');
   await ctx.mark();
   await popup.locator('input[value=Cancel]').click();
-  await ctx.reloaded('/page2_0.html');
+  await ctx.reloaded('/page2_0.html', '?c=');
   ctx.equal('cancelled', 'Firmware upgrade operation is canceled.', (await ctx.banner.innerText()).trim());
   ctx.equal('cancel requested', 1, requests.filter((r) => r === `/fwupdate_canceled.html?c=${c}`).length);
   ctx.equal('no update requested', 0, requests.filter((r) => r.startsWith('/fwupdate.html')).length);

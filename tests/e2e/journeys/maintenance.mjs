@@ -64,7 +64,7 @@ export default async function maintenance(page, ctx) {
   await content.locator('form[name=unitmaint] input[name=unit][value="1"]').check();
   await content.locator('input[value="Rebuild Unit"]').click();
   await content.locator('#rebuildpopup').waitFor({ state: 'visible' });
-  ctx.equal('rebuild pop-up rows', ['Port 5', 'Port 7', 'Port 4'],
+  ctx.equal('rebuild pop-up rows', ['Port 4', 'Port 5', 'Port 7'],
             (await content.locator('[id^=RebuildDrivePort]').allInnerTexts()).map((t) => t.trim()));
   await ctx.shot('rebuild-pop-up');
   await content.locator('form[name=rebuildmaint] input[name=drive][value="7"]').check();

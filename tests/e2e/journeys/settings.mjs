@@ -27,7 +27,7 @@ export default async function settings(page, ctx) {
   ctx.equal('unit 1 write cache at first', true, await writeCache.isChecked());
   await ctx.mark();
   await writeCache.click();
-  await ctx.reloaded('/page2_0.html');
+  await ctx.reloaded('/page2_0.html', '?c=');
   ctx.equal('disabled', 'Disabled Write Cache on Unit 1', await banner());
   ctx.equal('unit 1 write cache off', false, await writeCache.isChecked());
 
@@ -41,13 +41,13 @@ export default async function settings(page, ctx) {
   await ctx.mark();
   await writeCache.click();
   ctx.equal('the warning again', true, (await ctx.nextDialog()).startsWith('You do not have a battery backup unit'));
-  await ctx.reloaded('/page2_0.html');
+  await ctx.reloaded('/page2_0.html', '?c=');
   ctx.equal('enabled', 'Enabled Write Cache on Unit 1', await banner());
   ctx.equal('unit 1 write cache on', true, await writeCache.isChecked());
 
   await ctx.mark();
   await content.locator('input[name=rebuildrate][onclick^="change_rebuild_rate(5,"]').click();
-  await ctx.reloaded('/page2_0.html');
+  await ctx.reloaded('/page2_0.html', '?c=');
   ctx.equal('rate changed', 'Changed Background Rebuild Rate to 5', await banner());
   ctx.equal('rate 5 shown', true,
             await content.locator('input[name=rebuildrate][onclick^="change_rebuild_rate(5,"]').isChecked());
@@ -63,7 +63,7 @@ export default async function settings(page, ctx) {
   for (let i = 0; i < saved.length; i++) await content.locator(`input[name=unitname${i}]`).fill(saved[i]);
   await ctx.mark();
   await content.locator('input[value="Save Names"]').click();
-  await ctx.reloaded('/page2_0.html');
+  await ctx.reloaded('/page2_0.html', '?c=');
   ctx.equal('names saved', 'Saved unit name(s)', await banner());
   ctx.equal('names shown', saved, await names());
 
@@ -75,7 +75,7 @@ export default async function settings(page, ctx) {
   await content.locator('input[name=carvesize]').fill('2048');
   await ctx.mark();
   await content.locator('input[value=Submit]').click();
-  await ctx.reloaded('/page2_0.html');
+  await ctx.reloaded('/page2_0.html', '?c=');
   ctx.equal('carve size saved', 'Saved the carve size.', await banner());
   ctx.equal('carve size shown', '2048 ', await content.locator('input[name=carvesize]').inputValue());
   await ctx.shot('settings-changed');
