@@ -1,4 +1,6 @@
-// A unit created through the Maintenance page's pop-up: three free drives
+// A unit created through the Maintenance page's pop-up: refused in the page
+// without drives (and, where the machine has them, for a SAS and a SATA
+// drive together); then three free drives
 // checked, the pop-up lists them and offers the layouts and stripes three
 // drives allow, a name with a blank is refused there, a good one creates
 // a RAID 5 that the unit table then shows. Without a battery backup unit
@@ -8,12 +10,24 @@ import { openMaintenance } from './common.mjs';
 export default async function create(page, ctx) {
   const { content } = ctx;
   const f = ctx.facts.create;
+  const createButton = content.locator('input[type=button][value="Create Unit"]');
+  // A free SAS and a free SATA drive may not make a unit together.
+  if (f.mix) {
+    await openMaintenance(ctx, f.mix.c);
+    for (const port of f.mix.ports) await content.locator(`form[name=createmaint] input[name=drive][value="${port}"]`).check();
+    await createButton.click();
+    ctx.equal('SAS and SATA mixed', 'Mixing SATA and SAS drives is not allowed in the same unit.', await ctx.nextDialog());
+    ctx.equal('no pop-up for a mix', false, await content.locator('#createpopup').isVisible());
+  }
   await openMaintenance(ctx, f.c);
+  await createButton.click();
+  ctx.equal('no drive checked', 'Please check at least one available drive for the operation', await ctx.nextDialog());
+  ctx.equal('no pop-up without drives', false, await content.locator('#createpopup').isVisible());
 
   const rows = (await content.locator('span[id^=AvailDriveListID]').allInnerTexts()).map((r) => r.trim());
   const boxes = content.locator('form[name=createmaint] input[name=drive]');
   for (const port of f.ports) await boxes.nth(rows.indexOf(port)).check();
-  await content.locator('input[type=button][value="Create Unit"]').click();
+  await createButton.click();
   await content.locator('#createpopup').waitFor({ state: 'visible' });
   await ctx.shot('create-pop-up');
   ctx.equal('drives listed', f.ports.map((p) => `Port ${p}`),

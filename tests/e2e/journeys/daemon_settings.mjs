@@ -77,6 +77,7 @@ export default async function daemonSettings(page, ctx) {
   const [help] = await Promise.all([ctx.context.waitForEvent('page'), menu.locator('#itemCell5').click()]);
   await help.waitForLoadState();
   ctx.equal('help window', `${ctx.base}/help/Pyv2_Settings.html`, help.url());
+  ctx.equal('help window name', '_online_help', await help.evaluate(() => window.name));
   ctx.equal('help page', 'Pyv2 Settings', (await help.locator('h1').textContent()).trim());
   await help.close();
   page.off('response', onResponse);

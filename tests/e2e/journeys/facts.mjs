@@ -39,7 +39,7 @@ const hostileMachine = {
     phys: 4,
   },
   create: {
-    c: 1, ports: ['4', '6', '7'], unit: 3,
+    c: 1, ports: ['4', '6', '7'], unit: 3, mix: { c: 2, ports: ['8', '9'] },
     questions: ['You do not have a battery backup unit installed, enabling write cache may cause loss of data in the event of power failure.  Do you wish to continue?'],
   },
   settings: {

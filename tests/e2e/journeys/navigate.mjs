@@ -34,6 +34,16 @@ export default async function navigate(page, ctx) {
   await content.getByText('Unit 0 (Controller ID 2)').first().waitFor();
   if (f.migrating) await migrationPopUp(ctx, f.migrating);
 
+  // A drop-down opens on its item and closes once the pointer has left it
+  // (400 ms later).
+  const info = menu.locator('#info');
+  const shownNow = () => info.evaluate((e) => getComputedStyle(e).visibility);
+  await menu.locator('#itemCell1').hover();
+  ctx.equal('drop-down open', 'visible', await shownNow());
+  await content.locator('body').hover({ position: { x: 5, y: 5 } });
+  await ctx.passTime(450);
+  ctx.equal('drop-down closed', 'hidden', await shownNow());
+
   // The menus carry the controller chosen.
   await ctx.go('itemCell1', 'itemCell1_0', '/page1_0.html');
   ctx.equal('details of the chosen controller', '?c=1', await ctx.contentFrame().evaluate(() => location.search));
@@ -55,6 +65,7 @@ export default async function navigate(page, ctx) {
   ]);
   await smart.waitForLoadState();
   ctx.equal('SMART window', `${ctx.base}/smart.html?c=1&p=0`, smart.url());
+  ctx.equal('SMART window name', 'smartwin', await smart.evaluate(() => window.name));
   ctx.equal('SMART window title', 'Pyv2 - testhost', await smart.title());
   await smart.getByText('S.M.A.R.T. (Controller ID 2 - Port 0)').waitFor();
   const dump = (await smart.locator('font[style*="monospace"]').innerText()).trim().split('\n');
