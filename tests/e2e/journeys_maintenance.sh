@@ -27,6 +27,7 @@ for line in "Create Unit(controller=2 drives=7, type=" "Remove Drive(controller=
     "Verify Unit(controller=2, unit=0): Success" "Rebuild Unit(controller=2, unit=1, drives=7, ignore ecc="; do
     expect_in "logged" "$line" /var/log/kq_mgmt.log
 done
+expect_eq "verify lines" "1" "$(grep -c 'Verify Unit' /var/log/kq_mgmt.log)"
 # Unit 0 migrating (type 0x20) to one more drive.
 check "unit 0 migrating" grep -qE '^unit index=2 number=0 records=hex:0220' "$W/state"
 # The cleared events are gone from the controller's event files (the
