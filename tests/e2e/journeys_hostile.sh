@@ -12,7 +12,8 @@ printf 'clock pause-limit-ms=200\n' >"$W/control"
 printf 'AutoLogout 30\nRemoteAccess 1\nHelp %s\n' "$W/help" | write_config
 bash "$here/../../scripts/install-help.sh" >/dev/null
 echo '<html><body><h1>Event 0019</h1></body></html>' >"$W/help/en/AEN_0019.html"
-"$(dirname "$E2E_REAPER")/e2e_firmware_image" "$W/good.img"
+# An image for the second controller whose version text is hostile too.
+"$(dirname "$E2E_REAPER")/e2e_firmware_image" "$W/good.img" arch=6 "version=</script>\"'\\<b>"
 start_daemon || return
 check "events stored" wait_for /var/log/wox_aen_S3C0000003.txt "pwned(7)" 10
 run_browser journeys.mjs hostile image="$W/good.img" port=8443 \

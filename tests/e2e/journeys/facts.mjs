@@ -13,7 +13,7 @@ const defaultMachine = {
   },
   create: { c: 1, ports: ['4', '6', '7'], unit: 3, questions: [] },
   settings: { c: 2, names: ['', '', ''], invalid: 'The following unit(s) have names with invalid characters: 1' },
-  firmware: { version: 'FH9X 4.12.00.001' },
+  firmware: { c: 2, version: 'FH9X 4.12.00.001', current: 'FH9X 4.10.00.027' },
   alarms: {
     c: 1,
     newest: '(0x04:0x000B): Rebuild started: browser=1',
@@ -47,7 +47,7 @@ const hostileMachine = {
     names: ['<img src=z>"\'\\', '</script>é\'"\\', '<b>"\'\\ü</b>'],
     invalid: 'The following unit(s) have names with invalid characters: 0,1,2',
   },
-  firmware: { version: 'FH9X 4.12.00.001' },
+  firmware: { c: 1, version: '</script>"\'\\<b>', current: 'F\\W é"' },
   alarms: {
     c: 2,
     newest: '(0x04:0x000B): Rebuild <b>"\'\\</script> é: <svg onload=pwned(7)>',

@@ -1,11 +1,13 @@
 // A firmware image uploaded from the Controller Settings page: the update
-// warning, the check's verdict in its pop-up (a page that does not reload
+// warning, the check's verdict in its pop-up with the image's version and
+// the controller's (a page that does not reload
 // itself), then Cancel: the update is called off and nothing updates.
 import { openSettings } from './common.mjs';
 
 export default async function firmware(page, ctx) {
   const { content } = ctx;
-  const c = ctx.facts.settings.c;
+  const f = ctx.facts.firmware;
+  const c = f.c;
   const requests = [];
   const onRequest = (r) => requests.push(new URL(r.url()).pathname + new URL(r.url()).search);
   page.on('request', onRequest);
@@ -19,7 +21,8 @@ export default async function firmware(page, ctx) {
   ctx.equal('the pop-up is shown', 'visible', await popup.evaluate((e) => getComputedStyle(e).visibility));
   const verdict = await popup.innerText();
   ctx.equal('the verdict', true, verdict.includes('Both API and Driver are compatible with the new firmware.'));
-  ctx.equal('the new version', true, verdict.includes(ctx.facts.firmware.version));
+  ctx.equal('the new version', true, verdict.includes(f.version));
+  ctx.equal('the current version', true, verdict.includes(f.current));
   ctx.equal('the verdict page does not reload itself', 0, await ctx.contentFrame().evaluate(() => TimeOut));
   await ctx.shot('firmware-pop-up');
   await ctx.mark();
