@@ -21,6 +21,9 @@ run_browser journeys.mjs hostile image="$W/good.img" port=8443 \
     u:login u:navigate u:enclosures u:read_only u:logout
 
 check "RAID 5 created" grep -qE '^unit index=2 number=3 records=hex:030509' "$W/state"
-check "the names" grep -q "^param index=3 table=0x8301 id=17 value=hex:$(printf 'mirror?' | od -An -tx1 | tr -d ' \n')" "$W/state"
+for name in "1 mirror?" "2 größe_ü"; do
+    check "the name of unit ${name%% *}" grep -q "^param index=3 table=0x830${name%% *} id=17 value=hex:$(printf '%s' "${name#* }" | od -An -tx1 | tr -d ' \n')" "$W/state"
+done
+expect_in "logged as typed" "Set Unit Name(controller=3, unit=2, name=größe_ü): Success" /var/log/kq_mgmt.log
 check_not "cleared events gone" grep -qa "pwned(7)" /var/log/wox_aen_S3C0000003.txt
 expect_eq "port stored" "8443" "$(sed -n 's/^Port //p' /etc/pyv2/pyv2.conf)"

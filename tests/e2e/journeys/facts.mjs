@@ -12,7 +12,12 @@ const defaultMachine = {
     phys: 8,
   },
   create: { c: 1, ports: ['4', '6', '7'], unit: 3, questions: [] },
-  settings: { c: 2, names: ['', '', ''], invalid: 'The following unit(s) have names with invalid characters: 1' },
+  settings: {
+    c: 2,
+    names: ['', '', ''],
+    invalid: 'The following unit(s) have names with invalid characters: 1',
+    saved: ['vol#1+a=b', 'mirror?', ''],
+  },
   firmware: { c: 2, version: 'FH9X 4.12.00.001', current: 'FH9X 4.10.00.027' },
   alarms: {
     c: 1,
@@ -46,6 +51,7 @@ const hostileMachine = {
     c: 2,
     names: ['<img src=z>"\'\\', '</script>é\'"\\', '<b>"\'\\ü</b>'],
     invalid: 'The following unit(s) have names with invalid characters: 0,1,2',
+    saved: ['vol#1+a=b', 'mirror?', 'größe_ü'],
   },
   firmware: { c: 1, version: '</script>"\'\\<b>', current: 'F\\W é"' },
   alarms: {
