@@ -151,7 +151,13 @@ await withChromium(profile, checks, async (page, context) => {
     try {
       await journey(page, ctx);
     } catch (error) {
-      checks.fail(`${current}: ${error.message.split('\n').slice(0, 6).join('\n')}`);
+      // Where the frame set stood when the journey failed.
+      const where = await page.evaluate(() => {
+        const text = (f, id) => f?.document.getElementById(id)?.innerText;
+        return { top: location.href, content: window.frames['content']?.location.href,
+                 who: text(window.frames['menu'], 'whos_loggedin'), banner: text(window.frames['menu'], 'lastmessage') };
+      }).catch((e) => e.message);
+      checks.fail(`${current}: ${error.message.split('\n').slice(0, 12).join('\n')}\n  at ${JSON.stringify(where)}`);
       await ctx.shot(`failed-${step.name}`).catch(() => {});
       break;
     }
