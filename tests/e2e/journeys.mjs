@@ -23,8 +23,8 @@ const steps = rest.filter((a) => !a.includes('=')).map((a) => {
 });
 const checks = new Checks();
 const facts = machines[machine];
-if (facts === undefined) {
-  checks.fail(`no facts for the machine ${machine}`);
+if (facts === undefined || steps.length === 0) {
+  checks.fail(`no facts for the machine ${machine}, or no journey`);
   checks.finish();
 }
 
