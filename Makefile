@@ -25,7 +25,7 @@ build: deps $(BUILD)/build.ninja
 build-asan: deps $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j $(JOBS)
 
-# The browser test's driver, from the npm registry (the browser is Debian's).
+# The browser journeys' driver, from the npm registry (the browser is Debian's).
 e2e-deps:
 	cd tests/e2e && npm ci --no-audit --no-fund
 

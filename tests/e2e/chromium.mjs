@@ -1,6 +1,5 @@
-// Shared by the browser tests: Debian's Chromium, headless, on a fresh
-// profile; the administrator's login through the frame set; and the checks
-// a test counts and reports.
+// The browser journeys' Chromium (Debian's, headless, on a fresh profile),
+// the frame set's frames, and the checks a run counts and reports.
 import { chromium } from 'playwright-core';
 
 export class Checks {
@@ -50,49 +49,4 @@ export async function withChromium(profile, checks, body) {
 // The frame set's two frames.
 export function frameSet(page) {
   return { menu: page.frameLocator('frame[name=menu]'), content: page.frameLocator('frame[name=content]') };
-}
-
-// The messages of the page's dialogs, each answered as accept() says when
-// it comes (accepted by default).
-export function recordDialogs(page, accept = () => true) {
-  const dialogs = [];
-  page.on('dialog', (dialog) => {
-    dialogs.push(dialog.message());
-    if (accept()) dialog.accept(); else dialog.dismiss();
-  });
-  return dialogs;
-}
-
-// The message of the dialog recorded after the first `count`, waiting up to
-// ten seconds for it: a click returns before a slow page's handler has
-// opened its dialog. Undefined when none came.
-export async function dialogAfter(dialogs, count, timeout = 10000) {
-  const end = Date.now() + timeout;
-  while (dialogs.length <= count) {
-    if (Date.now() > end) return undefined;
-    await new Promise((resolve) => setTimeout(resolve, 20));
-  }
-  return dialogs[count];
-}
-
-// Logs in as administrator with the frame set's login form (the frame set
-// loaded, nobody logged in) and waits until the menu says so and the
-// content frame has moved on to the summary, which the login's answer
-// loads; a click before it gets there would race that move.
-export async function loginAsAdministrator(page, password) {
-  await login(page, 'a', password, 'Administrator');
-}
-
-// The same at a level of the form ('a' administrator, 'u' user), who being
-// what the menu then says ("Administrator", "User").
-export async function login(page, level, password, who) {
-  const { menu, content } = frameSet(page);
-  await content.locator('select[name=whopwd]').selectOption(level);
-  await content.locator('input[name=thepwd]').fill(password);
-  await content.locator('input[type=submit]').click();
-  await menu.locator('#whos_loggedin').filter({ hasText: who }).waitFor();
-  await page.waitForFunction(() => {
-    const c = window.frames['content'];
-    return c && c.location.pathname === '/page0.html' && c.document.readyState === 'complete';
-  });
 }

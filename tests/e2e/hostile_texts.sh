@@ -29,5 +29,5 @@ expect_in "model in the controller list" \
 expect_in "model in the selector" "<option value=\"1\">Controller ID 2 (&lt;/script&gt;&quot;&#39;\\&lt;b&gt;)</option>" "$W/page9.b"
 expect_in "unit name as text" "<td width=\"150\" class=\"tabledata\">&lt;/script&gt;&lt;b&gt;&quot;&#39;\\ü</font></td>" "$W/page3.b"
 expect_in "unit name in the tree" "<b>Name</b>&nbsp;&nbsp;</td><td class=\"tabledata\">&lt;/script&gt;&lt;b&gt;&quot;&#39;\\ü</td>" "$W/page4.b"
-expect_in "drive texts as text" "class=\"tabledata\">&lt;img src=x onerror=alert(2)&gt;</td>" "$W/page6.b"
+expect_in "drive texts as text" "class=\"tabledata\">&lt;img src=x onerror=pwned(2)&gt;</td>" "$W/page6.b"
 expect_in "migrating unit" "RAID 1 > <a href=\"javascript:show_migrate_unit(1);\"" "$W/page4.b"
