@@ -314,6 +314,41 @@ assert.deepStrictEqual(find('alert'), [['alert', '(0x0C:0x0019): Cookies are not
 )JS");
 }
 
+
+// A content page or a redirect loaded before the menu has been read to its
+// end touches nothing of it and tries again shortly; once the menu is
+// there, it goes on as usual.
+TEST(PageScripts, ContentWaitsForTheMenu) {
+    PageEnv env;
+    run_in_browser(env, content_page(env, kAccessUser, 0, 0, "Summary", nullptr), Browser(), R"JS(
+delete menu.menu_ready;
+init(1);
+assert.deepStrictEqual(calls, []);
+assert.deepStrictEqual(timers.map(t => t.ms), [100]);
+let retry = timers.splice(0)[0].f;
+eval(retry);
+assert.deepStrictEqual(calls, []);
+assert.deepStrictEqual(timers.map(t => t.ms), [100]);
+menu.menu_ready = true;
+retry = timers.splice(0)[0].f;
+eval(retry);
+assert.strictEqual(find('change_title').length, 1);
+assert.deepStrictEqual(find('update_selctlr'), [['update_selctlr']]);
+)JS");
+
+    PageBuilder page(&env.config(), &env.catalogue());
+    page.write_redirect("/page0.html", "done", kRedirectAdminLoggedIn);
+    run_in_browser(env, body_of(page), Browser(), R"JS(
+menu.menu_ready = false;
+redirect_page();
+assert.deepStrictEqual(calls, []);
+assert.deepStrictEqual(timers.map(t => t.ms), [100]);
+menu.menu_ready = true;
+run_timers();
+assert.deepStrictEqual(find('update_login'), [['update_login', 3]]);
+assert.deepStrictEqual(timers.map(t => t.ms), [250]);
+)JS");
+}
 TEST(PageScripts, RefreshMarksTheReloadAsAutomatic) {
     const struct {
         const char* href;

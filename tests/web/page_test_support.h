@@ -212,6 +212,7 @@ function hex(h) { return Buffer.from(h, 'hex').toString('utf8'); }
 function find(name) { return calls.filter(c => c[0] === name); }
 function run_timers() { const due = timers.splice(0); for (const t of due) { if (typeof t.f === 'function') t.f(); } }
 const menu = {
+  menu_ready: true,
   updateclist(n, list, sel) { calls.push(['updateclist', n, list.slice(), sel]); },
   change_title(t) { calls.push(['change_title', t]); },
   toggle_select_controller(v) { calls.push(['toggle', v]); },

@@ -357,6 +357,9 @@ int write_menu(PageBuilder& page, const char* host_name, const char* os_text, co
         }
         b.append("</table></div>\n");
     }
+    // Last in the body: the content frame's pages wait for it before they
+    // touch the menu, whose elements are all there once it has run.
+    b.append("<script>\nvar menu_ready = true;\n</script>\n");
     b.append("</body>\n</html>\n");
     return 0;
 }

@@ -89,6 +89,10 @@ int ScriptWriter::write_init(StringBuilder& body, const char* title, const char*
     body.append("  if (parent.menu == null) {\n    alert(\"");
     append_js_catalogue(body, text(kDaemonTexts, 21));
     body.append("\");\n    window.location.replace(\"/index.html\");\n    return;\n  }\n");
+    // The content page can be there before the menu it updates (a loaded
+    // daemon answers the two one after the other): it waits for the menu.
+    body.append("  if (!parent.menu.menu_ready) {\n");
+    body.append("    setTimeout('init(' + messageclear + ')', 100);\n    return;\n  }\n");
 
     const int count = list != nullptr ? static_cast<int32_t>(list->count) : 0;
     if (records != nullptr && count > 0 && count <= kMaxControllers) {
@@ -157,7 +161,9 @@ int ScriptWriter::write_init(StringBuilder& body, const char* title, const char*
 int ScriptWriter::write_redirect_page(StringBuilder& body, const char* target, const char* message,
                                       int code) {
     const bool has_query = target != nullptr && strchr(target, '?') != nullptr;
-    body.append("var url;\nfunction redirect_page()\n{\n  parent.menu.hide_message();\n");
+    body.append("var url;\nfunction redirect_page()\n{\n");
+    body.append("  if (!parent.menu.menu_ready) {\n    setTimeout(redirect_page, 100);\n    return;\n  }\n");
+    body.append("  parent.menu.hide_message();\n");
     body.append("  url = \"");
     append_js_string(body, target);
     body.append(has_query ? "&c=" : "?c=").append("\" + parent.cur_controller;\n");

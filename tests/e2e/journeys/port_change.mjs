@@ -14,6 +14,9 @@ export default async function portChange(page, ctx) {
   await ctx.passTime(8100);
   await page.waitForURL(`${newBase}/`);
   await menu.locator('#whos_loggedin').filter({ hasText: ctx.who() }).waitFor();
+  // The summary too: its answer renews the login cookie, which a journey
+  // after this one must not see arrive once it has cleared the cookies.
+  await ctx.shown('/page0.html', '?c=0');
   ctx.equal('followed to the new port', `${newBase}/`, page.url());
   ctx.base = newBase;
 }
