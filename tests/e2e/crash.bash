@@ -58,3 +58,27 @@ slow_rewrites() {
     fail "strace did not attach: $(cat "$W/strace.err")"
     return 1
 }
+
+# kill_amid <round> <what> <counter> <command...>: runs the command in the
+# background, the daemon slowed by slow_rewrites in two rounds of three;
+# once the counter (a file of $E2E_WORK, read with counted) has grown,
+# which is checked, kills the daemon at a random moment within 300 ms and
+# waits for the command and the tracer. Fails when strace did not attach.
+kill_amid() {
+    local round=$1 what=$2 counter=$3 before pid
+    shift 3
+    TRACER_PID=""
+    if [ $((round % 3)) != 0 ]; then slow_rewrites 60 || return 1; fi
+    before=$(counted "$counter")
+    "$@" &
+    pid=$!
+    for _ in $(seq 300); do
+        [ "$(counted "$counter")" -gt "$before" ] && break
+        sleep 0.05
+    done
+    check "round $round: $what" test "$(counted "$counter")" -gt "$before"
+    random_pause 300
+    kill_daemon
+    wait "$pid" $TRACER_PID
+    return 0
+}

@@ -93,21 +93,9 @@ start_daemon || return
 # kills land inside one.
 state=0 rounds=10 temporaries=0
 for round in $(seq "$rounds"); do
-    TRACER_PID=""
-    [ $((round % 3)) != 0 ] && { slow_rewrites 60 || return; }
     # The kill comes at a random moment once the client's first change of
     # the round was answered.
-    answered=$(counted answered)
-    client "$state" &
-    client_pid=$!
-    for _ in $(seq 200); do
-        [ "$(counted answered)" -gt "$answered" ] && break
-        sleep 0.05
-    done
-    check "round $round: a change answered" test "$(counted answered)" -gt "$answered"
-    random_pause 300
-    kill_daemon
-    wait "$client_pid" $TRACER_PID
+    kill_amid "$round" "a change answered" answered client "$state" || return
 
     # The file the kill left.
     check "round $round: the configuration is whole" conf_whole

@@ -41,19 +41,7 @@ check "the stored image is the upload" cmp -s "$W/first.img" "$TEMP"
 
 rounds=8 temporaries=0
 for round in $(seq "$rounds"); do
-    TRACER_PID=""
-    [ $((round % 3)) != 0 ] && { slow_rewrites 60 || return; }
-    uploaded=$(counted uploaded)
-    uploader &
-    uploader_pid=$!
-    for _ in $(seq 300); do
-        [ "$(counted uploaded)" -gt "$uploaded" ] && break
-        sleep 0.05
-    done
-    check "round $round: an upload answered" test "$(counted uploaded)" -gt "$uploaded"
-    random_pause 300
-    kill_daemon
-    wait "$uploader_pid" $TRACER_PID
+    kill_amid "$round" "an upload answered" uploaded uploader || return
 
     check "round $round: the waiting image is whole" image_whole
     compgen -G "$TEMP.tmp-*" >/dev/null && temporaries=$((temporaries + 1))
