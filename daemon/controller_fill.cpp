@@ -6,6 +6,7 @@
 #include "daemon/daemon_context.h"
 #include "daemon/fill_reads.h"
 #include "daemon/language.h"
+#include "daemon/library_errors.h"
 #include "driver/error_record.h"
 
 using fill_reads::keep_in_room;
@@ -14,15 +15,26 @@ using fill_reads::read_text;
 
 namespace {
 
+// The web text (category 19) shown for a controller whose reads failed
+// without a reason.
+constexpr int kWebTexts = 19;
+constexpr int kControllerNotReadText = 0x0252;
+
 // Copies the library's last error, in the configured language, into the
-// record's error text.
-void keep_last_error(ConfigStore* config, ControllerRecord* record) {
+// record's error text; when the failed read recorded no reason (the record
+// was emptied before the reads), the catalogue's text that the controller
+// could not be read.
+void keep_last_error(DaemonContext* context, ControllerRecord* record) {
+    ConfigStore* config = context->config();
     ErrorRecord* error = new ErrorRecord();
     ctl_get_last_error_localized(error, checked_language(config->get_language()),
                                  config->get_msg_path());
-    size_t n = strnlen(error->text, sizeof error->text);
+    const char* text = error->text;
+    if (strnlen(error->text, sizeof error->text) == 0)
+        text = context->message(kWebTexts, kControllerNotReadText);
+    size_t n = strnlen(text, sizeof error->text);
     if (n > sizeof record->error_text - 1) n = sizeof record->error_text - 1;
-    std::memcpy(record->error_text, error->text, n);
+    std::memcpy(record->error_text, text, n);
     record->error_text[n] = '\0';
     delete error;
 }
@@ -105,16 +117,19 @@ int DaemonContext::fill_controllers(const ControllerIdList& list, ControllerReco
 int DaemonContext::fill_controller(int position, ObjectId id, ControllerRecord* r) {
     r->position = position;
     ctl_parse_controller_id(id, &r->controller_index);
+    // The family read records no reason when it fails; what the record
+    // holds then would be another read's failure.
+    forget_library_error();
     int32_t family = r->family;
     if (ctl_get_controller_family(id, &family) != 0) {
-        keep_last_error(config_, r);
+        keep_last_error(this, r);
         return 1;
     }
     r->family = family;
     if (family > 6) {
         int32_t extended = 0;
         if (ctl_supports_extended_device_info(id, &extended) != 0) {
-            keep_last_error(config_, r);
+            keep_last_error(this, r);
             return 1;
         }
         r->extended_device_info = extended;

@@ -52,7 +52,9 @@ class DaemonContext : public HostIdentity, public QueryParams {
     int fill_controllers(const ControllerIdList& list, ControllerRecord* records);
     // One controller's identity, limits, lists, settings and schedule. 0, or 1
     // when its family (or, above family 6, its extended-information flag)
-    // cannot be read: error_text then holds the library's text.
+    // cannot be read: error_text then holds the library's text of that read,
+    // or the catalogue's "Controller could not be read" when the read
+    // recorded no reason (never an earlier read's failure).
     int fill_controller(int position, ObjectId id, ControllerRecord* record);
     // The controller's battery backup unit; stops at a disabled or absent
     // unit or battery, leaving the rest preset. 0.

@@ -3,13 +3,16 @@
 #include <cstring>
 
 #include "api/ctl.h"
+#include "daemon/library_errors.h"
 #include "daemon/snapshot_records.h"
+#include "driver/api_errors.h"
 
 namespace {
 
 constexpr uint8_t kNoIndex = 255;
 constexpr uint8_t kNoPort = 255;
 constexpr uint8_t kUnknown = 128;
+constexpr uint8_t kSensorNotInstalled = 2;
 constexpr int kNoTemperature = 127;
 constexpr int kNoLockOrAlarmStatus = 127;
 constexpr int kEnclosureStatusPreset = 6;
@@ -55,6 +58,16 @@ void clear_elements(Element* (&objects)[N]) {
 }
 
 }  // namespace
+
+int read_temp_sensor_status(ObjectId sensor, uint8_t* status) {
+    // The reason of this read alone: an older failure may have recorded the
+    // same error for another sensor.
+    forget_library_error();
+    if (ctl_get_temp_sensor_status(sensor, status) == 0) return 0;
+    if (library_api_error() != kTempSensorMissing) return -1;
+    *status = kSensorNotInstalled;
+    return 0;
+}
 
 uint8_t enclosure_running_from_status(uint8_t status) {
     if ((status & 0x3) != 0) return 0;
@@ -154,7 +167,7 @@ EnclosureTempSensor::EnclosureTempSensor(ObjectId sensor, uint32_t mask)
         }
         read_identify<ctl_get_temp_sensor_identify>(id, &identify_supported, &identify);
     }
-    ctl_get_temp_sensor_status(id, &status);
+    read_temp_sensor_status(id, &status);
     ctl_get_temp_sensor_warnings(id, &warnings);
 }
 

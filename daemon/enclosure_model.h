@@ -83,7 +83,7 @@ struct EnclosureTempSensor {
     uint8_t index;
     int temperature_c;
     int temperature_f;
-    uint8_t status;
+    uint8_t status;    // by read_temp_sensor_status: 2 for a sensor that does not exist
     uint8_t warnings;  // bit values 1 low, 2 too low, 4 high, 8 too high
     uint8_t identify;
     int identify_supported;
@@ -108,6 +108,12 @@ enum : uint8_t {
     kSupplyUnderVoltage = 0x4,
     kSupplyOverCurrent = 0x2,
 };
+
+// A temperature sensor's status as the daemon takes it: the library's value,
+// or 2 (not installed) when the library answers that the sensor does not
+// exist (the enclosure reports it not installed). 0 with the status
+// written; -1 for any other failure, the status then untouched.
+int read_temp_sensor_status(ObjectId sensor, uint8_t* status);
 
 // running of a fan or power supply from its status.
 uint8_t enclosure_running_from_status(uint8_t status);

@@ -154,7 +154,7 @@ void check_enclosure_temperatures(const ControllerIdList& list, EnclosureModel& 
             compare(list, position, EnclosureChangeKind::SensorWarnings, model, k, sensor->warnings,
                     warnings);
         uint8_t status = kUnreadStatus;
-        if (ctl_get_temp_sensor_status(sensor->id, &status) == 0)
+        if (read_temp_sensor_status(sensor->id, &status) == 0)
             compare(list, position, EnclosureChangeKind::SensorStatus, model, k, sensor->status,
                     status);
     }

@@ -112,18 +112,26 @@ TEST_F(DefaultMachineFillTest, ControllerThatIsNotThere) {
     EXPECT_EQ(record.family, -1);
     EXPECT_STREQ(record.model, "");
     EXPECT_EQ(record.units.count, 0u);
-    // The library's reason, in the catalogue's form, for the page to show.
-    EXPECT_STREQ(record.error_text, "(0x0B:0x0002): Feature not supported");
+    // The library records no reason for a family it does not know: the
+    // page shows that the controller could not be read, not the reason an
+    // earlier read of another controller left behind.
+    EXPECT_STREQ(record.error_text, "Controller could not be read");
 
-    // In the configured language, from the configured message directory.
-    ASSERT_TRUE(test_support::write_file(dir_.file("kq_msg_de"),
-                                         "#0x0B:1\n0x0002:\"Funktion nicht unterstützt\"\n"));
+    // In the configured language, from the configured message directory; a
+    // message file without the text falls back to English.
     ASSERT_TRUE(test_support::write_file(dir_.file("pyv2.conf"),
                                          "MsgPath " + dir_.path() + "\nLanguage 1\n"));
     ASSERT_EQ(config_->read_file(), 0);
+    ASSERT_TRUE(
+        test_support::write_file(dir_.file("wox_msg_de"), "#0x13:1\n0x0000:\"Abmelden?\"\n"));
+    ControllerRecord fallback;
+    EXPECT_EQ(context_->fill_controller(4, absent, &fallback), 1);
+    EXPECT_STREQ(fallback.error_text, "Controller could not be read");
+    ASSERT_TRUE(test_support::write_file(dir_.file("wox_msg_de"),
+                                         "#0x13:1\n0x0252:\"Controller nicht lesbar\"\n"));
     ControllerRecord german;
     EXPECT_EQ(context_->fill_controller(4, absent, &german), 1);
-    EXPECT_STREQ(german.error_text, "(0x0B:0x0002): Funktion nicht unterstützt");
+    EXPECT_STREQ(german.error_text, "Controller nicht lesbar");
 }
 
 TEST_F(DefaultMachineFillTest, FirstSeriesUnitsWithTheirMirrors) {

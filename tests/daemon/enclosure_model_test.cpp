@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "daemon/snapshot_records.h"
 #include "tests/daemon/enclosure_machine.h"
 
 namespace {
@@ -108,6 +109,53 @@ TEST_F(EnclosureModelTest, ListsLongerThanTheirRoomGetNoObjects) {
     EXPECT_EQ(model->slot_count(), 2);
     EXPECT_EQ(model->power_supply_count(), 0);
     EXPECT_EQ(model->power_supply_objects[0], nullptr);
+}
+
+TEST_F(EnclosureModelTest, SensorThatIsNotInstalled) {
+    // The enclosure reports sensor 1 not installed: the library refuses its
+    // status and temperature as a sensor that does not exist.
+    change_machine("element index=3 enclosure=0 type=temp number=1 status=not-installed\n");
+    for (uint32_t mask : {0u, 0x803Au}) {
+        SCOPED_TRACE(mask);
+        auto model = build(kWatchedIndex, 0, mask);
+        ASSERT_EQ(model->temp_sensor_count(), 2);
+        const EnclosureTempSensor* absent = model->temp_sensor_objects[1];
+        ASSERT_NE(absent, nullptr);
+        EXPECT_EQ(absent->status, 2);
+        EXPECT_EQ(absent->warnings, 0);
+        EXPECT_EQ(model->temp_sensor_objects[0]->status, 0);
+    }
+}
+
+TEST_F(EnclosureModelTest, SensorStatusOnlyNotInstalledWhenTheSensorDoesNotExist) {
+    change_machine("element index=3 enclosure=0 type=temp number=1 status=not-installed\n");
+    const ObjectId enclosure = enclosure_of(kWatchedIndex, 0);
+    TempSensorIdList sensors;
+    clear_id_list(sensors);
+    ASSERT_EQ(ctl_get_temp_sensor_list(enclosure, &sensors), 0);
+    ASSERT_EQ(sensors.count, 2u);
+    const ObjectId present = sensors.ids[0], absent = sensors.ids[1];
+    // The same sensor on a controller index that has no controller: the
+    // library leaves such a read unrouted, recording nothing.
+    ObjectId elsewhere = absent;
+    elsewhere.b[1] = 9;
+
+    uint8_t status = 77;
+    EXPECT_EQ(read_temp_sensor_status(present, &status), 0);
+    EXPECT_EQ(status, 0);
+    status = 77;
+    EXPECT_EQ(read_temp_sensor_status(absent, &status), 0);
+    EXPECT_EQ(status, 2);
+    // The record still holds the absent sensor's "does not exist": a read
+    // that fails without a reason of its own is not taken for it.
+    status = 77;
+    EXPECT_EQ(read_temp_sensor_status(elsewhere, &status), -1);
+    EXPECT_EQ(status, 77);
+    // Nor is a read the firmware refuses.
+    change_machine("fault index=3 opcode=0x10 firmware-code=0x010C count=-1\n");
+    EXPECT_EQ(read_temp_sensor_status(absent, &status), -1);
+    EXPECT_EQ(status, 77);
+    change_machine("clear-faults\n");
 }
 
 TEST_F(EnclosureModelTest, SafteEnclosure) {

@@ -162,6 +162,41 @@ TEST_F(EnclosureMonitorTest, TemperatureWarningThatClearsPostsNormal) {
     EXPECT_EQ(int(posted[1].code), 0x8027);
 }
 
+TEST_F(EnclosureMonitorTest, SensorThatGoesAwayIsPostedRemovedOnce) {
+    std::vector<EventRecord> posted =
+        check("element index=3 enclosure=0 type=temp number=1 status=not-installed\n");
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(int(posted[0].code), 0x8025);
+    EXPECT_EQ(int(posted[0].severity), 2);
+    EXPECT_STREQ(posted[0].parameter, "encl=0, temperature sensor=1");
+    EXPECT_NE(std::strstr(posted[0].description, "Enclosure temperature sensor removed"), nullptr)
+        << posted[0].description;
+    EXPECT_EQ(baselines_[1].models[0]->temp_sensor_objects[1]->status, 2);
+    // Still absent at the next checks: nothing more.
+    EXPECT_TRUE(check().empty());
+    EXPECT_TRUE(check().empty());
+    // Put back.
+    posted = check("element index=3 enclosure=0 type=temp number=1 status=ok\n");
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(int(posted[0].code), 0x8026);
+}
+
+TEST_F(EnclosureMonitorTest, SensorAbsentFromTheStartIsNoChange) {
+    change_machine("element index=3 enclosure=0 type=temp number=0 status=not-installed\n");
+    build_enclosure_baseline(list_, baselines_.get());
+    EXPECT_EQ(baselines_[1].models[0]->temp_sensor_objects[0]->status, 2);
+    EXPECT_TRUE(check().empty());
+}
+
+TEST_F(EnclosureMonitorTest, SensorStatusThatCannotBeReadIsNoChange) {
+    // Every read of the enclosure fails at the firmware: nothing is taken
+    // for a removal, and the baseline keeps its values.
+    EXPECT_TRUE(check("fault index=3 opcode=0x10 firmware-code=0x010C count=-1\n").empty());
+    EXPECT_EQ(baselines_[1].models[0]->temp_sensor_objects[1]->status, 0);
+    change_machine("clear-faults\n");
+    EXPECT_TRUE(check().empty());
+}
+
 TEST_F(EnclosureMonitorTest, PowerSupplyStatusVoltageAndCurrent) {
     std::vector<EventRecord> posted =
         check("element index=3 enclosure=0 type=supply number=0 status=critical fail=1 dc=0xE\n");

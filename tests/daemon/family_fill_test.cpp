@@ -172,6 +172,39 @@ TEST_F(FamilyFillTest, SlotOnlyOfAPortThatHoldsADrive) {
     EXPECT_EQ(plain.slot_id.b[0], 0xFF);
 }
 
+TEST_F(FamilyFillTest, SlotReadFromDriveStatus128Up) {
+    // Ports 2 and 3 hold drives of status 127 and 128; the SAF-TE
+    // enclosure's slots 2 and 3 stand for them whatever their status.
+    reload_scenario(with_drives() +
+                    "drive index=2 port=2 status=127\n"
+                    "drive index=2 port=3 status=128\n"
+                    "enclosure index=2 number=0 type=safte slots=4\n");
+    ControllerRecord c;
+    ASSERT_EQ(context_->fill_controller(2, list_.ids[2], &c), 0);
+    ASSERT_EQ(c.ports.count, 4u);
+    for (uint8_t port : {2, 3}) {
+        ObjectId slot;
+        ASSERT_EQ(ctl_get_port_slot(c.ports.ids[port], &slot), 0) << int(port);
+        ASSERT_EQ(slot.b[2], port);
+    }
+    struct Case {
+        uint8_t port, status;
+        bool slot_read;
+    };
+    for (const Case& e : {Case{2, 127, false}, Case{3, 128, true}}) {
+        SCOPED_TRACE(int(e.status));
+        DriveRecord drive;
+        EXPECT_EQ(context_->fill_drive(c.ports.ids[e.port], &drive, &c, 1), 0);
+        ASSERT_EQ(drive.status, e.status);
+        if (e.slot_read) {
+            EXPECT_EQ(drive.slot_id.b[0], kKindSlot);
+            EXPECT_EQ(drive.slot_id.b[2], e.port);
+        } else {
+            for (uint8_t b : drive.slot_id.b) EXPECT_EQ(b, 0xFF);
+        }
+    }
+}
+
 TEST_F(FamilyFillTest, PhysWithTheirDrives) {
     for (int i : {4, 5, 7}) {
         SCOPED_TRACE(i);

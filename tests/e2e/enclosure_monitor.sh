@@ -2,7 +2,8 @@
 # machine: changes made to the SES enclosure's elements through the
 # simulator's control file come back, as events the monitor posted to the
 # controller, in the text event file and on the alarms page, each once; a
-# temperature warning that clears posts "normal"; nothing is posted while
+# temperature warning that clears posts "normal"; a sensor taken out posts
+# its removal and shows as not installed; nothing is posted while
 # nothing changes. The service's notices reach syslog. With EnclosureMonitor
 # off nothing is posted; in Logger mode the monitor alone posts and reads
 # back as well.
@@ -79,6 +80,17 @@ fetch alarms "/alarmsdata.html?c=2&auto=1" "${USER[@]}"
 expect_in "normal on the alarms page" "Enclosure temperature normal: encl=0, temperature sensor=0" "$W/alarms.b"
 expect_in "high on the alarms page" "Enclosure temperature high: encl=0, temperature sensor=0" "$W/alarms.b"
 
+# A temperature sensor taken out: its removal is posted, and the details
+# page shows it not installed, without a temperature.
+sim "element index=3 enclosure=0 type=temp number=1 status=not-installed"
+check "sensor removal posted" wait_for $TXT "Enclosure temperature sensor removed: encl=0, temperature sensor=1"
+expect_in "removal as a warning" "WARNING Enclosure temperature sensor removed: encl=0, temperature sensor=1" $TXT
+fetch details "/page3_3.html?c=2&e=0" "${USER[@]}"
+sed -n '/Temp Sensor Summary/,/<\/table>/p' "$W/details.b" | grep -F '">1</td>' >"$W/sensor1.row"
+expect_in "sensor 1 not installed" ">NOT INSTALLED</font>" "$W/sensor1.row"
+expect_in "sensor 1 without a temperature" ">--</td>" "$W/sensor1.row"
+expect_not_in "sensor 1 no degrees" "&#176;" "$W/sensor1.row"
+
 # Nothing changes: three checks' time passes, nothing is posted, and each
 # change above was posted once.
 lines=$(wc -l <$TXT)
@@ -94,7 +106,8 @@ Enclosure fan error: encl=0, fan=1|1
 Enclosure fan normal: encl=0, fan=1|1
 Enclosure temperature high: encl=0, temperature sensor=0|1
 Enclosure temperature normal: encl=0, temperature sensor=0|1
-Enclosure |4
+Enclosure temperature sensor removed: encl=0, temperature sensor=1|1
+Enclosure |5
 TABLE
 # The checks still run: a power supply lost now is posted.
 sim "element index=3 enclosure=0 type=supply number=1 status=critical fail=1"

@@ -167,6 +167,30 @@ TEST_F(EnclosurePagesTest, DetailsOfEveryKind) {
     EXPECT_EQ(details(1, m.get(), -1).find("#FFFF00"), std::string::npos);
 }
 
+TEST_F(EnclosurePagesTest, SensorThatIsNotInstalled) {
+    // The enclosure reports sensor 1 not installed; the model reads it
+    // through the library as the details handler does.
+    change_machine("element index=3 enclosure=0 type=temp number=1 status=not-installed\n");
+    auto m = model(1, 3, 0);
+    // The row of sensor 1, from its number to the row's end.
+    auto row_of_sensor_1 = [](const std::string& page) {
+        const std::string sensors = between(page, "Temp Sensor Summary", "</table>");
+        return between(sensors, "\">1</td>", "</tr>");
+    };
+    std::string row = row_of_sensor_1(details(1, m.get(), -1));
+    EXPECT_NE(row.find("<font style=\"color: #FF0000;font-weight: bold;\">NOT INSTALLED</font>"),
+              std::string::npos)
+        << row;
+    EXPECT_NE(row.find(">--</td>"), std::string::npos) << row;
+    EXPECT_EQ(row.find("&#176;"), std::string::npos) << row;
+    EXPECT_EQ(row.find(">OK<"), std::string::npos) << row;
+    // An earlier generation shows only the temperature column.
+    records_[1].family = 7;
+    row = row_of_sensor_1(details(1, m.get(), -1));
+    EXPECT_NE(row.find(">--</td>"), std::string::npos) << row;
+    EXPECT_EQ(row.find("&#176;"), std::string::npos) << row;
+}
+
 TEST_F(EnclosurePagesTest, DetailsOfAnEarlierGeneration) {
     records_[1].family = 7;
     auto m = model(1, 3, 0);
