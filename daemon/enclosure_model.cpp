@@ -12,7 +12,6 @@ namespace {
 constexpr uint8_t kNoIndex = 255;
 constexpr uint8_t kNoPort = 255;
 constexpr uint8_t kUnknown = 128;
-constexpr uint8_t kSensorNotInstalled = 2;
 constexpr int kNoTemperature = 127;
 constexpr int kNoLockOrAlarmStatus = 127;
 constexpr int kEnclosureStatusPreset = 6;

@@ -109,6 +109,9 @@ enum : uint8_t {
     kSupplyOverCurrent = 0x2,
 };
 
+// The status of an element the enclosure reports not installed.
+constexpr uint8_t kSensorNotInstalled = 2;
+
 // A temperature sensor's status as the daemon takes it: the library's value,
 // or 2 (not installed) when the library answers that the sensor does not
 // exist (the enclosure reports it not installed). 0 with the status

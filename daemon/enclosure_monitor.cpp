@@ -150,11 +150,15 @@ void check_enclosure_temperatures(const ControllerIdList& list, EnclosureModel& 
         EnclosureTempSensor* sensor = model.temp_sensor_objects[k];
         if (sensor == nullptr) continue;
         uint8_t warnings = 0;
-        if (ctl_get_temp_sensor_warnings(sensor->id, &warnings) == 0)
+        const bool warnings_read = ctl_get_temp_sensor_warnings(sensor->id, &warnings) == 0;
+        uint8_t status = kUnreadStatus;
+        const bool status_read = read_temp_sensor_status(sensor->id, &status) == 0;
+        // The threshold bits of a sensor that is not there mean nothing: its
+        // removal is reported, not a change of its temperature.
+        if (warnings_read && !(status_read && status == kSensorNotInstalled))
             compare(list, position, EnclosureChangeKind::SensorWarnings, model, k, sensor->warnings,
                     warnings);
-        uint8_t status = kUnreadStatus;
-        if (read_temp_sensor_status(sensor->id, &status) == 0)
+        if (status_read)
             compare(list, position, EnclosureChangeKind::SensorStatus, model, k, sensor->status,
                     status);
     }

@@ -181,6 +181,19 @@ TEST_F(EnclosureMonitorTest, SensorThatGoesAwayIsPostedRemovedOnce) {
     EXPECT_EQ(int(posted[0].code), 0x8026);
 }
 
+TEST_F(EnclosureMonitorTest, SensorRemovedWhileWarningPostsOnlyTheRemoval) {
+    std::vector<EventRecord> posted =
+        check("element index=3 enclosure=0 type=temp number=1 thresholds=4\n");
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(int(posted[0].code), 0x8022);
+    // Taken out: the enclosure clears its threshold bits. That is no
+    // "temperature normal", only the removal.
+    posted = check("element index=3 enclosure=0 type=temp number=1 thresholds=0 "
+                   "status=not-installed\n");
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(int(posted[0].code), 0x8025);
+}
+
 TEST_F(EnclosureMonitorTest, SensorAbsentFromTheStartIsNoChange) {
     change_machine("element index=3 enclosure=0 type=temp number=0 status=not-installed\n");
     build_enclosure_baseline(list_, baselines_.get());
