@@ -8,6 +8,7 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -91,6 +92,15 @@ double milliseconds_of(F f) {
     return milliseconds_since(start);
 }
 
+// The fastest of 100 requests, in milliseconds: what a request takes
+// itself, whatever else the host does meanwhile.
+double fastest_request(int fd) {
+    double fastest = 1e9;
+    for (int i = 0; i < 100; ++i)
+        fastest = std::min(fastest, milliseconds_of([&] { EXPECT_EQ(request(fd), 0); }));
+    return fastest;
+}
+
 TEST(RequestLatency, EveryDriverRequestTakesItInRealTime) {
     load(std::string(kMachine) + "latency request-us=40000\n");
     const int fd = open_controller();
@@ -110,19 +120,13 @@ TEST(RequestLatency, EveryDriverRequestTakesItInRealTime) {
     apply("latency request-us=60000\n");
     EXPECT_GE(milliseconds_of([&] { EXPECT_EQ(request(fd), 0); }), 60.0);
     apply("latency request-us=0\n");
-    EXPECT_LT(milliseconds_of([&] {
-                  for (int i = 0; i < 200; ++i) EXPECT_EQ(request(fd), 0);
-              }),
-              90.0);
+    EXPECT_LT(fastest_request(fd), 0.15);
     sim::kernel_close(fd);
 
     // Without the line, none.
     load(kMachine);
     const int fresh = open_controller();
-    EXPECT_LT(milliseconds_of([&] {
-                  for (int i = 0; i < 200; ++i) EXPECT_EQ(request(fresh), 0);
-              }),
-              90.0);
+    EXPECT_LT(fastest_request(fresh), 0.15);
     sim::kernel_close(fresh);
 }
 
