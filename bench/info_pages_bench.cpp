@@ -8,16 +8,26 @@
 //
 //   build/bench/info_pages_bench [builds per page, default 200] [page]
 //
+// With --wall it prints instead, for each page, the driver requests one
+// build sends and how many of them are distinct, and the median wall time
+// of a build when the firmware answers each request at once, after 0.1 ms
+// and after 1 ms (the simulator's latency), and what it comes to at 0.5 ms
+// (the time at none plus 0.5 ms per request). The builds at 0.1 and 1 ms
+// are as many as wait about a second, at least one (bench/page_latency.sh
+// runs it on the default and on a large machine):
+//
+//   build/bench/info_pages_bench --wall [builds per page at 0 ms, default 20] [page]
+//
 // The pages are the lines of kPages. The controller shown is the one of the
 // latest generation with the most ports; its first unit is the one whose
 // tree is drawn and its first drive the one whose SMART data is shown. A
 // page whose URL this build routes to no handler is named at the end as not
 // built. The unit creation makes a single disk of a free drive (freeing the
 // controller's last unit first when no drive is free) and deletes it again
-// after each build, outside the time measured, and the machine is loaded
-// anew after it; its command-log lines go to a directory of its own (a
-// private mount over /var/log, for root), or, where that cannot be had, the
-// command log is off.
+// after each build, outside the time measured and at no latency, and the
+// machine is loaded anew after it; its command-log lines go to a directory
+// of its own (a private mount over /var/log, for root), or, where that
+// cannot be had, the command log is off.
 #include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -215,10 +225,82 @@ bool private_log_dir(const char* dir) {
            mount(dir, "/var/log", nullptr, MS_BIND, nullptr) == 0;
 }
 
+// A page as the bench builds it.
+struct Page {
+    DaemonContext* context;
+    ConfigStore* config;
+    MessageCatalogue* catalogue;
+    PageHandler handler;  // null: through the dispatcher
+    bool creates;         // the unit creation: the unit made goes after each build
+    ObjectId controller;
+    int free_port;
+    std::string url;
+};
+
+// What the builds of a page measured: the time of each (CPU or wall, in
+// microseconds), the page's size, and the driver requests of the first.
+struct Measured {
+    std::vector<double> times;
+    int bytes = 0;
+    sim::RequestCounts counts;
+};
+
+// The firmware latencies measured besides none, in microseconds.
+constexpr uint64_t kTenthMs = 100, kOneMs = 1000;
+
+// The firmware's time to answer each driver request from now on.
+void set_latency(uint64_t microseconds) {
+    std::string error;
+    if (!sim::apply("latency request-us=" + std::to_string(microseconds) + "\n", &error))
+        std::fprintf(stderr, "simulated machine: %s\n", error.c_str());
+}
+
+// The builds at a latency: as many as wait out about a second of it, at
+// least one and at most the builds asked for.
+int builds_at(uint64_t latency_us, uint64_t requests, int builds) {
+    const uint64_t waited = std::max<uint64_t>(1, requests * latency_us);
+    return int(std::clamp<uint64_t>(1000000 / waited, 1, uint64_t(builds)));
+}
+
+double wall_microseconds() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
+}
+
+// Builds the page that many times with the firmware answering each request
+// after latency_us (only the builds: what a page needs around them is
+// answered at once), timing the builds in CPU or in wall time. False when
+// a build or what it needs around it failed.
+bool measure(const Page& page, int builds, uint64_t latency_us, bool wall, Measured* out) {
+    *out = Measured{};
+    if (page.creates && page.free_port < 0) return false;
+    for (int r = 0; r < builds; ++r) {
+        sim::clear_journal();
+        sim::reset_request_counts();
+        set_latency(latency_us);
+        const double start = wall ? wall_microseconds() : cpu_microseconds();
+        out->bytes = build_page(page.context, page.config, page.catalogue, page.handler, page.url);
+        out->times.push_back((wall ? wall_microseconds() : cpu_microseconds()) - start);
+        set_latency(0);
+        if (r == 0) out->counts = sim::request_counts();
+        // The unit made goes again, so that the next build finds the drive
+        // free.
+        const int unit = page.creates ? holding_unit(page.controller, page.free_port) : 0;
+        if (unit < 0 || (page.creates && delete_unit(page.controller, unit) != 0)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int builds = argc > 1 ? std::atoi(argv[1]) : 200;
+    const bool wall = argc > 1 && std::strcmp(argv[1], "--wall") == 0;
+    if (wall) {
+        --argc;
+        ++argv;
+    }
+    const int builds = argc > 1 ? std::atoi(argv[1]) : wall ? 20 : 200;
     const char* only = argc > 2 ? argv[2] : nullptr;
     if (builds < 1) return 2;
     char dir[] = "/tmp/pyv2-pages-bench-XXXXXX";
@@ -234,7 +316,11 @@ int main(int argc, char** argv) {
     Shown shown = choose_controller(&context);
     std::printf("controller at position %d, unit %d, drive %d%s\n", shown.position, shown.unit,
                 shown.port, logged ? "" : ", command log off");
-    std::printf("%-13s %11s %9s %9s %9s\n", "page", "median us", "min us", "bytes", "requests");
+    if (wall)
+        std::printf("%-13s %9s %9s %10s %10s %10s %10s\n", "page", "requests", "distinct", "0 ms",
+                    "0.1 ms", "1 ms", "0.5 ms");
+    else
+        std::printf("%-13s %11s %9s %9s %9s\n", "page", "median us", "min us", "bytes", "requests");
     std::string not_built;
     for (const PageCase& k : kPages) {
         if (only != nullptr && std::strcmp(only, k.name) != 0) continue;
@@ -243,36 +329,44 @@ int main(int argc, char** argv) {
             not_built += std::string(not_built.empty() ? "" : ", ") + k.name;
             continue;
         }
-        const PageHandler handler = route != nullptr ? route->handler : nullptr;
-        const bool creates = k.around == Around::kFreeDrive;
-        if (creates) shown.free_port = free_a_drive(shown.controller);
-        const std::string url = url_of(k.url, shown);
-        std::vector<double> times;
-        int bytes = 0;
-        size_t requests = 0;
-        for (int r = 0; r < builds && !(creates && shown.free_port < 0); ++r) {
-            sim::clear_journal();
-            const double start = cpu_microseconds();
-            bytes = build_page(&context, &config, &catalogue, handler, url);
-            times.push_back(cpu_microseconds() - start);
-            if (r == 0) requests = sim::journal().size();
-            // The unit made goes again, so that the next build finds the
-            // drive free.
-            const int unit = creates ? holding_unit(shown.controller, shown.free_port) : 0;
-            if (unit < 0 || (creates && delete_unit(shown.controller, unit) != 0)) {
-                times.clear();
-                break;
-            }
+        Page page{&context,
+                  &config,
+                  &catalogue,
+                  route != nullptr ? route->handler : nullptr,
+                  k.around == Around::kFreeDrive,
+                  shown.controller,
+                  -1,
+                  ""};
+        if (page.creates) page.free_port = shown.free_port = free_a_drive(shown.controller);
+        page.url = url_of(k.url, shown);
+        Measured at_zero, at_tenth, at_one;
+        bool built = measure(page, builds, 0, wall, &at_zero);
+        if (wall && built) {
+            const uint64_t requests = at_zero.counts.requests;
+            built =
+                measure(page, builds_at(kTenthMs, requests, builds), kTenthMs, true, &at_tenth) &&
+                measure(page, builds_at(kOneMs, requests, builds), kOneMs, true, &at_one);
         }
-        if (creates) restore_machine();
-        if (times.empty()) {
-            std::printf("%-13s %s\n", k.name, creates ? "no unit created" : "no build");
+        if (page.creates) restore_machine();
+        if (!built) {
+            std::printf("%-13s %s\n", k.name, page.creates ? "no unit created" : "no build");
             continue;
         }
-        // The simulator keeps the last 4096 requests.
-        std::printf("%-13s %11.1f %9.1f %9d %8zu%s\n", k.name, median(times),
-                    *std::min_element(times.begin(), times.end()), bytes, requests,
-                    requests >= 4096 ? "+" : "");
+        if (!wall) {
+            std::printf("%-13s %11.1f %9.1f %9d %9llu\n", k.name, median(at_zero.times),
+                        *std::min_element(at_zero.times.begin(), at_zero.times.end()),
+                        at_zero.bytes, (unsigned long long)at_zero.counts.requests);
+            continue;
+        }
+        // At 0.5 ms: the time at none plus the latency once per request,
+        // the sum the measured latencies come close to (beyond it: the
+        // host's own delay in waking a waiting thread).
+        const uint64_t requests = at_zero.counts.requests;
+        const double zero = median(at_zero.times);
+        std::printf("%-13s %9llu %9llu %10.1f %10.1f %10.1f %10.1f\n", k.name,
+                    (unsigned long long)requests, (unsigned long long)at_zero.counts.distinct,
+                    zero / 1000, median(at_tenth.times) / 1000, median(at_one.times) / 1000,
+                    (zero + 500.0 * double(requests)) / 1000);
     }
     if (!not_built.empty()) std::printf("# not in this build: %s\n", not_built.c_str());
     sim::clear_journal();

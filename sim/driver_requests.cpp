@@ -277,7 +277,9 @@ void fail_series(uint8_t* area, uint16_t code, const std::string& detail) {
     fail_series_with_text(area, code, detail, text_of(code));
 }
 
-int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error) {
+int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error,
+                 uint64_t* latency_us) {
+    *latency_us = 0;
     const bool first = c.series() == Series::First;
     const bool known =
         first ? (request == 0x1F || request == 0x1C)
@@ -291,6 +293,7 @@ int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buff
     entry.request = request;
     const size_t total = first ? kFirstData + get32(buffer) : kSecondData + get32(buffer + 20);
     entry.sent.assign(buffer, buffer + total);
+    *latency_us = receive_request(m, c.index, request, buffer, total);
 
     int result = 0;
     const int opcode = first            ? buffer[kFirstPacket]

@@ -1,6 +1,7 @@
 // The simulated kernel's entry points: the machine of the process, its
 // descriptors, the in-memory /dev tree, the state and control files and the
-// journal. Every entry point takes the simulator lock.
+// journal. Every entry point takes the simulator lock; a driver request
+// waits out the firmware's latency after releasing it.
 #include <fcntl.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
@@ -277,8 +278,11 @@ int kernel_uname(struct utsname* out) {
     return 0;
 }
 
-int kernel_open(const char* path_text, int flags) {
-    std::lock_guard<std::mutex> hold(sim_lock());
+namespace {
+
+// An open, under the simulator lock; latency_us gets how long the driver
+// takes to answer when the file is one of its requests.
+int open_locked(const char* path_text, int flags, uint64_t* latency_us) {
     Machine& m = current();
     const std::string path = path_text;
     OpenFile file;
@@ -311,7 +315,24 @@ int kernel_open(const char* path_text, int flags) {
     int fd = new_descriptor(m);
     if (fd < 0) return -1;
     if (file.node) ++m.calls.node_opens;
+    const int controller = file.node ? -1 : driver_file_controller(m, path);
+    if (controller >= 0)
+        *latency_us = receive_request(m, controller, 0,
+                                      reinterpret_cast<const uint8_t*>(path.data()), path.size());
     m.files[fd] = file;
+    return fd;
+}
+
+}  // namespace
+
+int kernel_open(const char* path, int flags) {
+    uint64_t latency_us = 0;
+    int fd;
+    {
+        std::lock_guard<std::mutex> hold(sim_lock());
+        fd = open_locked(path, flags, &latency_us);
+    }
+    wait_for_answer(latency_us);
     return fd;
 }
 
@@ -326,17 +347,22 @@ int kernel_close(int fd) {
 }
 
 int kernel_ioctl(int fd, unsigned long request, void* arg) {
-    std::lock_guard<std::mutex> hold(sim_lock());
-    Machine& m = current();
-    auto it = m.files.find(fd);
-    if (it == m.files.end()) return fail(EBADF);
-    if (!it->second.node) return fail(ENOTTY);
-    if (it->second.controller < 0 || !m.controllers[it->second.controller].present)
-        return fail(ENODEV);
-    int error = 0;
-    int result = driver_ioctl(m, m.controllers[it->second.controller], request,
-                              static_cast<uint8_t*>(arg), &error);
-    save_events(m);
+    int result, error = 0;
+    uint64_t latency_us = 0;
+    {
+        std::lock_guard<std::mutex> hold(sim_lock());
+        Machine& m = current();
+        auto it = m.files.find(fd);
+        if (it == m.files.end()) return fail(EBADF);
+        if (!it->second.node) return fail(ENOTTY);
+        if (it->second.controller < 0 || !m.controllers[it->second.controller].present)
+            return fail(ENODEV);
+        result = driver_ioctl(m, m.controllers[it->second.controller], request,
+                              static_cast<uint8_t*>(arg), &error, &latency_us);
+        save_events(m);
+    }
+    // The firmware's time to answer, while other threads use the machine.
+    wait_for_answer(latency_us);
     if (result < 0) errno = error;
     return result;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "sim/enclosure_model.h"
@@ -172,6 +173,14 @@ struct Machine {
     // is still counted whole. Unlimited by default.
     uint64_t pause_limit_us = UINT64_MAX;
     KernelCalls calls;  // what the kernel answered, see sim::kernel_calls()
+    // How long the firmware takes to answer a driver request, in real time
+    // ("latency request-us="); 0: at once.
+    uint64_t request_latency_us = 0;
+    // The driver requests received since the last reset (sim::request_counts)
+    // and, from the first reset on, a key of each distinct one.
+    RequestCounts request_counts;
+    std::unordered_set<uint64_t> request_keys;
+    bool request_keys_kept = false;
     int descriptor_floor = 0;
     std::string state_file;
     std::string control_file;
@@ -214,11 +223,26 @@ std::string compat_record(const Controller& c);
 std::string driver_version(const Controller& c);
 std::string driver_stats_text(const Controller& c);
 std::string event_file(const Controller& c);
+// The controller index whose SAS driver answers a read of this file (its
+// host's compatibility or event file), or -1.
+int driver_file_controller(const Machine& m, const std::string& path);
 // The 112-byte event record the second-series driver hands out.
 void encode_event(const SimEvent& e, uint8_t* record);
 
-// driver_requests.cpp
-int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error);
+// driver_requests.cpp: one ioctl on a controller's node; latency_us gets how
+// long the firmware takes to answer it (0 for a request the driver refuses
+// without passing it on).
+int driver_ioctl(Machine& m, Controller& c, unsigned long request, uint8_t* buffer, int* error,
+                 uint64_t* latency_us);
+
+// request_cost.cpp: counts a request the driver received (controller index,
+// request number, the bytes sent) and returns how long its answer takes.
+// The SAS driver's compatibility and event files count as request 0 with
+// the file's path as the bytes sent.
+uint64_t receive_request(Machine& m, int controller, unsigned long request, const uint8_t* sent,
+                         size_t size);
+// Waits that long in real time; the caller holds no lock.
+void wait_for_answer(uint64_t microseconds);
 
 // firmware.cpp
 // Size of a parameter as the firmware of the series knows it, or one of the

@@ -361,6 +361,7 @@ class Applier {
             }
             return true;
         }
+        if (cmd == "latency") return latency(a, why);
         if (cmd == "descriptors") {
             long floor = 0;
             if (!take_number(a, "floor", &floor, why)) return false;
@@ -577,6 +578,19 @@ class Applier {
             return false;
         }
         m_.faults.push_back(f);
+        return true;
+    }
+
+    // How long the firmware takes to answer each driver request, in real
+    // time: "latency request-us=500".
+    bool latency(Attrs& a, std::string* why) {
+        long us = 0;
+        if (!take_number(a, "request-us", &us, why)) return false;
+        if (us < 0) {
+            *why = "request-us=" + std::to_string(us) + " is below 0";
+            return false;
+        }
+        m_.request_latency_us = uint64_t(us);
         return true;
     }
 

@@ -96,6 +96,21 @@ struct KernelCalls {
 };
 KernelCalls kernel_calls();
 
+// The driver requests the controllers received (each ioctl the driver
+// passed on, and each open of a SAS driver's compatibility or event file),
+// unlike the journal not limited to the latest ones: all of them, and the
+// distinct ones (different controller, request number or bytes sent; a
+// file read counts as request 0 that sends the file's path). Counted since
+// the machine was loaded or the counts were last reset; the distinct ones
+// only from the first reset on (until then the machine keeps no record of
+// them, so a long-running process does not grow).
+struct RequestCounts {
+    uint64_t requests = 0;
+    uint64_t distinct = 0;
+};
+RequestCounts request_counts();
+void reset_request_counts();
+
 // Firmware the simulated devices received: the last image a controller's
 // download command took whole (empty when none), and the bytes a drive or
 // an enclosure module's buffer received, each at its offset.

@@ -170,6 +170,19 @@ std::string event_file(const Controller& c) {
     return file;
 }
 
+int driver_file_controller(const Machine& m, const std::string& path) {
+    const std::string host_prefix = std::string(kScsiHost) + "/";
+    if (path.rfind(host_prefix, 0) != 0) return -1;
+    const std::string rest = path.substr(host_prefix.size());
+    const size_t slash = rest.find('/');
+    if (slash == std::string::npos) return -1;
+    const std::string file = rest.substr(slash + 1);
+    if (file != "tavix_compat_info" && file != "tavix_aen_read") return -1;
+    const ScsiHostEntry* h = find_host(m, host_number(rest.substr(0, slash)));
+    if (h == nullptr || !is_sas(m, *h)) return -1;
+    return m.controllers[h->controller].index;
+}
+
 bool generated_file(Machine& m, const std::string& path, std::string* content, bool* writable) {
     *writable = false;
     if (path == "/proc/devices") {
