@@ -243,17 +243,11 @@ void HttpsConnection::stop_reading(int result)
     limit_ = -1;
 }
 
-bool HttpsConnection::posted_from_elsewhere() const
-{
-    int method = request_.method();
-    return (method == kMethodPost || method == kMethodMultipart) && form_from_elsewhere(request_);
-}
-
 int HttpsConnection::serve(long long now_ms)
 {
     if (state_ != kReady)
         return 1;
-    if ((read_result_ != kReadOk && read_result_ != kReadNoUpload) || posted_from_elsewhere()) {
+    if ((read_result_ != kReadOk && read_result_ != kReadNoUpload) || sent_from_elsewhere(request_)) {
         answer(kStatusNotFound, kContentHtml, kNotFoundBody, 1, nullptr, now_ms);
         return 1;
     }

@@ -66,8 +66,9 @@ public:
     // request stops reading and is ready to be served.
     void on_limit(long long now_ms);
 
-    // Serves a ready connection: answers a request that could not be read
-    // "404 Not-Found", else dispatches it, then starts writing the answer.
+    // Serves a ready connection: answers a request that could not be read,
+    // or a form or action sent from a page of another site, "404
+    // Not-Found", else dispatches it, then starts writing the answer.
     // Returns 0 answered; 100 answered and the listener must be rebuilt; 1
     // the request was refused unread ("404 Not-Found"); 2 no page builder
     // ("500 Internal-Server-Error"); 3 the handler's result was answered
@@ -95,8 +96,6 @@ private:
     bool count_body();
     // Whether the request's handler takes the body it announces.
     bool body_wanted() const;
-    // Whether a POST came from a page of another site.
-    bool posted_from_elsewhere() const;
 
     int fd_;
     DaemonContext* context_;
