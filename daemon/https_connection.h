@@ -52,6 +52,12 @@ public:
     const char* peer() const { return peer_; }
     long long accepted_at() const { return accepted_at_; }
     int descriptor() const { return fd_; }
+    // The bytes that came from the client or went to it so far, the TLS
+    // handshake's included, and when the count last grew (at first: when the
+    // connection was accepted). A connection stalled in its handshake or
+    // request makes no progress.
+    unsigned long long bytes_moved() const { return moved_; }
+    long long progress_at() const { return progress_at_; }
 
     // The poll events the connection waits for; 0 when it waits for none.
     short poll_events() const;
@@ -87,6 +93,8 @@ private:
     void drain(long long now_ms);
     void finish_answer(long long now_ms);
     void close_now();
+    // Counts what the socket moved since the last call.
+    void note_progress(long long now_ms);
     long long reading_limit() const;
     // Puts the answer into out_ and starts writing it.
     void answer(const char* status, unsigned content_type, const char* body, int length, const char* cookie,
@@ -108,7 +116,9 @@ private:
     long long limit_;
     long long stage_deadline_;
     long long first_byte_;
-    long long last_progress_;
+    long long last_progress_;  // of the request or answer itself, for their waits
+    long long progress_at_;
+    unsigned long long moved_;
     long long counted_;  // body bytes counted against the allowance
     int read_result_;
     bool read_whole_;     // the request arrived to its end
