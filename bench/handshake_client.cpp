@@ -1,9 +1,10 @@
 // Benchmark client, run by bench/handshakes.sh: each of N threads makes one
 // full TLS handshake per request (no session is ever resumed), sends one GET
 // and reads the answer to its end, for a number of seconds. Prints the
-// answered requests per second and the failures.
+// answered requests per second and the failures. The TLS version is 1.2
+// unless the last argument says 1.3.
 //
-//   handshake_client <port> <path> <clients> <seconds>
+//   handshake_client <port> <path> <clients> <seconds> [1.2|1.3]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -78,8 +79,15 @@ bool one_request(SSL_CTX* ctx, int port, const std::string& request)
 
 int main(int argc, char** argv)
 {
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: %s <port> <path> <clients> <seconds>\n", argv[0]);
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: %s <port> <path> <clients> <seconds> [1.2|1.3]\n", argv[0]);
+        return 2;
+    }
+    int version = TLS1_2_VERSION;
+    if (argc == 6 && std::strcmp(argv[5], "1.3") == 0) {
+        version = TLS1_3_VERSION;
+    } else if (argc == 6 && std::strcmp(argv[5], "1.2") != 0) {
+        std::fprintf(stderr, "TLS version 1.2 or 1.3, not %s\n", argv[5]);
         return 2;
     }
     int port = std::atoi(argv[1]);
@@ -95,6 +103,8 @@ int main(int argc, char** argv)
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
     SSL_CTX_set_options(ctx, SSL_OP_NO_TICKET);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+    SSL_CTX_set_min_proto_version(ctx, version);
+    SSL_CTX_set_max_proto_version(ctx, version);
 
     Counts counts;
     auto start = std::chrono::steady_clock::now();

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Benchmark, run by hand (not part of make test): requests per second of the
 # daemon answering the login page when every request makes a full TLS
-# handshake (no session resumption), with 1 and with 4 concurrent clients,
-# against nginx (one worker) serving the same bytes with the same
-# certificate, both in one run (see bench/sandbox.sh). The client is
-# bench/handshake_client.cpp, built here with g++.
+# handshake (no session resumption), with 1, 4 and 16 concurrent clients (or
+# the counts given), against nginx (one worker) serving the same bytes with
+# the same certificate, both in one run (see bench/sandbox.sh). The client is
+# bench/handshake_client.cpp, built here with g++; it speaks TLS 1.2 unless
+# told 1.3.
 #
-#   bench/handshakes.sh [daemon-program] [seconds per round] [rounds]
+#   bench/handshakes.sh [daemon-program] [seconds per round] [rounds] ["client counts"] [1.2|1.3]
 set -euo pipefail
 if [ -z "${WORK:-}" ]; then
     here=$(cd "$(dirname "$0")/.." && pwd)
-    export SECONDS_RUN=${2:-5} ROUNDS=${3:-3}
+    export SECONDS_RUN=${2:-5} ROUNDS=${3:-3} CLIENT_COUNTS=${4:-1 4 16} TLS_VERSION=${5:-1.2}
     export CLIENT="$here/build/bench/handshake_client"
     mkdir -p "$(dirname "$CLIENT")"
     if [ ! -x "$CLIENT" ] || [ "$here/bench/handshake_client.cpp" -nt "$CLIENT" ]; then
@@ -20,8 +21,9 @@ if [ -z "${WORK:-}" ]; then
 fi
 
 # measure <port> <clients>: "<requests/s> <failures>"
-measure() { "$CLIENT" "$1" /login.html "$2" "$SECONDS_RUN"; }
-for clients in 1 4; do
+measure() { "$CLIENT" "$1" /login.html "$2" "$SECONDS_RUN" "$TLS_VERSION"; }
+echo "TLS $TLS_VERSION, $ROUNDS rounds of $SECONDS_RUN s each"
+for clients in $CLIENT_COUNTS; do
     d_all=() n_all=() failed=0
     for round in $(seq "$ROUNDS"); do
         read -r rps f < <(measure 888 "$clients")

@@ -13,29 +13,6 @@ ConnectionPool::ConnectionPool(DaemonContext* context, ConfigStore* config, long
 {
 }
 
-// Which connections make room first (lower first); -1: never. A connection
-// that has not yet had a poll round may have sent its first bytes already:
-// it is not taken for silent, but goes before those whose handshake or
-// request is under way.
-int ConnectionPool::room_rank(const Entry& e) const
-{
-    switch (e.connection->state()) {
-    case HttpsConnection::kSilent:
-        return e.polled ? 0 : 2;
-    case HttpsConnection::kDraining:
-    case HttpsConnection::kClosed:
-        return 1;
-    case HttpsConnection::kHandshake:
-    case HttpsConnection::kReading:
-        return 3;
-    case HttpsConnection::kWriting:
-        return 4;
-    case HttpsConnection::kReady:
-        return -1;
-    }
-    return -1;
-}
-
 ConnectionPool::~ConnectionPool()
 {
     for (int i = 0; i < count_; i++)
@@ -51,23 +28,32 @@ int ConnectionPool::count_of(const char* peer) const
     return n;
 }
 
-// The connection to close for a newcomer from peer (peer null: any peer), or
-// -1 when none may go.
+namespace {
+
+// Whether a connection may be closed to make room: any but one whose request
+// has arrived whole and waits to be served.
+bool closable(const HttpsConnection* c)
+{
+    return c->state() != HttpsConnection::kReady;
+}
+
+}  // namespace
+
+// The connection of peer to close for a newcomer, or -1 when none may go:
+// one that has closed already, else the one that has gone longest without
+// progress (of two alike, the one accepted first).
 int ConnectionPool::pick_room(const char* peer) const
 {
-    int best = -1, best_rank = 0;
+    int best = -1;
     for (int i = 0; i < count_; i++) {
         const HttpsConnection* c = entries_[i].connection;
-        if (peer != nullptr && std::strcmp(c->peer(), peer) != 0)
+        if (std::strcmp(c->peer(), peer) != 0 || !closable(c))
             continue;
-        int rank = room_rank(entries_[i]);
-        if (rank < 0)
-            continue;
-        // Entries are in accepting order: the first of a rank is the oldest.
-        if (best < 0 || rank < best_rank) {
+        if (c->state() == HttpsConnection::kClosed)
+            return i;
+        // Entries are in accepting order: the first of a time is the oldest.
+        if (best < 0 || c->progress_at() < entries_[best].connection->progress_at())
             best = i;
-            best_rank = rank;
-        }
     }
     return best;
 }
@@ -79,12 +65,12 @@ const char* ConnectionPool::crowded_peer() const
     const char* crowded = nullptr;
     int most = 0;
     for (int i = 0; i < count_; i++) {
-        if (room_rank(entries_[i]) < 0)
+        if (!closable(entries_[i].connection))
             continue;
         const char* peer = entries_[i].connection->peer();
         int n = 0;
         for (int k = 0; k < count_; k++)
-            if (room_rank(entries_[k]) >= 0 && std::strcmp(entries_[k].connection->peer(), peer) == 0)
+            if (closable(entries_[k].connection) && std::strcmp(entries_[k].connection->peer(), peer) == 0)
                 n++;
         if (n > most) {
             most = n;
@@ -95,12 +81,13 @@ const char* ConnectionPool::crowded_peer() const
 }
 
 // Closes one connection of scope (a peer, or null for the most crowded
-// peer) to make room; false when none may go. A connection in its
-// handshake or request, or not yet polled, first reads what has already
-// arrived: one whose request came whole is then waiting to be served and
+// peer) to make room; false when none may go. The connection chosen first
+// takes what has arrived for it since it was last polled, so none is taken
+// for stalled unread: one that made progress, or whose request came whole,
 // stays, and the choice is made again.
 bool ConnectionPool::make_room(const char* scope, long long now_ms)
 {
+    bool probed[kRoom] = {};
     for (;;) {
         const char* peer = scope != nullptr ? scope : crowded_peer();
         if (peer == nullptr)
@@ -109,13 +96,13 @@ bool ConnectionPool::make_room(const char* scope, long long now_ms)
         if (victim < 0)
             return false;
         Entry& e = entries_[victim];
-        HttpsConnection::State state = e.connection->state();
-        bool unpolled_silent = state == HttpsConnection::kSilent && !e.polled;
-        if (state == HttpsConnection::kHandshake || state == HttpsConnection::kReading || unpolled_silent) {
-            e.polled = true;
-            e.connection->on_ready(now_ms);
+        HttpsConnection* c = e.connection;
+        if (!probed[victim] && c->state() != HttpsConnection::kClosed) {
+            probed[victim] = true;
+            unsigned long long before = c->bytes_moved();
+            c->on_ready(now_ms);
             note_ready(e);
-            if (e.connection->state() == HttpsConnection::kReady)
+            if (c->state() == HttpsConnection::kReady || c->bytes_moved() != before)
                 continue;
         }
         remove(victim);
@@ -127,20 +114,20 @@ void ConnectionPool::add(int fd, const char* peer, long long now_ms, TlsContext*
 {
     char text[16] = {};
     std::strncpy(text, peer == nullptr ? "" : peer, sizeof text - 1);
-    const char* scopes[] = {text, nullptr};  // the peer's own cap, then the cap of all
-    for (const char* scope : scopes) {
-        bool full = scope != nullptr ? count_of(scope) >= kPerPeer : count_ >= kRoom;
-        if (full && !make_room(scope, now_ms)) {
-            ::close(fd);
-            return;
-        }
+    sweep();  // what has closed holds no room
+    // Room is made only when the pool is full: by the newcomer's own address
+    // when it holds its share or more, else by the address that holds the
+    // most.
+    if (count_ >= kRoom && !make_room(count_of(text) >= kPerPeer ? text : nullptr, now_ms)) {
+        ::close(fd);
+        return;
     }
     HttpsConnection* c = new (std::nothrow) HttpsConnection(fd, text, now_ms, context_, config_, tls, &allowance_);
     if (c == nullptr) {
         ::close(fd);
         return;
     }
-    entries_[count_++] = {c, 0, false, false};
+    entries_[count_++] = {c, 0, false};
 }
 
 int ConnectionPool::fill_poll(pollfd* fds) const
@@ -167,8 +154,6 @@ void ConnectionPool::after_poll(const pollfd* fds, long long now_ms)
     // another one was served is read, not timed out.
     if (fds != nullptr) {
         for (int i = 0; i < count_; i++) {
-            if (fds[i].fd >= 0)
-                entries_[i].polled = true;
             if (fds[i].fd >= 0 && fds[i].revents != 0) {
                 entries_[i].connection->on_ready(now_ms);
                 note_ready(entries_[i]);

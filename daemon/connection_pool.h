@@ -1,8 +1,9 @@
 // The web server's open connections, driven side by side by the accept loop:
 // their handshakes, request reading and answer writing go on together, while
 // the requests themselves are served one at a time, in the order they were
-// read to their end. The pool is capped per peer address and in all; a
-// newcomer over a cap makes room by closing another connection.
+// read to their end. The pool holds kRoom connections; a newcomer to a full
+// pool makes room by closing a stalled connection of the most crowded peer
+// address, or of its own address when that holds its share (kPerPeer).
 #pragma once
 
 #include <poll.h>
@@ -25,18 +26,17 @@ public:
     ConnectionPool(const ConnectionPool&) = delete;
     ConnectionPool& operator=(const ConnectionPool&) = delete;
 
-    // Takes an accepted connection. When its peer already has kPerPeer
-    // connections, another of that peer's is closed to make room; when the
-    // pool is full, another of the peer address that holds the most
-    // connections that may be closed. Within that peer the oldest silent one
-    // goes first, else the oldest that is draining after its answer, else
-    // the oldest that has not had a poll round yet, else the oldest still in
-    // its handshake or request, else the oldest writing its answer. A
-    // connection counts as silent only after it has had a poll round to be
-    // read, and one not yet polled is read before it could be closed. A
-    // connection whose request
-    // waits to be served, or has arrived whole, is never closed; when nothing
-    // can make room, the newcomer is closed.
+    // Takes an accepted connection. Room is made only when the pool is full:
+    // another connection of the newcomer's peer address is closed when that
+    // address holds kPerPeer connections or more, else one of the address
+    // that holds the most connections that may be closed. Within that
+    // address the connection that has gone longest without progress (a byte
+    // read or written, a handshake step) goes; one that made progress more
+    // recently never goes in favour of a stalled one. Before it is closed,
+    // what has arrived for it is read, so none is taken for stalled unread;
+    // when that was progress, the choice is made again. A connection whose
+    // request waits to be served, or has arrived whole, is never closed;
+    // when nothing can make room, the newcomer is closed.
     void add(int fd, const char* peer, long long now_ms, TlsContext* tls);
 
     int count() const { return count_; }
@@ -72,9 +72,7 @@ private:
         HttpsConnection* connection;
         long long ready_order;  // when it became ready; 0 while not
         bool asked_rebuild;
-        bool polled;  // it has had a poll round to be read
     };
-    int room_rank(const Entry& e) const;
     int pick_room(const char* peer) const;
     const char* crowded_peer() const;
     bool make_room(const char* scope, long long now_ms);

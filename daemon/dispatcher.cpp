@@ -28,31 +28,32 @@ namespace {
 
 // The page URLs in the order tried. Thirteen characters are compared for
 // every name of thirteen or more. Handlers that come with the pages they
-// answer are filled in here as those pages are built.
+// answer are filled in here as those pages are built, with the test of
+// their action keys where they have actions.
 const PageRoute kPageRoutes[] = {
-    {"/page0.html", 0, 11, handle_page0},
-    {"/page1_0.html", 0, 13, handle_page1_0},
-    {"/page1_1.html", 0, 13, handle_page1_1},
-    {"/page1_2.html", 0, 13, handle_page1_2},
-    {"/page1_0_1.html", 0, 13, handle_page1_0_1},
-    {"/page2_0.html", 0, 13, handle_page2_0},
-    {"/page2_1.html", 0, 13, handle_page2_1},
-    {"/page2_2.html", 0, 13, handle_page2_2},
-    {"/page3_0.html", 0, 13, handle_page3_0},
-    {"/page3_1.html", 0, 13, handle_page3_1},
-    {"/page3_2.html", 0, 13, handle_page3_2},
-    {"/page3_3.html", 0, 13, handle_page3_3},
-    {"/fwupdate.html", 0, 13, handle_fwupdate},
-    {"/fwupdate_canceled.html", 0, 13, handle_fwupdate_canceled},
-    {"/fwcheck.html", 0, 13, handle_fwcheck},
-    {"/alarmsdata.html", 0, 16, handle_alarmsdata},
-    {"/page4.html", 0, 11, handle_page4},
-    {"/page5.html", 0, 11, handle_page5},
-    {"/smart.html", 0, 11, handle_smart},
-    {"/smart.dat", 0, 10, handle_smart_dat},
-    {"errorlog_", 1, 9, handle_errorlog},
-    {"encl_diaglog_", 1, 13, handle_encl_diaglog},
-    {"/help", 0, 5, handle_help},
+    {"/page0.html", 0, 11, handle_page0, nullptr},
+    {"/page1_0.html", 0, 13, handle_page1_0, nullptr},
+    {"/page1_1.html", 0, 13, handle_page1_1, page1_1_has_action},
+    {"/page1_2.html", 0, 13, handle_page1_2, page1_2_has_action},
+    {"/page1_0_1.html", 0, 13, handle_page1_0_1, page1_0_1_has_action},
+    {"/page2_0.html", 0, 13, handle_page2_0, page2_0_has_action},
+    {"/page2_1.html", 0, 13, handle_page2_1, page2_1_has_action},
+    {"/page2_2.html", 0, 13, handle_page2_2, page2_2_has_action},
+    {"/page3_0.html", 0, 13, handle_page3_0, page3_0_has_action},
+    {"/page3_1.html", 0, 13, handle_page3_1, page3_1_has_action},
+    {"/page3_2.html", 0, 13, handle_page3_2, nullptr},
+    {"/page3_3.html", 0, 13, handle_page3_3, page3_3_has_action},
+    {"/fwupdate.html", 0, 13, handle_fwupdate, firmware_has_action},
+    {"/fwupdate_canceled.html", 0, 13, handle_fwupdate_canceled, firmware_has_action},
+    {"/fwcheck.html", 0, 13, handle_fwcheck, firmware_has_action},
+    {"/alarmsdata.html", 0, 16, handle_alarmsdata, nullptr},
+    {"/page4.html", 0, 11, handle_page4, page4_has_action},
+    {"/page5.html", 0, 11, handle_page5, nullptr},
+    {"/smart.html", 0, 11, handle_smart, nullptr},
+    {"/smart.dat", 0, 10, handle_smart_dat, nullptr},
+    {"errorlog_", 1, 9, handle_errorlog, nullptr},
+    {"encl_diaglog_", 1, 13, handle_encl_diaglog, nullptr},
+    {"/help", 0, 5, handle_help, nullptr},
 };
 
 bool begins_with(const char* url, const char* name, int count)

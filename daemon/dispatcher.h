@@ -18,12 +18,17 @@ struct PageRequest {
 };
 
 using PageHandler = int (*)(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Whether a URL names one of the handler's actions, the requests that change
+// the controllers or the daemon: the handler's own table of action keys
+// answers it.
+using ActionTest = bool (*)(const char* url);
 
 struct PageRoute {
     const char* name;  // compared from the URL's character `offset` on
     int offset;
     int compared;      // number of characters compared
     PageHandler handler;
+    ActionTest has_action;  // null: the handler only reads
 };
 
 // The routes in the order they are tried; count in *count.

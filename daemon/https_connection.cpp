@@ -44,8 +44,8 @@ HttpsConnection::HttpsConnection(int fd, const char* peer, long long now_ms, Dae
                                  ConfigStore* config, TlsContext* tls, BodyAllowance* allowance)
     : fd_(fd), context_(context), config_(config), allowance_(allowance), ssl_(nullptr), state_(kSilent),
       want_(POLLIN), accepted_at_(now_ms), limit_(now_ms + kFirstDataWait), stage_deadline_(0), first_byte_(0),
-      last_progress_(now_ms), counted_(0), read_result_(kReadNoData), read_whole_(false), body_decided_(false),
-      drained_(0), peer_{}, out_done_(0)
+      last_progress_(now_ms), progress_at_(now_ms), moved_(0), counted_(0), read_result_(kReadNoData),
+      read_whole_(false), body_decided_(false), drained_(0), peer_{}, out_done_(0)
 {
     std::strncpy(peer_, peer == nullptr ? "" : peer, sizeof peer_ - 1);
     struct sigaction action = {};
@@ -117,6 +117,22 @@ void HttpsConnection::on_ready(long long now_ms)
     case kReady:
     case kClosed:
         break;
+    }
+    note_progress(now_ms);
+}
+
+void HttpsConnection::note_progress(long long now_ms)
+{
+    if (state_ == kClosed || ssl_ == nullptr)
+        return;
+    unsigned long long moved = static_cast<unsigned long long>(drained_);
+    if (BIO* in = SSL_get_rbio(ssl_))
+        moved += BIO_number_read(in);
+    if (BIO* out = SSL_get_wbio(ssl_))
+        moved += BIO_number_written(out);
+    if (moved != moved_) {
+        moved_ = moved;
+        progress_at_ = now_ms;
     }
 }
 
@@ -243,17 +259,11 @@ void HttpsConnection::stop_reading(int result)
     limit_ = -1;
 }
 
-bool HttpsConnection::posted_from_elsewhere() const
-{
-    int method = request_.method();
-    return (method == kMethodPost || method == kMethodMultipart) && form_from_elsewhere(request_);
-}
-
 int HttpsConnection::serve(long long now_ms)
 {
     if (state_ != kReady)
         return 1;
-    if ((read_result_ != kReadOk && read_result_ != kReadNoUpload) || posted_from_elsewhere()) {
+    if ((read_result_ != kReadOk && read_result_ != kReadNoUpload) || sent_from_elsewhere(request_)) {
         answer(kStatusNotFound, kContentHtml, kNotFoundBody, 1, nullptr, now_ms);
         return 1;
     }
@@ -295,6 +305,7 @@ void HttpsConnection::answer(const char* status, unsigned content_type, const ch
     stage_deadline_ = now_ms + kWriteDeadline;
     last_progress_ = now_ms;
     write(now_ms);
+    note_progress(now_ms);
 }
 
 void HttpsConnection::write(long long now_ms)

@@ -52,6 +52,12 @@ public:
     const char* peer() const { return peer_; }
     long long accepted_at() const { return accepted_at_; }
     int descriptor() const { return fd_; }
+    // The bytes that came from the client or went to it so far, the TLS
+    // handshake's included, and when the count last grew (at first: when the
+    // connection was accepted). A connection stalled in its handshake or
+    // request makes no progress.
+    unsigned long long bytes_moved() const { return moved_; }
+    long long progress_at() const { return progress_at_; }
 
     // The poll events the connection waits for; 0 when it waits for none.
     short poll_events() const;
@@ -66,8 +72,9 @@ public:
     // request stops reading and is ready to be served.
     void on_limit(long long now_ms);
 
-    // Serves a ready connection: answers a request that could not be read
-    // "404 Not-Found", else dispatches it, then starts writing the answer.
+    // Serves a ready connection: answers a request that could not be read,
+    // or a form or action sent from a page of another site, "404
+    // Not-Found", else dispatches it, then starts writing the answer.
     // Returns 0 answered; 100 answered and the listener must be rebuilt; 1
     // the request was refused unread ("404 Not-Found"); 2 no page builder
     // ("500 Internal-Server-Error"); 3 the handler's result was answered
@@ -86,6 +93,8 @@ private:
     void drain(long long now_ms);
     void finish_answer(long long now_ms);
     void close_now();
+    // Counts what the socket moved since the last call.
+    void note_progress(long long now_ms);
     long long reading_limit() const;
     // Puts the answer into out_ and starts writing it.
     void answer(const char* status, unsigned content_type, const char* body, int length, const char* cookie,
@@ -95,8 +104,6 @@ private:
     bool count_body();
     // Whether the request's handler takes the body it announces.
     bool body_wanted() const;
-    // Whether a POST came from a page of another site.
-    bool posted_from_elsewhere() const;
 
     int fd_;
     DaemonContext* context_;
@@ -109,7 +116,9 @@ private:
     long long limit_;
     long long stage_deadline_;
     long long first_byte_;
-    long long last_progress_;
+    long long last_progress_;  // of the request or answer itself, for their waits
+    long long progress_at_;
+    unsigned long long moved_;
     long long counted_;  // body bytes counted against the allowance
     int read_result_;
     bool read_whole_;     // the request arrived to its end

@@ -72,6 +72,24 @@ long port_number(const char* port, int length, long default_port)
     return v;
 }
 
+// The markers of a request sent from a page of another site.
+bool foreign_origin(const RequestReader& request)
+{
+    return request.origin_count() > 1 ||
+           (request.origin() != nullptr && !origin_matches_host(request.origin(), request.host()));
+}
+
+bool cross_site_fetch(const RequestReader& request)
+{
+    const char* site = request.fetch_site();
+    return site != nullptr && strncasecmp(site, "cross-site", 10) == 0 && trimmed_length(site) == 10;
+}
+
+bool foreign_referer(const RequestReader& request)
+{
+    return request.referer() != nullptr && !referer_matches_host(request.referer(), request.host());
+}
+
 }  // namespace
 
 int find_login_cookie(const char* p, int n)
@@ -125,12 +143,13 @@ bool referer_matches_host(const char* referer, const char* host)
 
 bool form_from_elsewhere(const RequestReader& request)
 {
-    if (request.origin_count() > 1)
-        return true;
-    if (request.origin() != nullptr)
-        return !origin_matches_host(request.origin(), request.host());
-    const char* site = request.fetch_site();
-    if (site != nullptr && strncasecmp(site, "cross-site", 10) == 0 && trimmed_length(site) == 10)
-        return true;
-    return request.referer() != nullptr && !referer_matches_host(request.referer(), request.host());
+    // A form's Origin, when it has one, decides.
+    if (request.origin_count() > 0)
+        return foreign_origin(request);
+    return cross_site_fetch(request) || foreign_referer(request);
+}
+
+bool action_from_elsewhere(const RequestReader& request)
+{
+    return foreign_origin(request) || cross_site_fetch(request) || foreign_referer(request);
 }

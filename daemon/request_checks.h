@@ -1,6 +1,6 @@
 // Checks on the header values of a request, shared by the request reader,
 // the connection and the login: where the login cookie is in a Cookie
-// header, and whether a form was posted from a page of this server.
+// header, and whether a form or an action came from a page of this server.
 #pragma once
 
 class RequestReader;
@@ -26,3 +26,9 @@ bool referer_matches_host(const char* referer, const char* host);
 // headers, or, without an Origin, "Sec-Fetch-Site: cross-site" or a Referer
 // naming another host.
 bool form_from_elsewhere(const RequestReader& request);
+
+// Whether a GET that names an action came from a page of another site, by
+// the same header fields, each on its own: "Sec-Fetch-Site: cross-site", an
+// Origin naming another host (or two Origin headers), or a Referer naming
+// another host. A page of this server loads its actions with none of them.
+bool action_from_elsewhere(const RequestReader& request);

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -235,74 +236,139 @@ TEST_F(ConnectionPoolTest, RequestsAreServedInTheOrderTheyArrivedWhole)
     ASSERT_TRUE(run_until([&] { return pool_->count() == 0; }));
 }
 
-// A peer at its cap: its oldest silent connection makes room, then its
-// oldest handshake; a request that waits to be served never does, and when
-// nothing else can go the newcomer is closed. Other peers are not touched.
-TEST_F(ConnectionPoolTest, PeerAtItsCapMakesRoomInOrder)
+// Which connection makes room for a newcomer. Groups of connections are
+// accepted in order, the clock moving on 10 ms before each group and each
+// group polled at its own time; a group may then make progress later (half
+// a request after its handshake), seen by the pool or still unread when the
+// newcomer comes. Only a full pool makes room: of the newcomer's own
+// address when it holds its share, else of the most crowded address, and
+// there the connection that has gone longest without progress, after what
+// has arrived for it was read.
+TEST_F(ConnectionPoolTest, WhichConnectionMakesRoom)
 {
-    Client& other = connect(Client::kSilent, "127.0.0.9");
-    Client& ready = connect(Client::kTls);
-    ready.send(kGet);
-    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
-    Client& greeting = connect(Client::kGreetingOnly);
-    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kHandshake) == 1; }));
-    std::vector<Client*> silent;
-    for (int i = 2; i < ConnectionPool::kPerPeer; i++)
-        silent.push_back(&connect(Client::kSilent));
-    ASSERT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
-    settle();
+    enum Later { kNothing, kProgressSeen, kProgressUnread };
+    struct Group {
+        const char* tag;
+        const char* peer;
+        Client::Kind kind;
+        int count;
+        Later later;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Group> groups;
+        const char* newcomer;  // its peer
+        const char* closed;    // the tag whose first connection closes; "newcomer"; "" none
+    };
+    const char* A = "127.0.0.5";
+    const char* B = "127.0.0.6";
+    const char* C = "127.0.0.7";
+    const auto greeting = Client::kGreetingOnly;
+    const auto silent = Client::kSilent;
+    const auto tls = Client::kTls;
+    const Case cases[] = {
+        {"room not full: an address holds more than its share", {{"own", A, greeting, 24, kNothing}}, A, ""},
+        {"stalled handshakes before a newcomer of their address not yet polled",
+         {{"stalled", A, greeting, 16, kNothing}, {"other", B, silent, 47, kNothing}, {"unpolled", A, silent, 1, kProgressUnread}},
+         A, "stalled"},
+        {"a connection accepted first that made progress since stays",
+         {{"progressing", A, tls, 1, kProgressSeen}, {"stalled", A, greeting, 1, kNothing}, {"fill", A, silent, 62, kNothing}},
+         A, "stalled"},
+        {"a connection whose progress is still unread is read, and stays",
+         {{"unread", A, tls, 1, kProgressUnread}, {"fill", A, silent, 63, kNothing}}, A, "fill"},
+        {"silent connections go in accepting order",
+         {{"first", A, silent, 1, kNothing}, {"later", A, silent, 63, kNothing}}, A, "first"},
+        {"the most crowded address makes room for another, not the stalest",
+         {{"stalest", B, greeting, 10, kNothing}, {"crowd", A, silent, 30, kNothing}, {"rest", C, silent, 24, kNothing}},
+         "127.0.0.8", "crowd"},
+        {"an address at its share makes room itself",
+         {{"crowd", A, silent, 40, kNothing}, {"share", B, silent, 24, kNothing}}, B, "share"},
+        {"an address below its share takes room from the most crowded",
+         {{"crowd", A, silent, 49, kNothing}, {"few", B, silent, 15, kNothing}}, B, "crowd"},
+    };
+    const std::string half_get = kGet.substr(0, 20);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pool_ = std::make_unique<ConnectionPool>(context_.get(), config_.get());
+        clients_.clear();
+        std::vector<std::pair<const Group*, Client*>> open;
+        for (const Group& g : c.groups) {
+            now_ += 10;
+            for (int i = 0; i < g.count; i++)
+                open.push_back({&g, &connect(g.kind, g.peer)});
+            // Every connection of a kind that talks has made its first
+            // progress at the group's time.
+            ASSERT_TRUE(run_until([&] {
+                for (auto& [group, client] : open)
+                    if (group == &g && g.kind == tls && !client->handshake_done())
+                        return false;
+                return true;
+            }));
+            settle();
+        }
+        now_ += 10;
+        for (auto& [group, client] : open) {
+            if (group->later == kNothing)
+                continue;
+            if (group->kind == tls) {
+                client->send(half_get);
+                client->step();
+            }
+        }
+        bool seen = false;
+        for (const Group& g : c.groups)
+            seen = seen || g.later == kProgressSeen;
+        if (seen)
+            settle();
+        now_ += 10;
+        const int before = pool_->count();
+        Client& newcomer = connect(silent, c.newcomer);
 
-    Client& newcomer = connect(Client::kSilent);
-    EXPECT_TRUE(silent[0]->server_closed());
-    EXPECT_FALSE(silent[1]->server_closed());
-    EXPECT_FALSE(newcomer.server_closed());
-    for (size_t i = 1; i < silent.size(); i++)
-        connect(Client::kSilent);
-    settle();
-    // Every older silent connection has gone; the newcomers are the silent
-    // ones now, so the next goes first of them, and the handshake stays.
-    for (Client* c : silent)
-        EXPECT_TRUE(c->server_closed());
-    connect(Client::kSilent);
-    EXPECT_TRUE(newcomer.server_closed());
-    EXPECT_FALSE(greeting.server_closed());
-    EXPECT_FALSE(other.server_closed());
-    EXPECT_EQ(count_in(HttpsConnection::kReady), 1);
-    EXPECT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
+        if (c.closed[0] == '\0') {
+            EXPECT_EQ(pool_->count(), before + 1);
+        }
+        const Client* expected = nullptr;
+        for (auto& [group, client] : open)
+            if (expected == nullptr && std::strcmp(group->tag, c.closed) == 0)
+                expected = client;
+        EXPECT_EQ(newcomer.server_closed(), std::strcmp(c.closed, "newcomer") == 0);
+        for (auto& [group, client] : open)
+            EXPECT_EQ(client->server_closed(), client == expected) << group->tag;
+    }
 }
 
 TEST_F(ConnectionPoolTest, WaitingRequestsAreNeverClosedToMakeRoom)
 {
     std::vector<Client*> ready;
-    for (int i = 0; i < ConnectionPool::kPerPeer; i++) {
-        ready.push_back(&connect(Client::kTls));
+    for (int i = 0; i < ConnectionPool::kRoom; i++) {
+        ready.push_back(&connect(Client::kTls, i % 2 == 0 ? "127.0.0.5" : "127.0.0.6"));
         ready.back()->send(kGet);
     }
-    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == ConnectionPool::kPerPeer; }));
-    Client& newcomer = connect(Client::kSilent);
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == ConnectionPool::kRoom; }));
+    Client& newcomer = connect(Client::kSilent, "127.0.0.7");
     EXPECT_TRUE(newcomer.server_closed());
-    EXPECT_EQ(count_in(HttpsConnection::kReady), ConnectionPool::kPerPeer);
+    EXPECT_EQ(count_in(HttpsConnection::kReady), ConnectionPool::kRoom);
     // A waiting request has no deadline: it is served whenever its turn comes.
     advance(HttpsConnection::kUploadDeadline * 10);
-    EXPECT_EQ(count_in(HttpsConnection::kReady), ConnectionPool::kPerPeer);
+    EXPECT_EQ(count_in(HttpsConnection::kReady), ConnectionPool::kRoom);
 }
 
 // A request that has arrived whole but is not read yet is read before its
 // connection could be closed to make room: it is served, and the next
-// oldest connection goes instead.
+// stalest connection goes instead.
 TEST_F(ConnectionPoolTest, RequestThatArrivedWholeIsNotClosedToMakeRoom)
 {
     std::vector<Client*> open;
-    for (int i = 0; i < ConnectionPool::kPerPeer; i++)
+    for (int i = 0; i < ConnectionPool::kRoom; i++)
         open.push_back(&connect(Client::kTls));
-    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReading) == ConnectionPool::kPerPeer; }));
+    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReading) == ConnectionPool::kRoom; }));
     settle();
     open[0]->send(kGet);
     open[0]->step();  // on its way; the pool has not polled since
     connect(Client::kSilent);
     EXPECT_EQ(count_in(HttpsConnection::kReady), 1);
     EXPECT_TRUE(open[1]->server_closed());
-    EXPECT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
+    EXPECT_EQ(pool_->count(), ConnectionPool::kRoom);
     EXPECT_EQ(pool_->serve_next(now_), 0);
     ASSERT_TRUE(run_until([&] { return !open[0]->answer().empty(); }));
     EXPECT_EQ(open[0]->answer().compare(0, 15, "HTTP/1.1 200 OK"), 0);
@@ -500,25 +566,6 @@ TEST_F(ConnectionPoolTest, FullPoolMakesRoomFromTheMostCrowdedPeer)
     EXPECT_FALSE(open[0].second->server_closed());  // the oldest of all
     connect(Client::kSilent, "127.0.0.26");
     EXPECT_EQ(pool_->count_of("127.0.0.24"), 15);
-}
-
-// A connection that has not had a poll round is not taken for silent: a
-// peer's connection draining its answer makes room before it.
-TEST_F(ConnectionPoolTest, UnpolledNewcomerIsNotTakenForSilent)
-{
-    Client& answered = connect(Client::kTls);
-    answered.send("POST /page0.html HTTP/1.1\r\nContent-Length: 100\r\n\r\nx");
-    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kReady) == 1; }));
-    EXPECT_EQ(pool_->serve_next(now_), 0);
-    ASSERT_TRUE(run_until([&] { return count_in(HttpsConnection::kDraining) == 1; }));
-    std::vector<Client*> fresh;
-    for (int i = 1; i < ConnectionPool::kPerPeer; i++)
-        fresh.push_back(&connect(Client::kGreetingOnly));
-    connect(Client::kSilent);
-    EXPECT_TRUE(answered.server_closed());
-    for (Client* c : fresh)
-        EXPECT_FALSE(c->server_closed());
-    EXPECT_EQ(pool_->count_of("127.0.0.5"), ConnectionPool::kPerPeer);
 }
 
 // A client that never reads its answer holds its connection only until the

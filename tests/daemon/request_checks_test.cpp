@@ -1,5 +1,5 @@
-// Where the login cookie stands in a Cookie header, and whether a form was
-// posted from a page of the host it was sent to.
+// Where the login cookie stands in a Cookie header, and whether a form or an
+// action came from a page of the host it was sent to.
 #include "daemon/request_checks.h"
 #include "daemon/form_routes.h"
 #include "daemon/request_reader.h"
@@ -142,6 +142,94 @@ TEST(RequestChecks, FormFromElsewhere)
                   kReadDone);
         EXPECT_TRUE(form_from_elsewhere(r)) << headers;
     }
+}
+
+// A request read whole, as the connection holds it.
+void read_whole(RequestReader& r, const std::string& raw)
+{
+    ASSERT_EQ(r.add(reinterpret_cast<const unsigned char*>(raw.data()), static_cast<int>(raw.size())), kReadDone)
+        << raw;
+    ASSERT_EQ(r.finish(kReadOk), kReadOk) << raw;
+}
+
+// A GET that names an action of the handler its URL reaches is refused when
+// any one of the markers of another site's page comes with it; a GET that
+// only loads a page is served whatever it carries.
+TEST(RequestChecks, ActionGetsFromElsewhere)
+{
+    struct Url {
+        const char* url;
+        bool action;
+    };
+    const Url urls[] = {
+        // Actions of several handlers, by their keys anywhere in the URL.
+        {"/page4.html?Refresh=30&c=0", true},
+        {"/page4.html?SendTestEmail=1&c=0", true},
+        {"/page4.html?EmailSender=a&EmailServerPort=25&c=0", true},
+        {"/page2_2.html?c=1&DeleteUnits=0", true},
+        {"/page2_2.html?c=1&RebuildUnit=1&RebuildDrives=6", true},
+        {"/page2_0.html?ChangeRebuildRate=4&c=2", true},
+        {"/page2_1.html?RebuildSchedEnable=1&c=1", true},
+        {"/page3_0.html?ClearAlarms=1&c=1", true},
+        {"/page3_1.html?TestBBU=1&c=1", true},
+        {"/page1_1.html?c=0&BlinkUnit=0&On=1", true},
+        {"/page1_2.html?c=0&BlinkDrive=2&On=1", true},
+        {"/page1_0_1.html?c=0&y=1&SetPhyLinkspeed=2", true},
+        {"/page3_3.html?e=0&SetFanSpeed=3&f=0&c=0", true},
+        {"/fwupdate.html?c=0", true},
+        {"/fwupdate_canceled.html?c=0", true},
+        {"/page2_2.htmlDeleteUnits=0", true},
+        // Page loads, refreshes, downloads, and keys their handler does not
+        // act on.
+        {"/page4.html?c=0&u=0", false},
+        {"/page2_2.html?c=1&AvailListSort=3", false},
+        {"/page2_1.html?c=1&WhichSched=2", false},
+        {"/page3_0.html?c=1&auto=1", false},
+        {"/alarmsdata.html?c=1&auto=1&SortBy=sev", false},
+        {"/page1_1.html?c=0&u=1", false},
+        {"/page3_3.html?e=0&slot=2&c=0", false},
+        {"/page3_2.html?c=0&SetFanSpeed=3", false},
+        {"/page0.html?DeleteUnits=0", false},
+        {"/page2_2.html?DeleteUnits=0&logo.gif", false},
+        {"/errorlog_0.txt", false},
+        {"/smart.html?c=0&p=1", false},
+        {"/", false},
+        {"/menu.html", false},
+    };
+    struct Markers {
+        const char* headers;
+        bool elsewhere;
+    };
+    const Markers markers[] = {
+        {"", false},
+        {"Sec-Fetch-Site: same-origin\r\nReferer: https://127.0.0.1:888/page4.html\r\n", false},
+        {"Sec-Fetch-Site: same-site\r\n", false},
+        {"Origin: https://127.0.0.1:888\r\n", false},
+        {"Referer: https://127.0.0.1:888/\r\n", false},
+        {"Sec-Fetch-Site: cross-site\r\n", true},
+        {"Origin: https://evil.example\r\n", true},
+        {"Referer: https://evil.example/page.html\r\n", true},
+        // Each marker counts on its own, unlike a form's Origin.
+        {"Origin: https://127.0.0.1:888\r\nSec-Fetch-Site: cross-site\r\n", true},
+        {"Origin: https://127.0.0.1:888\r\nReferer: https://evil.example/\r\n", true},
+        {"Origin: https://127.0.0.1:888\r\nOrigin: https://127.0.0.1:888\r\n", true},
+    };
+    for (const Url& u : urls) {
+        for (const Markers& m : markers) {
+            RequestReader r;
+            read_whole(r, std::string("GET ") + u.url + " HTTP/1.1\r\nHost: 127.0.0.1:888\r\n" + m.headers + "\r\n");
+            EXPECT_EQ(sent_from_elsewhere(r), u.action && m.elsewhere) << u.url << " with " << m.headers;
+        }
+    }
+    // A form keeps the form's rules: its Origin decides.
+    RequestReader own;
+    read_whole(own, "POST /page2_2.html?c=1&DeleteUnits=0 HTTP/1.1\r\nHost: 127.0.0.1:888\r\n"
+                    "Origin: https://127.0.0.1:888\r\nSec-Fetch-Site: cross-site\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_FALSE(sent_from_elsewhere(own));
+    RequestReader foreign;
+    read_whole(foreign, "POST /page2_2.html?c=1 HTTP/1.1\r\nHost: 127.0.0.1:888\r\n"
+                        "Referer: https://evil.example/\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_TRUE(sent_from_elsewhere(foreign));
 }
 
 // Which form a POST carries, by the handler its URL reaches in the

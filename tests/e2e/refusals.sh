@@ -1,7 +1,7 @@
 # Requests that are refused unread and change nothing: cut short, ambiguous
 # about their length or headers, longer than the largest body, or posted
-# from another site; and the caps on open connections per address and in
-# all.
+# from another site; and which connection makes room when the pool of open
+# connections is full.
 start_daemon || return
 clients="$(dirname "$E2E_LIB")/slow_clients.py"
 source "$(dirname "$E2E_LIB")/actions.bash"
@@ -50,4 +50,4 @@ fetch own_referer /login.html --data "$login_form" -H 'Referer: https://127.0.0.
     -H 'Sec-Fetch-Site: same-origin'
 expect_in "login from the daemon's own page, without an origin" "Administrator now logged in" "$W/own_referer.b"
 
-check "caps per address and in all" /usr/bin/python3 "$clients" caps
+check "room in a full pool" /usr/bin/python3 "$clients" caps

@@ -7,8 +7,10 @@ a request can end early or the connection be half-closed.
     slow_clients.py crowd      slow clients of every kind held open while a
                                login page and a login are served at once;
                                each slow client is closed at its deadline
-    slow_clients.py caps       the caps per peer address and in all close
-                               the oldest silent connection first
+    slow_clients.py caps       an address holds more than its share while
+                               the pool has room; a full pool makes room
+                               with the stalest connection of the most
+                               crowded address
     slow_clients.py cut <how>  an administrator login whose body stops short
                                (how: close, halfclose, stall); prints the
                                answer's status line or "none"
@@ -22,6 +24,11 @@ a request can end early or the connection be half-closed.
                                a greeting and reconnect without end, while 48
                                requests from another address are each
                                answered
+    slow_clients.py stalled <address>
+                               16 clients of the address stall in their
+                               handshake and reconnect whenever closed,
+                               while an administrator of 127.0.0.1 logs in
+                               and loads pages: 72 requests, each answered
     slow_clients.py descriptors
                                (the daemon out of descriptors) an open
                                connection is still served, and a new one
@@ -162,12 +169,12 @@ def status_of(answer):
     return answer.split(b"\r\n")[0].decode(errors="replace") if answer else "none"
 
 
-def request(method, path, body=b"", source="127.0.0.1"):
+def request(method, path, body=b"", source="127.0.0.1", headers=""):
     """One request; its answer and how long it took from connecting."""
     started = time.monotonic()
     c = Tls(source)
     c.handshake()
-    head = "%s %s HTTP/1.1\r\nHost: %s\r\n" % (method, path, HOST)
+    head = "%s %s HTTP/1.1\r\nHost: %s\r\n%s" % (method, path, HOST, headers)
     if method == "POST":
         head += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: %d\r\n" % len(body)
     c.send(head.encode() + b"\r\n" + body)
@@ -278,51 +285,48 @@ def crowd():
 
 
 def caps():
-    # One address: its 17th connection closes its oldest silent one, even
-    # when an older connection of it is in its handshake.
+    # One address holds more than its share (16) while the pool has room:
+    # a stalled handshake and twenty silent connections stay open.
     busy = Tls("127.0.0.21")
     busy.sock.sendall(busy.client_hello())
     time.sleep(0.3)
     silent = []
-    for _ in range(16):
+    for _ in range(20):
         silent.append(socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.21", 0)))
         time.sleep(0.05)
     time.sleep(0.5)
-    states = [is_open(s) for s in silent]
-    if states != [False] + [True] * 15:
-        fail("per address: open states of the silent ones %s" % states)
-    if not is_open(busy.sock):
-        fail("per address: the handshake was closed before a silent connection")
-    others = [socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.22", 0))]
-    time.sleep(0.3)
-    if not all(is_open(s) for s in silent[1:]) or not is_open(others[0]):
-        fail("per address: another address's connection made room")
+    if not all(is_open(s) for s in silent) or not is_open(busy.sock):
+        fail("an address over its share was cut while the pool had room")
 
-    # In all: 15 + 1 + 1 are open; fill the pool from other addresses, then
-    # one more closes the oldest silent connection of all.
+    # Fill the pool from other addresses, each below the crowded one.
     room = 64
-    n = 15 + 1 + 1
-    source = 23
-    while n < room:
-        for _ in range(min(15, room - n)):
+    others = []
+    source = 22
+    while 1 + len(silent) + len(others) < room:
+        for _ in range(min(15, room - 1 - len(silent) - len(others))):
             others.append(socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.%d" % source, 0)))
-            n += 1
         source += 1
     time.sleep(0.5)
-    if not all(is_open(s) for s in silent[1:] + others):
-        fail("in all: a connection closed before the pool was full")
-    extra = socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.99", 0))
+    if not all(is_open(s) for s in silent + others) or not is_open(busy.sock):
+        fail("a connection closed before the pool was full")
+
+    # Newcomers of other addresses make room with the most crowded address's
+    # stalest connection: the handshake stalled before the silent ones came,
+    # then the oldest silent one.
+    extra = [socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.99", 0))]
     time.sleep(0.5)
-    if is_open(silent[1]) or not all(is_open(s) for s in silent[2:] + others + [extra]):
-        fail("in all: the oldest silent connection did not make room")
-    if not is_open(busy.sock):
-        fail("in all: the handshake was closed before a silent connection")
+    if is_open(busy.sock) or not all(is_open(s) for s in silent + others + extra):
+        fail("the stalled handshake of the most crowded address did not make room first")
+    extra.append(socket.create_connection(("127.0.0.1", PORT), source_address=("127.0.0.22", 0)))
+    time.sleep(0.5)
+    if is_open(silent[0]) or not all(is_open(s) for s in silent[1:] + others + extra):
+        fail("the oldest silent connection of the most crowded address did not make room next")
 
     # Served at once beside a full pool: the newcomer makes room.
     page, took = request("GET", "/login.html")
     if status_of(page) != "HTTP/1.1 200 OK" or took > 1.0:
         fail("login page beside a full pool: %s after %.2f s" % (status_of(page), took))
-    for s in silent + others + [extra, busy.sock]:
+    for s in silent + others + extra + [busy.sock]:
         s.close()
 
 
@@ -453,6 +457,58 @@ def flood():
         fail("the flood made only %d connections" % sum(counts.values()))
 
 
+def staller(source, stop, counts):
+    """Sends a whole greeting, then nothing more: the handshake stalls
+    until the server closes the connection; then again, until stop is set."""
+    while not stop.is_set():
+        try:
+            c = Tls(source)
+            c.sock.sendall(c.client_hello())
+            counts[source] = counts.get(source, 0) + 1
+            c.sock.settimeout(0.2)
+            while not stop.is_set():
+                try:
+                    if c.sock.recv(65536) == b"":
+                        break
+                except socket.timeout:
+                    continue
+            c.close()
+        except OSError:
+            time.sleep(0.05)
+
+
+def stalled(source):
+    """Sixteen stalled handshakes of one address, reconnecting when closed;
+    an administrator of 127.0.0.1 logs in and loads pages, 72 requests in
+    all, every one answered."""
+    stop = threading.Event()
+    counts = {}
+    threads = [threading.Thread(target=staller, args=(source, stop, counts)) for _ in range(16)]
+    for t in threads:
+        t.start()
+    time.sleep(1)
+    cookie = "Cookie: " + ADMIN_COOKIE.decode() + "\r\n"
+    steps = [("POST", "/login.html", LOGIN_BODY, "", b"Administrator now logged in"),
+             ("GET", "/page0.html?c=0", b"", cookie, b"goto_controller("),
+             ("GET", "/page2_2.html?c=1", b"", cookie, b"Unit Maintenance")]
+    answered = 0
+    for n in range(24):
+        for method, path, body, headers, text in steps:
+            try:
+                page, took = request(method, path, body, headers=headers)
+            except (OSError, ssl.SSLError, ConnectionError) as e:
+                page = b""
+            if status_of(page) == "HTTP/1.1 200 OK" and text in page:
+                answered += 1
+    stop.set()
+    for t in threads:
+        t.join(30)
+    if answered != 72:
+        fail("%d of 72 requests beside 16 stalled handshakes of %s answered" % (answered, source))
+    if counts.get(source, 0) < 16:
+        fail("only %d stalled handshakes of %s were made" % (counts.get(source, 0), source))
+
+
 def descriptors():
     """The daemon has few descriptors: an open connection is served while it
     has none left, and a new one once some connections close."""
@@ -487,6 +543,8 @@ if __name__ == "__main__":
         drip(sys.argv[2], sys.argv[3])
     elif case == "flood":
         flood()
+    elif case == "stalled":
+        stalled(sys.argv[2])
     elif case == "descriptors":
         descriptors()
     else:

@@ -14,6 +14,8 @@ constexpr int kTextCannotClear = 99;
 constexpr int kTextCleared = 100;
 
 const char kPage[] = "/page3_0.html";
+// The page's one action key.
+const char kClearAlarmsKey[] = "ClearAlarms=";
 
 // 1 when "SortBy=" is there and its value begins with "sev" (case counts).
 int sort_flag(const char* url) {
@@ -41,13 +43,15 @@ int clear_alarms(DaemonContext* context, PageBuilder* page, const ControllerReco
 
 }  // namespace
 
+bool page3_0_has_action(const char* url) { return has_key(url, kClearAlarmsKey); }
+
 int handle_page3_0(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
     ControllerSelection controllers;
     if (controllers.none()) return write_page3_0(*page, kNoneFound, controllers.list(), nullptr, 0);
     controllers.select(context->get_param_c(request.url));
     ControllerRecord* records = controllers.fill(context);
     const int sort = sort_flag(request.url);
-    if (has_key(request.url, "ClearAlarms="))
+    if (has_key(request.url, kClearAlarmsKey))
         return clear_alarms(context, page, controllers.selected(), request.level);
     return write_page3_0(*page, controllers.position(), controllers.list(), records, sort);
 }

@@ -10,4 +10,6 @@ class DaemonContext;
 class PageBuilder;
 
 int handle_page3_0(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Whether the URL asks to clear the event files ("ClearAlarms=").
+bool page3_0_has_action(const char* url);
 int handle_alarmsdata(DaemonContext* context, PageBuilder* page, const PageRequest& request);

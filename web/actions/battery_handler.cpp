@@ -18,7 +18,44 @@ enum : int {
     kTestFailed = 104,
 };
 
+// Tells the controller nothing that could harm it: open to users.
+int init_bbu(DaemonContext* context, PageBuilder* page, const ControllerSelection& controllers, int) {
+    ActionMessage message(context);
+    if (ctl_init_bbu(controllers.id()) != 0)
+        message.failure(kInstallFailed);
+    else
+        message.web(kInstalled);
+    return message.redirect(page, kTarget, kRedirectDone);
+}
+
+int test_bbu(DaemonContext* context, PageBuilder* page, const ControllerSelection& controllers,
+             int level) {
+    ActionMessage message(context);
+    if (level != kAccessAdmin)
+        return message.refusal(kRefusalColon)
+            .text("Failed to start BBU test")
+            .redirect(page, kTarget, kRedirectNotPermitted);
+    if (context->command_logger()->start_bbu_battery_test(controllers.id()) != 0)
+        message.failure(kTestFailed);
+    else
+        message.web(kTestStarted);
+    return message.redirect(page, kTarget, kRedirectDone);
+}
+
+struct BatteryAction {
+    const char* key;
+    int (*act)(DaemonContext*, PageBuilder*, const ControllerSelection&, int level);
+};
+
+// Tested in this order; the first key present decides.
+const BatteryAction kActions[] = {
+    {"InitBBU=", init_bbu},
+    {"TestBBU=", test_bbu},
+};
+
 }  // namespace
+
+bool page3_1_has_action(const char* url) { return first_key(url, kActions) != nullptr; }
 
 int handle_page3_1(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
     ControllerSelection controllers;
@@ -26,27 +63,8 @@ int handle_page3_1(DaemonContext* context, PageBuilder* page, const PageRequest&
         return write_page1_0(*page, kNoneFound, kNoneFound, controllers.list(), nullptr);
     const int c = controllers.select(context->get_param_c(request.url));
 
-    if (has_key(request.url, "InitBBU=")) {
-        // Tells the controller nothing that could harm it: open to users.
-        ActionMessage message(context);
-        if (ctl_init_bbu(controllers.id()) != 0)
-            message.failure(kInstallFailed);
-        else
-            message.web(kInstalled);
-        return message.redirect(page, kTarget, kRedirectDone);
-    }
-    if (has_key(request.url, "TestBBU=")) {
-        ActionMessage message(context);
-        if (request.level != kAccessAdmin)
-            return message.refusal(kRefusalColon)
-                .text("Failed to start BBU test")
-                .redirect(page, kTarget, kRedirectNotPermitted);
-        if (context->command_logger()->start_bbu_battery_test(controllers.id()) != 0)
-            message.failure(kTestFailed);
-        else
-            message.web(kTestStarted);
-        return message.redirect(page, kTarget, kRedirectDone);
-    }
+    if (const BatteryAction* action = first_key(request.url, kActions))
+        return action->act(context, page, controllers, request.level);
 
     ControllerRecord* records = controllers.fill(context);
     context->fill_battery(controllers.id(), attach_battery(controllers.selected()));

@@ -5,3 +5,5 @@
 #include "daemon/dispatcher.h"
 
 int handle_page3_1(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Whether the URL names one of its actions ("InitBBU=", "TestBBU=").
+bool page3_1_has_action(const char* url);

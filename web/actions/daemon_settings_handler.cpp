@@ -473,6 +473,8 @@ bool host_of_header(const char* host, char* out, int size) {
     return true;
 }
 
+bool page4_has_action(const char* url) { return first_key(url, kSettingsKeys) != nullptr; }
+
 bool port_can_listen(int port) {
     ListenSocket probe;
     return probe.open(port) == 0;
@@ -480,8 +482,7 @@ bool port_can_listen(int port) {
 
 int handle_page4(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
     const Settings s{context, page, request, context->config()};
-    for (const SettingsKey& k : kSettingsKeys)
-        if (has_key(request.url, k.key)) return act(s, k);
+    if (const SettingsKey* k = first_key(request.url, kSettingsKeys)) return act(s, *k);
     if (has_key(request.body, "curpwd=")) return change_password(s);
     return write_page4(*page, context->get_param_c(request.url), context->get_param_u(request.url));
 }

@@ -10,6 +10,9 @@
 #include "daemon/dispatcher.h"
 
 int handle_page4(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Whether the URL names one of the handler's actions by its key (the
+// password change comes as a posted form, not in the URL).
+bool page4_has_action(const char* url);
 
 // The host part of the new address after a port change, from the request's
 // Host header: the name or IPv4 address before any ':', or a bracketed IPv6

@@ -85,11 +85,7 @@ const EnclosureAction kActions[] = {
     {"BlinkFanSlot=", Action::Blink, Element::Fan, kEnclosureKindFans, " Fan "},
 };
 
-const EnclosureAction* find_action(const char* url) {
-    for (const EnclosureAction& a : kActions)
-        if (has_key(url, a.key)) return &a;
-    return nullptr;
-}
+const EnclosureAction* find_action(const char* url) { return first_key(url, kActions); }
 
 // The element at position k of its kind's list in the model: its identifier
 // and element index; false when the list holds no element there.
@@ -297,6 +293,8 @@ int answer(DaemonContext* context, PageBuilder* page, const PageRequest& request
 }
 
 }  // namespace
+
+bool page3_3_has_action(const char* url) { return find_action(url) != nullptr; }
 
 int handle_page3_2(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
     return answer(context, page, request, false);

@@ -12,3 +12,6 @@ class PageBuilder;
 
 int handle_page3_2(DaemonContext* context, PageBuilder* page, const PageRequest& request);
 int handle_page3_3(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Whether the URL names one of the element actions (one of the details
+// handler's keys); the summary has none.
+bool page3_3_has_action(const char* url);

@@ -11,6 +11,11 @@ namespace {
 constexpr int kAllUnits = -2;
 constexpr int kMaxPort = 127;
 
+// The action key of each page that has one.
+const char kBlinkUnitKey[] = "BlinkUnit=";             // the units page
+const char kBlinkDriveKey[] = "BlinkDrive=";           // the drives page
+const char kSetPhyLinkspeedKey[] = "SetPhyLinkspeed=";  // the phys page
+
 // The identify actions' sentences: by whether the lights were to go on and
 // whether the library did it.
 const char* identify_sentence(bool on, bool done) {
@@ -28,7 +33,7 @@ const char* limit_name(int limit) {
 // Switches the identify lights of unit `unit`, without the command log.
 int blink_unit(DaemonContext* context, PageBuilder* page, const ControllerSelection& controllers,
                const char* url) {
-    const int unit = get_number(url, "BlinkUnit=", 0);
+    const int unit = get_number(url, kBlinkUnitKey, 0);
     const bool on = get_on(url);
     ObjectId id;
     bool done = make_unit_id(controllers.controller_index(), unit, &id) == 0 &&
@@ -42,7 +47,7 @@ int blink_unit(DaemonContext* context, PageBuilder* page, const ControllerSelect
 // command log. A number that names no port is not sent.
 int blink_drive(DaemonContext* context, PageBuilder* page, const ControllerSelection& controllers,
                 const char* url) {
-    const int port = get_number(url, "BlinkDrive=", 0);
+    const int port = get_number(url, kBlinkDriveKey, 0);
     const bool on = get_on(url);
     ObjectId id;
     bool done = port >= 0 && port <= kMaxPort &&
@@ -61,7 +66,7 @@ int set_phy_link_limit(DaemonContext* context, PageBuilder* page, ControllerSele
         message.daemon(17);
         return message.redirect(page, "/page1_0_1.html", kRedirectDone);
     }
-    const int limit = get_number(request.url, "SetPhyLinkspeed=", 0) & 0xFF;
+    const int limit = get_number(request.url, kSetPhyLinkspeedKey, 0) & 0xFF;
     const ControllerRecord& r = controllers.selected();
     ObjectId id;
     const bool done = index_in(y, list_count(r.phys)) &&
@@ -139,7 +144,7 @@ int handle_page1_1(DaemonContext* context, PageBuilder* page, const PageRequest&
     if (controllers.none())
         return write_page1_1(*page, kNoneFound, kNoneFound, controllers.list(), nullptr);
     const int c = controllers.select(context->get_param_c(request.url));
-    if (has_key(request.url, "BlinkUnit="))
+    if (has_key(request.url, kBlinkUnitKey))
         return blink_unit(context, page, controllers, request.url);
 
     int u = context->get_param_u(request.url);
@@ -162,7 +167,7 @@ int handle_page1_2(DaemonContext* context, PageBuilder* page, const PageRequest&
     if (controllers.none())
         return write_page1_2(*page, kNoneFound, kNoneFound, controllers.list(), nullptr);
     const int c = controllers.select(context->get_param_c(request.url));
-    if (has_key(request.url, "BlinkDrive="))
+    if (has_key(request.url, kBlinkDriveKey))
         return blink_drive(context, page, controllers, request.url);
 
     const int d = context->get_param_d(request.url);
@@ -180,9 +185,15 @@ int handle_page1_0_1(DaemonContext* context, PageBuilder* page, const PageReques
     const int c = controllers.select(context->get_param_c(request.url));
     const int y = context->get_param_y(request.url);
     ControllerRecord* records = controllers.fill(context);
-    if (has_key(request.url, "SetPhyLinkspeed="))
+    if (has_key(request.url, kSetPhyLinkspeedKey))
         return set_phy_link_limit(context, page, controllers, request, y);
     ControllerRecord& r = controllers.selected();
     if (attach_phy_records(r) != nullptr) context->fill_phys(r.phys, r.phy_records, -1);
     return write_page1_0_1(*page, c, y, controllers.list(), records);
 }
+
+bool page1_1_has_action(const char* url) { return has_key(url, kBlinkUnitKey); }
+
+bool page1_2_has_action(const char* url) { return has_key(url, kBlinkDriveKey); }
+
+bool page1_0_1_has_action(const char* url) { return has_key(url, kSetPhyLinkspeedKey); }

@@ -10,3 +10,10 @@ int handle_page1_0(DaemonContext* context, PageBuilder* page, const PageRequest&
 int handle_page1_1(DaemonContext* context, PageBuilder* page, const PageRequest& request);
 int handle_page1_2(DaemonContext* context, PageBuilder* page, const PageRequest& request);
 int handle_page1_0_1(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+
+// Whether the URL names the page's action: the unit identify
+// ("BlinkUnit="), the drive identify ("BlinkDrive="), the phy link-speed
+// limit ("SetPhyLinkspeed=").
+bool page1_1_has_action(const char* url);
+bool page1_2_has_action(const char* url);
+bool page1_0_1_has_action(const char* url);

@@ -30,6 +30,8 @@ struct MaintenanceRequest {
 // The handler of "/page2_2.html": an action, or the Maintenance page when
 // the request names none.
 int handle_page2_2(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Whether the URL names one of the actions below (one of the handler's keys).
+bool page2_2_has_action(const char* url);
 
 // Answers the redirect page to "/page2_2.html?AvailListSort=<sort column>"
 // with the message and the RedirectCode.

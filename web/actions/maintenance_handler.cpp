@@ -58,6 +58,8 @@ void fill_page_records(DaemonContext* context, ControllerSelection& controllers)
 
 }  // namespace
 
+bool page2_2_has_action(const char* url) { return first_key(url, kActionKeys) != nullptr; }
+
 int maintenance_redirect(const MaintenanceRequest& m, const ActionMessage& message, int code) {
     char target[64];
     snprintf(target, sizeof target, "/page2_2.html?AvailListSort=%d", m.sort_column);
@@ -74,8 +76,7 @@ int handle_page2_2(DaemonContext* context, PageBuilder* page, const PageRequest&
     const int unit = context->get_param_u(request.url);
     const MaintenanceRequest m{context, page, &request, &controllers, sort_column_of(request.url)};
 
-    for (const ActionKey& k : kActionKeys)
-        if (has_key(request.url, k.key)) return k.action(m);
+    if (const ActionKey* k = first_key(request.url, kActionKeys)) return k->action(m);
 
     fill_page_records(context, controllers);
     return write_page2_2(*page, controllers.position(), unit, m.sort_column, controllers.list(),

@@ -16,6 +16,17 @@ constexpr int kValueSize = 128;
 // True when the key is anywhere in the URL.
 bool has_key(const char* url, const char* key);
 
+// The first entry of a handler's table of action keys (entries with a `key`
+// member, in the order the handler tests them) whose key is in the URL, or
+// null. The handler acts on the entry it finds; the dispatcher's table asks
+// the same question to learn whether a request would change anything.
+template <typename Entry, int N>
+const Entry* first_key(const char* url, const Entry (&table)[N]) {
+    for (const Entry& entry : table)
+        if (has_key(url, entry.key)) return &entry;
+    return nullptr;
+}
+
 // Copies the key's value (at most size - 1 characters) into out; false, and
 // out empty, when the key is absent.
 bool get_value(const char* url, const char* key, char* out, int size);

@@ -268,6 +268,8 @@ const ScheduleKey kKeys[] = {
 
 }  // namespace
 
+bool page2_1_has_action(const char* url) { return first_key(url, kKeys) != nullptr; }
+
 int handle_page2_1(DaemonContext* context, PageBuilder* page, const PageRequest& request) {
     ControllerSelection controllers;
     if (controllers.none())
@@ -275,8 +277,8 @@ int handle_page2_1(DaemonContext* context, PageBuilder* page, const PageRequest&
     const int c = controllers.select(context->get_param_c(request.url));
     ControllerRecord* records = controllers.fill(context);
 
-    for (const ScheduleKey& key : kKeys) {
-        if (!has_key(request.url, key.key)) continue;
+    if (const ScheduleKey* found = first_key(request.url, kKeys)) {
+        const ScheduleKey& key = *found;
         ActionMessage message(context);
         Change change{context,          context->command_logger(),
                       request.url,      controllers.selected(),

@@ -5,3 +5,5 @@
 #include "daemon/dispatcher.h"
 
 int handle_page2_1(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Whether the URL names a schedule change (one of the handler's keys).
+bool page2_1_has_action(const char* url);

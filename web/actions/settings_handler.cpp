@@ -427,6 +427,8 @@ int change(DaemonContext* context, PageBuilder* page, const PageRequest& request
 
 }  // namespace
 
+bool page2_0_has_action(const char* url) { return first_key(url, kKeys) != nullptr; }
+
 bool store_background_rate(ConfigStore* config, int controller_index, int rate) {
     if (rate < 1 || rate > 5 || controller_index < 0 || controller_index > 254) return false;
     char rates[256];
@@ -448,10 +450,9 @@ int handle_page2_0(DaemonContext* context, PageBuilder* page, const PageRequest&
     ControllerRecord* records = controllers.fill(context);
     ControllerRecord& r = controllers.selected();
 
-    for (const SettingsKey& key : kKeys) {
-        if (!has_key(request.url, key.key)) continue;
-        if (request.level != kAccessAdmin) return refuse(context, page, key, r);
-        return change(context, page, request, key, controllers);
+    if (const SettingsKey* key = first_key(request.url, kKeys)) {
+        if (request.level != kAccessAdmin) return refuse(context, page, *key, r);
+        return change(context, page, request, *key, controllers);
     }
 
     UnitRecord* units = attach_unit_records(r);

@@ -10,6 +10,8 @@ class ConfigStore;
 // named by its query key (administrators only), reported by the redirect
 // page back to it.
 int handle_page2_0(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Whether the URL names one of those changes (one of the handler's keys).
+bool page2_0_has_action(const char* url);
 
 // "/fwcheck.html": an administrator's uploaded image stored in its
 // temporary file and checked against the controller; the page with the
@@ -20,6 +22,8 @@ int handle_fwcheck(DaemonContext* context, PageBuilder* page, const PageRequest&
 int handle_fwupdate(DaemonContext* context, PageBuilder* page, const PageRequest& request);
 // "/fwupdate_canceled.html": the stored image removed.
 int handle_fwupdate_canceled(DaemonContext* context, PageBuilder* page, const PageRequest& request);
+// Each of the three firmware URLs acts whatever its query: true.
+bool firmware_has_action(const char* url);
 
 // The first-series background rate kept for the next start: the digit of
 // rate (1 to 5; any other rate is not stored) at the controller index's
