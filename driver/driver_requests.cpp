@@ -159,21 +159,22 @@ bool give_answer(const std::string& answer, uint8_t* head, size_t head_size, uin
 
 }  // namespace
 
-// A request that is not a read is sent as it is; every answer its controller
-// gave before is dropped, and so is any read while it is under way. A read
-// inside a page build is answered from what the same request answered
-// before in it, or sent and its answer kept when it succeeded. A successful
+// A change is sent as it is; every answer its controller gave before is
+// dropped, and so is any read while it is under way. A read inside a page
+// build is answered from what the same request answered before in it, or
+// sent and its answer kept when it succeeded; a live read is always sent. A successful
 // read leaves the last-error record as it was, and so does its reuse.
 int DriverLayer::legacy_ioctl(const int32_t& descriptor, uint8_t* packet, void* data,
                               uint32_t data_length, uint8_t request) {
     const uint8_t controller = controller_of(descriptor);
-    if (!ReadReuse::is_legacy_read(request, packet)) {
+    const ReadReuse::Kind kind = ReadReuse::legacy_kind(request, packet);
+    if (kind == ReadReuse::Kind::kChange) {
         ReadReuse::forget(controller);
         const int result = send_legacy(descriptor, packet, data, data_length, request);
         ReadReuse::forget(controller);
         return result;
     }
-    if (controller == kNoController || !ReadReuse::reusing())
+    if (kind != ReadReuse::Kind::kRead || controller == kNoController || !ReadReuse::reusing())
         return send_legacy(descriptor, packet, data, data_length, request);
 
     std::string key =
@@ -194,13 +195,14 @@ int DriverLayer::series_ioctl(const int32_t& descriptor, uint8_t* header, uint8_
                               void* data, uint32_t data_length) {
     const uint32_t code = load32(header + kHeaderCode);
     const uint8_t controller = controller_of(descriptor);
-    if (!ReadReuse::is_series_read(code, area)) {
+    const ReadReuse::Kind kind = ReadReuse::series_kind(code, area);
+    if (kind == ReadReuse::Kind::kChange) {
         ReadReuse::forget(controller);
         const int result = send_series(descriptor, header, area, data, data_length);
         ReadReuse::forget(controller);
         return result;
     }
-    if (controller == kNoController || !ReadReuse::reusing())
+    if (kind != ReadReuse::Kind::kRead || controller == kNoController || !ReadReuse::reusing())
         return send_series(descriptor, header, area, data, data_length);
 
     std::string key = request_key(code, header, kHeaderSize, area, kAreaSize, data, data_length);

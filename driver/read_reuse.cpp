@@ -14,50 +14,58 @@ enum class Series : uint8_t { kFirst, kSecond };
 constexpr int kAny = -1;
 
 // A kind of request that only reads: it changes nothing on the controller,
-// its drives or its enclosures, so the same request gives the same answer
-// until something else changes them.
+// its drives or its enclosures.
 struct ReadRequest {
     Series series;
     uint32_t request;  // first series: request number; second: control code
     int opcode;        // firmware opcode (packet byte 0), or kAny
     int scsi_command;  // SCSI pass-through: operation code of the command block, or kAny
+    ReadReuse::Kind kind;
 };
+
+constexpr ReadReuse::Kind kRead = ReadReuse::Kind::kRead;
+constexpr ReadReuse::Kind kLiveRead = ReadReuse::Kind::kLiveRead;
 
 // The reads. Whatever is not listed is taken as a change: among them the
 // first series' SET PARAMETER (0x53) and its event read (request 0x1C,
-// which takes the event from the queue), the second series' event reads
-// (258 to 261: the queue changes under them), the controller lock (262,
-// 263), request 512, SET PARAMETER (0x53), every unit, drive, battery,
-// download and event command, the ATA pass-through and the drives' own
-// SCSI commands, and SCSI pass-through commands other than the three below
-// (SEND DIAGNOSTIC, WRITE BUFFER, ...).
+// which takes the event from the queue), the controller lock (262, 263),
+// request 512, the second series' SET PARAMETER (0x53), every unit, drive,
+// battery, download and event-posting command, the ATA pass-through, the
+// drives' own SCSI commands, and SCSI pass-through commands other than the
+// three below (SEND DIAGNOSTIC, WRITE BUFFER, ...).
 constexpr ReadRequest kReads[] = {
     // GET PARAMETER; the opcode tells it from SET PARAMETER (0x53).
-    {Series::kFirst, driver_request::kLegacyFirmwareCommand, 0x52, kAny},
+    {Series::kFirst, driver_request::kLegacyFirmwareCommand, 0x52, kAny, kRead},
     // The driver's compatibility record, from the driver or from sysfs.
-    {Series::kSecond, driver_request::kCompatInfo, kAny, kAny},
+    {Series::kSecond, driver_request::kCompatInfo, kAny, kAny, kRead},
+    // The event queue: newest, oldest, next and previous event. They take
+    // nothing from it, but events arrive without any request of ours.
+    {Series::kSecond, driver_request::kNewestEvent, kAny, kAny, kLiveRead},
+    {Series::kSecond, driver_request::kOldestEvent, kAny, kAny, kLiveRead},
+    {Series::kSecond, driver_request::kNextEvent, kAny, kAny, kLiveRead},
+    {Series::kSecond, driver_request::kPreviousEvent, kAny, kAny, kLiveRead},
     // GET PARAMETER; the opcode tells it from SET PARAMETER (0x53).
-    {Series::kSecond, driver_request::kFirmwareCommand, 0x52, kAny},
-    // The firmware's SCSI pass-through (0x10) to an enclosure processor
-    // or a unit: read-only by its command block's operation code. INQUIRY,
-    // RECEIVE DIAGNOSTIC RESULTS (SES status pages), READ BUFFER (SAF-TE
-    // status buffers, expander buffers and registers).
-    {Series::kSecond, driver_request::kFirmwareCommand, 0x10, 0x12},
-    {Series::kSecond, driver_request::kFirmwareCommand, 0x10, 0x1C},
-    {Series::kSecond, driver_request::kFirmwareCommand, 0x10, 0x3C},
+    {Series::kSecond, driver_request::kFirmwareCommand, 0x52, kAny, kRead},
+    // The firmware's SCSI pass-through (0x10) to an enclosure processor or
+    // a unit, by its command block's operation code: INQUIRY, RECEIVE
+    // DIAGNOSTIC RESULTS (SES status pages), READ BUFFER (SAF-TE status
+    // buffers, expander buffers and registers).
+    {Series::kSecond, driver_request::kFirmwareCommand, 0x10, 0x12, kRead},
+    {Series::kSecond, driver_request::kFirmwareCommand, 0x10, 0x1C, kRead},
+    {Series::kSecond, driver_request::kFirmwareCommand, 0x10, 0x3C, kRead},
 };
 
 // The SCSI command block in the pass-through packet.
 constexpr size_t kPassThroughCdb = 8;
 
-bool listed(Series series, uint32_t request, const uint8_t* packet) {
+ReadReuse::Kind kind_of(Series series, uint32_t request, const uint8_t* packet) {
     for (const ReadRequest& r : kReads) {
         if (r.series != series || r.request != request) continue;
-        if (r.opcode == kAny) return true;
+        if (r.opcode == kAny) return r.kind;
         if (packet == nullptr || packet[0] != r.opcode) continue;
-        if (r.scsi_command == kAny || packet[kPassThroughCdb] == r.scsi_command) return true;
+        if (r.scsi_command == kAny || packet[kPassThroughCdb] == r.scsi_command) return r.kind;
     }
-    return false;
+    return ReadReuse::Kind::kChange;
 }
 
 constexpr int kControllers = 256;  // indices 0 to 254, and 0xFF for unknown
@@ -119,13 +127,13 @@ void ReadReuse::set_enabled(bool on) { store().enabled.store(on); }
 
 bool ReadReuse::enabled() { return store().enabled.load(); }
 
-bool ReadReuse::is_legacy_read(uint8_t request, const uint8_t* packet) {
-    return listed(Series::kFirst, request, packet);
+ReadReuse::Kind ReadReuse::legacy_kind(uint8_t request, const uint8_t* packet) {
+    return kind_of(Series::kFirst, request, packet);
 }
 
-bool ReadReuse::is_series_read(uint32_t code, const uint8_t* area) {
-    return listed(Series::kSecond, code,
-                  area != nullptr ? area + driver_request::kAreaPacket : nullptr);
+ReadReuse::Kind ReadReuse::series_kind(uint32_t code, const uint8_t* area) {
+    return kind_of(Series::kSecond, code,
+                   area != nullptr ? area + driver_request::kAreaPacket : nullptr);
 }
 
 bool ReadReuse::reusing() { return t_depth > 0 && enabled(); }

@@ -9,8 +9,9 @@
 // result the driver gave. Any other request is always sent, and every
 // answer of its controller kept so far is dropped, before it is sent and
 // again after it came back, whichever thread sends it; so is an answer read
-// while such a request was under way. Failed requests are not kept.
-// Requests of threads without an open scope are never answered from here.
+// while such a request was under way. Failed requests are not kept, nor are
+// reads of what changes by itself (the event queue). Requests of threads
+// without an open scope are never answered from here.
 //
 // The driver layer calls the rest; the page builds open scopes.
 #pragma once
@@ -36,11 +37,15 @@ class ReadReuse {
     static void set_enabled(bool on);
     static bool enabled();
 
-    // Whether a request is a pure read: the first series' request number
-    // and 512-byte command packet; the second series' control code and
-    // 1024-byte command area as the caller passes them.
-    static bool is_legacy_read(uint8_t request, const uint8_t* packet);
-    static bool is_series_read(uint32_t code, const uint8_t* area);
+    // What a request is, by the table in read_reuse.cpp: a read whose answer
+    // is reused, a read that is always sent (its answer changes without any
+    // request, as the event queue's does), or a change (anything else). By
+    // the first series' request number and 512-byte command packet, or the
+    // second series' control code and 1024-byte command area, as the caller
+    // passes them.
+    enum class Kind : uint8_t { kChange, kRead, kLiveRead };
+    static Kind legacy_kind(uint8_t request, const uint8_t* packet);
+    static Kind series_kind(uint32_t code, const uint8_t* area);
 
     // Whether reads of the calling thread are reused now: a scope is open
     // on it and reuse is on.
