@@ -5,6 +5,7 @@
 // monitor, beside a page build, reads the controllers themselves.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -15,7 +16,9 @@
 #include <vector>
 
 #include "api/ctl.h"
+#include "daemon/config_store.h"
 #include "daemon/daemon_context.h"
+#include "daemon/enclosure_lock.h"
 #include "daemon/dispatcher.h"
 #include "daemon/http_codes.h"
 #include "daemon/monitor.h"
@@ -373,6 +376,42 @@ TEST_F(ReadReusePages, TheMonitorAsksTheControllersItselfBesideAPageBuild) {
     EXPECT_GT(passes[0].size(), 3u);
     EXPECT_TRUE(passes[1] == passes[0]) << passes[1].size() << " requests, alone "
                                         << passes[0].size();
+}
+
+// The enclosure page waits for the enclosure lock while the monitor checks
+// the enclosures, after its records were read; a drive pulled from its slot
+// meanwhile is shown gone, as on a page built after it was pulled.
+TEST_F(ReadReusePages, AChangeWhileThePageWaitsForTheEnclosureLockIsShown) {
+    const std::string url = "/page3_3.html?c=2&e=0";
+    const char* failure = "drive index=3 port=7 status=2 enclosure=0 slot=7\n";
+    std::string error;
+    load(sim::default_scenario());
+    const Answer before = build(url);
+    ASSERT_TRUE(sim::apply(failure, &error)) << error;
+    const Answer after = build(url);
+    ASSERT_NE(after.body, before.body);
+
+    load(sim::default_scenario());
+    sim::clear_journal();
+    ConfigStore& config = env_.config();
+    ASSERT_EQ(config.take_enclosure_lock(kEnclosureLockMonitorMode), 1);
+    std::thread monitor([&config, failure] {
+        // Until the page has read its records and waits for the lock: its
+        // requests have stopped for a while.
+        size_t seen = 0;
+        for (int quiet = 0; quiet < 4;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const size_t now = sim::journal().size();
+            quiet = now > 0 && now == seen ? quiet + 1 : 0;
+            seen = now;
+        }
+        std::string error;
+        EXPECT_TRUE(sim::apply(failure, &error)) << error;
+        config.release_enclosure_lock();
+    });
+    const Answer waited = build(url);
+    monitor.join();
+    EXPECT_TRUE(waited.body == after.body) << "the page shows the slot as before";
 }
 
 }  // namespace
