@@ -86,9 +86,11 @@ struct Store {
     }
 };
 
+// Never destroyed: the monitor thread may still send a request while the
+// process exits.
 Store& store() {
-    static Store s;
-    return s;
+    static Store* s = new Store;
+    return *s;
 }
 
 thread_local int t_depth = 0;  // scopes open on this thread
