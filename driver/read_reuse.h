@@ -54,13 +54,13 @@ class ReadReuse {
     // false and the controller's generation, which keep() checks.
     static bool recall(uint8_t controller, const std::string& key, std::string* answer,
                        uint64_t* generation);
-    // Keeps a successful read's answer, unless the controller was sent a
-    // request that is not a read since recall() gave the generation, or no
-    // page build is open any more.
+    // Keeps a successful read's answer, unless a change was sent to the
+    // controller since recall() gave the generation, or no page build is
+    // open any more.
     static void keep(uint8_t controller, uint64_t generation, std::string key,
                      std::string answer);
-    // A request that is not a read is being sent to the controller (0xFF:
-    // a controller not known, taken as any): drops its answers.
+    // A change is being sent to the controller (0xFF: a controller not
+    // known, taken as any): drops its answers.
     static void forget(uint8_t controller);
 
     // The number of answers kept now, of every controller.
