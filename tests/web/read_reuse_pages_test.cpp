@@ -285,7 +285,9 @@ class ReadReusePages : public ::testing::Test {
         // Not a figure to meet: that pages were built, and the reuse took
         // place at all.
         EXPECT_GT(with, 1000u);
-        if (counted) EXPECT_LT(with * 2, without);
+        if (counted) {
+            EXPECT_LT(with * 2, without);
+        }
     }
 
     pagetest::PageEnv env_;
