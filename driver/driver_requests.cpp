@@ -162,8 +162,9 @@ bool give_answer(const std::string& answer, uint8_t* head, size_t head_size, uin
 // A change is sent as it is; every answer its controller gave before is
 // dropped, and so is any read while it is under way. A read inside a page
 // build is answered from what the same request answered before in it, or
-// sent and its answer kept when it succeeded; a live read is always sent. A successful
-// read leaves the last-error record as it was, and so does its reuse.
+// sent and its answer kept when it succeeded; a live read is always sent.
+// A successful read leaves the last-error record as it was, and so does
+// its reuse.
 int DriverLayer::legacy_ioctl(const int32_t& descriptor, uint8_t* packet, void* data,
                               uint32_t data_length, uint8_t request) {
     const uint8_t controller = controller_of(descriptor);
