@@ -300,25 +300,40 @@ int DriverLayer::open_controller(ObjectId id, int32_t* descriptor) {
     // The node letter is the eighth character of the path; a 'v' after it
     // marks a virtual-machine node.
     const bool sas = path[7] == 'l' && path[8] != 'v';
-    remember_descriptor(fd, sas ? index : kNotSas);
+    remember_descriptor(fd, index, sas ? index : kNotSas);
     *descriptor = fd;
     return 0;
 }
 
 int DriverLayer::close_controller(int32_t descriptor) {
+    {
+        std::lock_guard<std::mutex> hold(descriptor_lock_);
+        if (descriptor >= 0 && size_t(descriptor) < descriptor_controllers_.size())
+            descriptor_controllers_[size_t(descriptor)] = kNoController;
+    }
     if (platform::close(descriptor) != 0) return fail_with_os_error(errno);
     return 0;
 }
 
-void DriverLayer::remember_descriptor(int32_t descriptor, uint8_t controller) {
+void DriverLayer::remember_descriptor(int32_t descriptor, uint8_t controller,
+                                      uint8_t sas_controller) {
     std::lock_guard<std::mutex> hold(descriptor_lock_);
-    if (size_t(descriptor) >= descriptor_map_.size())
+    if (size_t(descriptor) >= descriptor_map_.size()) {
         descriptor_map_.resize(size_t(descriptor) + 1, kNotSas);
-    descriptor_map_[size_t(descriptor)] = controller;
+        descriptor_controllers_.resize(size_t(descriptor) + 1, kNoController);
+    }
+    descriptor_map_[size_t(descriptor)] = sas_controller;
+    descriptor_controllers_[size_t(descriptor)] = controller;
 }
 
 uint8_t DriverLayer::sas_controller_of(int32_t descriptor) {
     std::lock_guard<std::mutex> hold(descriptor_lock_);
     if (descriptor < 0 || size_t(descriptor) >= descriptor_map_.size()) return kNotSas;
     return descriptor_map_[size_t(descriptor)];
+}
+
+uint8_t DriverLayer::controller_of(int32_t descriptor) {
+    std::lock_guard<std::mutex> hold(descriptor_lock_);
+    if (descriptor < 0 || size_t(descriptor) >= descriptor_controllers_.size()) return kNoController;
+    return descriptor_controllers_[size_t(descriptor)];
 }

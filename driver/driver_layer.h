@@ -18,6 +18,7 @@ class DriverLayer {
     static constexpr int kMaxControllers = 255;
     static constexpr int kNodePathSize = 32;
     static constexpr uint8_t kNotSas = 0xFF;
+    static constexpr uint8_t kNoController = 0xFF;
 
     // Runs the discovery on the running system (or the simulated one) for
     // the library's build architecture; failures stay in the last-error
@@ -39,11 +40,13 @@ class DriverLayer {
     // First-series request: the 512-byte command packet and its data in one
     // ioctl. 0; -1 on a firmware error; the ioctl's own result when the
     // driver failed it.
-    int legacy_ioctl(const int32_t& descriptor, uint8_t* packet, void* data, uint32_t data_length,
-                     uint8_t request);
     // Second-series request: the 24-byte header, the 1024-byte command area
     // and the data, retried while the driver is busy; SAS-driver nodes answer
     // compatibility and event requests from sysfs. 0 or -1.
+    // Within a page build a read answered before is answered again as it was
+    // then, without a request (read_reuse.h).
+    int legacy_ioctl(const int32_t& descriptor, uint8_t* packet, void* data, uint32_t data_length,
+                     uint8_t request);
     int series_ioctl(const int32_t& descriptor, uint8_t* header, uint8_t* area, void* data,
                      uint32_t data_length);
 
@@ -96,6 +99,9 @@ class DriverLayer {
     // The controller index of a descriptor opened on a SAS-driver node, else
     // kNotSas.
     uint8_t sas_controller_of(int32_t descriptor);
+    // The controller index of a descriptor open_controller() gave out and
+    // close_controller() did not close yet; kNoController for any other.
+    uint8_t controller_of(int32_t descriptor);
 
   private:
     void discover(const char* build_arch);
@@ -107,9 +113,13 @@ class DriverLayer {
     void pair_by_sysfs(platform::Directory* dir, const char* prefix, const char* driver);
     bool claim_node(const char* prefix, int* cursor, int step, int host);
     void set_node(int index, const char* path);
+    int send_legacy(const int32_t& descriptor, uint8_t* packet, void* data, uint32_t data_length,
+                    uint8_t request);
+    int send_series(const int32_t& descriptor, uint8_t* header, uint8_t* area, void* data,
+                    uint32_t data_length);
     int series_from_sysfs(uint8_t host, uint32_t code, uint8_t* header, void* data,
                           uint32_t data_length);
-    void remember_descriptor(int32_t descriptor, uint8_t controller);
+    void remember_descriptor(int32_t descriptor, uint8_t controller, uint8_t sas_controller);
 
     uint8_t unsupported_arch_ = 0;
     uint8_t families_known_ = 0;
@@ -119,6 +129,8 @@ class DriverLayer {
     uint8_t old_kernel_ = 0;
     // Descriptor -> SAS controller index; grows to cover any descriptor.
     std::vector<uint8_t> descriptor_map_;
+    // Descriptor -> controller index, of every node opened.
+    std::vector<uint8_t> descriptor_controllers_;
     std::mutex descriptor_lock_;
     const char* build_arch_ = nullptr;
 };

@@ -1,6 +1,7 @@
 // The driver requests of both controller series: the first-series firmware
 // command in one ioctl, the second-series request with its busy retries, and
-// the SAS driver's compatibility and event files in sysfs.
+// the SAS driver's compatibility and event files in sysfs; within a page
+// build, reads answered from the answers kept (read_reuse.h).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,10 +9,12 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "driver/driver_layer.h"
 #include "driver/driver_request_layout.h"
 #include "driver/error_record.h"
+#include "driver/read_reuse.h"
 #include "driver/record_failure.h"
 #include "platform/platform.h"
 
@@ -107,10 +110,118 @@ int pick_event(const uint8_t* records, uint32_t code, uint32_t reference) {
     return picked;
 }
 
+// The key of a request for the answers kept: what the caller hands the
+// request function, all of it, which is what the driver gets. The
+// controller is the store's own.
+std::string request_key(uint32_t request, const uint8_t* head, size_t head_size,
+                        const uint8_t* area, size_t area_size, const void* data,
+                        uint32_t data_length) {
+    std::string key;
+    key.reserve(64 + (data != nullptr ? data_length : 0));
+    ReadReuse::append_field(&key, &request, sizeof request);
+    ReadReuse::append_field(&key, head, head_size);
+    if (area != nullptr) ReadReuse::append_field(&key, area, area_size);
+    key.push_back(data != nullptr ? '\1' : '\0');
+    ReadReuse::append_field(&key, &data_length, sizeof data_length);
+    if (data != nullptr) key.append(static_cast<const char*>(data), data_length);
+    return key;
+}
+
+// The caller's side of a request after it: the returned header (second
+// series), packet or command area, and data.
+std::string request_answer(const uint8_t* head, size_t head_size, const uint8_t* area,
+                           size_t area_size, const void* data, uint32_t data_length) {
+    std::string answer;
+    ReadReuse::append_field(&answer, head, head_size);
+    if (area != nullptr) ReadReuse::append_field(&answer, area, area_size);
+    if (data != nullptr) ReadReuse::append_field(&answer, data, data_length);
+    return answer;
+}
+
+// Hands a kept answer to the caller as the request gave it; false when it
+// does not fit the caller's buffers (then the request is sent).
+bool give_answer(const std::string& answer, uint8_t* head, size_t head_size, uint8_t* area,
+                 size_t area_size, void* data, uint32_t data_length) {
+    size_t at = 0;
+    std::string head_copy(head_size, '\0');
+    std::string area_copy(area != nullptr ? area_size : 0, '\0');
+    std::string data_copy(data != nullptr ? data_length : 0, '\0');
+    if (!ReadReuse::read_field(answer, &at, head_copy.data(), head_size) ||
+        (area != nullptr && !ReadReuse::read_field(answer, &at, area_copy.data(), area_size)) ||
+        (data != nullptr && !ReadReuse::read_field(answer, &at, data_copy.data(), data_length)) ||
+        at != answer.size())
+        return false;
+    std::memcpy(head, head_copy.data(), head_size);
+    if (area != nullptr) std::memcpy(area, area_copy.data(), area_size);
+    if (data != nullptr) std::memcpy(data, data_copy.data(), data_length);
+    return true;
+}
+
 }  // namespace
 
+// A change is sent as it is; every answer its controller gave before is
+// dropped, and so is any read while it is under way. A read inside a page
+// build is answered from what the same request answered before in it, or
+// sent and its answer kept when it succeeded; a live read is always sent.
+// A successful read leaves the last-error record as it was, and so does
+// its reuse.
 int DriverLayer::legacy_ioctl(const int32_t& descriptor, uint8_t* packet, void* data,
                               uint32_t data_length, uint8_t request) {
+    const uint8_t controller = controller_of(descriptor);
+    const ReadReuse::Kind kind = ReadReuse::legacy_kind(request, packet);
+    if (kind == ReadReuse::Kind::kChange) {
+        ReadReuse::forget(controller);
+        const int result = send_legacy(descriptor, packet, data, data_length, request);
+        ReadReuse::forget(controller);
+        return result;
+    }
+    if (kind != ReadReuse::Kind::kRead || controller == kNoController || !ReadReuse::reusing())
+        return send_legacy(descriptor, packet, data, data_length, request);
+
+    std::string key =
+        request_key(request, packet, kLegacyPacketSize, nullptr, 0, data, data_length);
+    std::string answer;
+    uint64_t generation = 0;
+    if (ReadReuse::recall(controller, key, &answer, &generation) &&
+        give_answer(answer, packet, kLegacyPacketSize, nullptr, 0, data, data_length))
+        return 0;
+    const int result = send_legacy(descriptor, packet, data, data_length, request);
+    if (result == 0)
+        ReadReuse::keep(controller, generation, std::move(key),
+                        request_answer(packet, kLegacyPacketSize, nullptr, 0, data, data_length));
+    return result;
+}
+
+int DriverLayer::series_ioctl(const int32_t& descriptor, uint8_t* header, uint8_t* area,
+                              void* data, uint32_t data_length) {
+    const uint32_t code = load32(header + kHeaderCode);
+    const uint8_t controller = controller_of(descriptor);
+    const ReadReuse::Kind kind = ReadReuse::series_kind(code, area);
+    if (kind == ReadReuse::Kind::kChange) {
+        ReadReuse::forget(controller);
+        const int result = send_series(descriptor, header, area, data, data_length);
+        ReadReuse::forget(controller);
+        return result;
+    }
+    if (kind != ReadReuse::Kind::kRead || controller == kNoController || !ReadReuse::reusing())
+        return send_series(descriptor, header, area, data, data_length);
+
+    std::string key = request_key(code, header, kHeaderSize, area, kAreaSize, data, data_length);
+    std::string answer;
+    uint64_t generation = 0;
+    if (ReadReuse::recall(controller, key, &answer, &generation) &&
+        give_answer(answer, header, kHeaderSize, area, kAreaSize, data, data_length))
+        return 0;
+    const int result = send_series(descriptor, header, area, data, data_length);
+    // A driver status other than 0 is no answer to keep, even with result 0.
+    if (result == 0 && load32(header + kHeaderStatus) == 0)
+        ReadReuse::keep(controller, generation, std::move(key),
+                        request_answer(header, kHeaderSize, area, kAreaSize, data, data_length));
+    return result;
+}
+
+int DriverLayer::send_legacy(const int32_t& descriptor, uint8_t* packet, void* data,
+                             uint32_t data_length, uint8_t request) {
     RequestBuffer buffer(size_t(data_length) + kLegacyData);
     uint8_t* bytes = buffer.get();
     if (bytes == nullptr) return fail_with_api_error(kApiMemoryAllocation);
@@ -136,8 +247,8 @@ int DriverLayer::legacy_ioctl(const int32_t& descriptor, uint8_t* packet, void* 
     return result;
 }
 
-int DriverLayer::series_ioctl(const int32_t& descriptor, uint8_t* header, uint8_t* area, void* data,
-                              uint32_t data_length) {
+int DriverLayer::send_series(const int32_t& descriptor, uint8_t* header, uint8_t* area, void* data,
+                             uint32_t data_length) {
     const uint32_t code = load32(header + kHeaderCode);
     const uint8_t sas_host = sas_controller_of(descriptor);
     if (sas_host != kNotSas && code >= kCompatInfo && code <= kPreviousEvent)

@@ -4,12 +4,19 @@
 // on every path out of a handler. Also the arrays a handler attaches to a
 // record before it fills them, each allocated only for a count the record
 // can hold.
+//
+// A selection is the page build of its request: from its start to the end
+// of the handler that holds it (its records' fills, the handler's action,
+// the page), a read-only driver request answered once is not sent again;
+// every request that changes a controller still is, and the reads of that
+// controller after it go to the controller again (driver/read_reuse.h).
 #pragma once
 
 #include <cstdint>
 
 #include "daemon/snapshot_records.h"
 #include "driver/object_id.h"
+#include "driver/read_reuse.h"
 #include "web/pages/record_access.h"
 
 class DaemonContext;
@@ -51,6 +58,7 @@ class ControllerSelection {
     ControllerRecord& selected() { return records_[position_]; }
 
   private:
+    ReadReuse::Scope page_build_;  // first in, last out: covers the records' lifetime
     ControllerIdList list_;
     int count_;
     int position_;

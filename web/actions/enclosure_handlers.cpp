@@ -1,10 +1,12 @@
 #include "web/actions/enclosure_handlers.h"
 
+#include <chrono>
 #include <memory>
 
 #include "api/ctl.h"
 #include "daemon/enclosure_lock.h"
 #include "daemon/enclosure_model.h"
+#include "driver/read_reuse.h"
 #include "web/actions/handler_frame.h"
 #include "web/pages/enclosure_pages.h"
 #include "web/pages/info_pages.h"
@@ -23,8 +25,15 @@ constexpr uint32_t kEveryKind = 0;
 class ControllerEnclosures {
   public:
     ControllerEnclosures(DaemonContext* context, const ControllerSelection& controllers)
-        : controllers_(controllers), lock_(context->config(), kEnclosureLockPageMode) {
+        : controllers_(controllers),
+          asked_(std::chrono::steady_clock::now()),
+          lock_(context->config(), kEnclosureLockPageMode) {
         clear_id_list(list_);
+        // The page waited while the monitor checked the enclosures: what this
+        // page build read of the controller before stands for it no longer.
+        // (A wait lasts at least one of the lock's pauses of 150 ms.)
+        if (std::chrono::steady_clock::now() - asked_ > std::chrono::milliseconds(100))
+            ReadReuse::forget(controllers.controller_index());
         if (!lock_.held() || ctl_get_enclosure_list(controllers.id(), &list_) != 0 ||
             list_.count < 1 || list_.count > uint32_t(kEnclosureElementRoom))
             mark_none_found(list_);
@@ -44,6 +53,7 @@ class ControllerEnclosures {
 
   private:
     const ControllerSelection& controllers_;
+    std::chrono::steady_clock::time_point asked_;  // before the lock
     EnclosureLockGuard lock_;
     EnclosureIdList list_;
 };
