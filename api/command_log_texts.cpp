@@ -30,7 +30,8 @@ const char* selftest_flags(uint16_t flags) {
     return flags < 4 ? kNames[flags] : "UNKNOWN";
 }
 
-void auto_rebuild_policy(uint8_t policy, char* text, size_t size) {
+void auto_rebuild_policy(int policy, char* text, size_t size) {
+    if (policy < 0 || policy > 0xFF) return put("illegal", text, size);
     if (policy == 0) return put("OFF", text, size);
     if (policy == 0xFF) return put("ALL", text, size);
     static constexpr const char* kBits[] = {"CBOD", "JBOD", "FAILED DISK"};
@@ -43,12 +44,12 @@ void auto_rebuild_policy(uint8_t policy, char* text, size_t size) {
     put(joined[0] != '\0' ? joined : "UNKNOWN", text, size);
 }
 
-const char* protection_mode(uint8_t mode) {
+const char* protection_mode(int mode) {
     static constexpr const char* kNames[] = {"protect", "balance", "perform"};
-    return mode < 3 ? kNames[mode] : "illegal";
+    return mode >= 0 && mode < 3 ? kNames[mode] : "illegal";
 }
 
-const char* recovery_policy(uint8_t policy) {
+const char* recovery_policy(int policy) {
     switch (policy) {
     case 0: return "Disable";
     case 1: return "Rebuild";

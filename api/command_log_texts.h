@@ -19,13 +19,13 @@ const char* yes_no(int value);
 // Self-test flags: "DISABLED", "DMA", "SMART", "DMA|SMART" or "UNKNOWN".
 const char* selftest_flags(uint16_t flags);
 // Auto-rebuild policy: "OFF", "ALL", or the names of its bits ("CBOD",
-// "JBOD", "FAILED DISK") joined by ", ", "UNKNOWN" when it has none of them.
-// Cut to fit size (at least 1).
-void auto_rebuild_policy(uint8_t policy, char* text, size_t size);
+// "JBOD", "FAILED DISK") joined by ", ", "UNKNOWN" when it has none of them,
+// "illegal" for a value beyond a byte. Cut to fit size (at least 1).
+void auto_rebuild_policy(int policy, char* text, size_t size);
 // Protection mode: "protect", "balance", "perform" or "illegal".
-const char* protection_mode(uint8_t mode);
+const char* protection_mode(int mode);
 // Recovery policy: "Disable", "Rebuild", "All" or "illegal".
-const char* recovery_policy(uint8_t policy);
+const char* recovery_policy(int policy);
 
 // A schedule start in minutes of the week: false for a start that names no
 // quarter hour of the week (below 0 or above Saturday 23:45, 0xFFFF of a

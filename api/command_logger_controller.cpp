@@ -12,14 +12,14 @@ using command_log_text::outcome;
 int CommandLogger::set_verify_mode(ObjectId controller, int mode) {
     const int result = ctl_set_verify_mode(controller, mode);
     log_operation("Set Verify Mode(controller=%d, mode=%d): %s", controller_number(controller),
-                  uint8_t(mode), outcome(result));
+                  mode, outcome(result));
     return result;
 }
 
 int CommandLogger::set_rebuild_mode(ObjectId controller, int mode) {
     const int result = ctl_set_rebuild_mode(controller, mode);
     log_operation("Set Rebuild Mode(controller=%d, mode=%d): %s", controller_number(controller),
-                  uint8_t(mode), outcome(result));
+                  mode, outcome(result));
     return result;
 }
 
@@ -51,15 +51,14 @@ void CommandLogger::log_task_slot(const char* task, ObjectId controller, int slo
     const char* day;
     int hour;
     if (!command_log_text::schedule_start(start, &day, &hour))
-        log_operation("Set %s Task(controller=%d, slot=%d, start=delete: %s", task, number,
-                      uint16_t(slot), outcome(result));
+        log_operation("Set %s Task(controller=%d, slot=%d, start=delete: %s", task, number, slot,
+                      outcome(result));
     else if (duration == nullptr)
         log_operation("Set %s Task(controller=%d, slot=%d, start=%s%02d:00): %s", task, number,
-                      uint16_t(slot), day, hour, outcome(result));
+                      slot, day, hour, outcome(result));
     else
         log_operation("Set %s Task(controller=%d, slot=%d, start=%s%02d:00, duration=%d): %s",
-                      task, number, uint16_t(slot), day, hour, uint16_t(*duration),
-                      outcome(result));
+                      task, number, slot, day, hour, *duration, outcome(result));
 }
 
 int CommandLogger::set_selftest_task(ObjectId controller, int slot, int start) {
@@ -97,9 +96,9 @@ int CommandLogger::set_stagger_time(ObjectId controller, int32_t time) {
 int CommandLogger::set_auto_rebuild(ObjectId controller, int policy) {
     const int result = ctl_set_auto_rebuild(controller, policy);
     char text[64];
-    command_log_text::auto_rebuild_policy(uint8_t(policy), text, sizeof text);
+    command_log_text::auto_rebuild_policy(policy, text, sizeof text);
     log_operation("Set Auto Rebuild (controller=%d, policy=%x(%s)): %s",
-                  controller_number(controller), uint8_t(policy), text, outcome(result));
+                  controller_number(controller), policy, text, outcome(result));
     return result;
 }
 

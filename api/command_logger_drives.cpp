@@ -58,14 +58,14 @@ int CommandLogger::get_drive_smart_data(ObjectId drive, uint8_t* sector) {
 int CommandLogger::identify_port(ObjectId drive, int on) {
     const int result = ctl_identify_port(drive, on);
     log_operation("Identify Port(controller=%d, port=%d, enable=%s): %s", drive_controller(drive),
-                  port_number(drive), command_log_text::yes_no(uint8_t(on)), outcome(result));
+                  port_number(drive), command_log_text::yes_no(on), outcome(result));
     return result;
 }
 
 int CommandLogger::set_phy_link_negotiation_limit(ObjectId phy, int limit) {
     const int result = ctl_set_phy_link_negotiation_limit(phy, limit);
     log_operation("Set Phy Link Negotiation Limit(phy=%d, limit=%d): %s",
-                  command_log_text::phy_number(phy), uint8_t(limit), outcome(result));
+                  command_log_text::phy_number(phy), limit, outcome(result));
     return result;
 }
 
@@ -77,7 +77,7 @@ int CommandLogger::rescan_controller(ObjectId controller, int make_os_aware, IdL
     const int result = ctl_rescan_controller(controller, make_os_aware, units, drives);
     const bool nothing_found = units->count == 0 && drives->count == 0;
     log_operation("Rescan Controller(controller=%d, make os aware=%s): %s%s",
-                  controller_number(controller), command_log_text::yes_no(uint8_t(make_os_aware)),
+                  controller_number(controller), command_log_text::yes_no(make_os_aware),
                   outcome(result), nothing_found ? " (nothing found)" : "");
     if (enabled_ == 0 || result != 0) return result;
     for (uint32_t i = 0; i < listed(*units); ++i)

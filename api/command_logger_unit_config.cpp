@@ -46,7 +46,7 @@ bool shows_per_subunit(const IdList* drives, int type, int per_subunit) {
 int CommandLogger::log_unit_os_call(int result, const char* operation, ObjectId unit,
                                     int make_os_aware) {
     log_operation("%s(controller=%d, unit=%d, make os aware=%s): %s", operation,
-                  unit_controller(unit), unit_number(unit), yes_no(uint8_t(make_os_aware)),
+                  unit_controller(unit), unit_number(unit), yes_no(make_os_aware),
                   outcome(result));
     return result;
 }
@@ -54,7 +54,7 @@ int CommandLogger::log_unit_os_call(int result, const char* operation, ObjectId 
 void CommandLogger::log_create(const IdList* drives, int type, int stripe, int make_os_aware,
                                const ObjectId* unit, const int* per_subunit, int result) {
     const Layout text = layout_of(drives, type, stripe);
-    const char* os_aware = yes_no(uint8_t(make_os_aware));
+    const char* os_aware = yes_no(make_os_aware);
     if (result == 0) {
         const ObjectId created = command_log_text::returned_id(unit);
         const uint8_t controller = unit_controller(created), number = unit_number(created);
@@ -110,13 +110,13 @@ int CommandLogger::start_migrate_unit(ObjectId unit, const IdList* drives, int t
             "Start Migrate Unit(controller=%d unit=%d, drives=%s, type=%s, stripe=%s, "
             "drives/subunit=%d, make os aware=%s): %s",
             unit_controller(unit), unit_number(unit), text.drives, text.type, text.stripe,
-            per_subunit, yes_no(uint8_t(make_os_aware)), outcome(result));
+            per_subunit, yes_no(make_os_aware), outcome(result));
     else
         log_operation(
             "Start Migrate Unit(controller=%d, unit=%d, drives=%s, type=%s, stripe=%s, "
             "make os aware=%s): %s",
             unit_controller(unit), unit_number(unit), text.drives, text.type, text.stripe,
-            yes_no(uint8_t(make_os_aware)), outcome(result));
+            yes_no(make_os_aware), outcome(result));
     return result;
 }
 
@@ -149,6 +149,6 @@ int CommandLogger::rebuild_unit(ObjectId unit, const IdList* drives, int ignore_
     const Layout text = layout_of(drives, -1, 0);
     log_operation("Rebuild Unit(controller=%d, unit=%d, drives=%s, ignore ecc=%s): %s",
                   unit_controller(unit), unit_number(unit), text.drives,
-                  yes_no(uint8_t(ignore_ecc)), outcome(result));
+                  yes_no(ignore_ecc), outcome(result));
     return result;
 }

@@ -42,7 +42,7 @@ int CommandLogger::set_unit_name(ObjectId unit, const char* name) {
 int CommandLogger::set_protection_mode(ObjectId unit, int mode) {
     const int result = ctl_set_protection_mode(unit, mode);
     log_operation("Set Pervault Mode(controller=%d, unit=%d, mode=%s): %s", unit_controller(unit),
-                  unit_number(unit), command_log_text::protection_mode(uint8_t(mode)),
+                  unit_number(unit), command_log_text::protection_mode(mode),
                   outcome(result));
     return result;
 }
@@ -51,7 +51,7 @@ int CommandLogger::set_recovery_policy(ObjectId unit, int policy) {
     const int result = ctl_set_recovery_policy(unit, policy);
     log_operation("Set Quickmend(controller=%d, unit=%d, qm_recovery=%s): %s",
                   unit_controller(unit), unit_number(unit),
-                  command_log_text::recovery_policy(uint8_t(policy)), outcome(result));
+                  command_log_text::recovery_policy(policy), outcome(result));
     return result;
 }
 

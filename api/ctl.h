@@ -3,7 +3,9 @@
 // Calling frame, common to every function:
 // - The first argument is the ObjectId of the object acted on, by value
 //   (functions that act on no single object are the exceptions).
-// - Byte and 16-bit inputs are taken as int; their low 8 or 16 bits are used.
+// - Byte and 16-bit inputs are taken as int and must fit their width (0 to
+//   255, 0 to 65535): any other value fails with API error 122 "Invalid
+//   argument or value" and nothing is sent.
 // - Outputs are caller-owned buffers or scalars given by pointer; the library
 //   never hands out memory for the caller to free.
 // - The result is 0 for success and -1 for failure. The reason of a failure
@@ -41,7 +43,8 @@ int ctl_get_last_error(ErrorRecord* record);
 // Japanese, 3 traditional Chinese, 4 simplified Chinese, 5 French, 6
 // Spanish, 7 Italian) from the message files in message_dir, keeps the new
 // text in the record, and copies the record. Language 0 leaves the text as
-// composed. Returns 0.
+// composed. Returns 0; a language index outside 0 to 255 fails with API
+// error 122 and copies nothing.
 int ctl_get_last_error_localized(ErrorRecord* record, int language, const char* message_dir);
 // The record's leading part (controller, driver, operating system, library,
 // in that order) as the message category << 32 | code; 0 when the record

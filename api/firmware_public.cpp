@@ -5,9 +5,11 @@
 
 #include "api/ctl.h"
 #include "api/family_router.h"
+#include "api/public_arguments.h"
 #include "backend/drive_firmware.h"
 #include "backend/enclosure_firmware.h"
 #include "backend/image_file.h"
+#include "driver/record_failure.h"
 
 namespace {
 
@@ -34,12 +36,15 @@ int ctl_read_drive_firmware_version(ObjectId id, int32_t, FirmwareVersionRecord*
     return drive_firmware::read_drive_firmware_version(id, record);
 }
 
+// The module index is a byte.
 int ctl_update_enclosure_firmware(ObjectId id, int module, const char* path, int generic) {
+    if (!fits_byte(module)) return fail_with_api_error(kInvalidArgument);
     return enclosure_firmware::update_enclosure_firmware(id, uint8_t(module), path, generic);
 }
 
 int ctl_compare_enclosure_firmware_file(ObjectId id, int module, const char* path,
                                         FirmwareVersionRecord* record) {
+    if (!fits_byte(module)) return fail_with_api_error(kInvalidArgument);
     return enclosure_firmware::compare_enclosure_firmware_file(id, uint8_t(module), path, record);
 }
 

@@ -1,10 +1,12 @@
 // Public pass-through functions that check their command before it reaches
 // a device: only commands that read, or that do no harm to data, go
-// through; everything else is refused with nothing sent.
+// through; everything else is refused with nothing sent, and so is a byte
+// argument outside 0 to 255.
 #include <cstddef>
 
 #include "api/ctl.h"
 #include "api/family_router.h"
+#include "api/public_arguments.h"
 #include "driver/record_failure.h"
 
 namespace {
@@ -128,6 +130,7 @@ int ctl_send_checked_drive_scsi_command(ObjectId id, int unused, int direction, 
                                         int32_t cdb_length, uint8_t* status, uint8_t* sense,
                                         int32_t sense_length, void* data, int32_t data_length,
                                         int32_t timeout_seconds) {
+    if (!fits_byte(unused) || !fits_byte(direction)) return fail_with_api_error(kInvalidArgument);
     const uint8_t way = uint8_t(direction);
     if (cdb == nullptr || cdb_length < 1 || cdb_length > kLongestDriveCdb || way < kNoData ||
         way > kLastDirection || data_length < 0 ||
@@ -144,7 +147,7 @@ int ctl_send_enclosure_scsi_command(ObjectId id, const uint8_t* cdb, int32_t cdb
                                     uint8_t* status, uint8_t* sense, int32_t sense_size, void* data,
                                     int32_t length, int32_t timeout_seconds, int lun) {
     if (cdb == nullptr || cdb_length < 1 || cdb_length > kLongestEnclosureCdb || length < 0 ||
-        (length > 0) != (data != nullptr))
+        (length > 0) != (data != nullptr) || !fits_byte(lun))
         return fail_with_api_error(kInvalidArgument);
     if (!is_enclosure_command(cdb[0])) return fail_with_api_error(kApiScsiCommandNotSupported);
     return family_router().send_enclosure_scsi_command(id, cdb, cdb_length, status, sense,
@@ -154,7 +157,7 @@ int ctl_send_enclosure_scsi_command(ObjectId id, const uint8_t* cdb, int32_t cdb
 
 int ctl_send_firmware_command(ObjectId id, int flag, const uint8_t* area, void* data,
                               int32_t length) {
-    if (area == nullptr || length < 0 || (length > 0) != (data != nullptr))
+    if (area == nullptr || length < 0 || (length > 0) != (data != nullptr) || !fits_byte(flag))
         return fail_with_api_error(kInvalidArgument);
     return family_router().send_firmware_command(id, uint8_t(flag), area, data, length);
 }
@@ -164,7 +167,8 @@ int ctl_send_checked_ata_command_timed(ObjectId id, int size_code, uint16_t* fea
                                        uint16_t* lba_high, uint8_t* device, uint8_t* command,
                                        void* data, int32_t timeout_seconds) {
     if (features == nullptr || sector_count == nullptr || lba_low == nullptr ||
-        lba_mid == nullptr || lba_high == nullptr || device == nullptr || command == nullptr)
+        lba_mid == nullptr || lba_high == nullptr || device == nullptr || command == nullptr ||
+        !fits_byte(size_code))
         return fail_with_api_error(kInvalidArgument);
     const AtaCommand* accepted = *command == kSmart ? nullptr : find(kAtaCommands, *command);
     if (*command == kSmart) {

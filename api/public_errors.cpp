@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "api/ctl.h"
+#include "api/public_arguments.h"
 #include "driver/message_catalogue.h"
 #include "driver/record_failure.h"
 
@@ -31,7 +32,9 @@ int ctl_get_last_error(ErrorRecord* record) {
     return 0;
 }
 
+// The language index is a byte.
 int ctl_get_last_error_localized(ErrorRecord* record, int language, const char* message_dir) {
+    if (!fits_byte(language)) return fail_with_api_error(kInvalidArgument);
     copy_last_error(record, message_dir, uint8_t(language));
     return 0;
 }

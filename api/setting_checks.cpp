@@ -1,9 +1,11 @@
 // Public setting functions that check their value before calling their
 // operation, or that combine operations: the protection mode, the read
 // cache type, the link speeds of a drive, and the later-generation settings with ranges of their
-// own. A refused value records API error 122 and sends nothing.
+// own. A refused value, or a byte or 16-bit value that does not fit its
+// width, records API error 122 and sends nothing.
 #include "api/ctl.h"
 #include "api/family_router.h"
+#include "api/public_arguments.h"
 #include "driver/record_failure.h"
 
 namespace {
@@ -52,9 +54,8 @@ int ctl_get_protection_mode(ObjectId id, uint8_t* mode) {
 // A mode other than 0, 1 and 2 is refused rather than ignored, so a caller
 // never takes an unchanged unit for a changed one.
 int ctl_set_protection_mode(ObjectId id, int mode) {
-    const uint8_t m = uint8_t(mode);
-    if (m > 2) return fail_with_api_error(kInvalidArgument);
-    return set_protection_mode(id, kProtectionModes[m]);
+    if (!fits_byte(mode) || mode > 2) return fail_with_api_error(kInvalidArgument);
+    return set_protection_mode(id, kProtectionModes[mode]);
 }
 
 int ctl_set_protection_mode_protect(ObjectId id) {
@@ -83,7 +84,7 @@ int ctl_get_drive_link_speeds(ObjectId id, uint8_t* speeds) {
 }
 
 // 0 turns the read cache off, 1 chooses the basic and 2 the intelligent one.
-int ctl_set_read_cache(ObjectId id, uint8_t type) {
+int ctl_set_read_cache(ObjectId id, int type) {
     FamilyRouter& router = family_router();
     switch (type) {
     case 0: return router.disable_read_cache(id);
@@ -95,13 +96,13 @@ int ctl_set_read_cache(ObjectId id, uint8_t type) {
 
 // 0 or 1.
 int ctl_set_unit_setting_30(ObjectId id, int value) {
-    const uint8_t v = uint8_t(value);
-    if (v > 1) return fail_with_api_error(kInvalidArgument);
-    return family_router().set_unit_setting_30(id, v);
+    if (!fits_byte(value) || value > 1) return fail_with_api_error(kInvalidArgument);
+    return family_router().set_unit_setting_30(id, uint8_t(value));
 }
 
-// The low 16 bits, taken as signed: 0, or 5 to 999.
+// A 16-bit value whose bits, taken as signed, give 0, or 5 to 999.
 int ctl_set_unit_setting_31(ObjectId id, int value) {
+    if (!fits_word(value)) return fail_with_api_error(kInvalidArgument);
     const int16_t v = int16_t(uint16_t(value));
     if (v != 0 && (v < 5 || v > 999)) return fail_with_api_error(kInvalidArgument);
     return family_router().set_unit_setting_31(id, uint16_t(v));
@@ -120,14 +121,14 @@ int ctl_get_controller_setting_54_55(ObjectId id, int selector, uint8_t* value) 
 }
 
 int ctl_set_controller_setting_54_55(ObjectId id, int selector, int value) {
-    if (selector != 1) return fail_with_api_error(kInvalidArgument);
+    if (selector != 1 || !fits_byte(value)) return fail_with_api_error(kInvalidArgument);
     return family_router().set_controller_setting_54_55(id, selector, uint8_t(value));
 }
 
-// 0xFFFF marks the setting unset; only ctl_clear_controller_setting_56
-// writes it.
+// A 16-bit value; 0xFFFF marks the setting unset, and only
+// ctl_clear_controller_setting_56 writes it.
 int ctl_set_controller_setting_56(ObjectId id, int value) {
-    if (uint16_t(value) == kUnsetSetting56) return fail_with_api_error(kInvalidArgument);
+    if (!fits_word(value) || value == kUnsetSetting56) return fail_with_api_error(kInvalidArgument);
     return family_router().set_controller_setting_56(id, uint16_t(value));
 }
 

@@ -58,8 +58,11 @@ TEST_F(CommandLogLines, EachChangeWritesItsLine) {
          "Set Verify Rate(controller=0, rate=5): Success"},
         {[&](CommandLogger& l) { return l.set_rebuild_mode(c0, 1); }, 0,
          "Set Rebuild Mode(controller=0, mode=1): Success"},
-        {[&](CommandLogger& l) { return l.set_verify_mode(c0, 0x100); }, 0,
+        {[&](CommandLogger& l) { return l.set_verify_mode(c0, 0); }, 0,
          "Set Verify Mode(controller=0, mode=0): Success"},
+        // A mode beyond a byte is refused, and logged as it was asked for.
+        {[&](CommandLogger& l) { return l.set_verify_mode(c0, 0x100); }, -1,
+         "Set Verify Mode(controller=0, mode=256): Failed"},
         {[&](CommandLogger& l) { return l.set_selftest_flags(c0, &flags); }, 0,
          "Set Selftest Flags(controller=0, flags=3(DMA|SMART)): Success"},
         {[&](CommandLogger& l) { return l.set_selftest_task(c0, 0, 0xFFFF); }, 0,
@@ -125,6 +128,8 @@ TEST_F(CommandLogLines, EachChangeWritesItsLine) {
         {[&](CommandLogger& l) { return l.set_phy_link_negotiation_limit(phy_on(0, 1), 4); }, -1,
          "Set Phy Link Negotiation Limit(phy=1, limit=4): Failed"},
         {[&](CommandLogger& l) { return l.set_protection_mode(u0, 3); }, -1,
+         "Set Pervault Mode(controller=0, unit=0, mode=illegal): Failed"},
+        {[&](CommandLogger& l) { return l.set_protection_mode(u0, 0x100); }, -1,
          "Set Pervault Mode(controller=0, unit=0, mode=illegal): Failed"},
     };
     std::vector<std::string> expected;

@@ -242,11 +242,17 @@ TEST(QueryOperations, ControllerTimeAcceptsOneToOneHundred) {
     }
 }
 
-// A 16-bit input is taken as int and only its low 16 bits are used.
-TEST(QueryOperations, SixteenBitInputsAreNarrowed) {
+// A 16-bit input is taken as int; a value beyond 16 bits is refused, never
+// cut to the slot its low bits name.
+TEST(QueryOperations, SixteenBitInputsBeyondTheirWidthAreRefused) {
     change_machine("param index=4 table=0x413 id=3 value=u32:0x00780154\n");
     uint16_t start = 0, duration = 0;
-    ASSERT_EQ(ctl_get_rebuild_task(controller(4), 0x10003, &start, &duration), 0);
+    sim::clear_journal();
+    EXPECT_EQ(ctl_get_rebuild_task(controller(4), 0x10003, &start, &duration), -1);
+    EXPECT_EQ(last_error().api_code, 122);
+    EXPECT_EQ(driver_requests(), 0u);
+    EXPECT_EQ(start, 0);
+    ASSERT_EQ(ctl_get_rebuild_task(controller(4), 3, &start, &duration), 0);
     EXPECT_EQ(start, 0x154);
     EXPECT_EQ(duration, 0x78);
 }

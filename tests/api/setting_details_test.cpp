@@ -103,7 +103,8 @@ TEST(SettingDetails, Setting56UnsetAndCleared) {
     ASSERT_EQ(ctl_get_controller_setting_56(controller(6), &present, &value), 0);
     EXPECT_EQ(present, 0);
     EXPECT_EQ(value, 0);
-    ASSERT_EQ(ctl_set_controller_setting_56(controller(6), 0x10005), 0);  // low 16 bits: 5
+    EXPECT_EQ(ctl_set_controller_setting_56(controller(6), 0x10005), -1);  // beyond 16 bits
+    ASSERT_EQ(ctl_set_controller_setting_56(controller(6), 5), 0);
     ASSERT_EQ(ctl_get_controller_setting_56(controller(6), &present, &value), 0);
     EXPECT_EQ(present, 1);
     EXPECT_EQ(value, 5);
@@ -383,8 +384,9 @@ TEST(SettingDetails, DriverVersionRecord) {
     EXPECT_EQ(record.bytes[127], 0);
 }
 
-// The public setters that check their value: the boundaries of each range,
-// and the low bits of the int that count.
+// The public setters that check their value: the boundaries of each range;
+// a value beyond the byte or 16 bits the setting takes is refused, not cut
+// to its low bits.
 TEST(SettingDetails, PublicRangeChecks) {
     struct Case {
         int (*set)(ObjectId, int);
@@ -396,14 +398,14 @@ TEST(SettingDetails, PublicRangeChecks) {
         {ctl_set_unit_setting_30, true, 0, true},
         {ctl_set_unit_setting_30, true, 1, true},
         {ctl_set_unit_setting_30, true, 2, false},
-        {ctl_set_unit_setting_30, true, 0x101, true},
+        {ctl_set_unit_setting_30, true, 0x101, false},
         {ctl_set_unit_setting_31, true, 0, true},
         {ctl_set_unit_setting_31, true, 4, false},
         {ctl_set_unit_setting_31, true, 5, true},
         {ctl_set_unit_setting_31, true, 999, true},
         {ctl_set_unit_setting_31, true, 1000, false},
         {ctl_set_unit_setting_31, true, -1, false},
-        {ctl_set_unit_setting_31, true, 0x10005, true},
+        {ctl_set_unit_setting_31, true, 0x10005, false},
         {ctl_set_controller_setting_16, false, 0, false},
         {ctl_set_controller_setting_16, false, 1, true},
         {ctl_set_controller_setting_16, false, 255, true},

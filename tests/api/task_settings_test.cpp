@@ -324,7 +324,12 @@ TEST(TaskSettings, FlagsAutoRebuildAndSelftest) {
     ASSERT_EQ(ctl_get_controller_flag_10(id, &flag), 0);
     EXPECT_EQ(flag, 0);
 
-    ASSERT_EQ(ctl_set_auto_rebuild(id, 0x1A5), 0);  // the low byte
+    ASSERT_EQ(ctl_set_auto_rebuild(id, 0xA5), 0);
+    ASSERT_EQ(ctl_get_auto_rebuild(id, &flag), 0);
+    EXPECT_EQ(flag, 0xA5);
+    // A policy is a byte: more is refused, the policy kept.
+    EXPECT_EQ(ctl_set_auto_rebuild(id, 0x100), -1);
+    EXPECT_EQ(last_error().api_code, 122);
     ASSERT_EQ(ctl_get_auto_rebuild(id, &flag), 0);
     EXPECT_EQ(flag, 0xA5);
 

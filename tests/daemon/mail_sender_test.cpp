@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -35,6 +36,14 @@ std::string host_name()
 {
     HostIdentity host;
     return host.get_host_name();
+}
+
+// The local ports the kernel chooses from for a connection that binds none.
+void ephemeral_ports(int* low, int* high)
+{
+    *low = *high = 0;
+    std::string range = read_file("/proc/sys/net/ipv4/ip_local_port_range");
+    std::sscanf(range.c_str(), "%d %d", low, high);
 }
 
 // The real SMTP server of tests/daemon/data/smtp_peer.py, started for one
@@ -212,27 +221,48 @@ const char kBody[] = "Mar 01, 2009 02:05:09PM - Controller 0\r\nERROR - Drive re
 
 }  // namespace
 
+// The envelope as the server received it, and the port the mail came from:
+// the configured source port, or one the kernel chose.
 TEST_F(MailSenderTest, DeliversPlainAndOverTls)
 {
     struct Case {
         int tls;
         const char* sender;
         std::string envelope_from;
+        bool source_port;
     } cases[] = {
-        {0, "ops@example.org", "ops@example.org"},
-        {0, "Ops Team", "Ops@" + host_name()},
-        {1, "ops@example.org", "ops@example.org"},
-        {1, "Ops Team", "Ops@" + host_name()},
+        {0, "ops@example.org", "ops@example.org", false},
+        {0, "Ops Team", "Ops@" + host_name(), true},
+        {1, "ops@example.org", "ops@example.org", true},
+        {1, "Ops Team", "Ops@" + host_name(), false},
     };
+    int lowest = 0, highest = 0;
+    ephemeral_ports(&lowest, &highest);
+    ASSERT_GT(lowest, 0);
     for (const Case& c : cases) {
         SmtpPeer peer(c.tls ? tls_options() : std::vector<std::string>{});
         ASSERT_GT(peer.port(), 0);
-        ConfigStore& config = config_for(peer.port(), c.tls);
+        int source_port = 0;
+        if (c.source_port) {
+            LoopbackSocket probe(false);
+            source_port = probe.port;
+        }
+        ConfigStore& config = config_for(
+            peer.port(), c.tls, c.source_port ? "EmailSourcePort " + std::to_string(source_port) + "\n" : "");
         ASSERT_EQ(config.set_email_sender(c.sender), 0);
         MailSender sender(&config);
         EXPECT_EQ(sender.send_alert(kBody), 112) << c.tls << " " << c.sender;
-        EXPECT_EQ(peer.file("mail-1.env"), "from " + c.envelope_from + "\nrcpt admin@example.org\npeer_port " +
-                                               peer.file("mail-1.env").substr(peer.file("mail-1.env").rfind(' ') + 1));
+        const std::string envelope = peer.file("mail-1.env");
+        const std::string head = "from " + c.envelope_from + "\nrcpt admin@example.org\npeer_port ";
+        ASSERT_EQ(envelope.substr(0, head.size()), head);
+        const int port = std::atoi(envelope.c_str() + head.size());
+        EXPECT_EQ(envelope, head + std::to_string(port) + "\n");
+        if (c.source_port) {
+            EXPECT_EQ(port, source_port);
+        } else {
+            EXPECT_GE(port, lowest);
+            EXPECT_LE(port, highest);
+        }
         std::string mail = peer.file("mail-1.eml");
         EXPECT_EQ(mail.find("Date: "), 0u) << mail;
         for (const std::string& piece :

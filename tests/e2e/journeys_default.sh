@@ -26,7 +26,9 @@ run_browser journeys.mjs default image="$W/good.img" port=8443 \
 # The new RAID 5 (type 5, 256k stripes) on the drives of ports 4, 6 and 7,
 # with its name.
 check "RAID 5 created" grep -qE '^unit index=2 number=3 records=hex:030509[0-9a-f]{34}(000c00(04|06|07)[0-9a-f]{32}){3} ' "$W/state"
-check "RAID 5 named" grep -qF "param index=2 table=0x8303 id=17 value=hex:7765625f756e6974" "$W/state"
+# Its name, typed with "+" and "#", stored as typed.
+check "RAID 5 named" grep -qF "param index=2 table=0x8303 id=17 value=hex:$(printf 'web+unit#1' | od -An -tx1 | tr -d ' \n')00" "$W/state"
+expect_in "RAID 5 name logged" "Set Unit Name(controller=2, unit=3, name=web+unit#1): Success" /var/log/kq_mgmt.log
 # The third controller's settings, and its command log (with the drive
 # the administrator identified).
 check "the write cache is on again" grep -q '^param index=3 table=0x8301 id=13 value=hex:04$' "$W/state"

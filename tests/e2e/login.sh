@@ -50,9 +50,12 @@ xWOXUSER=$ADMIN_COOKIE_PYV2|1
 theme=WOXUSER=$ADMIN_COOKIE_PYV2|1
 TABLE
 
-# With a login a page no longer answers the login form.
+# With a login a page no longer answers the login form: it is the page
+# itself.
 fetch page_in /page0.html -b "WOXUSER=$USER_COOKIE_USERPW"
+expect_eq "page with a login: status" "HTTP/1.1 200 OK" "$(status_of page_in)"
 expect_not_in "page with a login" 'action="/login.html"' "$W/page_in.b"
+expect_in "page with a login: the summary" '<b>Controller Summary</b>' "$W/page_in.b"
 
 # Logout: the cookie is cleared for a logged-in requester only.
 fetch logout_in /logout.html -b "WOXUSER=$ADMIN_COOKIE_PYV2"

@@ -74,7 +74,8 @@ expect_eq "all slots full" "All Rebuild Schedule slots full, please delete one o
 expect_eq "nothing sent when full" "" "$(logged_since "$lines")"
 
 # Deleting: the listed slots cleared; a list that names a slot outside 0 to
-# 6 (or none) is refused whole.
+# 6 (or none) is refused whole, and the answer names the list's slots as
+# the request gave them. 256 is no slot 0.
 lines=$(log_count)
 fetch_ok delete "$SCHED?RebuildSchedDelete=2,4&c=1"
 expect_eq "deleted" "Successfully deleted Rebuild Schedule slot(s)" "$(message_of delete)"
@@ -83,11 +84,14 @@ expect_eq "slot 4 cleared" "hex:ffff0000" "$(rebuild_slot 4)"
 expect_eq "deletions logged" "Set Rebuild Task(controller=2, slot=2, start=delete: Success
 Set Rebuild Task(controller=2, slot=4, start=delete: Success" "$(logged_since "$lines")"
 lines=$(log_count)
-for list in 7 -1 263 0,9 ""; do
+for list in 7 9 -1 263 256 0,9 2,4,256 ""; do
     fetch_ok bad_delete "$SCHED?RebuildSchedDelete=$list&c=1"
-    expect_eq "list [$list] refused" "(0x0B:0x007A): Invalid argument or value : Rebuild Schedule slot not deleted" \
+    expect_eq "list [$list] refused" "(0x0B:0x007A): Invalid argument or value : Rebuild Schedule slot not deleted${list:+ $list}" \
         "$(message_of bad_delete)"
 done
+fetch_ok bad_delete "$SCHED?SelftestSchedDelete=9&c=1"
+expect_eq "self-test slot 9 refused" "(0x0B:0x007A): Invalid argument or value : Self-test Schedule slot not deleted 9" \
+    "$(message_of bad_delete)"
 expect_eq "nothing sent for the bad lists" "" "$(logged_since "$lines")"
 
 # A slot the controller refuses to clear is reported, by the number the page

@@ -144,6 +144,15 @@ check_act "$ADMIN" "UnitNames=alpha,be%2Bta,&UnitNums=0,1,2&c=2" "Saved unit nam
     "param index=3 table=0x8300 id=17 value=hex:616c706861$(printf '0%.0s' {1..32});param index=3 table=0x8301 id=17 value=hex:62652b7461$(printf '0%.0s' {1..32});param index=3 table=0x8302 id=17 value=hex:$(printf '0%.0s' {1..42})"
 fetch names_page "/page2_0.html?c=2" -b "$ADMIN"
 expect_in "the saved name is shown" 'name="unitname1" maxlength="20" value="be+ta"' "$W/names_page.b"
+# A name longer than a unit's 20 bytes is cut to its first 20, and a
+# character of two bytes that the cut would split is left out whole.
+hex_name() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; printf '0%.0s' $(seq $((42 - 2 * ${#1}))); }
+check_act "$ADMIN" "UnitNames=abcdefghijklmnopqrstuvwxyz,abcdefghijklmnopqrs%C3%A4x,&UnitNums=0,1,2&c=2" \
+    "Saved unit name(s)" \
+    "$(printf '%s\n' 'Set Unit Name(controller=3, unit=0, name=abcdefghijklmnopqrst): Success' \
+        'Set Unit Name(controller=3, unit=1, name=abcdefghijklmnopqrs): Success' \
+        'Set Unit Name(controller=3, unit=2, name=): Success')" \
+    "param index=3 table=0x8300 id=17 value=hex:$(hex_name abcdefghijklmnopqrst);param index=3 table=0x8301 id=17 value=hex:$(hex_name abcdefghijklmnopqrs)"
 
 # Names that could forge a log line, break a page or pair a name with
 # another unit are refused whole: nothing is stored, nothing logged.
@@ -156,7 +165,7 @@ ok,a%00b,c|0,1,2|a NUL
 ok,%3Cb%3Ex%22,c|0,1,2|markup
 ok,a+b,c|0,1,2|a blank
 ok,a%2Cb,c|0,1,2|an encoded comma
-ok,abcdefghijklmnopqrstu,c|0,1,2|21 characters
+ok,abcdefghijklmnopqrstuvw%0A,c|0,1,2|a line feed beyond the 20th character
 a,b,c|0,1|more names than numbers
 a|0,1,2|one name for three units
 a,b|0,64|a unit number out of range
@@ -165,6 +174,10 @@ a,b|0,x|no number
 a,b,c,d,e,f,g,h,i,j,k,l,m,n,o,p,q|0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16|seventeen units
 a,b,c,d,e,f,g,h,i,j,k,l,m,n|0,1,2,3,4,5,6,7,8,9,10,11,12,13|a number list cut at 30 characters
 TABLE
+# Names beyond their room (255 characters) are refused whole, although each
+# would fit a unit: cut there, a name could go to another unit.
+names=$(for i in $(seq 10 22); do printf 'unit_name_%s_abcdefg,' "$i"; done)
+check_act "$ADMIN" "UnitNames=${names%,}&UnitNums=$(seq -s, 0 12)&c=2" "Failed to save unit name(s)" - -
 
 # A unit name with markup set on the controller is shown escaped, and every
 # script of the page still parses.

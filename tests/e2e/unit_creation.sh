@@ -100,6 +100,7 @@ unit_line() { units "$1" | awk -v u="$2" '$1 == u'; }
 log_has() { grep -qF -- "$1" "$LOG"; }
 
 # --- Each type on the family-8 controller, its settings and its log lines.
+# The RAID 0's name of 26 characters is cut to the 20 a unit's name holds.
 # query | message | unit number | state: type stripe ports write read queuing
 while IFS='|' read -r query expected unit state; do
     act "$query&c=2&AvailListSort=3"
@@ -108,7 +109,7 @@ while IFS='|' read -r query expected unit state; do
     expect_eq "unit read back: $query" "$unit $state" "$(unit_line 3 "$unit")"
 done <<'TABLE'
 CreateDrives=0,1,2&CreateType=RAID%205&UnitName=data5&CreateStripe=9&CreateDperS=0&CacheOn=1&AutoVerify=1&IgnoreECC=1&Queuing=0&Pervault=1&Readcache=1&QM_Recovery=1|Successfully created unit(s): 0 as RAID 5|0|5 9 0,1,2 1 basic 0 data5
-CreateDrives=3,4&CreateType=RAID%200&UnitName=fast&CreateStripe=5&CreateDperS=0&CacheOn=0&AutoVerify=0&IgnoreECC=0&Queuing=1&Pervault=1&Readcache=0&QM_Recovery=3|Successfully created unit(s): 1 as RAID 0|1|0 5 3,4 0 off 1 fast
+CreateDrives=3,4&CreateType=RAID%200&UnitName=fast_abcdefghijklmnopqrstu&CreateStripe=5&CreateDperS=0&CacheOn=0&AutoVerify=0&IgnoreECC=0&Queuing=1&Pervault=1&Readcache=0&QM_Recovery=3|Successfully created unit(s): 1 as RAID 0|1|0 5 3,4 0 off 1 fast_abcdefghijklmno
 CreateDrives=5,6&CreateType=RAID%201&UnitName=mirror&CreateStripe=9&CreateDperS=4&CacheOn=1&AutoVerify=1&IgnoreECC=0&Queuing=1&Pervault=1&Readcache=2&QM_Recovery=3|Successfully created unit(s): 2 as RAID 1|2|2 0 5,6 1 intelligent 1 mirror
 CreateDrives=7,8,9,10&CreateType=RAID%2010&UnitName=r10&CreateStripe=7&CreateDperS=0&CacheOn=1&AutoVerify=1&IgnoreECC=0&Queuing=1&Pervault=1&Readcache=2&QM_Recovery=3|Successfully created unit(s): 3 as RAID 10|3|0/2x2 7 7,8,9,10 1 intelligent 1 r10
 CreateDrives=11,12,13,14,15&CreateType=RAID%206&UnitName=r6&CreateStripe=7&CreateDperS=0&CacheOn=1&AutoVerify=1&IgnoreECC=0&Queuing=1&Pervault=1&Readcache=2&QM_Recovery=3|Successfully created unit(s): 4 as RAID 6|4|7 7 11,12,13,14,15 1 intelligent 1 r6
@@ -124,6 +125,7 @@ while IFS= read -r line; do
 done <<'LINES'
 Create Unit(controller=3 drives=0 1 2, type=RAID 5, stripe=256, make os aware=yes, unit created=0): Success
 Set Unit Name(controller=3, unit=0, name=data5): Success
+Set Unit Name(controller=3, unit=1, name=fast_abcdefghijklmno): Success
 Enable Write Cache(controller=3, unit=0): Success
 Enable Auto Verify(controller=3, unit=0): Success
 Continue on ECC errors on rebuild(controller=3, unit=0): Success
@@ -171,7 +173,8 @@ CreateDrives=28,29,30&CreateType=raid%205&UnitName=x|Unknown type of unit to cre
 CreateDrives=28,29,30&CreateType=RAID%205&UnitName=%3Cb%3Ex%22|There are invalid characters in the unit name entered.
 CreateDrives=28,29,30&CreateType=RAID%205&UnitName=a%0Ab|There are invalid characters in the unit name entered.
 CreateDrives=28,29,30&CreateType=RAID%205&UnitName=two%20words|There are invalid characters in the unit name entered.
-CreateDrives=28,29,30&CreateType=RAID%205&UnitName=abcdefghijklmnopqrstu|There are invalid characters in the unit name entered.
+CreateDrives=28,29,30&CreateType=RAID%205&UnitName=abcdefghijklmnopqrstu%0A|There are invalid characters in the unit name entered.
+CreateDrives=28,29,30&CreateType=RAID%205&UnitName=ab%00cd|There are invalid characters in the unit name entered.
 CreateDrives=28,29,300&CreateType=RAID%205&UnitName=x|(0x0C:0x001F): Operation aborted
 CreateDrives=28,29,x&CreateType=RAID%205&UnitName=x|(0x0C:0x001F): Operation aborted
 CreateDrives=28,29,30&CreateType=RAID%205&UnitName=x&Readcache=7|(0x0C:0x001F): Operation aborted

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ struct Pair {
 };
 
 TEST(UnitNames, PairsEachNameWithItsUnitOrRefusesTheWholeRequest) {
+    const std::string kLongName(200, 'x');
     struct Case {
         const char* names;
         const char* numbers;
@@ -41,6 +43,14 @@ TEST(UnitNames, PairsEachNameWithItsUnitOrRefusesTheWholeRequest) {
         {"a,,c", "0,1,2", kUnitNamesOk, {{0, "a"}, {1, ""}, {2, "c"}}},
         {"x%23y%2Bz,M%C3%A4rz", "63,7,", kUnitNamesOk, {{63, "x#y+z"}, {7, "M\xC3\xA4rz"}}},
         {"abcdefghijklmnopqrst", "1", kUnitNamesOk, {{1, "abcdefghijklmnopqrst"}}},
+        // Longer names are cut to the 20 bytes a unit's name holds.
+        {"abcdefghijklmnopqrstu,abcdefghijklmnopqrstuvwxyz", "1,2", kUnitNamesOk,
+         {{1, "abcdefghijklmnopqrst"}, {2, "abcdefghijklmnopqrst"}}},
+        {kLongName.c_str(), "3", kUnitNamesOk, {{3, std::string(20, 'x')}}},
+        {"abcdefghijklmnopqrs%C3%A4x", "4", kUnitNamesOk, {{4, "abcdefghijklmnopqrs"}}},
+        {"%E6%97%A5%E6%97%A5%E6%97%A5%E6%97%A5%E6%97%A5%E6%97%A5%E6%97%A5", "5", kUnitNamesOk,
+         {{5, "\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5"}}},
+        {"abcdefghijklmnopq%F0%9F%98%80", "6", kUnitNamesOk, {{6, "abcdefghijklmnopq"}}},
         {"a", "0,1,2", kUnitNamesMismatch, {}},
         {"a,b,c", "0,1", kUnitNamesMismatch, {}},
         {"a,b", "", kUnitNamesMismatch, {}},
@@ -49,7 +59,7 @@ TEST(UnitNames, PairsEachNameWithItsUnitOrRefusesTheWholeRequest) {
         {"a,b", "0,,1", kUnitNamesBadNumber, {}},
         {"a,b", "0,1x", kUnitNamesBadNumber, {}},
         {"a,b", "0,001", kUnitNamesBadNumber, {}},
-        {"abcdefghijklmnopqrstu", "1", kUnitNamesBadName, {}},
+        {"abcdefghijklmnopqrstuvwxyz%0A", "1", kUnitNamesBadName, {}},
         {"a%0Ab", "1", kUnitNamesBadName, {}},
         {"a%0db", "1", kUnitNamesBadName, {}},
         {"a%00b", "1", kUnitNamesBadName, {}},
@@ -81,6 +91,34 @@ TEST(UnitNames, PairsEachNameWithItsUnitOrRefusesTheWholeRequest) {
             EXPECT_EQ(out.numbers[i], c.pairs[i].number);
             EXPECT_EQ(out.names[i], c.pairs[i].name);
         }
+    }
+}
+
+// A name is cut to 20 bytes, never inside a character of UTF-8; bytes that
+// are no UTF-8 are cut where the 20 bytes end.
+TEST(UnitNames, CutToTwentyBytesBetweenCharacters) {
+    const struct {
+        const char* name;
+        const char* cut;
+    } cases[] = {
+        {"", ""},
+        {"abcdefghijklmnopqrst", "abcdefghijklmnopqrst"},
+        {"abcdefghijklmnopqrstu", "abcdefghijklmnopqrst"},
+        {"abcdefghijklmnopqr\xC3\xA4x", "abcdefghijklmnopqr\xC3\xA4"},  // ends at 20
+        {"abcdefghijklmnopqrs\xC3\xA4", "abcdefghijklmnopqrs"},
+        {"abcdefghijklmnopqr\xE6\x97\xA5", "abcdefghijklmnopqr"},
+        {"abcdefghijklmnopqrs\xE6\x97\xA5", "abcdefghijklmnopqrs"},
+        {"abcdefghijklmnopq\xF0\x9F\x98\x80", "abcdefghijklmnopq"},
+        {"abcdefghijklmnop\xF0\x9F\x98\x80x", "abcdefghijklmnop\xF0\x9F\x98\x80"},
+        {"abcdefghijklmnopq\x80\x80\x80\x80", "abcdefghijklmnopq\x80\x80\x80"},
+        {"abcdefghijklmnopqrst\x80", "abcdefghijklmnopqrst"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        char name[64];
+        std::snprintf(name, sizeof name, "%s", c.name);
+        cut_unit_name(name);
+        EXPECT_STREQ(name, c.cut);
     }
 }
 

@@ -179,6 +179,11 @@ TEST(UnitCreationRules, UnitNamesThePageAccepts) {
                              "\xF8\x88\x80\x80\x80"})
         EXPECT_FALSE(unit_name_valid(name)) << name;
     EXPECT_FALSE(unit_name_valid(nullptr));
+    // The characters alone, for a name that is then cut to 20 bytes.
+    EXPECT_TRUE(unit_name_characters_valid("abcdefghijklmnopqrstuvwxyz\xC3\xA4"));
+    for (const char* name : {"abcdefghijklmnopqrstuvwxyz\n", "abcdefghijklmnopqrstuvwxyz\xC3"})
+        EXPECT_FALSE(unit_name_characters_valid(name));
+    EXPECT_FALSE(unit_name_characters_valid(nullptr));
 }
 
 TEST(UnitCreationRules, DriveInterfaceClasses) {

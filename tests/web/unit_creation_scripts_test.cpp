@@ -459,6 +459,14 @@ choose('pervault', '2');
 answers = [false];
 create_unit();
 assert.deepStrictEqual([find('confirm'), find('replace')], [['T406 performance'], []]);
+// The name goes encoded, so that "#", "+", "=" and "?" reach the daemon as
+// they were typed.
+calls = [];
+choose('pervault', '1');
+forms.createform.unitname.value = 'v#1+a=b?';
+create_unit();
+assert.deepStrictEqual(find('replace').map((u) => u.match(/&UnitName=[^&]*&/)[0]),
+                       ['&UnitName=v%231%2Ba%3Db%3F&']);
 )JS");
 
     run(Controller{.battery = 0}, R"JS(

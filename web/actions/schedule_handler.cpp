@@ -7,6 +7,7 @@
 #include "web/actions/schedule_handler.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "api/command_logger.h"
 #include "api/ctl.h"
@@ -129,16 +130,28 @@ void as_shown(NumberList& list) {
     for (int i = 0; i < list.count; ++i) ++list.numbers[i];
 }
 
+// True when every entry of a slot list, read as atoi reads it, is a slot
+// (0 to 6) as it stands: "256" names no slot, though its low byte is 0.
+bool every_entry_a_slot(const char* text) {
+    for (const char* p = text; *p != '\0';) {
+        const long slot = std::strtol(p, nullptr, 10);
+        if (slot < 0 || slot >= kScheduleSlots) return false;
+        const char* comma = std::strchr(p, ',');
+        if (comma == nullptr) break;
+        p = comma + 1;
+    }
+    return true;
+}
+
 void delete_slots(Change& c, const ScheduleTexts& t, const char* key) {
     char value[kValueSize];
     get_value(c.url, key, value);
     NumberList list;
     parse_number_list(value, &list);
-    bool valid = list.count > 0 && !list.truncated;
-    for (int i = 0; i < list.count; ++i)
-        if (list.numbers[i] >= kScheduleSlots) valid = false;
-    if (!valid) {
+    if (list.count == 0 || list.truncated || !every_entry_a_slot(value)) {
+        // Nothing is deleted; the answer names the slots as the request did.
         invalid(c, t.delete_refused);
+        if (value[0] != '\0') c.message.text(" ").value(value);
         return;
     }
 

@@ -13,6 +13,7 @@
 #include "web/actions/maintenance_values.h"
 #include "web/actions/unit_creation_rules.h"
 #include "web/actions/unit_creation_values.h"
+#include "web/actions/unit_names.h"
 #include "web/pages/status_texts.h"
 
 namespace {
@@ -30,12 +31,15 @@ constexpr int kConfigured = 576;
 
 const char* const kUnknownType = "Unknown type of unit to create";
 constexpr int kTypeSize = 64;
+// The name as the pop-up sends it: the 20 characters its field holds, each
+// of up to 3 bytes of UTF-8 written as "%XX", and the NUL.
+constexpr int kEncodedNameSize = 20 * 3 * 3 + 1;
 
 struct CreateRequest {
     NumberList ports;
     char type_name[kTypeSize];
     const UnitType* type;
-    char name[kValueSize];
+    char name[kEncodedNameSize];  // as received until the checks decode it
     int stripe;
     int pervault;
     int quickmend;
@@ -52,7 +56,7 @@ struct CreateRequest {
 // than its room).
 bool read_request(const char* url, CreateRequest* r) {
     if (!read_number_list(url, "CreateDrives=", &r->ports) || !has_key(url, "CreateType=") ||
-        !read_text(url, "UnitName=", r->name))
+        !read_encoded_text(url, "UnitName=", r->name))
         return false;
     // A type name too long for its room is no type's name.
     read_text(url, "CreateType=", r->type_name);
@@ -84,9 +88,10 @@ int drives_in_units(DaemonContext* context, ControllerRecord& r) {
     return r.configured_drives;
 }
 
-// Checks the drives and the choices; builds the drive list. On a refusal
-// the message says why and the result is false.
-bool check_request(const MaintenanceRequest& m, const CreateRequest& req, IdList* drives,
+// Checks the drives and the choices; builds the drive list, and decodes the
+// name and cuts it to the 20 bytes a unit's name holds. On a refusal the
+// message says why and the result is false.
+bool check_request(const MaintenanceRequest& m, CreateRequest& req, IdList* drives,
                    ActionMessage& message) {
     ControllerRecord& r = m.controllers->selected();
     const int n = req.ports.count;
@@ -136,10 +141,12 @@ bool check_request(const MaintenanceRequest& m, const CreateRequest& req, IdList
         message.web(kOverUnitLimit);
         return false;
     }
-    if (!unit_name_valid(req.name)) {
+    // Every character is checked, also those the cut then leaves out.
+    if (!decode_unit_name(req.name) || !unit_name_characters_valid(req.name)) {
         message.web(kInvalidName);
         return false;
     }
+    cut_unit_name(req.name);
     if (!create_type_offered(type, n, r)) {
         message.web(kCannotCreate).text(" : ").value(type.name).text(" is not offered for ");
         message.number(n).text(" drive(s)");

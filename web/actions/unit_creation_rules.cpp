@@ -200,7 +200,12 @@ bool subunits_offered(int drives, int per_subunit) {
 }
 
 bool unit_name_valid(const char* name) {
-    if (name == nullptr || std::strlen(name) > kMaxNameBytes) return false;
+    return name != nullptr && std::strlen(name) <= kMaxNameBytes &&
+           unit_name_characters_valid(name);
+}
+
+bool unit_name_characters_valid(const char* name) {
+    if (name == nullptr) return false;
     const auto* p = reinterpret_cast<const unsigned char*>(name);
     while (*p != '\0') {
         uint32_t c = 0;

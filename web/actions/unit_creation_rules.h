@@ -64,6 +64,8 @@ bool subunits_offered(int drives, int per_subunit);
 // True for a unit name of at most 20 bytes of UTF-8 holding no blank, no
 // control character and none of % & , ; : " ' { } | \ ~ ` * [ ] < > ( ) @.
 bool unit_name_valid(const char* name);
+// The same test of the characters alone, for a name of any length.
+bool unit_name_characters_valid(const char* name);
 
 // Interface classes of a drive.
 enum DriveClass : int { kClassNone = 0, kClassSata = 1, kClassSas = 2 };

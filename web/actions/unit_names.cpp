@@ -7,10 +7,10 @@
 namespace {
 
 constexpr int kHighestUnit = 63;
-constexpr int kLongestName = UnitNames::kNameSize - 1;
-// The longest piece of the names value that can decode to a name: every
-// character written as "%XX".
-constexpr int kLongestEncodedName = 3 * kLongestName;
+constexpr size_t kLongestName = UnitNames::kNameSize - 1;
+// A character of UTF-8 is at most 4 bytes long: a cut goes back at most 3
+// bytes to the start of the character it would split.
+constexpr size_t kLongestCharacterTail = 3;
 
 const char* const kRefusedInNames = "%&,;:\"'{}|\\~`*[]<>()@";
 
@@ -26,6 +26,9 @@ bool read_unit_number(const char* begin, const char* end, uint8_t* number) {
     *number = static_cast<uint8_t>(n);
     return true;
 }
+
+bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool is_lead(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0xC0; }
 
 // The end of the piece that starts at p: the next comma or the end.
 const char* piece_end(const char* p) {
@@ -51,14 +54,14 @@ int parse_names(const char* text, UnitNames* out, int* count) {
     for (const char* p = text; *p != '\0';) {
         const char* end = piece_end(p);
         if (*count == UnitNames::kRoom) return kUnitNamesTooMany;
-        if (end - p > kLongestEncodedName) return kUnitNamesBadName;
-        char piece[kLongestEncodedName + 1];
+        if (end - p > kUnitNamesValueSize) return kUnitNamesBadName;
+        char piece[kUnitNamesValueSize + 1];
         std::memcpy(piece, p, static_cast<size_t>(end - p));
         piece[end - p] = '\0';
-        // A "%00" would end the decoded name early, losing what follows.
-        if (std::strstr(piece, "%00") != nullptr) return kUnitNamesBadName;
-        QueryParams::url_decode(piece);
-        if (!is_valid_unit_name(piece)) return kUnitNamesBadName;
+        // Every character is checked, also those a cut then leaves out.
+        if (!decode_unit_name(piece) || !unit_name_characters_allowed(piece))
+            return kUnitNamesBadName;
+        cut_unit_name(piece);
         std::memcpy(out->names[*count], piece, std::strlen(piece) + 1);
         ++*count;
         if (*end == '\0') break;
@@ -69,12 +72,29 @@ int parse_names(const char* text, UnitNames* out, int* count) {
 
 }  // namespace
 
-bool is_valid_unit_name(const char* name) {
-    if (std::strlen(name) > static_cast<size_t>(kLongestName)) return false;
+bool unit_name_characters_allowed(const char* name) {
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != '\0'; ++p) {
         if (*p <= ' ' || *p == 0x7F || std::strchr(kRefusedInNames, *p) != nullptr) return false;
     }
     return true;
+}
+
+bool decode_unit_name(char* name) {
+    if (std::strstr(name, "%00") != nullptr) return false;
+    QueryParams::url_decode(name);
+    return true;
+}
+
+void cut_unit_name(char* name) {
+    if (std::strlen(name) <= kLongestName) return;
+    size_t end = kLongestName;
+    // A continuation byte (10xxxxxx) where the cut falls belongs to a
+    // character that begins before it: that character goes whole.
+    size_t start = end;
+    while (start > 0 && end - start < kLongestCharacterTail && is_continuation(name[start]))
+        --start;
+    if (is_continuation(name[end]) && is_lead(name[start])) end = start;
+    name[end] = '\0';
 }
 
 int parse_unit_names(const char* names, const char* numbers, UnitNames* out) {

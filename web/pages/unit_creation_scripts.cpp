@@ -391,6 +391,9 @@ int ScriptWriter::write_set_qm_recovery_create(StringBuilder& body) {
 
 int ScriptWriter::write_create_unit(StringBuilder& body, const ControllerRecord& controller) {
     auto text = [this](int category, int code) { return this->text(category, code); };
+    // The name is sent encoded, as the Controller Settings page sends the
+    // names, so that characters a name may hold ("#", "+", "=", "?") reach
+    // the daemon as they were typed.
     append_script(body, R"JS(function create_unit()
 {
   var form = document.forms["createform"];
@@ -440,7 +443,8 @@ int ScriptWriter::write_create_unit(StringBuilder& body, const ControllerRecord&
     queuing = 1;
   }
   var url = "/page2_2.html?CreateDrives=" + drives + "&CreateType=" + type +
-            "&UnitName=" + unitname + "&CreateStripe=" + stripesize + "&CreateDperS=" + DperS +
+            "&UnitName=" + encodeURIComponent(unitname) + "&CreateStripe=" + stripesize +
+            "&CreateDperS=" + DperS +
             "&CacheOn=" + writecache + "&AutoVerify=" + autoverify + "&IgnoreECC=" + ignoreecc +
             "&Queuing=" + queuing + "&Pervault=" + pervault + "&c=" + parent.cur_controller +
             "&Readcache=" + readcache + "&QM_Recovery=" + qm_recovery +

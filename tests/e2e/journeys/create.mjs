@@ -2,9 +2,10 @@
 // without drives (and, where the machine has them, for a SAS and a SATA
 // drive together); then three free drives
 // checked, the pop-up lists them and offers the layouts and stripes three
-// drives allow, a name with a blank is refused there, a good one creates
-// a RAID 5 that the unit table then shows. Without a battery backup unit
-// the page asks first.
+// drives allow, a name with a blank is refused there, a good one (with
+// "+" and "#", which the pop-up sends encoded) creates a RAID 5 that the
+// unit table then shows. Without a battery backup unit the page asks
+// first.
 import { openMaintenance } from './common.mjs';
 
 export default async function create(page, ctx) {
@@ -46,7 +47,7 @@ export default async function create(page, ctx) {
   await ok.click();
   ctx.equal('invalid name refused', 'There are invalid characters in the unit name entered.', await ctx.nextDialog());
   ctx.equal('pop-up still open', true, await content.locator('#createpopup').isVisible());
-  await name.fill('web_unit');
+  await name.fill('web+unit#1');
   await ok.click();
   await ctx.outcome('created', `Successfully created unit(s): ${f.unit} as RAID 5`);
   ctx.equal('questions on the way', f.questions, ctx.dialogs());
