@@ -50,7 +50,6 @@ public:
 
     State state() const { return state_; }
     const char* peer() const { return peer_; }
-    long long accepted_at() const { return accepted_at_; }
     int descriptor() const { return fd_; }
 
     // The poll events the connection waits for; 0 when it waits for none.
