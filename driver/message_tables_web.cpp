@@ -597,5 +597,6 @@ const MessageRow kWebTexts[] = {
     {0x024F, "Cleared any unsupported configuration on the controller."},
     {0x0250, "Recommended: Perform Verify Unit to its completion first prior to Migrate Unit to minimize the possibility of encountering a bad disk sector."},
     {0x0251, "The link speed change will take effect after system reboot."},
+    {0x0252, "Failed to save the configuration file"},
     {-1, ""},
 };
