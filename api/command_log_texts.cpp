@@ -21,8 +21,6 @@ void put(const char* from, char* text, size_t size) { std::snprintf(text, size, 
 
 const char* outcome(int result) { return result == 0 ? "Success" : "Failed"; }
 
-const char* outcome_upper(int result) { return result == 0 ? "SUCCESS" : "FAILED"; }
-
 const char* yes_no(int value) { return value != 0 ? "yes" : "no"; }
 
 const char* selftest_flags(uint16_t flags) {

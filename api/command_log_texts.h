@@ -11,8 +11,6 @@ namespace command_log_text {
 
 // "Success" for a result of 0, else "Failed".
 const char* outcome(int result);
-// "SUCCESS" or "FAILED": the outcome of a unit created with sub-units.
-const char* outcome_upper(int result);
 // "yes" for non-zero, else "no".
 const char* yes_no(int value);
 

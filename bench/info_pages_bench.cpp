@@ -310,7 +310,10 @@ int main(int argc, char** argv) {
     MessageCatalogue catalogue;
     config.set_catalogue(&catalogue);
     const bool logged = private_log_dir(dir);
-    if (!logged) config.set_command_log(0);
+    if (!logged && config.set_command_log(0) != 0) {
+        std::fprintf(stderr, "cannot turn the command log off: %s not written\n", config_path.c_str());
+        return 1;
+    }
     DaemonContext context(&config, &catalogue);
 
     Shown shown = choose_controller(&context);

@@ -85,7 +85,9 @@ void* mailer_thread(void* argument) {
         }
         MailSender sender(shared->config);
         sender.set_abort_descriptor(shared->abort[0]);
-        sender.send_alert(body.c_str());
+        // A mail that fails is not sent again: the event stays in the event
+        // files, and the next mails go on.
+        (void)sender.send_alert(body.c_str());
     }
     std::lock_guard<std::mutex> hold(shared->lock);
     shared->finished = true;
@@ -171,7 +173,6 @@ int send_aen_mail(ConfigStore* config, MessageCatalogue* catalogue, AlertMailer*
                       event_times_in_utc(family) ? 1 : 0);
     StringBuilder body;
     if (aen_mail_body(config->get_email_severity(), when, controller_index, event, body) != 0)
-        return 1;
-    mailer->post(body.c_str());
-    return 0;
+        return kAenMailHeldBack;
+    return mailer->post(body.c_str()) == 0 ? kAenMailQueued : kAenMailRefused;
 }

@@ -22,8 +22,8 @@ int aen_mail_body(int email_severity, const char* formatted_time, int controller
                   const EventRecord& event, StringBuilder& body);
 
 // Sends queued mails one after another with MailSender, on its own thread.
-// Mails waiting when the queue is full, or when the mailer stops, are not
-// sent (a mail that fails is not sent again either).
+// A mail that finds the queue full is refused, and mails waiting when the
+// mailer stops are not sent (a mail that fails is not sent again either).
 class AlertMailer {
   public:
     static constexpr int kQueueRoom = 256;
@@ -39,7 +39,7 @@ class AlertMailer {
     int start();
     // Queues a mail body; 0 queued, 1 refused (not started, stopped, or the
     // queue full).
-    int post(const char* body);
+    [[nodiscard]] int post(const char* body);
     // Ends the thread: the mail it is sending is cut short at its next wait
     // for the server, and no other is sent.
     void stop();
@@ -54,6 +54,8 @@ class AlertMailer {
 // The event's alert mail: formats the event time (UTC for families above 3,
 // else local time) in the configured language with the catalogue, applies
 // the filter and queues the mail with the mailer. 0 when handed to the
-// mailer, 1 when the filter held it back.
-int send_aen_mail(ConfigStore* config, MessageCatalogue* catalogue, AlertMailer* mailer,
+// mailer, 1 when the filter held it back, 2 when the mailer refused it (its
+// queue full, or the mailer not running): the mail is then lost.
+enum : int { kAenMailQueued = 0, kAenMailHeldBack = 1, kAenMailRefused = 2 };
+[[nodiscard]] int send_aen_mail(ConfigStore* config, MessageCatalogue* catalogue, AlertMailer* mailer,
                   int controller_index, const EventRecord& event, int family);

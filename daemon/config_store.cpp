@@ -229,7 +229,7 @@ int ConfigStore::read_file()
 int ConfigStore::write_file()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return write_file_locked();
+    return write_file_locked() == kReplaced ? 0 : 1;
 }
 
 int ConfigStore::write_file_locked()
@@ -253,9 +253,19 @@ int ConfigStore::write_file_locked()
     }
 
     // A new file beside the old one, renamed over it: a crash leaves either
-    // the old or the new file, never a part of one.
-    return replace_file_contents(file_path_.c_str(), text.c_str(), text.length(), true) == 0 ? 0
-                                                                                             : 1;
+    // the old or the new file, never a part of one; synced with its
+    // directory, so that a change answered as made outlives a power failure.
+    return replace_file_contents(file_path_.c_str(), text.c_str(), text.length(), true);
+}
+
+void ConfigStore::undo_failed_write(int written)
+{
+    if (written != kReplaceDirUnsynced)
+        return;
+    // The new file is in place and may stay there: the old values go back
+    // into it. Its result changes nothing: the change is reported as not
+    // made whatever it is.
+    (void)write_file_locked();
 }
 
 int ConfigStore::get_number(int ConfigStore::*member) const
@@ -267,8 +277,14 @@ int ConfigStore::get_number(int ConfigStore::*member) const
 int ConfigStore::set_number(int ConfigStore::*member, int v)
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    const int old = this->*member;
     this->*member = v;
-    return write_file_locked();
+    const int written = write_file_locked();
+    if (written == kReplaced)
+        return 0;
+    this->*member = old;
+    undo_failed_write(written);
+    return 1;
 }
 
 const char* ConfigStore::get_text(StringBuilder ConfigStore::*member) const
@@ -284,8 +300,15 @@ int ConfigStore::set_text(StringBuilder ConfigStore::*member, const char* v)
     if (has_control_character(v))
         return 2;
     std::lock_guard<std::mutex> lock(mutex_);
+    StringBuilder old;
+    old.append((this->*member).c_str());
     set_builder(this->*member, v);
-    return write_file_locked();
+    const int written = write_file_locked();
+    if (written == kReplaced)
+        return 0;
+    set_builder(this->*member, old.c_str());
+    undo_failed_write(written);
+    return 1;
 }
 
 int ConfigStore::get_port() const { return get_number(&ConfigStore::port_); }
@@ -320,17 +343,14 @@ int ConfigStore::set_email_server_port_last_set_to(int v)
 {
     return set_number(&ConfigStore::email_server_port_last_set_to_, v);
 }
-void ConfigStore::use_email_server_ssl_port()
+int ConfigStore::use_email_server_ssl_port()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    email_server_port_last_set_to_ = email_server_ssl_port_;
-    write_file_locked();
+    return set_number(&ConfigStore::email_server_port_last_set_to_, get_email_server_ssl_port());
 }
-void ConfigStore::use_email_server_no_ssl_port()
+int ConfigStore::use_email_server_no_ssl_port()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    email_server_port_last_set_to_ = email_server_no_ssl_port_;
-    write_file_locked();
+    return set_number(&ConfigStore::email_server_port_last_set_to_,
+                      get_email_server_no_ssl_port());
 }
 int ConfigStore::get_email_server_no_ssl_port() const
 {
@@ -371,7 +391,7 @@ int ConfigStore::get_logger() const { return get_number(&ConfigStore::logger_); 
 int ConfigStore::get_refresh() const { return get_number(&ConfigStore::refresh_); }
 int ConfigStore::set_refresh(int v) { return set_number(&ConfigStore::refresh_, v); }
 const char* ConfigStore::get_bg_rate() const { return get_text(&ConfigStore::bg_rate_); }
-void ConfigStore::set_bg_rate(const char* v) { set_text(&ConfigStore::bg_rate_, v); }
+int ConfigStore::set_bg_rate(const char* v) { return set_text(&ConfigStore::bg_rate_, v); }
 const char* ConfigStore::get_msg_path() const { return get_text(&ConfigStore::msg_path_); }
 const char* ConfigStore::get_img_path() const { return get_text(&ConfigStore::img_path_); }
 const char* ConfigStore::get_help() const { return get_text(&ConfigStore::help_); }

@@ -27,12 +27,14 @@ struct MailSettings {
 // reader and writer, three fixed directories, the daemon's message catalogue
 // and the enclosure lock shared by the monitor thread and the enclosure pages.
 //
-// Every setter stores the value and rewrites the whole file; it returns
-// write_file's result, or 2 (nothing stored) for a text holding a control
-// character, which would break the file's one-line-per-key form or reach a
-// mail header. Text getters return the member's text, valid until that member
-// is next set; threads other than the one that sets them copy what they need
-// (copy_mail_settings).
+// Every setter stores the value and rewrites the whole file; it returns 0,
+// 1 when the file could not be written (the value is then not taken: the
+// old one stays, in memory and in the file), or 2 (nothing stored) for a
+// text holding a control character, which would break the file's
+// one-line-per-key form or reach a mail header. A setter's result says
+// whether the change was made: callers must look at it. Text getters return
+// the member's text, valid until that member is next set; threads other than
+// the one that sets them copy what they need (copy_mail_settings).
 class ConfigStore {
 public:
     static constexpr const char* kDefaultPath = "/etc/pyv2/pyv2.conf";
@@ -44,48 +46,49 @@ public:
 
     // 0 when the file was read, 1 when it could not be opened (values kept).
     int read_file();
-    // 0 when written, 1 when the file could not be written (values kept in
-    // memory). The file is replaced whole, with mode 0600.
-    int write_file();
+    // 0 when written, 1 when the file could not be written. The file is
+    // replaced whole, with mode 0600, and is on the disk (its directory
+    // too) when this returns 0.
+    [[nodiscard]] int write_file();
 
     int get_port() const;
-    int set_port(int v);
+    [[nodiscard]] int set_port(int v);
     int get_email_enable() const;
-    int set_email_enable(int v);
+    [[nodiscard]] int set_email_enable(int v);
     const char* get_email_sender() const;
-    int set_email_sender(const char* v);
+    [[nodiscard]] int set_email_sender(const char* v);
     const char* get_email_server() const;
-    int set_email_server(const char* v);
+    [[nodiscard]] int set_email_server(const char* v);
     const char* get_email_server_login() const;
-    int set_email_server_login(const char* v);
+    [[nodiscard]] int set_email_server_login(const char* v);
     const char* get_email_server_passwd() const;
-    int set_email_server_passwd(const char* v);
+    [[nodiscard]] int set_email_server_passwd(const char* v);
     int get_email_server_port_last_set_to() const;
-    int set_email_server_port_last_set_to(int v);
-    void use_email_server_ssl_port();
-    void use_email_server_no_ssl_port();
+    [[nodiscard]] int set_email_server_port_last_set_to(int v);
+    [[nodiscard]] int use_email_server_ssl_port();
+    [[nodiscard]] int use_email_server_no_ssl_port();
     int get_email_server_no_ssl_port() const;
     int get_email_server_ssl_port() const;
     const char* get_email_recipient() const;
-    int set_email_recipient(const char* v);
+    [[nodiscard]] int set_email_recipient(const char* v);
     int get_email_severity() const;
-    int set_email_severity(int v);
+    [[nodiscard]] int set_email_severity(int v);
     int get_email_server_port_flag() const;
-    int set_email_server_port_flag(int v);
+    [[nodiscard]] int set_email_server_port_flag(int v);
     int get_email_source_port() const;
     const char* get_ro_pwd() const;
-    int set_ro_pwd(const char* v);
+    [[nodiscard]] int set_ro_pwd(const char* v);
     const char* get_admin_pwd() const;
-    int set_admin_pwd(const char* v);
+    [[nodiscard]] int set_admin_pwd(const char* v);
     int get_remote_access() const;
-    int set_remote_access(int v);
+    [[nodiscard]] int set_remote_access(int v);
     int get_language() const;
-    int set_language(int v);
+    [[nodiscard]] int set_language(int v);
     int get_logger() const;
     int get_refresh() const;
-    int set_refresh(int v);
+    [[nodiscard]] int set_refresh(int v);
     const char* get_bg_rate() const;
-    void set_bg_rate(const char* v);
+    [[nodiscard]] int set_bg_rate(const char* v);
     const char* get_msg_path() const;
     const char* get_img_path() const;
     const char* get_help() const;
@@ -93,7 +96,7 @@ public:
     const char* get_oem_brand() const;
     int get_auto_logout() const;
     int get_command_log() const;
-    int set_command_log(int v);
+    [[nodiscard]] int set_command_log(int v);
     int get_enclosure_monitor() const;
     int get_encl_monitor_sleep_minutes() const;
 
@@ -110,7 +113,6 @@ public:
     int take_enclosure_lock(int mode);
     void release_enclosure_lock();
 
-    MessageCatalogue* get_catalogue() const { return catalogue_; }
     void set_catalogue(MessageCatalogue* catalogue) { catalogue_ = catalogue; }
 
 private:
@@ -126,11 +128,16 @@ private:
     static const int kWrittenKeys;
 
     int get_number(int ConfigStore::*member) const;
-    int set_number(int ConfigStore::*member, int v);
+    [[nodiscard]] int set_number(int ConfigStore::*member, int v);
     const char* get_text(StringBuilder ConfigStore::*member) const;
-    int set_text(StringBuilder ConfigStore::*member, const char* v);
+    [[nodiscard]] int set_text(StringBuilder ConfigStore::*member, const char* v);
     void apply_line(const char* line);
+    // The file from the members: a replace_file_contents code.
     int write_file_locked();
+    // After a setter's failed write: the member holds its old value again;
+    // a file that was put in place without its directory synced is
+    // rewritten from the members, so that file and memory agree.
+    void undo_failed_write(int written);
 
     mutable std::mutex mutex_;  // the members and the file
     StringBuilder file_path_;

@@ -282,7 +282,10 @@ int run_daemon()
 int apply_start_settings()
 {
     g_config->read_file();
-    g_config->write_file();
+    // A file that cannot be written does not stop the start: the daemon
+    // runs on what it read, and each change made on the settings pages
+    // reports whether it was stored.
+    (void)g_config->write_file();
     apply_start_controller_settings(*g_config);
     return 0;
 }

@@ -31,7 +31,8 @@ constexpr long kReadLimit = 16L << 20;
 
 // The event files are rewritten for every event, up to hundreds in one
 // pass: a rewrite does not wait for the disk (a killed daemon still leaves
-// whole files), so neither the pass nor the shutdown waits on a busy disk.
+// whole files); the monitor syncs each file once, at the end of what its
+// pass wrote into it (sync_event_files).
 constexpr bool kSync = false;
 
 constexpr int kTimeDigits = 14;
@@ -268,7 +269,7 @@ int append_aen_binary_log(const char* dir, int controller_index, const char* ser
                           content) != 0)
         return 1;
     int written = replace_file_contents(path.c_str(), content.data(), content.length(), kSync);
-    return written == 0 ? 0 : written == 1 ? 2 : 3;
+    return written == kReplaced ? 0 : written == kReplaceNoTemp ? 2 : 3;
 }
 
 int append_aen_text_log(const char* dir, const char* serial, const EventRecord& event, int family) {
@@ -282,8 +283,25 @@ int append_aen_text_log(const char* dir, const char* serial, const EventRecord& 
     if (merge_aen_lines(reinterpret_cast<const char*>(old.data()),
                         static_cast<size_t>(old.length()), line.c_str(), content) != 0)
         return 1;
-    return replace_file_contents(path.c_str(), content.c_str(), content.length(), kSync) == 0 ? 0
-                                                                                              : 2;
+    return replace_file_contents(path.c_str(), content.c_str(), content.length(), kSync) ==
+                   kReplaced
+               ? 0
+               : 2;
+}
+
+int sync_event_files(const char* dir, const char* serial, bool binary, bool text) {
+    if (!binary && !text) return 0;
+    StringBuilder path;
+    bool ok = true;
+    if (binary) {
+        event_file_path(dir, serial, ".bin", path);
+        ok = sync_file(path.c_str()) == 0;
+    }
+    if (text) {
+        event_file_path(dir, serial, ".txt", path);
+        ok = sync_file(path.c_str()) == 0 && ok;
+    }
+    return ok && sync_directory_of(path.c_str()) == 0 ? 0 : 1;
 }
 
 int clear_event_files(const char* dir, const char* serial) {
@@ -291,7 +309,8 @@ int clear_event_files(const char* dir, const char* serial) {
     event_file_path(dir, serial, ".bin", binary);
     event_file_path(dir, serial, ".txt", text);
     std::lock_guard<std::mutex> hold(event_file_lock());
-    int failed = replace_file_contents(binary.c_str(), "", 0, kSync) != 0;
-    failed |= replace_file_contents(text.c_str(), "", 0, kSync) != 0;
+    // A clear is asked for by a page: it is on the disk when answered.
+    int failed = replace_file_contents(binary.c_str(), "", 0, true) != kReplaced;
+    failed |= replace_file_contents(text.c_str(), "", 0, true) != kReplaced;
     return failed;
 }

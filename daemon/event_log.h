@@ -5,7 +5,11 @@
 // refused, so events read again (after a restart of the daemon) are stored
 // once. Every rewrite replaces the whole file (a new file renamed over the
 // old one), so a crash never leaves a part of a file, and one lock orders
-// the monitor's rewrites and the alarms page's clearing of the files.
+// the monitor's rewrites and the alarms page's clearing of the files. The
+// monitor's rewrites do not wait for the disk one by one: once a pass has
+// put its events into a controller's files, it syncs each file written and
+// then their directory (sync_event_files), so the events of a finished pass
+// outlive a power failure.
 #pragma once
 
 #include <cstddef>
@@ -99,12 +103,18 @@ std::mutex& event_file_lock();
 // directory dir: 0 written; 1 refused (the file is left alone); 2 the file
 // could not be created; 3 it could not be written whole (the old file
 // stays).
-int append_aen_binary_log(const char* dir, int controller_index, const char* serial,
+[[nodiscard]] int append_aen_binary_log(const char* dir, int controller_index, const char* serial,
                           const EventRecord& event, int family);
 // Puts an event first in a controller's text event file in dir: 0 written;
 // 1 refused; 2 the file could not be written (the old file stays).
-int append_aen_text_log(const char* dir, const char* serial, const EventRecord& event, int family);
+[[nodiscard]] int append_aen_text_log(const char* dir, const char* serial, const EventRecord& event, int family);
 
-// Empties both event files of a controller (creating them where missing).
-// 0 done, 1 when either could not be written.
-int clear_event_files(const char* dir, const char* serial);
+// Syncs a controller's event files that a pass wrote (the binary one, the
+// text one, as the flags say) and then the directory of both: 0, or 1 when
+// a file or the directory could not be synced.
+[[nodiscard]] int sync_event_files(const char* dir, const char* serial, bool binary, bool text);
+
+// Empties both event files of a controller (creating them where missing),
+// on the disk when this returns: 0 done, 1 when either could not be
+// written.
+[[nodiscard]] int clear_event_files(const char* dir, const char* serial);

@@ -50,7 +50,6 @@ public:
 
     State state() const { return state_; }
     const char* peer() const { return peer_; }
-    long long accepted_at() const { return accepted_at_; }
     int descriptor() const { return fd_; }
     // The bytes that came from the client or went to it so far, the TLS
     // handshake's included, and when the count last grew (at first: when the

@@ -473,10 +473,12 @@ int MailSender::send_alert(const char* body)
 
     tls_ = s.port_flag;
     int port = tls_ ? s.ssl_port : s.no_ssl_port;
+    // The port in use is recorded in the configuration; the mail goes to
+    // the port of the flag whether the record could be written or not.
     if (tls_ && s.port_last_set_to != s.ssl_port)
-        config_->use_email_server_ssl_port();
+        (void)config_->use_email_server_ssl_port();
     else if (!tls_ && s.port_last_set_to != s.no_ssl_port)
-        config_->use_email_server_no_ssl_port();
+        (void)config_->use_email_server_no_ssl_port();
 
     if (s.server.length() == 0)
         return 2;

@@ -25,7 +25,7 @@ public:
     // handshake, a refused or missing reply, no recipient accepted, a CR or
     // LF in the sender or recipient text); 112 sent (no AUTH or AUTH PLAIN);
     // 113 sent after AUTH LOGIN.
-    int send_alert(const char* body);
+    [[nodiscard]] int send_alert(const char* body);
     // The server's last reply line as it came, for a page to escape.
     const char* last_reply() const { return reply_; }
     // Sends a command and reads its reply: 1 when it is refused (4xx, 5xx) or

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include "api/ctl.h"
@@ -23,6 +25,15 @@
 namespace {
 
 constexpr int kSerialSize = 32;
+
+MonitorLogSink log_sink = nullptr;
+
+void write_log(int priority, const char* line) {
+    if (log_sink != nullptr)
+        log_sink(priority, line);
+    else
+        syslog(priority, "%s", line);
+}
 
 // The identity of the controller at a position, as the event files name it.
 struct ControllerIdentity {
@@ -76,18 +87,72 @@ int note_enclosure_change(MonitorState& state, int position, const EventRecord& 
     return 1;
 }
 
+// What store_event wrote of an event.
+struct Written {
+    bool binary;
+    bool text;
+};
+
 // Stores one event read from a controller.
-void store_event(MonitorState& state, const ControllerIdentity& who, EventRecord& event) {
-    if (event.code == kEventTimeSync) return;
+Written store_event(MonitorState& state, const ControllerIdentity& who, EventRecord& event) {
+    Written written = {false, false};
+    if (event.code == kEventTimeSync) return written;
     // The first series' events carry no time of their own.
     if (who.family <= kLastFirstSeriesFamily)
         event.time = static_cast<uint32_t>(platform::time_now());
-    if (append_aen_binary_log(state.event_dir, who.index, who.serial, event, who.family) == 0)
+    if (append_aen_binary_log(state.event_dir, who.index, who.serial, event, who.family) == 0) {
+        written.binary = true;
         usleep(10);
-    if (event.severity == kSeverityBinaryOnly) return;
-    if (append_aen_text_log(state.event_dir, who.serial, event, who.family) == 0 &&
-        state.config->get_email_enable() == 1)
-        send_aen_mail(state.config, state.catalogue, state.mailer, who.index, event, who.family);
+    }
+    if (event.severity == kSeverityBinaryOnly) return written;
+    written.text = append_aen_text_log(state.event_dir, who.serial, event, who.family) == 0;
+    if (written.text && state.config->get_email_enable() == 1 &&
+        send_aen_mail(state.config, state.catalogue, state.mailer, who.index, event,
+                      who.family) == kAenMailRefused)
+        state.mails_dropped++;
+    return written;
+}
+
+// The warning of a pass whose alert mails the mailer refused.
+void report_dropped_mails(MonitorState& state) {
+    if (state.mails_dropped == 0) return;
+    char line[128];
+    std::snprintf(line, sizeof line,
+                  "MAIL: %u alert mail(s) dropped: the mail queue was full or the mailer not "
+                  "running.\n",
+                  state.mails_dropped);
+    write_log(LOG_WARNING, line);
+    state.mails_dropped = 0;
+}
+
+// Reads and stores the new events of the controller at position i; what
+// was written goes into written. False when control stopped the pass.
+bool read_events(MonitorState& state, const MonitorControl* control, int i,
+                 const ControllerIdentity& who, Written& written, int& changed) {
+    const ObjectId id = state.controllers.ids[i];
+    for (;;) {
+        if (control != nullptr && control->stop_requested()) return false;
+        EventRecord event;
+        std::memset(&event, 0, sizeof event);
+        int result;
+        if (state.first_read[i] != 0) {
+            result = ctl_get_first_aen(id, &event);
+            if (result == 0 && event.code != 0) state.first_read[i] = 0;
+        } else {
+            result = ctl_get_next_aen(id, state.last_sequence[i], &event);
+            if (result == 0 && event.code == 0 && who.family > kLastFirstSeriesFamily &&
+                !queue_moved_on(id, state.last_sequence[i], &event))
+                return true;
+        }
+        if (result != 0 || event.code == 0) return true;
+        state.last_sequence[i] = event.sequence;
+        const Written one = store_event(state, who, event);
+        written.binary = written.binary || one.binary;
+        written.text = written.text || one.text;
+        if (event.code != kEventTimeSync && event.severity != kSeverityBinaryOnly &&
+            note_enclosure_change(state, i, event) != 0)
+            changed = 1;
+    }
 }
 
 // The event files a rewrite was writing when the daemon was killed.
@@ -151,35 +216,23 @@ bool MonitorControl::pause(unsigned long long microseconds) const {
     }
 }
 
+void set_monitor_log_sink(MonitorLogSink sink) { log_sink = sink; }
+
 int poll_aens(MonitorState& state, const MonitorControl* control) {
     int changed = 0;
     const int count = static_cast<int>(state.controllers.count);
     for (int i = 0; i < count && i < kMonitorControllers; i++) {
-        const ObjectId id = state.controllers.ids[i];
         ControllerIdentity who;
-        if (!identify(id, &who)) continue;
-        for (;;) {
-            if (control != nullptr && control->stop_requested()) return changed;
-            EventRecord event;
-            std::memset(&event, 0, sizeof event);
-            int result;
-            if (state.first_read[i] != 0) {
-                result = ctl_get_first_aen(id, &event);
-                if (result == 0 && event.code != 0) state.first_read[i] = 0;
-            } else {
-                result = ctl_get_next_aen(id, state.last_sequence[i], &event);
-                if (result == 0 && event.code == 0 && who.family > kLastFirstSeriesFamily &&
-                    !queue_moved_on(id, state.last_sequence[i], &event))
-                    break;
-            }
-            if (result != 0 || event.code == 0) break;
-            state.last_sequence[i] = event.sequence;
-            store_event(state, who, event);
-            if (event.code != kEventTimeSync && event.severity != kSeverityBinaryOnly &&
-                note_enclosure_change(state, i, event) != 0)
-                changed = 1;
-        }
+        if (!identify(state.controllers.ids[i], &who)) continue;
+        Written written = {false, false};
+        const bool go_on = read_events(state, control, i, who, written, changed);
+        // Each file once, however many events went into it. A file that
+        // cannot be synced holds its events all the same; the next pass that
+        // writes it syncs it again, and there is nothing else to try.
+        (void)sync_event_files(state.event_dir, who.serial, written.binary, written.text);
+        if (!go_on) break;
     }
+    report_dropped_mails(state);
     return changed;
 }
 

@@ -55,7 +55,16 @@ struct MonitorState {
     // Set by the enclosure step once it has tried its first check; before
     // that no event marks a controller.
     uint8_t baseline_ready;
+    // Alert mails of this pass that the mailer refused (its queue full, or
+    // the mailer not running).
+    uint32_t mails_dropped;
 };
+
+// Where the monitor's own notices go: syslog, unless a test names another
+// sink. A pass whose alert mails the mailer refused ends with one warning
+// that counts them.
+using MonitorLogSink = void (*)(int priority, const char* line);
+void set_monitor_log_sink(MonitorLogSink sink);
 
 // Ends the monitor and its pauses from another thread, or when a descriptor
 // becomes readable (in Logger mode the daemon's termination descriptor).
@@ -82,10 +91,13 @@ class MonitorControl {
 // One event pass over the listed controllers: each new event to the
 // binary event file; all but code 49 and severity 4 to the text event file
 // too, and to the alert mail when the text file took it and EmailEnable is
-// 1. A controller that cannot tell its family or serial number this pass
-// keeps its events queued for the next. Returns 1 when a controller was
-// marked as having changed enclosures, else 0. Stops between two events
-// when control says so.
+// 1. Once a controller's events are read, the files written for them are
+// synced, each once, and then their directory. A controller that cannot
+// tell its family or serial number this pass keeps its events queued for
+// the next. Returns 1 when a controller was marked as having changed
+// enclosures, else 0. Stops between two events when control says so; a
+// pass whose alert mails were refused ends with the notice that counts
+// them.
 int poll_aens(MonitorState& state, const MonitorControl* control);
 
 // The monitor's routine: passes until control says stop. Returns 0.

@@ -48,7 +48,7 @@ int create_temp_beside(const char* path, StringBuilder& tmp_path)
 int replace_file_contents(const char* path, const void* data, long length, bool sync) {
     StringBuilder tmp_path;
     int fd = create_temp_beside(path, tmp_path);
-    if (fd < 0) return 1;
+    if (fd < 0) return kReplaceNoTemp;
     bool ok = true;
     const char* p = static_cast<const char*>(data);
     long left = length;
@@ -67,9 +67,52 @@ int replace_file_contents(const char* path, const void* data, long length, bool 
     ok = ok && std::rename(tmp_path.c_str(), path) == 0;
     if (!ok) {
         ::unlink(tmp_path.c_str());
-        return 2;
+        return kReplaceFailed;
     }
-    return 0;
+    // The rename is an entry of the directory: until the directory is on
+    // the disk, a power failure may bring the old file back.
+    if (sync && sync_directory_of(path) != 0) return kReplaceDirUnsynced;
+    return kReplaced;
+}
+
+namespace {
+
+// The directory part of path: "." without a slash, "/" for a file at the
+// root.
+void directory_of(const char* path, StringBuilder& dir) {
+    dir.clear();
+    const char* slash = std::strrchr(path, '/');
+    if (slash == nullptr) {
+        dir.append(".");
+    } else if (slash == path) {
+        dir.append("/");
+    } else {
+        int n = static_cast<int>(slash - path);
+        dir.grow(static_cast<unsigned>(n));
+        std::memcpy(const_cast<char*>(dir.c_str()), path, static_cast<size_t>(n));
+    }
+}
+
+// Opens path with flags and syncs it: 0, or -1.
+int open_and_sync(const char* path, int flags) {
+    int fd;
+    do {
+        fd = ::open(path, flags | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    const int synced = fsync(fd);
+    ::close(fd);
+    return synced == 0 ? 0 : -1;
+}
+
+}  // namespace
+
+int sync_file(const char* path) { return open_and_sync(path, O_RDONLY | O_NOFOLLOW); }
+
+int sync_directory_of(const char* path) {
+    StringBuilder dir;
+    directory_of(path, dir);
+    return open_and_sync(dir.c_str(), O_RDONLY | O_DIRECTORY);
 }
 
 namespace {
@@ -124,15 +167,7 @@ int remove_stale_temps(const char* path)
 {
     const char* slash = std::strrchr(path, '/');
     StringBuilder dir;
-    if (slash == nullptr) {
-        dir.append(".");
-    } else if (slash == path) {
-        dir.append("/");
-    } else {
-        int n = static_cast<int>(slash - path);
-        dir.grow(static_cast<unsigned>(n));
-        std::memcpy(const_cast<char*>(dir.c_str()), path, static_cast<size_t>(n));
-    }
+    directory_of(path, dir);
     return sweep_temps(dir.c_str(), slash == nullptr ? path : slash + 1, false);
 }
 

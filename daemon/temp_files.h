@@ -9,16 +9,32 @@ class StringBuilder;
 
 // Creates the temporary file for path with mode 0600, whatever the umask,
 // and puts its name into tmp_path. Returns its descriptor, or -1.
-int create_temp_beside(const char* path, StringBuilder& tmp_path);
+[[nodiscard]] int create_temp_beside(const char* path, StringBuilder& tmp_path);
+
+// What replace_file_contents returns.
+enum : int {
+    kReplaced = 0,
+    kReplaceNoTemp = 1,      // the temporary file could not be created
+    kReplaceFailed = 2,      // writing, syncing or renaming failed: the old file is as it was
+    kReplaceDirUnsynced = 3  // the new file is in place, but its directory could not be synced
+};
 
 // Replaces the file at path by one holding the length bytes of data: they
 // are written to a temporary file beside it (mode 0600) and renamed over it,
 // so a process killed at any point leaves the old file or the new one. With
-// sync the new file also reaches the disk before the rename (it then
-// outlives a power failure too, at the cost of a wait for the disk). Returns
-// 0; 1 when the temporary file could not be created, 2 when writing,
-// syncing or renaming failed (the old file is then as it was).
-int replace_file_contents(const char* path, const void* data, long length, bool sync);
+// sync the new file reaches the disk before the rename and the directory
+// (which holds the rename) after it, so the new file also outlives a power
+// failure, at the cost of two waits for the disk. Returns one of the codes
+// above.
+[[nodiscard]] int replace_file_contents(const char* path, const void* data, long length, bool sync);
+
+// Syncs a file that is in place (one renamed there without sync): 0, or -1
+// when it cannot be opened or synced.
+[[nodiscard]] int sync_file(const char* path);
+
+// Syncs the directory that holds path, so that a file renamed or created
+// there stays after a power failure: 0, or -1.
+[[nodiscard]] int sync_directory_of(const char* path);
 
 // Removes the temporary files of path (regular files only) that an
 // interrupted rewrite left behind. Returns how many were removed.

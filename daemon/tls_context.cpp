@@ -275,26 +275,25 @@ int write_certificate_file(const char* path, const char* pass_phrase)
         EVP_PKEY_free(key);
         return 0;
     }
-    // Written beside the final name with mode 0600 and renamed into place:
-    // the key is never readable by others, and a failure leaves nothing.
-    StringBuilder tmp;
-    int fd = create_temp_beside(path, tmp);
-    const char* tmp_path = tmp.c_str();
-    FILE* f = fd < 0 ? nullptr : fdopen(fd, "w");
-    bool ok = f != nullptr;
-    if (f == nullptr && fd >= 0)
-        close(fd);
+    // Written beside the final name with mode 0600 and renamed into place,
+    // on the disk with its directory: the key is never readable by others,
+    // a failure leaves nothing, and a power failure after the start keeps
+    // the certificate the browsers were told to accept.
+    BIO* pem = BIO_new(BIO_s_mem());
+    bool ok = pem != nullptr &&
+              PEM_write_bio_PrivateKey(pem, key, EVP_des_ede3_cbc(), nullptr, 0, nullptr,
+                                       const_cast<char*>(pass_phrase)) == 1 &&
+              PEM_write_bio_X509(pem, cert) == 1;
+    char* text = nullptr;
+    const long length = ok ? BIO_get_mem_data(pem, &text) : 0;
     if (ok) {
-        ok = PEM_write_PrivateKey(f, key, EVP_des_ede3_cbc(), nullptr, 0, nullptr,
-                                  const_cast<char*>(pass_phrase)) == 1 &&
-             PEM_write_X509(f, cert) == 1;
-        ok = std::fflush(f) == 0 && ok;
-        ok = fsync(fileno(f)) == 0 && ok;
-        ok = std::fclose(f) == 0 && ok;
-        ok = ok && std::rename(tmp_path, path) == 0;
+        const int written = replace_file_contents(path, text, length, true);
+        // In place but not on the disk: a failed start leaves no key.
+        if (written == kReplaceDirUnsynced)
+            unlink(path);
+        ok = written == kReplaced;
     }
-    if (!ok && fd >= 0)
-        unlink(tmp_path);
+    BIO_free(pem);
     X509_free(cert);
     EVP_PKEY_free(key);
     return ok ? 1 : 0;

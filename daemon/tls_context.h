@@ -39,8 +39,9 @@ const int kInterfaceNameSize = 16;
 // it does not exist; null on failure (an existing file is never replaced).
 SSL_CTX* create_tls_context(const char* directory, const char* file_name, const char* pass_phrase);
 // Writes a new key (encrypted with 3DES under pass_phrase) and its
-// self-signed certificate to path. 1 written, 0 failed (nothing left behind).
-int write_certificate_file(const char* path, const char* pass_phrase);
+// self-signed certificate to path, on the disk with its directory. 1
+// written, 0 failed (nothing left behind).
+[[nodiscard]] int write_certificate_file(const char* path, const char* pass_phrase);
 // A new RSA 2048 key with exponent 65537, or null.
 EVP_PKEY* generate_rsa_key();
 // The self-signed certificate of the key for this machine, or null.

@@ -89,10 +89,8 @@ class DriverLayer {
     static uint32_t to_local_week_minutes(uint32_t minutes);
     static uint32_t to_controller_week_minutes(uint32_t minutes);
 
-    bool unsupported_arch() const { return unsupported_arch_ != 0; }
     bool families_known() const { return families_known_ != 0; }
     bool old_kernel() const { return old_kernel_ != 0; }
-    int32_t controller_count() const { return count_; }
     // The node path of a controller index; "" when there is none (index 255
     // included).
     const char* node_path(uint8_t index) const;

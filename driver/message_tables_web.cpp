@@ -598,5 +598,6 @@ const MessageRow kWebTexts[] = {
     {0x0250, "Recommended: Perform Verify Unit to its completion first prior to Migrate Unit to minimize the possibility of encountering a bad disk sector."},
     {0x0251, "The link speed change will take effect after system reboot."},
     {0x0252, "Controller could not be read"},
+    {0x0253, "Failed to save the configuration file"},
     {-1, ""},
 };

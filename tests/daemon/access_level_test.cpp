@@ -58,8 +58,8 @@ TEST_F(AccessLevelTest, CookieLinesAgainstTheStoredHashes)
         {"", "*", w + kAdminCookiePyv2, kAccessNone},
     };
     for (const Case& c : cases) {
-        config_->set_ro_pwd(c.ro_pwd);
-        config_->set_admin_pwd(c.admin_pwd);
+        ASSERT_EQ(config_->set_ro_pwd(c.ro_pwd), 0);
+        ASSERT_EQ(config_->set_admin_pwd(c.admin_pwd), 0);
         EXPECT_EQ(context_->get_access_level(c.cookie_line.c_str()), c.level) << c.cookie_line;
     }
     EXPECT_EQ(context_->get_access_level(nullptr), kAccessNone);

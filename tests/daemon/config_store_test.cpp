@@ -265,15 +265,15 @@ TEST(ConfigStore, SettersRewriteTheWholeFile)
     ConfigStore config(path.c_str());
     EXPECT_EQ(config.set_port(8443), 0);
     EXPECT_EQ(config.set_email_recipient("a@x; b@y"), 0);
-    config.set_bg_rate("1234");
+    EXPECT_EQ(config.set_bg_rate("1234"), 0);
     EXPECT_EQ(config.set_email_server_port_flag(1), 0);
-    config.use_email_server_ssl_port();
+    EXPECT_EQ(config.use_email_server_ssl_port(), 0);
     std::string written = read_file(path);
     EXPECT_EQ(keys_of(written), keys_of(kDefaultFile));
     for (const char* line : {"Port 8443\n", "EmailRecipient a@x; b@y\n", "BGRate 1234\n",
                              "EmailServerPortFlag 1\n", "EmailServerPortLastSetTo 465\n"})
         EXPECT_NE(written.find(line), std::string::npos) << line;
-    config.use_email_server_no_ssl_port();
+    EXPECT_EQ(config.use_email_server_no_ssl_port(), 0);
     EXPECT_NE(read_file(path).find("EmailServerPortLastSetTo 25\n"), std::string::npos);
 }
 
@@ -298,16 +298,81 @@ TEST(ConfigStore, WriteReplacesTheFileWhole)
     EXPECT_EQ(entries_in(dir.path()), 1);
 }
 
-TEST(ConfigStore, UnwritableFileKeepsTheValueInMemory)
+// A change the file cannot take (its directory gone; a full or read-only
+// disk alike) is not made: every setter reports it, the old value stays in
+// memory, and the file is as it was.
+TEST(ConfigStore, AChangeThatCannotBeWrittenIsNotMade)
 {
     TempDir dir;
-    std::string path = dir.file("missing-dir/pyv2.conf");
+    const std::string etc = dir.file("etc"), away = dir.file("away");
+    ASSERT_EQ(mkdir(etc.c_str(), 0700), 0);
+    const std::string path = etc + "/pyv2.conf";
     ConfigStore config(path.c_str());
-    EXPECT_EQ(config.read_file(), 1);
-    EXPECT_EQ(config.set_port(9443), 1);
-    EXPECT_EQ(config.get_port(), 9443);
+    ASSERT_EQ(config.set_email_server_login("bob"), 0);
+    ASSERT_EQ(config.set_email_server_passwd("secret"), 0);
+    const std::string before = read_file(path);
+    ASSERT_EQ(rename(etc.c_str(), away.c_str()), 0);
+
+    struct Number {
+        const char* key;
+        int (ConfigStore::*set)(int);
+        int (ConfigStore::*get)() const;
+        int value;
+    } const numbers[] = {
+        {"Port", &ConfigStore::set_port, &ConfigStore::get_port, 8443},
+        {"EmailEnable", &ConfigStore::set_email_enable, &ConfigStore::get_email_enable, 1},
+        {"EmailServerPortLastSetTo", &ConfigStore::set_email_server_port_last_set_to,
+         &ConfigStore::get_email_server_port_last_set_to, 587},
+        {"EmailSeverity", &ConfigStore::set_email_severity, &ConfigStore::get_email_severity, 1},
+        {"EmailServerPortFlag", &ConfigStore::set_email_server_port_flag,
+         &ConfigStore::get_email_server_port_flag, 1},
+        {"RemoteAccess", &ConfigStore::set_remote_access, &ConfigStore::get_remote_access, 1},
+        {"Language", &ConfigStore::set_language, &ConfigStore::get_language, 5},
+        {"Refresh", &ConfigStore::set_refresh, &ConfigStore::get_refresh, 9},
+        {"CommandLog", &ConfigStore::set_command_log, &ConfigStore::get_command_log, 0},
+    };
+    for (const Number& n : numbers) {
+        const int old = (config.*n.get)();
+        EXPECT_EQ((config.*n.set)(n.value), 1) << n.key;
+        EXPECT_EQ((config.*n.get)(), old) << n.key;
+    }
+    struct Text {
+        const char* key;
+        int (ConfigStore::*set)(const char*);
+        const char* (ConfigStore::*get)() const;
+    } const texts[] = {
+        {"EmailSender", &ConfigStore::set_email_sender, &ConfigStore::get_email_sender},
+        {"EmailServer", &ConfigStore::set_email_server, &ConfigStore::get_email_server},
+        {"EmailServerLogin", &ConfigStore::set_email_server_login,
+         &ConfigStore::get_email_server_login},
+        {"EmailServerPasswd", &ConfigStore::set_email_server_passwd,
+         &ConfigStore::get_email_server_passwd},
+        {"EmailRecipient", &ConfigStore::set_email_recipient, &ConfigStore::get_email_recipient},
+        {"ROpwd", &ConfigStore::set_ro_pwd, &ConfigStore::get_ro_pwd},
+        {"ADMINpwd", &ConfigStore::set_admin_pwd, &ConfigStore::get_admin_pwd},
+        {"BGRate", &ConfigStore::set_bg_rate, &ConfigStore::get_bg_rate},
+    };
+    for (const Text& t : texts) {
+        const std::string old = (config.*t.get)();
+        EXPECT_EQ((config.*t.set)("changed"), 1) << t.key;
+        EXPECT_EQ((config.*t.get)(), old) << t.key;
+    }
+    EXPECT_EQ(config.set_email_server_port_flag(1), 1);
+    EXPECT_EQ(config.use_email_server_ssl_port(), 1);
+    EXPECT_EQ(config.get_email_server_port_last_set_to(), 25);
     EXPECT_EQ(config.write_file(), 1);
-    EXPECT_EQ(entries_in(dir.path()), 0);
+
+    // Once the file can be written again, it holds what it held, and what
+    // is changed next is stored beside the values that were there.
+    ASSERT_EQ(rename(away.c_str(), etc.c_str()), 0);
+    EXPECT_EQ(read_file(path), before);
+    EXPECT_EQ(entries_in(etc), 1);
+    ASSERT_EQ(config.set_refresh(7), 0);
+    ConfigStore reread(path.c_str());
+    ASSERT_EQ(reread.read_file(), 0);
+    EXPECT_EQ(reread.get_refresh(), 7);
+    EXPECT_EQ(reread.get_port(), 888);
+    EXPECT_STREQ(reread.get_email_server_passwd(), "secret");
 }
 
 // A page request changes settings while the monitor thread copies the mail
@@ -321,8 +386,8 @@ TEST(ConfigStore, ConcurrentWritersAndReadersSeeWholeFiles)
     std::atomic<bool> done{false};
     std::thread writer([&] {
         for (int i = 0; i < 100; i++) {
-            config.set_refresh(i);
-            config.set_email_sender(i % 2 ? "odd@example.org" : "even@example.org");
+            EXPECT_EQ(config.set_refresh(i), 0);
+            EXPECT_EQ(config.set_email_sender(i % 2 ? "odd@example.org" : "even@example.org"), 0);
         }
         done = true;
     });

@@ -147,7 +147,7 @@ protected:
         ContextFixture::SetUp();
         ASSERT_NE(tls_->context(), nullptr);
         // The test's peers are other loopback addresses, served as remote.
-        config_->set_remote_access(1);
+        ASSERT_EQ(config_->set_remote_access(1), 0);
         pool_ = std::make_unique<ConnectionPool>(context_.get(), config_.get());
     }
     void TearDown() override
@@ -456,7 +456,7 @@ TEST_F(ConnectionPoolTest, BodiesAreReadOnlyForHandlersThatTakeThem)
         {"a logo named like a form", "127.0.0.1", "/login.html/a.gif", "", false},
         {"no handler", "127.0.0.1", "/nosuch.html", admin, false},
     };
-    config_->set_remote_access(0);
+    ASSERT_EQ(config_->set_remote_access(0), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         pool_ = std::make_unique<ConnectionPool>(context_.get(), config_.get());

@@ -67,13 +67,13 @@ TEST_F(DateFormatterTest, NamesStayAsLookedUpWhileTheFormFollowsTheLanguage)
     PageEnv env("Language 0\n");
     env.write_messages("de", german_names());
     DateFormatter formatter(&env.config(), &env.catalogue());
-    env.config().set_language(1);
+    ASSERT_EQ(env.config().set_language(1), 0);
     EXPECT_EQ(format(formatter, kMarchFirst2009, 1), "01.Mar 2009, 14:05.09Uhr");
 
     PageEnv german("Language 1\n");
     german.write_messages("de", german_names());
     DateFormatter german_formatter(&german.config(), &german.catalogue());
-    german.config().set_language(0);
+    ASSERT_EQ(german.config().set_language(0), 0);
     EXPECT_EQ(format(german_formatter, kMarchFirst2009, 1), "Mar 01, 2009 02:05:09PM");
 }
 

@@ -350,6 +350,11 @@ TEST(EventFiles, WrittenWholeWithTheirOwnModeAndCleared) {
     EXPECT_EQ(clear_event_files(dir.path().c_str(), "SN2"), 0);  // created empty
     EXPECT_EQ(mode_of(dir.file("wox_aen_SN2.txt")), 0600);
     EXPECT_EQ(clear_event_files("/nonexistent-dir", "SN1"), 1);
+
+    // What a monitor pass wrote is synced: a file that is not there fails.
+    EXPECT_EQ(sync_event_files(dir.path().c_str(), "SN1", true, true), 0);
+    EXPECT_EQ(sync_event_files(dir.path().c_str(), "SN3", false, true), 1);
+    EXPECT_EQ(sync_event_files(dir.path().c_str(), "SN3", false, false), 0);
 }
 
 // A process killed in the middle of its rewrites leaves every event it had
@@ -362,8 +367,9 @@ TEST(EventFiles, AKillMidWriteLeavesEveryEarlierEvent) {
         for (uint32_t i = 0;; i++) {
             EventRecord e =
                 make_event(kTime + i, 0x0B, 3, "unit=0", "Verify completed " + std::to_string(i));
-            append_aen_binary_log(dir.path().c_str(), 0, "K", e, 6);
-            append_aen_text_log(dir.path().c_str(), "K", e, 6);
+            // Written until the kill: what matters is what the files hold.
+            (void)append_aen_binary_log(dir.path().c_str(), 0, "K", e, 6);
+            (void)append_aen_text_log(dir.path().c_str(), "K", e, 6);
         }
     }
     usleep(300000);

@@ -2,7 +2,8 @@
 // which event file, the first read of each controller, new events at the
 // head, a ring that wrapped between two passes, a restart that reads every
 // queued event again, the marks for the enclosure step, and a stop between
-// two events.
+// two events, and the notice of the alert mails a full mail queue turned
+// away.
 #include "daemon/monitor.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,9 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <syslog.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "daemon/alert_mail.h"
@@ -21,11 +25,17 @@
 #include "driver/message_catalogue.h"
 #include "tests/api/library_machine.h"
 #include "tests/support/files.h"
+#include "tests/support/loopback.h"
 
 namespace {
 
 using test_support::read_file;
 using test_support::TempDir;
+using test_support::write_file;
+
+// The monitor's notices, as a test's sink gets them.
+std::vector<std::pair<int, std::string>> notices;
+void keep_notice(int priority, const char* line) { notices.emplace_back(priority, line); }
 
 // Controller 0 is of the first series, 2 and 3 of the second (3 with
 // nothing queued).
@@ -228,6 +238,61 @@ TEST_F(MonitorPass, AStopEndsThePassBetweenTwoEvents) {
     EXPECT_EQ(state_.first_read[1], 1u);
     // A pause asked of a stopped monitor ends at once.
     EXPECT_TRUE(control.pause(kMonitorPassMicroseconds));
+}
+
+// Alert mails that the mailer's full queue turns away are counted: a pass
+// that dropped any ends with one warning that says how many, a pass that
+// dropped none says nothing.
+TEST_F(MonitorPass, APassWhoseMailsTheFullQueueRefusedSaysHowMany) {
+    // A mail server that takes the connection and never answers: the first
+    // mail waits in its TLS handshake (ten seconds) while the queue fills.
+    test_support::LoopbackSocket server(true);
+    ASSERT_GT(server.port, 0);
+    ASSERT_TRUE(write_file(dir_.file("pyv2.conf"),
+                           "EmailEnable 1\nEmailServer 127.0.0.1\nEmailServerPortFlag 1\n"
+                           "EmailServerSSLPort " + std::to_string(server.port) +
+                               "\nEmailRecipient ops@example.org\n"));
+    ASSERT_EQ(config_->read_file(), 0);
+    AlertMailer mailer(config_.get());
+    ASSERT_EQ(mailer.start(), 0);
+    state_.mailer = &mailer;
+    notices.clear();
+    set_monitor_log_sink(keep_notice);
+
+    ASSERT_EQ(mailer.post("under way"), 0);
+    for (int i = 0; i < 50 && !server.has_pending_connection(); i++) usleep(100000);
+    ASSERT_TRUE(server.has_pending_connection());
+    int queued = 0;
+    while (mailer.post("waiting") == 0) queued++;
+    ASSERT_EQ(queued, AlertMailer::kQueueRoom);
+
+    // The machine's own events: three reach the text files and are mailed.
+    poll_aens(state_, nullptr);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].first, LOG_WARNING);
+    EXPECT_EQ(notices[0].second, "MAIL: 3 alert mail(s) dropped: the mail queue was full or the mailer not "
+              "running.\n");
+    EXPECT_EQ(lines_of(text_file("M2")).size(), 2u);  // stored all the same
+
+    // No new event, no mail, no notice.
+    poll_aens(state_, nullptr);
+    EXPECT_EQ(notices.size(), 1u);
+
+    // Events of two controllers in one pass: one notice for all of them.
+    change_machine(
+        "event index=2 code=0x000B severity=3 text=\"unit=0\" time=1700000300\n"
+        "event index=2 code=0x0002 severity=1 text=\"unit=1\" time=1700000301\n"
+        "event index=3 code=0x0019 severity=2 text=\"port=1\" time=1700000302\n"
+        "event index=3 code=0x001A severity=3 text=\"port=1\" time=1700000303\n"
+        "event index=3 code=0x0055 severity=4 time=1700000304\n");
+    poll_aens(state_, nullptr);
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[1].second, "MAIL: 4 alert mail(s) dropped: the mail queue was full or the mailer not "
+              "running.\n");
+    EXPECT_EQ(state_.mails_dropped, 0u);
+
+    set_monitor_log_sink(nullptr);
+    mailer.stop();
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ const char kAddPort11[] = "060300000000000000080000";
 
 TEST_F(StartControllers, RateFromTheControllersDigitThenRescan)
 {
-    config_->set_bg_rate("1234");
+    ASSERT_EQ(config_->set_bg_rate("1234"), 0);
     EXPECT_EQ(apply_start_controller_settings(*config_), 0);
     // Rate 2 is the pair 8, 17 of parameters 3 and 4 of table 0x405; the
     // rescan asks the empty ports 10 and 11 for a drive.
@@ -65,7 +65,7 @@ TEST_F(StartControllers, NoUsableDigitLeavesTheRateButStillRescans)
 {
     for (const char* rates : {"3", "30", "3x"}) {
         SCOPED_TRACE(rates);
-        config_->set_bg_rate(rates);
+        ASSERT_EQ(config_->set_bg_rate(rates), 0);
         sim::clear_journal();
         EXPECT_EQ(apply_start_controller_settings(*config_), 0);
         EXPECT_EQ(commands_of_controller_1(), (std::vector<std::string>{kAddPort10, kAddPort11}));

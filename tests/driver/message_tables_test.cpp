@@ -33,7 +33,7 @@ TEST(MessageTables, EveryTableHasItsRowsEachCodeOnceAndAnEmptyEndRow) {
         int rows;
     };
     const Case cases[] = {{1, 25},   {3, 271},  {4, 154}, {6, 4},   {11, 147}, {12, 33},
-                          {13, 36},  {14, 77},  {15, 31}, {17, 0},  {19, 593}};
+                          {13, 36},  {14, 77},  {15, 31}, {17, 0},  {19, 594}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.category);
         const MessageRow* table = message_table(c.category);
@@ -138,7 +138,8 @@ TEST(MessageTables, SampleRowsOfEveryCategory) {
         {19, 0x024E, "Failed to clear unsupported configurationo"},
         {19, 0x0251, "The link speed change will take effect after system reboot."},
         {19, 0x0252, "Controller could not be read"},
-        {19, 0x0253, ""},
+        {19, 0x0253, "Failed to save the configuration file"},
+        {19, 0x0254, ""},
         {5, 0x0000, ""},
         {20, 0x0001, ""},
         {27, 0x0001, ""},

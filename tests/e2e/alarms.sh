@@ -1,6 +1,7 @@
 # The Alarms handlers over HTTPS: the sort key, the controller a request
 # selects, and the clear, which an administrator may make (with any value)
-# and a user may not.
+# and a user may not, and which is not reported as made when the files
+# cannot be written.
 export PYV2_SIM_CONTROL="$W/control"
 printf 'clock pause-limit-ms=200\n' >"$PYV2_SIM_CONTROL"
 TXT=/var/log/wox_aen_M2B0000002.txt
@@ -43,6 +44,19 @@ fetch user_clear "/page3_0.html?ClearAlarms=1&c=1" "${USER[@]}"
 expect_in "user refused" "(0x0C:0x0011): Not logged in as Administrator : Cannot clear Alarms" "$W/user_clear.b"
 expect_eq "binary file kept" "$size" "$(stat -c %s $BIN)"
 check "text file kept" grep -q "unit=1" $TXT
+
+# An event directory that cannot take the emptied files (read-only, as a
+# full disk would be): the clear is answered as not made, and both files
+# stay as they were.
+source "$(dirname "$E2E_LIB")/actions.bash"
+cp $BIN "$W/bin.before"
+cp $TXT "$W/txt.before"
+mount -o remount,bind,ro /var/log
+fetch ro_clear "/page3_0.html?ClearAlarms=1&c=1" "${ADMIN[@]}"
+mount -o remount,bind,rw /var/log
+expect_eq "a clear that cannot be written" "Cannot clear Alarms" "$(message_of ro_clear)"
+check "binary file kept" cmp -s "$W/bin.before" $BIN
+check "text file kept" cmp -s "$W/txt.before" $TXT
 
 # An administrator clears with any value, 0 included; the frame then has
 # no rows until a new event comes.

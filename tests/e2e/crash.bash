@@ -42,14 +42,11 @@ next_start() {
     expect_eq "$1: ends on SIGTERM" "exit 15" "$(stop_daemon TERM)"
 }
 
-# slow_rewrites <milliseconds>: the daemon is held that long (by strace)
-# after each file it opens and before each fsync and rename, so that a kill
-# at a random moment lands inside a rewrite of a file far more often than
-# it would between the daemon's quick steps. The tracer ends with the
-# daemon; its pid is in TRACER_PID.
-slow_rewrites() {
-    strace -f -o /dev/null -p "$DAEMON_PID" -e trace=openat,fsync,rename \
-        -e inject=openat:delay_exit="$1"ms -e inject=fsync,rename:delay_enter="$1"ms 2>"$W/strace.err" &
+# trace_daemon <strace options...>: the daemon under strace with the
+# options, its pid in TRACER_PID, once it is attached. The tracer ends with
+# the daemon.
+trace_daemon() {
+    strace -f -o /dev/null -p "$DAEMON_PID" "$@" 2>"$W/strace.err" &
     TRACER_PID=$!
     for _ in $(seq 100); do
         grep -q attached "$W/strace.err" && return 0
@@ -59,16 +56,55 @@ slow_rewrites() {
     return 1
 }
 
+# slow_rewrites <milliseconds>: the daemon is held that long (by strace)
+# after each file it opens and before each fsync and rename, so that a kill
+# at a random moment lands inside a rewrite of a file far more often than
+# it would between the daemon's quick steps.
+slow_rewrites() {
+    trace_daemon -e trace=openat,fsync,rename \
+        -e inject=openat:delay_exit="$1"ms -e inject=fsync,rename:delay_enter="$1"ms
+}
+
+# hold_renames <milliseconds>: strace options that hold each rename that
+# long, so that every rewrite's temporary file stays that long beside the
+# file it is to replace.
+hold_renames() { echo "-e trace=rename -e inject=rename:delay_enter=$1ms"; }
+
+# kill_inside <glob> [seconds]: kills the daemon as soon as a file of the
+# glob (the temporary files of a rewrite) exists, within 20 seconds; with
+# renames held (hold_renames) the kill then surely lands inside that
+# rewrite. Fails when none appeared.
+kill_inside() {
+    for _ in $(seq $((${2:-20} * 50))); do
+        if compgen -G "$1" >/dev/null; then
+            kill_daemon
+            return 0
+        fi
+        sleep 0.02
+    done
+    fail "no rewrite began: nothing of $1"
+    kill_daemon
+    return 1
+}
+
 # kill_amid <round> <what> <counter> <command...>: runs the command in the
 # background, the daemon slowed by slow_rewrites in two rounds of three;
 # once the counter (a file of $E2E_WORK, read with counted) has grown,
 # which is checked, kills the daemon at a random moment within 300 ms and
-# waits for the command and the tracer. Fails when strace did not attach.
+# waits for the command and the tracer. In round 2 the renames are held
+# instead and the kill comes as soon as a file of $KILL_INSIDE (the
+# temporary files of the file the test watches) exists: at least that
+# round interrupts a rewrite. Fails when strace did not attach.
 kill_amid() {
     local round=$1 what=$2 counter=$3 before pid
     shift 3
     TRACER_PID=""
-    if [ $((round % 3)) != 0 ]; then slow_rewrites 60 || return 1; fi
+    if [ "$round" == 2 ]; then
+        # shellcheck disable=SC2046
+        trace_daemon $(hold_renames 1500) || return 1
+    elif [ $((round % 3)) != 0 ]; then
+        slow_rewrites 60 || return 1
+    fi
     before=$(counted "$counter")
     "$@" &
     pid=$!
@@ -77,8 +113,12 @@ kill_amid() {
         sleep 0.05
     done
     check "round $round: $what" test "$(counted "$counter")" -gt "$before"
-    random_pause 300
-    kill_daemon
+    if [ "$round" == 2 ]; then
+        kill_inside "$KILL_INSIDE"
+    else
+        random_pause 300
+        kill_daemon
+    fi
     wait "$pid" $TRACER_PID
     return 0
 }

@@ -90,8 +90,9 @@ cp "$CONF" "$W/reference.conf"
 start_daemon || return
 
 # In two rounds of three the daemon is slowed in its rewrites, so that more
-# kills land inside one.
+# kills land inside one; in round 2 the kill surely does (kill_amid).
 state=0 rounds=10 temporaries=0
+KILL_INSIDE="$CONF.tmp-*"
 for round in $(seq "$rounds"); do
     # The kill comes at a random moment once the client's first change of
     # the round was answered.
@@ -139,4 +140,7 @@ for round in $(seq "$rounds"); do
         "${admin_cookie[state]}; Secure; HttpOnly; SameSite=Strict" "$(header_of login Set-Cookie)"
 done
 expect_eq "ends on SIGTERM" "exit 15" "$(stop_daemon TERM)"
+# A kill that interrupted a rewrite leaves its temporary file: the checks
+# above saw what such a kill leaves in those rounds at least.
+check "a kill interrupted a rewrite in at least one round ($temporaries)" test "$temporaries" -ge 1
 echo "$rounds kills, $temporaries of them left a temporary, $(counted answered) changes answered"

@@ -40,6 +40,7 @@ upload first
 check "the stored image is the upload" cmp -s "$W/first.img" "$TEMP"
 
 rounds=8 temporaries=0
+KILL_INSIDE="$TEMP.tmp-*"
 for round in $(seq "$rounds"); do
     kill_amid "$round" "an upload answered" uploaded uploader || return
 
@@ -55,4 +56,7 @@ for round in $(seq "$rounds"); do
     fi
 done
 expect_eq "ends on SIGTERM" "exit 15" "$(stop_daemon TERM)"
+# A kill that interrupted a store leaves its temporary file: the checks
+# above saw what such a kill leaves in those rounds at least.
+check "a kill interrupted a store in at least one round ($temporaries)" test "$temporaries" -ge 1
 echo "$rounds kills, $temporaries of them left a temporary, $(counted uploaded) uploads answered"

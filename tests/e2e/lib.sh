@@ -67,14 +67,15 @@ write_config() {
     cat >/etc/pyv2/pyv2.conf
 }
 
-# launch_daemon: starts the daemon program; its output goes to
+# launch_daemon [command...]: starts the daemon program (run by the
+# command given, such as strace with its options); its output goes to
 # $W/daemon.out and $W/daemon.err, its pid to $W/pid and, when it ends, how
 # it ended to $W/status. Sets DAEMON_PID once the pid is known.
 launch_daemon() {
     sanitizer_check
     rm -f "$W/pid" "$W/status"
     DAEMON_PID=""
-    "$E2E_REAPER" "$W/pid" "$W/status" "$E2E_DAEMON" >"$W/daemon.out" 2>"$W/daemon.err" &
+    "$@" "$E2E_REAPER" "$W/pid" "$W/status" "$E2E_DAEMON" >"$W/daemon.out" 2>"$W/daemon.err" &
     for _ in $(seq 100); do
         [ -s "$W/pid" ] && DAEMON_PID=$(cat "$W/pid") && return 0
         [ -s "$W/status" ] && return 0

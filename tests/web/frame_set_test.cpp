@@ -73,7 +73,7 @@ TEST_F(FrameSetTest, LoginStateAndLanguageOfTheFrameSet)
         EXPECT_TRUE(has(page, "<title>Pyv2 - host&lt;1&gt; - Summary</title>"));
         EXPECT_TRUE(has(page, "<frameset frameborder=\"no\" rows=\"138,*\" onLoad=\"init()\">"));
     }
-    config_->set_language(1);
+    ASSERT_EQ(config_->set_language(1), 0);
     std::string german = index(kAccessNone);
     EXPECT_TRUE(has(german, "var lang = 1;"));
     EXPECT_TRUE(has(german, "content=\"de\""));

@@ -805,7 +805,7 @@ TEST_F(UnitTreeTest, VolumeTableOfAUnitOfSeveralVolumes) {
 // --- Scripts -------------------------------------------------------------------------
 
 TEST_F(InfoPagesTest, EveryScriptParsesWithHostileTexts) {
-    env_.config().set_language(1);
+    ASSERT_EQ(env_.config().set_language(1), 0);
     env_.write_messages("de", section(0x13, {{3, kHostile},
                                              {141, kHostile},
                                              {142, kHostile},

@@ -127,19 +127,19 @@ TEST(BackgroundRate, OnlyARateIsKeptAtTheControllersPlace) {
         const char* before;
         int index;
         int rate;
-        bool stored;
+        int stored;
         const char* after;
     };
     const Case cases[] = {
-        {"3333333333333333", 2, 4, true, "3343333333333333"},
-        {"3333333333333333", 0, 1, true, "1333333333333333"},
-        {"3", 4, 5, true, "33335"},
-        {"", 0, 2, true, "2"},
-        {"3333", 1, 0, false, "3333"},
-        {"3333", 1, 6, false, "3333"},
-        {"3333", 1, -38, false, "3333"},
-        {"3333", 255, 3, false, "3333"},
-        {"3333", -1, 3, false, "3333"},
+        {"3333333333333333", 2, 4, kRateStored, "3343333333333333"},
+        {"3333333333333333", 0, 1, kRateStored, "1333333333333333"},
+        {"3", 4, 5, kRateStored, "33335"},
+        {"", 0, 2, kRateStored, "2"},
+        {"3333", 1, 0, kRateNotKept, "3333"},
+        {"3333", 1, 6, kRateNotKept, "3333"},
+        {"3333", 1, -38, kRateNotKept, "3333"},
+        {"3333", 255, 3, kRateNotKept, "3333"},
+        {"3333", -1, 3, kRateNotKept, "3333"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.before) + " index " + std::to_string(c.index) + " rate " +
@@ -151,7 +151,7 @@ TEST(BackgroundRate, OnlyARateIsKeptAtTheControllersPlace) {
         config.read_file();
         EXPECT_EQ(store_background_rate(&config, c.index, c.rate), c.stored);
         EXPECT_STREQ(config.get_bg_rate(), c.after);
-        if (c.stored) {
+        if (c.stored == kRateStored) {
             ConfigStore reread(path.c_str());
             reread.read_file();
             EXPECT_STREQ(reread.get_bg_rate(), c.after);
@@ -160,8 +160,13 @@ TEST(BackgroundRate, OnlyARateIsKeptAtTheControllersPlace) {
     // The longest text: a digit for every controller index.
     TempDir dir;
     ConfigStore config(dir.file("pyv2.conf").c_str());
-    ASSERT_TRUE(store_background_rate(&config, 254, 2));
+    ASSERT_EQ(store_background_rate(&config, 254, 2), kRateStored);
     EXPECT_EQ(std::string(config.get_bg_rate()), std::string(254, '3') + "2");
+    // A file that cannot be written keeps the old text, in memory too: the
+    // next start sets the rate it sets now.
+    ConfigStore unwritable(dir.file("missing/pyv2.conf").c_str());
+    EXPECT_EQ(store_background_rate(&unwritable, 2, 4), kRateNotSaved);
+    EXPECT_STREQ(unwritable.get_bg_rate(), "3333333333333333");
 }
 
 TEST(FirmwareTempPath, NamedAfterThePositionAndTheAddressOrNotAtAll) {

@@ -341,7 +341,7 @@ TEST_F(StatusTextsTest, TextsAreCutWithinTheirLengthAndWholeCharacters) {
     for (int i = 0; i < 20; ++i) umlauts += "\xC3\xA4";  // 40 bytes of two-byte characters
     env_.write_messages("de",
                         pagetest::section(0x13, {{10, long_ok.c_str()}, {332, umlauts.c_str()}}));
-    env_.config().set_language(1);
+    ASSERT_EQ(env_.config().set_language(1), 0);
     EXPECT_EQ(shown(format_unit_status, 255).text, std::string(63, 'x'));
     EXPECT_EQ(shown(format_battery_status, 0).text, std::string(31, 'x'));
     EXPECT_EQ(shown(format_battery_status, 2).text, umlauts.substr(0, 30));

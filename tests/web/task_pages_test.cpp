@@ -105,7 +105,7 @@ TEST_F(TaskPagesTest, ScheduleSlotsAndTheirTimes) {
     EXPECT_HAS(body, "<option value=\"12\">12:00pm</option>");
 
     // German writes the 24-hour clock.
-    env_.config().set_language(1);
+    ASSERT_EQ(env_.config().set_language(1), 0);
     body = schedule(2, kRebuildTask);
     EXPECT_HAS(body,
                ".</b></td><td class=\"tabledata\">Saturday</td><td class=\"tabledata\">23:00</td>");
@@ -523,7 +523,7 @@ TEST_F(TaskPagesTest, SmartPopUpWithoutData) {
 // --- Every script with hostile texts --------------------------------------------------
 
 TEST_F(TaskPagesTest, EveryScriptParsesWithHostileTexts) {
-    env_.config().set_language(1);
+    ASSERT_EQ(env_.config().set_language(1), 0);
     std::initializer_list<Entry> hostile = {{3, kHostile},   {145, kHostile}, {149, kHostile},
                                             {284, kHostile}, {286, kHostile}, {529, kHostile},
                                             {2, kHostile}};

@@ -52,9 +52,14 @@ enum : int {
     kCommandLogging = 562,
     kLoggingDisabled = 563,
     kLoggingEnabled = 564,
+    kNotSaved = 595,
+    kMailEnableUnchanged = 108,
+    kSeverityUnchanged = 114,
+    kRemoteUnchanged = 119,
     kListenFailed = 5,      // 12: the listening socket could not be opened
     kMailPortFailed = 30,   // 12: storing the mail server's port failed
     kPasswordsDiffer = 18,  // 12: the two new passwords differ
+    kOperationAborted = 31,  // 12
 };
 
 // A mail setting that the daemon refuses to store.
@@ -79,6 +84,20 @@ struct Settings {
 
 int redirect(const Settings& s, const ActionMessage& message, int code) {
     return message.redirect(s.page, kTarget, code);
+}
+
+// A change the configuration file could not take (a full or read-only
+// disk): it has not been made, and the answer says so with the action's
+// "unchanged" text (a catalogue text of category 19, or of 12 when daemon
+// is set). Nothing is logged.
+int not_saved(const Settings& s, int unchanged_text, bool daemon = false) {
+    ActionMessage message(s.context);
+    message.web(kNotSaved).text(" : ");
+    if (daemon)
+        message.daemon(unchanged_text);
+    else
+        message.web(unchanged_text);
+    return redirect(s, message, kRedirectFailed);
 }
 
 // A value that is a plain decimal number of at most nine digits.
@@ -126,7 +145,7 @@ int change_email_enable(const Settings& s, const char* value) {
     ActionMessage message(s.context);
     if (value[0] == '0' || value[0] == '1') {
         const int on = value[0] == '1';
-        s.config->set_email_enable(on);
+        if (s.config->set_email_enable(on) != 0) return not_saved(s, kMailEnableUnchanged);
         message.web(on ? kMailEnabled : kMailDisabled);
         s.context->log_command(on ? "Enabled e-mail notification" : "Disabled e-mail notification");
     } else {
@@ -189,12 +208,15 @@ int change_mail_settings(const Settings& s) {
             return redirect(s, message.text(kBadMailText).text(" : ").web(kMailSettingsUnchanged),
                             kRedirectFailed);
     }
-    s.config->set_email_sender(sender.text);
-    if (recipient.present) s.config->set_email_recipient(recipient.text);
-    if (server.present) s.config->set_email_server(server.text);
-    if (passwd.present) s.config->set_email_server_passwd(passwd.text);
-    if (login.present) s.config->set_email_server_login(login.text);
+    // Each setting is one write of the file, in the form's order; the first
+    // that cannot be written ends the action (those before it stay stored).
+    int stored = s.config->set_email_sender(sender.text);
+    if (stored == 0 && recipient.present) stored = s.config->set_email_recipient(recipient.text);
+    if (stored == 0 && server.present) stored = s.config->set_email_server(server.text);
+    if (stored == 0 && passwd.present) stored = s.config->set_email_server_passwd(passwd.text);
+    if (stored == 0 && login.present) stored = s.config->set_email_server_login(login.text);
     std::memset(passwd.text, 0, sizeof passwd.text);
+    if (stored != 0) return not_saved(s, kMailSettingsUnchanged);
 
     char value[kValueSize];
     if (get_value(url, "EmailServerPort=", value)) {
@@ -203,10 +225,12 @@ int change_mail_settings(const Settings& s) {
             return redirect(s,
                             message.daemon(kMailPortFailed).text(" : ").web(kMailSettingsUnchanged),
                             kRedirectNotPermitted);
-        s.config->set_email_server_port_last_set_to(port);
+        if (s.config->set_email_server_port_last_set_to(port) != 0)
+            return not_saved(s, kMailSettingsUnchanged);
     }
-    if (get_value(url, "EmailSecurePort=", value) && (value[0] == '0' || value[0] == '1'))
-        s.config->set_email_server_port_flag(value[0] == '1');
+    if (get_value(url, "EmailSecurePort=", value) && (value[0] == '0' || value[0] == '1') &&
+        s.config->set_email_server_port_flag(value[0] == '1') != 0)
+        return not_saved(s, kMailSettingsUnchanged);
 
     StringBuilder line;
     line.append("Changed e-mail settings: sender=").append(sender.text);
@@ -232,7 +256,7 @@ const char* severity_name(int severity) {
 
 int change_severity(const Settings& s, const char* value) {
     const int severity = std::atoi(value);
-    s.config->set_email_severity(severity);
+    if (s.config->set_email_severity(severity) != 0) return not_saved(s, kSeverityUnchanged);
     StringBuilder line;
     line.append("Changed e-mail notification severity to ").append(severity_name(severity));
     s.context->log_command(line.c_str());
@@ -246,7 +270,7 @@ int change_refresh(const Settings& s, const char* value) {
     if (!plain_number(value, &minutes) || minutes > kLargestRefresh)
         return redirect(s, message.web(kUnknownSetting).text(" : ").web(kRefreshUnchanged),
                         kRedirectFailed);
-    s.config->set_refresh(minutes);
+    if (s.config->set_refresh(minutes) != 0) return not_saved(s, kRefreshUnchanged);
     if (minutes == 0)
         message.web(kRefreshDisabled);
     else
@@ -257,11 +281,11 @@ int change_refresh(const Settings& s, const char* value) {
 // A switch of the form "0" or "1": stored by set, the message of the state,
 // or "Unknown setting" and nothing stored.
 int change_switch(const Settings& s, const char* value, int (ConfigStore::*set)(int), int off_text,
-                  int on_text) {
+                  int on_text, int unchanged_text) {
     ActionMessage message(s.context);
     if (std::strcmp(value, "0") == 0 || std::strcmp(value, "1") == 0) {
         const int on = value[0] == '1';
-        (s.config->*set)(on);
+        if ((s.config->*set)(on) != 0) return not_saved(s, unchanged_text);
         message.web(on ? on_text : off_text);
     } else {
         message.web(kUnknownSetting);
@@ -271,7 +295,7 @@ int change_switch(const Settings& s, const char* value, int (ConfigStore::*set)(
 
 int change_remote_access(const Settings& s, const char* value) {
     return change_switch(s, value, &ConfigStore::set_remote_access, kRemoteDisabled,
-                         kRemoteEnabled);
+                         kRemoteEnabled, kRemoteUnchanged);
 }
 
 int change_command_log(const Settings& s, const char* value) {
@@ -279,7 +303,7 @@ int change_command_log(const Settings& s, const char* value) {
     if (std::strcmp(value, "0") != 0 && std::strcmp(value, "1") != 0)
         return redirect(s, message.web(kUnknownSetting), kRedirectDone);
     const int on = value[0] == '1';
-    s.config->set_command_log(on);
+    if (s.config->set_command_log(on) != 0) return not_saved(s, kOperationAborted, true);
     s.context->command_logger()->set_enabled(static_cast<uint8_t>(on));
     message.web(kCommandLogging).text(" ").web(on ? kLoggingEnabled : kLoggingDisabled);
     return redirect(s, message, kRedirectDone);
@@ -291,7 +315,7 @@ int change_language(const Settings& s, const char* value) {
     if (!plain_number(value, &language) || language >= kLanguageCount)
         return redirect(s, message.web(kUnknownSetting).text(" : ").web(kLanguageUnchanged),
                         kRedirectFailed);
-    s.config->set_language(language);
+    if (s.config->set_language(language) != 0) return not_saved(s, kLanguageUnchanged);
     // In the new language.
     return redirect(s, message.web(kLanguageChanged), kRedirectLanguageChanged);
 }
@@ -314,7 +338,9 @@ int change_port(const Settings& s, const char* value) {
     if (!host_of_header(s.request.host, host, sizeof host) &&
         !host_of_header(s.context->get_host_name(), host, sizeof host))
         std::snprintf(host, sizeof host, "localhost");
-    s.config->set_port(port);
+    // The listener moves only to a port that is stored: the next start
+    // listens where this one does.
+    if (s.config->set_port(port) != 0) return not_saved(s, kPortUnchanged);
     char url[kHostSize + 16];
     std::snprintf(url, sizeof url, "https://%s:%d", host, port);
     return s.page->write_go_home(url);
@@ -359,11 +385,10 @@ void change_role_password(const Settings& s, bool admin, const char* current, co
         message.daemon(kPasswordsDiffer).text(" : ").web(role.unchanged_text);
     } else if (!crypt_text(fresh, kLoginSalt, hash)) {
         message.web(role.unchanged_text);
+    } else if ((admin ? s.config->set_admin_pwd(hash) : s.config->set_ro_pwd(hash)) != 0) {
+        // The old password stays the one that logs in.
+        message.web(kNotSaved).text(" : ").web(role.unchanged_text);
     } else {
-        if (admin)
-            s.config->set_admin_pwd(hash);
-        else
-            s.config->set_ro_pwd(hash);
         char value[kCryptTextSize];
         if (admin && login_cookie_value(hash, kAccessAdmin, value)) {
             StringBuilder cookie;

@@ -3,8 +3,9 @@
 // password change by "curpwd=" in the posted form), or the page itself.
 // Every change but the test mail needs the administrator; each is stored in
 // the configuration file at once and reported on the redirect page back to
-// the settings page. A port change answers the port-change page instead and
-// has the listener rebuilt on the new port.
+// the settings page. A change the file cannot take is not made: its answer
+// says that it was not saved. A port change answers the port-change page
+// instead and has the listener rebuilt on the new port.
 #pragma once
 
 #include "daemon/dispatcher.h"

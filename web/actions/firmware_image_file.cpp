@@ -56,7 +56,11 @@ bool store_firmware_upload(const char* path, const ByteBuffer& upload) {
     // and on the disk: a process killed meanwhile leaves no part of an
     // image at the path for a later update to send to a controller.
     ::unlink(path);
-    return replace_file_contents(path, upload.data(), upload.length(), true) == 0;
+    const int stored = replace_file_contents(path, upload.data(), upload.length(), true);
+    // In place but its directory not on the disk: not an image to leave
+    // waiting when the store is reported as failed.
+    if (stored == kReplaceDirUnsynced) ::unlink(path);
+    return stored == kReplaced;
 }
 
 int remove_stale_firmware_temps(const char* image_dir) {

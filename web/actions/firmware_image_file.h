@@ -20,11 +20,12 @@ bool format_firmware_temp_path(const char* image_dir, int position, const char* 
 // Stores the upload at path: a file there before (a symbolic link
 // included) is removed, then the image is written to a temporary file
 // beside the path (mode 0600 whatever the umask), synced and renamed to the
-// path, never through a link. Returns true when the whole image is in the
-// file; on any failure nothing is left at path. A process killed on the way
+// path, never through a link, and the directory synced. Returns true when
+// the whole image is in the file, on the disk; on any failure nothing is
+// left at path. A process killed on the way
 // leaves nothing at path or the whole image, and at most a temporary file,
 // which remove_stale_firmware_temps removes.
-bool store_firmware_upload(const char* path, const ByteBuffer& upload);
+[[nodiscard]] bool store_firmware_upload(const char* path, const ByteBuffer& upload);
 
 // Removes from the image directory the temporary files of uploads whose
 // storing was interrupted (at start, before any request is served).

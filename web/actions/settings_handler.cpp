@@ -53,6 +53,7 @@ enum : int {
     kReadCacheBasic = 552,
     kReadCacheIntelligent = 553,
     kReadCacheFailed = 554,
+    kNotSaved = 595,
 };
 
 constexpr int kHighestUnit = 63;
@@ -136,9 +137,11 @@ void change_rate(Change& c, ActionMessage& m, bool rebuild) {
         failed(c, m).web(!rebuild ? 26 : first_series ? 21 : 22);
     }
     // The first series keeps its rate in the configuration for the next
-    // start, whether the controller took it now or not.
-    if (rebuild && first_series)
-        store_background_rate(c.context->config(), c.r.controller_index, asked);
+    // start, whether the controller took it now or not; a rate that could
+    // not be kept is told: the next start would set the old one.
+    if (rebuild && first_series &&
+        store_background_rate(c.context->config(), c.r.controller_index, asked) == kRateNotSaved)
+        m.text(" : ").web(kNotSaved);
 }
 
 void change_rebuild_rate(Change& c, ActionMessage& m) { change_rate(c, m, true); }
@@ -429,8 +432,8 @@ int change(DaemonContext* context, PageBuilder* page, const PageRequest& request
 
 bool page2_0_has_action(const char* url) { return first_key(url, kKeys) != nullptr; }
 
-bool store_background_rate(ConfigStore* config, int controller_index, int rate) {
-    if (rate < 1 || rate > 5 || controller_index < 0 || controller_index > 254) return false;
+int store_background_rate(ConfigStore* config, int controller_index, int rate) {
+    if (rate < 1 || rate > 5 || controller_index < 0 || controller_index > 254) return kRateNotKept;
     char rates[256];
     const char* stored = config->get_bg_rate();
     size_t length = strnlen(stored, sizeof rates - 1);
@@ -438,8 +441,7 @@ bool store_background_rate(ConfigStore* config, int controller_index, int rate) 
     while (length <= static_cast<size_t>(controller_index)) rates[length++] = kDefaultRate;
     rates[length] = '\0';
     rates[controller_index] = static_cast<char>('0' + rate);
-    config->set_bg_rate(rates);
-    return true;
+    return config->set_bg_rate(rates) == 0 ? kRateStored : kRateNotSaved;
 }
 
 int handle_page2_0(DaemonContext* context, PageBuilder* page, const PageRequest& request) {

@@ -28,5 +28,8 @@ bool firmware_has_action(const char* url);
 // The first-series background rate kept for the next start: the digit of
 // rate (1 to 5; any other rate is not stored) at the controller index's
 // place in BGRate, the text lengthened with the default rate 3 where it is
-// shorter. Returns true when the text was stored.
-bool store_background_rate(ConfigStore* config, int controller_index, int rate);
+// shorter. Returns 0 when the text was stored, 1 when the rate or index is
+// none to keep (nothing changes), 2 when the configuration file could not
+// be written (BGRate stays as it was).
+enum : int { kRateStored = 0, kRateNotKept = 1, kRateNotSaved = 2 };
+[[nodiscard]] int store_background_rate(ConfigStore* config, int controller_index, int rate);

@@ -93,7 +93,6 @@ class PageBuilder {
     const char* daemon_text(int code);
 
     StringBuilder& text_body() { return text_body_; }
-    ByteBuffer& binary_body() { return binary_body_; }
     ScriptWriter& script() { return *script_writer_; }
     DateFormatter& dates() { return *date_formatter_; }
     ConfigStore* config() const { return config_; }
