@@ -64,6 +64,11 @@ TEST(UnitNames, PairsEachNameWithItsUnitOrRefusesTheWholeRequest) {
         {"a%0db", "1", kUnitNamesBadName, {}},
         {"a%00b", "1", kUnitNamesBadName, {}},
         {"a%7Fb", "1", kUnitNamesBadName, {}},
+        // As in a new unit's name: controls and blanks beyond ASCII, and
+        // bytes that are no UTF-8.
+        {"a%C2%85b", "1", kUnitNamesBadName, {}},
+        {"a%C2%A0b", "1", kUnitNamesBadName, {}},
+        {"a%FFb", "1", kUnitNamesBadName, {}},
         {"a+b", "1", kUnitNamesBadName, {}},
         {"%3Cb%3E", "1", kUnitNamesBadName, {}},
         {"a%22", "1", kUnitNamesBadName, {}},

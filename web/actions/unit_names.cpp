@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "daemon/query_params.h"
+#include "web/actions/unit_creation_rules.h"
 
 namespace {
 
@@ -12,7 +13,6 @@ constexpr size_t kLongestName = UnitNames::kNameSize - 1;
 // bytes to the start of the character it would split.
 constexpr size_t kLongestCharacterTail = 3;
 
-const char* const kRefusedInNames = "%&,;:\"'{}|\\~`*[]<>()@";
 
 // Reads one number piece [begin, end): only digits, at most 63.
 bool read_unit_number(const char* begin, const char* end, uint8_t* number) {
@@ -59,7 +59,7 @@ int parse_names(const char* text, UnitNames* out, int* count) {
         std::memcpy(piece, p, static_cast<size_t>(end - p));
         piece[end - p] = '\0';
         // Every character is checked, also those a cut then leaves out.
-        if (!decode_unit_name(piece) || !unit_name_characters_allowed(piece))
+        if (!decode_unit_name(piece) || !unit_name_characters_valid(piece))
             return kUnitNamesBadName;
         cut_unit_name(piece);
         std::memcpy(out->names[*count], piece, std::strlen(piece) + 1);
@@ -71,13 +71,6 @@ int parse_names(const char* text, UnitNames* out, int* count) {
 }
 
 }  // namespace
-
-bool unit_name_characters_allowed(const char* name) {
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != '\0'; ++p) {
-        if (*p <= ' ' || *p == 0x7F || std::strchr(kRefusedInNames, *p) != nullptr) return false;
-    }
-    return true;
-}
 
 bool decode_unit_name(char* name) {
     if (std::strstr(name, "%00") != nullptr) return false;

@@ -40,11 +40,6 @@ enum : int {
 // for refusal.
 int parse_unit_names(const char* names, const char* numbers, UnitNames* out);
 
-// True when every character of a decoded name may be stored: none is a
-// control character, a blank or one of % & , ; : " ' { } | \ ~ ` * [ ] < >
-// ( ) @ (the characters the page refuses in names).
-bool unit_name_characters_allowed(const char* name);
-
 // URL-decodes a name in place; false when it holds "%00", which would end
 // the name early and lose what follows.
 bool decode_unit_name(char* name);
