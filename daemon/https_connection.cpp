@@ -43,7 +43,7 @@ long long earlier(long long a, long long b)
 HttpsConnection::HttpsConnection(int fd, const char* peer, long long now_ms, DaemonContext* context,
                                  ConfigStore* config, TlsContext* tls, BodyAllowance* allowance)
     : fd_(fd), context_(context), config_(config), allowance_(allowance), ssl_(nullptr), state_(kSilent),
-      want_(POLLIN), accepted_at_(now_ms), limit_(now_ms + kFirstDataWait), stage_deadline_(0), first_byte_(0),
+      want_(POLLIN), limit_(now_ms + kFirstDataWait), stage_deadline_(0), first_byte_(0),
       last_progress_(now_ms), progress_at_(now_ms), moved_(0), counted_(0), read_result_(kReadNoData),
       read_whole_(false), body_decided_(false), drained_(0), peer_{}, out_done_(0)
 {

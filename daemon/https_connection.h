@@ -111,7 +111,6 @@ private:
     SSL* ssl_;
     State state_;
     short want_;  // what the TLS layer waits for
-    long long accepted_at_;
     long long limit_;
     long long stage_deadline_;
     long long first_byte_;
