@@ -73,6 +73,9 @@ lines=$(log_count)
 act delete "/page2_2.html?c=1&DeleteUnits=0&AvailListSort=1" "/page2_2.html?c=1"
 expect_eq "unit deleted" "Successfully deleted unit(s)  0" "$(message_of delete)"
 expect_eq "deletion logged" 1 "$(logged_since "$lines" | grep -c '^Delete Unit(controller=2, unit=0')"
+# The deletion's event reaches the event files a pass later: before the
+# next action takes its snapshot.
+check "the deletion's event filed" wait_for $TXT "Unit deleted"
 
 # A controller setting.
 act rate "/page2_0.html?ChangeRebuildRate=4&c=2" "/page2_0.html?c=2"

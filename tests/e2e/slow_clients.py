@@ -24,8 +24,8 @@ a request can end early or the connection be half-closed.
                                a greeting and reconnect without end, while 48
                                requests from another address are each
                                answered
-    slow_clients.py stalled <address>
-                               16 clients of the address stall in their
+    slow_clients.py stalled <address> [clients]
+                               16 (or so many) clients of the address stall in their
                                handshake and reconnect whenever closed,
                                while an administrator of 127.0.0.1 logs in
                                and loads pages: 72 requests, each answered
@@ -477,13 +477,14 @@ def staller(source, stop, counts):
             time.sleep(0.05)
 
 
-def stalled(source):
-    """Sixteen stalled handshakes of one address, reconnecting when closed;
+def stalled(source, clients=16):
+    """Stalled handshakes of one address (sixteen, or more to fill the
+    daemon's room for unfinished connections), reconnecting when closed;
     an administrator of 127.0.0.1 logs in and loads pages, 72 requests in
     all, every one answered."""
     stop = threading.Event()
     counts = {}
-    threads = [threading.Thread(target=staller, args=(source, stop, counts)) for _ in range(16)]
+    threads = [threading.Thread(target=staller, args=(source, stop, counts)) for _ in range(clients)]
     for t in threads:
         t.start()
     time.sleep(1)
@@ -504,8 +505,8 @@ def stalled(source):
     for t in threads:
         t.join(30)
     if answered != 72:
-        fail("%d of 72 requests beside 16 stalled handshakes of %s answered" % (answered, source))
-    if counts.get(source, 0) < 16:
+        fail("%d of 72 requests beside %d stalled handshakes of %s answered" % (answered, clients, source))
+    if counts.get(source, 0) < clients:
         fail("only %d stalled handshakes of %s were made" % (counts.get(source, 0), source))
 
 
@@ -544,7 +545,7 @@ if __name__ == "__main__":
     elif case == "flood":
         flood()
     elif case == "stalled":
-        stalled(sys.argv[2])
+        stalled(sys.argv[2], int(sys.argv[3]) if len(sys.argv) > 3 else 16)
     elif case == "descriptors":
         descriptors()
     else:
