@@ -37,16 +37,17 @@ class DriverLayer {
     int open_controller(ObjectId id, int32_t* descriptor);
     int close_controller(int32_t descriptor);
 
+    // Within a page build, a read that was answered before is answered
+    // again as it was then, without a request (read_reuse.h).
+    //
     // First-series request: the 512-byte command packet and its data in one
     // ioctl. 0; -1 on a firmware error; the ioctl's own result when the
     // driver failed it.
+    int legacy_ioctl(const int32_t& descriptor, uint8_t* packet, void* data, uint32_t data_length,
+                     uint8_t request);
     // Second-series request: the 24-byte header, the 1024-byte command area
     // and the data, retried while the driver is busy; SAS-driver nodes answer
     // compatibility and event requests from sysfs. 0 or -1.
-    // Within a page build a read answered before is answered again as it was
-    // then, without a request (read_reuse.h).
-    int legacy_ioctl(const int32_t& descriptor, uint8_t* packet, void* data, uint32_t data_length,
-                     uint8_t request);
     int series_ioctl(const int32_t& descriptor, uint8_t* header, uint8_t* area, void* data,
                      uint32_t data_length);
 
