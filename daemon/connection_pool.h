@@ -42,7 +42,8 @@ public:
     int count() const { return count_; }
     int count_of(const char* peer) const;
     const BodyAllowance& allowance() const { return allowance_; }
-    const HttpsConnection* at(int i) const { return entries_[i].connection; }
+    // The i-th connection held, in accepting order; null past the last.
+    const HttpsConnection* at(int i) const { return i >= 0 && i < count_ ? entries_[i].connection : nullptr; }
 
     // Fills fds[0 .. count()) with what each connection waits for (fd -1
     // when nothing) and returns count().

@@ -493,7 +493,7 @@ TEST_F(ConnectionPoolTest, LargeBodiesCountByWhatArrived)
                                  std::to_string(kMaxContentLength) + "\r\n\r\n";
     const std::string kilobytes(50 * 1024, 'x');
     auto reading_holds = [&](int i, long long bytes) {
-        return pool_->at(i)->state() == HttpsConnection::kReading &&
+        return pool_->at(i) != nullptr && pool_->at(i)->state() == HttpsConnection::kReading &&
                pool_->at(i)->request().body_arrived() == bytes;
     };
 
