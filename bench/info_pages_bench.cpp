@@ -18,7 +18,7 @@
 //
 //   build/bench/info_pages_bench --wall [builds per page at 0 ms, default 20] [page]
 //
-// The pages are the lines of kPages. The controller shown is the one of the
+// The pages are the lines of test_support::kContentPages. The controller shown is the one of the
 // latest generation with the most ports; its first unit is the one whose
 // tree is drawn and its first drive the one whose SMART data is shown. A
 // page whose URL this build routes to no handler is named at the end as not
@@ -48,47 +48,11 @@
 #include "driver/driver_layer.h"
 #include "driver/message_catalogue.h"
 #include "sim/sim.h"
+#include "tests/support/content_pages.h"
 #include "web/actions/controller_selection.h"
 #include "web/pages/page_builder.h"
 
 namespace {
-
-// What a page needs around each build, outside the time measured.
-enum class Around { kNothing, kFreeDrive };
-
-struct PageCase {
-    const char* name;
-    // {c}: the controller's position; {u}: its first unit's number; {p}:
-    // the port of its first drive; {f}: the port of a free drive.
-    const char* url;
-    Around around = Around::kNothing;
-};
-
-// Every content page, one line each.
-const PageCase kPages[] = {
-    {"summary", "/page0.html?c={c}"},
-    {"controller", "/page1_0.html?c={c}"},
-    {"units", "/page1_1.html?c={c}&u=-2"},
-    {"unit tree", "/page1_1.html?c={c}&u={u}"},
-    {"drives", "/page1_2.html?c={c}"},
-    {"phys", "/page1_0_1.html?c={c}"},
-    {"menu", "/menu.html"},
-    {"settings", "/page2_0.html?c={c}"},
-    {"maintenance", "/page2_2.html?c={c}"},
-    {"unit creation",
-     "/page2_2.html?CreateDrives={f}&CreateType=Single%20Disk&UnitName=Bench&CreateStripe=7"
-     "&CreateDperS=0&CacheOn=1&AutoVerify=1&IgnoreECC=0&Queuing=1&Pervault=1&Readcache=2"
-     "&QM_Recovery=3&c={c}",
-     Around::kFreeDrive},
-    {"scheduling", "/page2_1.html?c={c}"},
-    {"battery", "/page3_1.html?c={c}"},
-    {"smart", "/smart.html?c={c}&p={p}"},
-    {"alarms", "/page3_0.html?c={c}"},
-    {"alarms data", "/alarmsdata.html?c={c}"},
-    {"enclosures", "/page3_2.html?c={c}"},
-    {"enclosure", "/page3_3.html?c={c}&e=0"},
-    {"daemon", "/page4.html?c={c}"},
-};
 
 // The controller shown and the objects on it that the URLs name.
 struct Shown {
@@ -203,18 +167,7 @@ void restore_machine() {
 }
 
 std::string url_of(const char* pattern, const Shown& shown) {
-    std::string url = pattern;
-    const struct {
-        const char* key;
-        int value;
-    } values[] = {{"{c}", shown.position},
-                  {"{u}", shown.unit},
-                  {"{p}", shown.port},
-                  {"{f}", shown.free_port}};
-    for (const auto& v : values)
-        for (size_t at; (at = url.find(v.key)) != std::string::npos;)
-            url.replace(at, std::strlen(v.key), std::to_string(v.value));
-    return url;
+    return test_support::page_url(pattern, shown.position, shown.unit, shown.port, shown.free_port);
 }
 
 // The command log's lines go to dir in a mount namespace of this process;
@@ -325,7 +278,7 @@ int main(int argc, char** argv) {
     else
         std::printf("%-13s %11s %9s %9s %9s\n", "page", "median us", "min us", "bytes", "requests");
     std::string not_built;
-    for (const PageCase& k : kPages) {
+    for (const test_support::ContentPage& k : test_support::kContentPages) {
         if (only != nullptr && std::strcmp(only, k.name) != 0) continue;
         const PageRoute* route = find_page_route(url_of(k.url, shown).c_str());
         if (route != nullptr && route->handler == nullptr) {
@@ -336,7 +289,7 @@ int main(int argc, char** argv) {
                   &config,
                   &catalogue,
                   route != nullptr ? route->handler : nullptr,
-                  k.around == Around::kFreeDrive,
+                  test_support::takes_free_drive(k),
                   shown.controller,
                   -1,
                   ""};

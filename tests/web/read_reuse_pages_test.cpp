@@ -27,42 +27,12 @@
 #include "driver/read_reuse.h"
 #include "sim/sim.h"
 #include "tests/support/files.h"
+#include "tests/support/content_pages.h"
 #include "tests/web/page_test_support.h"
 #include "web/actions/controller_selection.h"
 #include "web/pages/page_builder.h"
 
 namespace {
-
-// Every content page and the menu, as bench/info_pages_bench.cpp lists
-// them. {c}: the controller's position; {u}: its first unit; {p}: the port
-// of its first drive; {f}: a free drive's port (the page creates a unit).
-struct PageCase {
-    const char* name;
-    const char* url;
-};
-const PageCase kPages[] = {
-    {"summary", "/page0.html?c={c}"},
-    {"controller", "/page1_0.html?c={c}"},
-    {"units", "/page1_1.html?c={c}&u=-2"},
-    {"unit tree", "/page1_1.html?c={c}&u={u}"},
-    {"drives", "/page1_2.html?c={c}"},
-    {"phys", "/page1_0_1.html?c={c}"},
-    {"menu", "/menu.html"},
-    {"settings", "/page2_0.html?c={c}"},
-    {"maintenance", "/page2_2.html?c={c}"},
-    {"unit creation",
-     "/page2_2.html?CreateDrives={f}&CreateType=Single%20Disk&UnitName=Bench&CreateStripe=7"
-     "&CreateDperS=0&CacheOn=1&AutoVerify=1&IgnoreECC=0&Queuing=1&Pervault=1&Readcache=2"
-     "&QM_Recovery=3&c={c}"},
-    {"scheduling", "/page2_1.html?c={c}"},
-    {"battery", "/page3_1.html?c={c}"},
-    {"smart", "/smart.html?c={c}&p={p}"},
-    {"alarms", "/page3_0.html?c={c}"},
-    {"alarms data", "/alarmsdata.html?c={c}"},
-    {"enclosures", "/page3_2.html?c={c}"},
-    {"enclosure", "/page3_3.html?c={c}&e=0"},
-    {"daemon", "/page4.html?c={c}"},
-};
 
 // 16 controllers of 24 to 32 drives, 8 units and 2 enclosures each, of the
 // second series' generations 6, 7, 8 and 10 in turn; SES enclosures on
@@ -154,13 +124,7 @@ Shown objects_of(int position) {
 }
 
 std::string url_of(const char* pattern, const Shown& shown) {
-    std::string url = pattern;
-    const std::pair<const char*, int> values[] = {
-        {"{c}", shown.position}, {"{u}", shown.unit}, {"{p}", shown.port}, {"{f}", shown.free_port}};
-    for (const auto& v : values)
-        for (size_t at; (at = url.find(v.first)) != std::string::npos;)
-            url.replace(at, std::strlen(v.first), std::to_string(v.second));
-    return url;
+    return test_support::page_url(pattern, shown.position, shown.unit, shown.port, shown.free_port);
 }
 
 // A request's answer: the handler's result and the page's bytes.
@@ -257,7 +221,7 @@ class ReadReusePages : public ::testing::Test {
     void compare_pages(const std::string& scenario, std::vector<int> positions, bool counted) {
         size_t without = 0, with = 0;
         for (int position : positions) {
-            for (const PageCase& k : kPages) {
+            for (const test_support::ContentPage& k : test_support::kContentPages) {
                 SCOPED_TRACE(std::string(k.name) + " of position " + std::to_string(position));
                 load(scenario);
                 const Shown shown = objects_of(position);
