@@ -108,20 +108,20 @@ function form(name, list) {
 // drives: {port, kind, spare, exported}, in the page's (port) order;
 // sorted: the ports in the order the table shows them; units: {number,
 // drives, type, dpers}.
-function machine(spec) {
+function machine(setup) {
   calls = [];
   answers = [];
   elements = {};
   for (const f in forms) delete forms[f];
   rebuildpopupopen = createpopupopen = modifypopupopen = 0;
   numcreatechecked = numcreateSASchecked = numcreateSATAchecked = nummodchecked = 0;
-  maxcreateallowed = spec.max || 64;
-  activedrivesused = spec.used || 0;
-  maxdrivesperactiveunit = spec.perunit || 32;
+  maxcreateallowed = setup.max || 64;
+  activedrivesused = setup.used || 0;
+  maxdrivesperactiveunit = setup.perunit || 32;
   availSortColumn = 3;
   createdrivelist = []; availdrivelist = []; availdrivemodel = []; availdrivetype = [];
   availdrivecapacity = []; availdrivestatus = []; isaspare = []; partofexportedunit = [];
-  const drives = spec.drives;
+  const drives = setup.drives;
   numavaildrives = drives.length;
   drives.forEach((d, i) => {
     availdrivelist[i] = d.port;
@@ -132,7 +132,7 @@ function machine(spec) {
     isaspare[d.port] = d.spare ? 1 : 0;
     partofexportedunit[d.port] = d.exported ? 1 : 0;
   });
-  const shown = spec.sorted || drives.map(d => d.port);
+  const shown = setup.sorted || drives.map(d => d.port);
   availTableCells = shown.map(p => [p, p, availdrivemodel[p], '931.32 GB', availdrivetype[p], '--', '--', 'OK']);
   form('createmaint', drives.map(d => box('drive', d.port)).concat([{ type: 'button', name: 'create' }]));
   let row = 0;
@@ -146,13 +146,13 @@ function machine(spec) {
     box('autoverifyon', 'on', true), box('queuingEnabled', 'on', true), box('ignoreeccon', 'on', false),
     select('readcache', ['0', '1', '2'], 2), select('pervault', ['0', '1', '2'], 1),
     select('qm_recovery', ['3', '1', '0'], 0)];
-  form('createform', options.filter(e => !(spec.without || []).includes(e.name)));
+  form('createform', options.filter(e => !(setup.without || []).includes(e.name)));
   for (const s of ['stripespan', 'DperSspan', 'writecachespan', 'queuingspan', 'ignoreeccspan',
                    'readcachespan', 'pervaultspan', 'qm_recoveryspan', 'modstripespan', 'modDperSspan',
                    'createpopup', 'modifypopup', 'ModifyUnitID', 'ModifyUnitNumDrives', 'ModifyUnitType',
                    'ModifyUnitCapacity', 'ModifyUnitStatus'])
-    if (!(spec.without || []).includes(s)) span(s);
-  const units = spec.units || [];
+    if (!(setup.without || []).includes(s)) span(s);
+  const units = setup.units || [];
   form('unitmaint', units.map(u => box('unit', u.number)));
   for (const u of units) {
     span('unumdrives' + u.number, u.drives + (u.drives == 1 ? ' drive' : ' drives'));
@@ -345,8 +345,8 @@ assert.strictEqual(visible('DperSspan'), false);
 
 TEST_F(UnitCreationScripts, CreatePopupRefusesSelectionsThatMakeNoUnit) {
     run(Controller{}, R"JS(
-function refused(spec, rows) {
-  machine(spec);
+function refused(setup, rows) {
+  machine(setup);
   check_rows(rows);
   const result = show_createpopup(1);
   assert.strictEqual(createpopupopen, 0);
