@@ -7,7 +7,9 @@
 # script, which finds the daemon on port 888, nginx on port 8443 and the
 # page at $WORK/www/login.html. Measurements alternate between the two
 # servers in rounds, so that a change in the machine's load touches both,
-# and report the median of the rounds.
+# and report the median of the rounds. The work directory (the daemon's
+# /etc/pyv2 and /var/log) is under /var/tmp, on the disk, so that the
+# daemon's file syncs cost what they cost there.
 #
 #   bench/sandbox.sh <daemon-program> <measurement-script> [arguments...]
 # Needs root; installs wrk and nginx-light from Debian when missing.
@@ -26,7 +28,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
 fi
 
-work=$(mktemp -d /tmp/pyv2-bench.XXXXXX)
+work=$(mktemp -d /var/tmp/pyv2-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/etc-upper" "$work/etc-work" "$work/etc-pyv2" "$work/log" "$work/www" "$work/nginx"
 
