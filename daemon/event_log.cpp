@@ -29,12 +29,6 @@ constexpr uint32_t kSeriesTexts = 4;
 // and lines it keeps.
 constexpr long kReadLimit = 16L << 20;
 
-// The event files are rewritten for every event, up to hundreds in one
-// pass: a rewrite does not wait for the disk (a killed daemon still leaves
-// whole files); the monitor syncs each file once, at the end of what its
-// pass wrote into it (sync_event_files).
-constexpr bool kSync = false;
-
 constexpr int kTimeDigits = 14;
 constexpr int kShortestEventLine = 10;
 
@@ -254,54 +248,60 @@ std::mutex& event_file_lock() {
     return lock;
 }
 
-int append_aen_binary_log(const char* dir, int controller_index, const char* serial,
-                          const EventRecord& event, int family) {
+void read_event_files(const char* dir, const char* serial, EventFiles& files) {
+    StringBuilder path;
+    event_file_path(dir, serial, ".bin", path);
+    read_whole_file(path.c_str(), files.binary);
+    event_file_path(dir, serial, ".txt", path);
+    read_whole_file(path.c_str(), files.text);
+    files.binary_changed = false;
+    files.text_changed = false;
+}
+
+int append_aen_binary_log(EventFiles& files, int controller_index, const EventRecord& event,
+                          int family) {
     AenRecord record;
     int message_length;
     build_aen_record(controller_index, event, family, &record, &message_length);
-    StringBuilder path;
-    event_file_path(dir, serial, ".bin", path);
-
-    std::lock_guard<std::mutex> hold(event_file_lock());
-    ByteBuffer old, content;
-    read_whole_file(path.c_str(), old);
-    if (merge_aen_records(old.data(), static_cast<size_t>(old.length()), record, message_length,
-                          content) != 0)
+    ByteBuffer content;
+    if (merge_aen_records(files.binary.data(), static_cast<size_t>(files.binary.length()), record,
+                          message_length, content) != 0)
         return 1;
-    int written = replace_file_contents(path.c_str(), content.data(), content.length(), kSync);
-    return written == kReplaced ? 0 : written == kReplaceNoTemp ? 2 : 3;
+    files.binary.clear();
+    files.binary.append(content.data(), content.length());
+    files.binary_changed = true;
+    return 0;
 }
 
-int append_aen_text_log(const char* dir, const char* serial, const EventRecord& event, int family) {
-    StringBuilder line, path, content;
+int append_aen_text_log(EventFiles& files, const EventRecord& event, int family) {
+    StringBuilder line, content;
     format_aen_line(event, family, line);
-    event_file_path(dir, serial, ".txt", path);
-
-    std::lock_guard<std::mutex> hold(event_file_lock());
-    ByteBuffer old;
-    read_whole_file(path.c_str(), old);
-    if (merge_aen_lines(reinterpret_cast<const char*>(old.data()),
-                        static_cast<size_t>(old.length()), line.c_str(), content) != 0)
+    if (merge_aen_lines(reinterpret_cast<const char*>(files.text.data()),
+                        static_cast<size_t>(files.text.length()), line.c_str(), content) != 0)
         return 1;
-    return replace_file_contents(path.c_str(), content.c_str(), content.length(), kSync) ==
-                   kReplaced
-               ? 0
-               : 2;
+    files.text.clear();
+    files.text.append(reinterpret_cast<const unsigned char*>(content.c_str()), content.length());
+    files.text_changed = true;
+    return 0;
 }
 
-int sync_event_files(const char* dir, const char* serial, bool binary, bool text) {
-    if (!binary && !text) return 0;
+int write_event_files(const char* dir, const char* serial, const EventFiles& files) {
     StringBuilder path;
-    bool ok = true;
-    if (binary) {
+    int failed = 0;
+    // A file whose directory could not be synced is in place all the same.
+    if (files.binary_changed) {
         event_file_path(dir, serial, ".bin", path);
-        ok = sync_file(path.c_str()) == 0;
+        const int result = replace_file_contents(path.c_str(), files.binary.data(),
+                                                 files.binary.length(), true);
+        if (result != kReplaced && result != kReplaceDirUnsynced) failed |= kBinaryNotWritten;
     }
-    if (text) {
+    if (files.text_changed) {
         event_file_path(dir, serial, ".txt", path);
-        ok = sync_file(path.c_str()) == 0 && ok;
+        const int result =
+            replace_file_contents(path.c_str(), files.text.data(), files.text.length(), true);
+        if (result != kReplaced && result != kReplaceDirUnsynced) failed |= kTextNotWritten;
     }
-    return ok && sync_directory_of(path.c_str()) == 0 ? 0 : 1;
+    return failed;
 }
 
 int clear_event_files(const char* dir, const char* serial) {

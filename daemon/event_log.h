@@ -3,13 +3,13 @@
 // file of one line per event. The monitor puts each new event at the head
 // of both; an event equal to one at the head, or older than the newest, is
 // refused, so events read again (after a restart of the daemon) are stored
-// once. Every rewrite replaces the whole file (a new file renamed over the
-// old one), so a crash never leaves a part of a file, and one lock orders
-// the monitor's rewrites and the alarms page's clearing of the files. The
-// monitor's rewrites do not wait for the disk one by one: once a pass has
-// put its events into a controller's files, it syncs each file written and
-// then their directory (sync_event_files), so the events of a finished pass
-// outlive a power failure.
+// once. A monitor pass reads a controller's files once, puts the events it
+// read first in them in memory, one after the other, and writes each file
+// that took an event once: the whole file to a new file, synced, renamed
+// over the old one, and the directory synced, so a crash never leaves a
+// part of a file and the events of a finished write outlive a power
+// failure. One lock orders the monitor's rewrites and the alarms page's
+// clearing of the files.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +17,8 @@
 #include <mutex>
 
 #include "api/ctl_types.h"
+#include "daemon/byte_buffer.h"
 
-class ByteBuffer;
 class StringBuilder;
 
 // Families 3 and lower are the first series: the texts of their event
@@ -99,20 +99,35 @@ void event_file_path(const char* dir, const char* serial, const char* suffix, St
 // The lock of every rewrite of an event file.
 std::mutex& event_file_lock();
 
-// Puts an event first in a controller's binary event file in the event
-// directory dir: 0 written; 1 refused (the file is left alone); 2 the file
-// could not be created; 3 it could not be written whole (the old file
-// stays).
-[[nodiscard]] int append_aen_binary_log(const char* dir, int controller_index, const char* serial,
-                          const EventRecord& event, int family);
-// Puts an event first in a controller's text event file in dir: 0 written;
-// 1 refused; 2 the file could not be written (the old file stays).
-[[nodiscard]] int append_aen_text_log(const char* dir, const char* serial, const EventRecord& event, int family);
+// A controller's two event files while a monitor pass puts events into
+// them: their contents, and whether an event went into each.
+struct EventFiles {
+    ByteBuffer binary;
+    ByteBuffer text;
+    bool binary_changed = false;
+    bool text_changed = false;
+};
 
-// Syncs a controller's event files that a pass wrote (the binary one, the
-// text one, as the flags say) and then the directory of both: 0, or 1 when
-// a file or the directory could not be synced.
-[[nodiscard]] int sync_event_files(const char* dir, const char* serial, bool binary, bool text);
+// Reads both event files of a controller from dir (a file that cannot be
+// read counts as empty). The caller holds event_file_lock() from here to
+// write_event_files.
+void read_event_files(const char* dir, const char* serial, EventFiles& files);
+
+// Puts an event first in the binary file's content: 0 done; 1 refused (the
+// content is left alone).
+[[nodiscard]] int append_aen_binary_log(EventFiles& files, int controller_index,
+                                        const EventRecord& event, int family);
+// Puts an event first in the text file's content: 0 done; 1 refused.
+[[nodiscard]] int append_aen_text_log(EventFiles& files, const EventRecord& event, int family);
+
+// What write_event_files returns: 0, or the files left as they were.
+enum : int { kBinaryNotWritten = 1, kTextNotWritten = 2 };
+
+// Writes each file that took an event in place of the old one in dir,
+// synced before its rename and the directory after it. Returns 0, or the
+// flags above of the files that could not be written (each keeps its old
+// content).
+[[nodiscard]] int write_event_files(const char* dir, const char* serial, const EventFiles& files);
 
 // Empties both event files of a controller (creating them where missing),
 // on the disk when this returns: 0 done, 1 when either could not be

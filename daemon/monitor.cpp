@@ -12,6 +12,7 @@
 
 #include "api/ctl.h"
 #include "daemon/alert_mail.h"
+#include "daemon/byte_buffer.h"
 #include "daemon/config_store.h"
 #include "daemon/enclosure_monitor.h"
 #include "daemon/event_log.h"
@@ -87,30 +88,42 @@ int note_enclosure_change(MonitorState& state, int position, const EventRecord& 
     return 1;
 }
 
-// What store_event wrote of an event.
-struct Written {
-    bool binary;
-    bool text;
-};
+// A pass stores the events it read from a controller when it is done with
+// the controller, or after this many (more than the event files keep).
+constexpr int kEventsPerWrite = 1024;
 
-// Stores one event read from a controller.
-Written store_event(MonitorState& state, const ControllerIdentity& who, EventRecord& event) {
-    Written written = {false, false};
-    if (event.code == kEventTimeSync) return written;
-    // The first series' events carry no time of their own.
-    if (who.family <= kLastFirstSeriesFamily)
-        event.time = static_cast<uint32_t>(platform::time_now());
-    if (append_aen_binary_log(state.event_dir, who.index, who.serial, event, who.family) == 0) {
-        written.binary = true;
-        usleep(10);
+// Stores the events a pass read from a controller (whole EventRecords one
+// after another in pending, in the order read; pending is emptied): each
+// put first in the controller's event files in memory, each file written
+// once, and then the alert mails of the events that the text file took.
+void store_events(MonitorState& state, const ControllerIdentity& who, ByteBuffer& pending) {
+    const int count = pending.length() / static_cast<int>(sizeof(EventRecord));
+    uint8_t mail[kEventsPerWrite] = {};
+    {
+        std::lock_guard<std::mutex> hold(event_file_lock());
+        EventFiles files;
+        read_event_files(state.event_dir, who.serial, files);
+        for (int k = 0; k < count; k++) {
+            EventRecord event;
+            std::memcpy(&event, pending.data() + k * sizeof event, sizeof event);
+            if (append_aen_binary_log(files, who.index, event, who.family) == 0) usleep(10);
+            if (event.severity != kSeverityBinaryOnly)
+                mail[k] = append_aen_text_log(files, event, who.family) == 0;
+        }
+        // A text file that could not be written mails nothing: the mails
+        // are of events stored.
+        if ((write_event_files(state.event_dir, who.serial, files) & kTextNotWritten) != 0)
+            std::memset(mail, 0, sizeof mail);
     }
-    if (event.severity == kSeverityBinaryOnly) return written;
-    written.text = append_aen_text_log(state.event_dir, who.serial, event, who.family) == 0;
-    if (written.text && state.config->get_email_enable() == 1 &&
-        send_aen_mail(state.config, state.catalogue, state.mailer, who.index, event,
-                      who.family) == kAenMailRefused)
-        state.mails_dropped++;
-    return written;
+    for (int k = 0; k < count; k++) {
+        if (mail[k] == 0 || state.config->get_email_enable() != 1) continue;
+        EventRecord event;
+        std::memcpy(&event, pending.data() + k * sizeof event, sizeof event);
+        if (send_aen_mail(state.config, state.catalogue, state.mailer, who.index, event,
+                          who.family) == kAenMailRefused)
+            state.mails_dropped++;
+    }
+    pending.clear();
 }
 
 // The warning of a pass whose alert mails the mailer refused.
@@ -125,10 +138,11 @@ void report_dropped_mails(MonitorState& state) {
     state.mails_dropped = 0;
 }
 
-// Reads and stores the new events of the controller at position i; what
-// was written goes into written. False when control stopped the pass.
+// Reads the new events of the controller at position i into pending (the
+// events to store), storing them whenever kEventsPerWrite have come. False
+// when control stopped the pass.
 bool read_events(MonitorState& state, const MonitorControl* control, int i,
-                 const ControllerIdentity& who, Written& written, int& changed) {
+                 const ControllerIdentity& who, ByteBuffer& pending, int& changed) {
     const ObjectId id = state.controllers.ids[i];
     for (;;) {
         if (control != nullptr && control->stop_requested()) return false;
@@ -146,9 +160,14 @@ bool read_events(MonitorState& state, const MonitorControl* control, int i,
         }
         if (result != 0 || event.code == 0) return true;
         state.last_sequence[i] = event.sequence;
-        const Written one = store_event(state, who, event);
-        written.binary = written.binary || one.binary;
-        written.text = written.text || one.text;
+        if (event.code != kEventTimeSync) {
+            // The first series' events carry no time of their own.
+            if (who.family <= kLastFirstSeriesFamily)
+                event.time = static_cast<uint32_t>(platform::time_now());
+            pending.append(reinterpret_cast<const unsigned char*>(&event), sizeof event);
+            if (pending.length() == kEventsPerWrite * static_cast<int>(sizeof event))
+                store_events(state, who, pending);
+        }
         if (event.code != kEventTimeSync && event.severity != kSeverityBinaryOnly &&
             note_enclosure_change(state, i, event) != 0)
             changed = 1;
@@ -224,12 +243,10 @@ int poll_aens(MonitorState& state, const MonitorControl* control) {
     for (int i = 0; i < count && i < kMonitorControllers; i++) {
         ControllerIdentity who;
         if (!identify(state.controllers.ids[i], &who)) continue;
-        Written written = {false, false};
-        const bool go_on = read_events(state, control, i, who, written, changed);
-        // Each file once, however many events went into it. A file that
-        // cannot be synced holds its events all the same; the next pass that
-        // writes it syncs it again, and there is nothing else to try.
-        (void)sync_event_files(state.event_dir, who.serial, written.binary, written.text);
+        ByteBuffer pending;
+        const bool go_on = read_events(state, control, i, who, pending, changed);
+        // Also what a stop cut short: those events are read.
+        store_events(state, who, pending);
         if (!go_on) break;
     }
     report_dropped_mails(state);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -325,24 +326,48 @@ TEST(EventFiles, NamesStayInTheDirectory) {
     }
 }
 
+struct stat stat_of(const std::string& path) {
+    struct stat st = {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// Stores events through the in-memory files as a monitor pass does: 0, or
+// the files not written.
+int store(const std::string& dir, const char* serial, const std::vector<EventRecord>& events,
+          std::vector<int>* taken = nullptr) {
+    std::lock_guard<std::mutex> hold(event_file_lock());
+    EventFiles files;
+    read_event_files(dir.c_str(), serial, files);
+    for (const EventRecord& e : events) {
+        const int binary = append_aen_binary_log(files, 2, e, 6);
+        const int text = append_aen_text_log(files, e, 6);
+        if (taken != nullptr) taken->push_back(binary << 1 | text);
+    }
+    return write_event_files(dir.c_str(), serial, files);
+}
+
 TEST(EventFiles, WrittenWholeWithTheirOwnModeAndCleared) {
     TempDir dir;
     const mode_t old_mask = umask(0);
     const EventRecord first = make_event(kTime, 0x19, 2, "port=3", "Drive removed: port=3");
-    EXPECT_EQ(append_aen_binary_log(dir.path().c_str(), 2, "SN1", first, 6), 0);
-    EXPECT_EQ(append_aen_text_log(dir.path().c_str(), "SN1", first, 6), 0);
+    std::vector<int> taken;
+    EXPECT_EQ(store(dir.path(), "SN1", {first}, &taken), 0);
     umask(old_mask);
     const std::string bin = dir.file("wox_aen_SN1.bin"), txt = dir.file("wox_aen_SN1.txt");
     EXPECT_EQ(mode_of(bin), 0600);
     EXPECT_EQ(mode_of(txt), 0600);
     EXPECT_EQ(read_file(bin), record_bytes(first));
     EXPECT_EQ(read_file(txt), "20231114221320 WARNING Drive removed: port=3\n");
-    EXPECT_EQ(append_aen_binary_log(dir.path().c_str(), 2, "SN1", first, 6), 1);
-    EXPECT_EQ(append_aen_text_log(dir.path().c_str(), "SN1", first, 6), 1);
+    // Stored again (a restart reads the queue again): refused by both, and
+    // neither file is rewritten.
+    const struct stat before = stat_of(bin);
+    EXPECT_EQ(store(dir.path(), "SN1", {first}, &taken), 0);
+    EXPECT_EQ(taken, (std::vector<int>{0, 3}));
+    EXPECT_EQ(stat_of(bin).st_ino, before.st_ino);
     EXPECT_EQ(test_support::entries_in(dir.path()), 2);  // no temporary file left
 
-    EXPECT_EQ(append_aen_binary_log("/nonexistent-dir", 2, "SN1", first, 6), 2);
-    EXPECT_EQ(append_aen_text_log("/nonexistent-dir", "SN1", first, 6), 2);
+    EXPECT_EQ(store("/nonexistent-dir", "SN1", {first}), kBinaryNotWritten | kTextNotWritten);
 
     EXPECT_EQ(clear_event_files(dir.path().c_str(), "SN1"), 0);
     EXPECT_EQ(read_file(bin), "");
@@ -350,11 +375,29 @@ TEST(EventFiles, WrittenWholeWithTheirOwnModeAndCleared) {
     EXPECT_EQ(clear_event_files(dir.path().c_str(), "SN2"), 0);  // created empty
     EXPECT_EQ(mode_of(dir.file("wox_aen_SN2.txt")), 0600);
     EXPECT_EQ(clear_event_files("/nonexistent-dir", "SN1"), 1);
+}
 
-    // What a monitor pass wrote is synced: a file that is not there fails.
-    EXPECT_EQ(sync_event_files(dir.path().c_str(), "SN1", true, true), 0);
-    EXPECT_EQ(sync_event_files(dir.path().c_str(), "SN3", false, true), 1);
-    EXPECT_EQ(sync_event_files(dir.path().c_str(), "SN3", false, false), 0);
+// The events of a pass go into the files one after the other, each judged
+// against the events put in before it, and each file is written once.
+TEST(EventFiles, APassOfEventsWrittenOnce) {
+    TempDir dir;
+    const EventRecord old = make_event(kTime, 0x19, 2, "port=1", "Drive removed: port=1");
+    ASSERT_EQ(store(dir.path(), "SN1", {old}), 0);
+    const std::string bin = dir.file("wox_aen_SN1.bin");
+    const ino_t first_inode = stat_of(bin).st_ino;
+    const EventRecord a = make_event(kTime + 1, 0x0B, 3, "unit=0", "Verify completed");
+    const EventRecord b = make_event(kTime + 2, 0x19, 2, "port=2", "Drive removed: port=2");
+    const EventRecord older = make_event(kTime - 5, 0x19, 2, "port=0", "Drive removed: port=0");
+    std::vector<int> taken;
+    ASSERT_EQ(store(dir.path(), "SN1", {a, b, b, older}, &taken), 0);
+    EXPECT_EQ(taken, (std::vector<int>{0, 0, 3, 3}));
+    EXPECT_EQ(read_file(bin), record_bytes(b) + record_bytes(a) + record_bytes(old));
+    EXPECT_EQ(read_file(dir.file("wox_aen_SN1.txt")),
+              "20231114221322 WARNING Drive removed: port=2\n"
+              "20231114221321 INFORMATION Verify completed\n"
+              "20231114221320 WARNING Drive removed: port=1\n");
+    EXPECT_NE(stat_of(bin).st_ino, first_inode);
+    EXPECT_EQ(test_support::entries_in(dir.path()), 2);
 }
 
 // A process killed in the middle of its rewrites leaves every event it had
@@ -368,8 +411,7 @@ TEST(EventFiles, AKillMidWriteLeavesEveryEarlierEvent) {
             EventRecord e =
                 make_event(kTime + i, 0x0B, 3, "unit=0", "Verify completed " + std::to_string(i));
             // Written until the kill: what matters is what the files hold.
-            (void)append_aen_binary_log(dir.path().c_str(), 0, "K", e, 6);
-            (void)append_aen_text_log(dir.path().c_str(), "K", e, 6);
+            (void)store(dir.path(), "K", {e});
         }
     }
     usleep(300000);

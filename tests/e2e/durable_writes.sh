@@ -1,9 +1,8 @@
 # The files the daemon replaces reach the disk in the order that makes
 # them outlive a power failure (strace follows the daemon's calls): a new
 # configuration file is synced before it is renamed into place and its
-# directory after the rename; the event files a monitor pass writes, one
-# rename an event, are each synced once, after the pass's last rename of
-# them, and then their directory.
+# directory after the rename; the event files are written once in a
+# monitor pass of several events, each the same way.
 source "$(dirname "$E2E_LIB")/actions.bash"
 export PYV2_SIM_CONTROL="$W/control"
 printf 'clock pause-limit-ms=200\n' >"$PYV2_SIM_CONTROL"
@@ -85,12 +84,6 @@ sys.exit(0 if at == len(wanted) else 1)
 PY
 }
 count() { grep -c -- "$1" "$W/calls"; }
-# last_line <pattern>: the number of the last call that matches, 0 for none.
-last_line() {
-    local n
-    n=$(grep -n -- "$1" "$W/calls" | tail -1 | cut -d: -f1)
-    echo "${n:-0}"
-}
 
 # The configuration file: its temporary synced, renamed, the directory synced.
 main=$(awk '$2 == "rename" && $3 == "/etc/pyv2/pyv2.conf" { print $1; exit }' "$W/calls")
@@ -100,19 +93,15 @@ check "the configuration's temporary file was synced" test -n "$tmp"
 check "synced, renamed, then its directory synced" \
     follows "$main" "fsync $tmp" "rename /etc/pyv2/pyv2.conf" "fsync /etc/pyv2"
 
-# The event files: renamed once an event, synced once, after the last
-# rename; then the directory.
+# The event files: five events, one rewrite of each file: its temporary
+# synced, renamed, and the directory synced.
 monitor=$(awk -v f="$TXT" '$2 == "rename" && $3 == f { print $1; exit }' "$W/calls")
 check "the event files were replaced" test -n "$monitor"
-for file in "$TXT" "$BIN"; do
-    renames=$(count "^$monitor rename $file\$")
-    syncs=$(count "^$monitor fsync $file\$")
-    check "$file: one rename an event ($renames)" test "$renames" -ge 5
-    expect_eq "$file: synced once" 1 "$syncs"
-    expect_eq "$file: no temporary synced" 0 "$(count "^$monitor fsync $file.tmp-")"
-    check "$file: synced after its last rename" \
-        test "$(last_line "^$monitor fsync $file\$")" -gt "$(last_line "^$monitor rename $file\$")"
+for file in "$BIN" "$TXT"; do
+    expect_eq "$file: renamed once" 1 "$(count "^$monitor rename $file\$")"
+    tmp=$(awk -v tid="$monitor" -v f="$file" '$1 == tid && $2 == "fsync" && index($3, f ".tmp-") == 1 { print $3; exit }' "$W/calls")
+    check "$file: its temporary file was synced" test -n "$tmp"
+    check "$file: synced, renamed, then the directory synced" \
+        follows "$monitor" "fsync $tmp" "rename $file" "fsync /var/log"
 done
-check "the files synced, then their directory" \
-    follows "$monitor" "fsync $BIN" "fsync $TXT" "fsync /var/log"
 expect_eq "ends on SIGTERM" "exit 15" "$(stop_daemon TERM)"
