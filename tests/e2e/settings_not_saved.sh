@@ -36,18 +36,27 @@ Refresh=3|Page refresh time unchanged
 RemoteAccess=1|Remote access state unchanged
 EmailSender=ops%40example.org&EmailServer=mail.example.org&EmailServerLogin=bob&EmailServerPasswd=pw|E-mail notification settings unchanged
 ChangeEmailEnable=1|E-mail notification status unchanged
+EmailSeverity=1|E-mail notification severity unchanged
+CommandLog=0|(0x0C:0x001F): Operation aborted
+Language=1|Language setting unchanged
 Port=8443|Listening Port unchanged
 TABLE
 expect_eq "the port change answers the redirect page" "/page4.html?c=" "$(target_of act)"
 act "c=0&u=-2&cp=1" --data "curpwd=pyv2&whopwd=a&newpwd=Fresh-one&cfmpwd=Fresh-one"
 expect_eq "password" "$NOT_SAVED : Administrator Password unchanged" "$MESSAGE"
+# Logged: command logging was not switched off by the change that failed.
 expect_eq "password: logged as failed" "Failed to change Administrator password" "$(cat "$W/act.log")"
 expect_eq "password: no new cookie" "" "$(header_of act Set-Cookie)"
 
 # The first-series controller takes its rate; the rate kept for the next
 # start could not be stored.
+# The controller change is logged: the command logging that could not be
+# switched off above still runs.
+before=$(log_count)
 fetch rate "/page2_0.html?ChangeRebuildRate=4&c=0" -b "$ADMIN"
 expect_eq "rebuild rate" "Changed Background Task Rate to 4 : $NOT_SAVED" "$(message_of rate)"
+expect_eq "rebuild rate: logged" "Set Rebuild Rate(controller=1, rate=4): Success" \
+    "$(logged_since "$before")"
 check "the file is as it was" cmp -s "$W/conf.before" "$CONF"
 
 # What the next requests find: the old values.
