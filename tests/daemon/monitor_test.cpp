@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <syslog.h>
 #include <unistd.h>
 #include <utility>
@@ -238,6 +241,80 @@ TEST_F(MonitorPass, AStopEndsThePassBetweenTwoEvents) {
     EXPECT_EQ(state_.first_read[1], 1u);
     // A pause asked of a stopped monitor ends at once.
     EXPECT_TRUE(control.pause(kMonitorPassMicroseconds));
+}
+
+// A stop that comes while a controller's events are read ends the pass
+// there, and the events read so far are stored: the first series hands
+// each event out once. The stop comes with the first event read: taking
+// it off the simulated queue saves the simulator's state file.
+TEST_F(MonitorPass, AStopWithinAPassStoresTheEventsRead) {
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, dir_.path().c_str(), IN_MOVED_TO), 0);
+    MonitorControl control(watch);
+    poll_aens(state_, &control);
+    close(watch);
+    EXPECT_EQ(binary_codes("L0"), (std::vector<uint32_t>{0x0A}));
+    EXPECT_EQ(lines_of(text_file("L0")).size(), 1u);
+    EXPECT_EQ(binary_file("M2"), "");  // the pass ended before it
+    EXPECT_EQ(state_.first_read[1], 1u);
+}
+
+// Mails are counted through a mailer that is not running: it refuses each
+// one, and the pass's notice says how many the monitor tried to send.
+class MonitorMails : public MonitorPass {
+  protected:
+    void SetUp() override {
+        MonitorPass::SetUp();
+        ASSERT_TRUE(write_file(dir_.file("pyv2.conf"), "EmailEnable 1\n"));
+        ASSERT_EQ(config_->read_file(), 0);
+        mailer_ = std::make_unique<AlertMailer>(config_.get());
+        state_.mailer = mailer_.get();
+        notices.clear();
+        set_monitor_log_sink(keep_notice);
+    }
+    void TearDown() override { set_monitor_log_sink(nullptr); }
+
+    // The mails the last pass tried to send.
+    int mails_of_pass() {
+        notices.clear();
+        poll_aens(state_, nullptr);
+        if (notices.empty()) return 0;
+        int n = -1;
+        EXPECT_EQ(std::sscanf(notices.back().second.c_str(), "MAIL: %d alert", &n), 1);
+        return n;
+    }
+
+    std::unique_ptr<AlertMailer> mailer_;  // never started
+};
+
+// The events of one pass are judged one after another against what the
+// events before them put into the files: one read twice, or older than
+// one before it, is stored and mailed once.
+TEST_F(MonitorMails, EventsOfAPassJudgedAgainstTheOnesBeforeThem) {
+    ASSERT_EQ(mails_of_pass(), 3);
+    change_machine(
+        "event index=2 code=0x000B severity=3 text=\"unit=0\" time=1700000300\n"
+        "event index=2 code=0x000B severity=3 text=\"unit=0\" time=1700000300\n"
+        "event index=2 code=0x0002 severity=1 text=\"unit=1\" time=1700000250\n");
+    EXPECT_EQ(mails_of_pass(), 1);
+    EXPECT_EQ(lines_of(text_file("M2")),
+              (std::vector<std::string>{
+                  "20231114221820 INFORMATION (0x04:0x000B): Rebuild started: unit=0",
+                  "20231114221330 ERROR (0x04:0x0002): Degraded unit: unit=0",
+                  "20231114221320 WARNING (0x04:0x0019): Drive removed: port=3"}));
+    EXPECT_EQ(binary_codes("M2"), (std::vector<uint32_t>{0x0B, 0x02, 0x55, 0x19}));
+}
+
+// A text file that cannot be written mails none of the events it would
+// have taken; the binary file and the other controllers' files are
+// written all the same.
+TEST_F(MonitorMails, ATextFileNotWrittenMailsNothing) {
+    // A directory in the text file's place: its rename fails.
+    ASSERT_EQ(mkdir(events_.file("wox_aen_M2.txt").c_str(), 0700), 0);
+    EXPECT_EQ(mails_of_pass(), 1);  // the first-series controller's event
+    EXPECT_EQ(binary_codes("M2"), (std::vector<uint32_t>{0x02, 0x55, 0x19}));
+    EXPECT_EQ(lines_of(text_file("L0")).size(), 1u);
 }
 
 // Alert mails that the mailer's full queue turns away are counted: a pass
