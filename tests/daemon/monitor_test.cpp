@@ -1,9 +1,10 @@
 // The monitor's event pass on simulated controllers: which events reach
 // which event file, the first read of each controller, new events at the
 // head, a ring that wrapped between two passes, a restart that reads every
-// queued event again, the marks for the enclosure step, and a stop between
-// two events, and the notice of the alert mails a full mail queue turned
-// away.
+// queued event again, the marks for the enclosure step, a stop before or
+// within a pass, the events of one pass judged one after another, the
+// mails only of events a written text file took, and the notice of the
+// alert mails a full mail queue turned away.
 #include "daemon/monitor.h"
 
 #include <gtest/gtest.h>
