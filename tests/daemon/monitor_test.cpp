@@ -13,12 +13,14 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <syslog.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -259,6 +261,25 @@ TEST_F(MonitorPass, AStopWithinAPassStoresTheEventsRead) {
     EXPECT_EQ(lines_of(text_file("L0")).size(), 1u);
     EXPECT_EQ(binary_file("M2"), "");  // the pass ended before it
     EXPECT_EQ(state_.first_read[1], 1u);
+}
+
+// A clear of the event files while a pass waits to store its events: the
+// pass reads the files only once it holds their lock, so what it writes
+// holds its events and nothing the clear took away.
+TEST_F(MonitorPass, APassDoesNotUndoAClear) {
+    const std::string text = events_.file("wox_aen_L0.txt");
+    ASSERT_TRUE(write_file(text, "20200101000000 ERROR An alarm cleared away\n"));
+    std::thread pass;
+    {
+        std::lock_guard<std::mutex> hold(event_file_lock());
+        pass = std::thread([this] { poll_aens(state_, nullptr); });
+        usleep(200000);  // the pass reads its first controller's event meanwhile
+        EXPECT_TRUE(write_file(text, ""));  // as the alarms page clears it
+    }
+    pass.join();
+    std::vector<std::string> lines = lines_of(text_file("L0"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].find("An alarm cleared away"), std::string::npos);
 }
 
 // Mails are counted through a mailer that is not running: it refuses each
