@@ -98,6 +98,7 @@ constexpr int kEventsPerWrite = 1024;
 // once, and then the alert mails of the events that the text file took.
 void store_events(MonitorState& state, const ControllerIdentity& who, ByteBuffer& pending) {
     const int count = pending.length() / static_cast<int>(sizeof(EventRecord));
+    if (count == 0) return;
     uint8_t mail[kEventsPerWrite] = {};
     {
         std::lock_guard<std::mutex> hold(event_file_lock());

@@ -107,8 +107,6 @@ int open_and_sync(const char* path, int flags) {
 
 }  // namespace
 
-int sync_file(const char* path) { return open_and_sync(path, O_RDONLY | O_NOFOLLOW); }
-
 int sync_directory_of(const char* path) {
     StringBuilder dir;
     directory_of(path, dir);

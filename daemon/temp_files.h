@@ -28,10 +28,6 @@ enum : int {
 // above.
 [[nodiscard]] int replace_file_contents(const char* path, const void* data, long length, bool sync);
 
-// Syncs a file that is in place (one renamed there without sync): 0, or -1
-// when it cannot be opened or synced.
-[[nodiscard]] int sync_file(const char* path);
-
 // Syncs the directory that holds path, so that a file renamed or created
 // there stays after a power failure: 0, or -1.
 [[nodiscard]] int sync_directory_of(const char* path);
