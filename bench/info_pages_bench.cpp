@@ -18,6 +18,10 @@
 //
 //   build/bench/info_pages_bench --wall [builds per page at 0 ms, default 20] [page]
 //
+// PYV2_NO_READ_REUSE=1 in the environment turns off the reuse of read
+// answers within a page build, so that every request goes to the firmware
+// as it did before page builds reused them (the figures to compare with).
+//
 // The pages are the lines of test_support::kContentPages. The controller shown is the one of the
 // latest generation with the most ports; its first unit is the one whose
 // tree is drawn and its first drive the one whose SMART data is shown. A
@@ -47,6 +51,7 @@
 #include "daemon/http_codes.h"
 #include "driver/driver_layer.h"
 #include "driver/message_catalogue.h"
+#include "driver/read_reuse.h"
 #include "sim/sim.h"
 #include "tests/support/content_pages.h"
 #include "web/actions/controller_selection.h"
@@ -256,6 +261,8 @@ int main(int argc, char** argv) {
     const int builds = argc > 1 ? std::atoi(argv[1]) : wall ? 20 : 200;
     const char* only = argc > 2 ? argv[2] : nullptr;
     if (builds < 1) return 2;
+    const char* no_reuse = std::getenv("PYV2_NO_READ_REUSE");
+    if (no_reuse != nullptr && std::strcmp(no_reuse, "1") == 0) ReadReuse::set_enabled(false);
     char dir[] = "/tmp/pyv2-pages-bench-XXXXXX";
     if (mkdtemp(dir) == nullptr) return 2;
     const std::string config_path = std::string(dir) + "/pyv2.conf";
@@ -270,8 +277,9 @@ int main(int argc, char** argv) {
     DaemonContext context(&config, &catalogue);
 
     Shown shown = choose_controller(&context);
-    std::printf("controller at position %d, unit %d, drive %d%s\n", shown.position, shown.unit,
-                shown.port, logged ? "" : ", command log off");
+    std::printf("controller at position %d, unit %d, drive %d%s%s\n", shown.position, shown.unit,
+                shown.port, logged ? "" : ", command log off",
+                ReadReuse::enabled() ? "" : ", read reuse off");
     if (wall)
         std::printf("%-13s %9s %9s %10s %10s %10s %10s\n", "page", "requests", "distinct", "0 ms",
                     "0.1 ms", "1 ms", "0.5 ms");
