@@ -10,6 +10,7 @@
 #include "daemon/enclosure_lock.h"
 #include "daemon/enclosure_model.h"
 #include "daemon/monitor.h"
+#include "daemon/monitor_log.h"
 #include "daemon/snapshot_records.h"
 
 namespace {
@@ -24,15 +25,6 @@ constexpr uint32_t kBaselineMask = kEnclosureKindFans | kEnclosureKindAlarms |
 static_assert(kBaselineMask == 0x803A);
 constexpr uint8_t kPostSource = 1;
 constexpr uint8_t kUnreadStatus = 128;
-
-EnclosureLogSink log_sink = nullptr;
-
-void write_log(int priority, const char* line) {
-    if (log_sink != nullptr)
-        log_sink(priority, line);
-    else
-        syslog(priority, "%s", line);
-}
 
 int bounded_count(uint32_t count, int room) { return count > uint32_t(room) ? room : int(count); }
 
@@ -190,13 +182,13 @@ void report_enclosure_event(const ObjectId* controller, EnclosureChangeKind kind
     (void)controller_index;
     switch (kind) {
         case EnclosureChangeKind::ServiceStarted:
-            write_log(LOG_NOTICE, "ENCL: Monitoring service started.\n");
+            write_monitor_log(LOG_NOTICE, "ENCL: Monitoring service started.\n");
             return;
         case EnclosureChangeKind::MonitoringEnabled:
-            write_log(LOG_NOTICE, "ENCL: Enclosure Monitoring service is enabled.\n");
+            write_monitor_log(LOG_NOTICE, "ENCL: Enclosure Monitoring service is enabled.\n");
             return;
         case EnclosureChangeKind::LockNotTaken:
-            write_log(LOG_WARNING, "ENCL: Failed to get the enclosure lock. \n");
+            write_monitor_log(LOG_WARNING, "ENCL: Failed to get the enclosure lock. \n");
             return;
         default:
             break;
@@ -227,10 +219,8 @@ void post_enclosure_event(ObjectId controller, EventPostRecord& record,
     char line[256];
     std::snprintf(line, sizeof line, "ENCL: Failed to ping FW for AEN -- %s: %s", row.text,
                   record.text1);
-    write_log(LOG_NOTICE, line);
+    write_monitor_log(LOG_NOTICE, line);
 }
-
-void set_enclosure_log_sink(EnclosureLogSink sink) { log_sink = sink; }
 
 EnclosureWatch::EnclosureWatch()
     : baselines_(new EnclosureBaseline[kEnclosureBaselines]), countdown_(0), monitor_flags_(0) {}

@@ -69,10 +69,6 @@ void report_enclosure_event(const ObjectId* controller, EnclosureChangeKind kind
 void post_enclosure_event(ObjectId controller, EventPostRecord& record,
                           const EnclosureEventRow& row, int enclosure);
 
-// Where the "ENCL: " lines go: syslog, unless a test names another sink.
-using EnclosureLogSink = void (*)(int priority, const char* line);
-void set_enclosure_log_sink(EnclosureLogSink sink);
-
 // The monitor thread's enclosure state and the enclosure step of its pass.
 // The monitor keeps, by controller position, the flags of the controllers
 // whose enclosures changed (a controller reset, an enclosure removed or

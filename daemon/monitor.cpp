@@ -16,6 +16,7 @@
 #include "daemon/config_store.h"
 #include "daemon/enclosure_monitor.h"
 #include "daemon/event_log.h"
+#include "daemon/monitor_log.h"
 #include "daemon/monitor_threads.h"
 #include "daemon/monotonic_clock.h"
 #include "daemon/string_builder.h"
@@ -26,15 +27,6 @@
 namespace {
 
 constexpr int kSerialSize = 32;
-
-MonitorLogSink log_sink = nullptr;
-
-void write_log(int priority, const char* line) {
-    if (log_sink != nullptr)
-        log_sink(priority, line);
-    else
-        syslog(priority, "%s", line);
-}
 
 // The identity of the controller at a position, as the event files name it.
 struct ControllerIdentity {
@@ -135,7 +127,7 @@ void report_dropped_mails(MonitorState& state) {
                   "MAIL: %u alert mail(s) dropped: the mail queue was full or the mailer not "
                   "running.\n",
                   state.mails_dropped);
-    write_log(LOG_WARNING, line);
+    write_monitor_log(LOG_WARNING, line);
     state.mails_dropped = 0;
 }
 
@@ -235,8 +227,6 @@ bool MonitorControl::pause(unsigned long long microseconds) const {
             return stop_requested();
     }
 }
-
-void set_monitor_log_sink(MonitorLogSink sink) { log_sink = sink; }
 
 int poll_aens(MonitorState& state, const MonitorControl* control) {
     int changed = 0;

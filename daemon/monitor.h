@@ -60,12 +60,6 @@ struct MonitorState {
     uint32_t mails_dropped;
 };
 
-// Where the monitor's own notices go: syslog, unless a test names another
-// sink. A pass whose alert mails the mailer refused ends with one warning
-// that counts them.
-using MonitorLogSink = void (*)(int priority, const char* line);
-void set_monitor_log_sink(MonitorLogSink sink);
-
 // Ends the monitor and its pauses from another thread, or when a descriptor
 // becomes readable (in Logger mode the daemon's termination descriptor).
 class MonitorControl {

@@ -11,6 +11,7 @@
 
 #include "daemon/config_store.h"
 #include "daemon/enclosure_model.h"
+#include "daemon/monitor_log.h"
 #include "tests/daemon/enclosure_machine.h"
 #include "tests/support/files.h"
 
@@ -75,14 +76,14 @@ class EnclosureMonitorTest : public ::testing::Test {
     void SetUp() override {
         reload_scenario(kEnclosureDaemonMachine);
         logged_lines().clear();
-        set_enclosure_log_sink(catch_line);
+        set_monitor_log_sink(catch_line);
         list_ = listed_controllers();
         ASSERT_EQ(list_.count, 3u);
         baselines_ = std::make_unique<EnclosureBaseline[]>(kEnclosureBaselines);
         build_enclosure_baseline(list_, baselines_.get());
         last_ = newest_event(kWatchedIndex).sequence;
     }
-    void TearDown() override { set_enclosure_log_sink(nullptr); }
+    void TearDown() override { set_monitor_log_sink(nullptr); }
 
     // One check of every enclosure; the events it posted to the watched
     // controller.

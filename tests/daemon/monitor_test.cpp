@@ -28,6 +28,7 @@
 #include "daemon/alert_mail.h"
 #include "daemon/config_store.h"
 #include "daemon/event_log.h"
+#include "daemon/monitor_log.h"
 #include "driver/message_catalogue.h"
 #include "tests/api/library_machine.h"
 #include "tests/support/files.h"
