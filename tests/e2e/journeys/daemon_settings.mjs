@@ -23,7 +23,7 @@ export default async function daemonSettings(page, ctx) {
     await ctx.outcome(what, expected);
   };
 
-  await menu.locator('#itemCell4').click();
+  await ctx.go('itemCell4', undefined, '/page4.html');
   await ctx.shown('/page4.html', home);
   await ctx.shot('daemon-settings');
   ctx.equal('title', 'Tavix Pyv2 - Pyv2 Settings', await page.title());

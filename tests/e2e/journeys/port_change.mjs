@@ -4,8 +4,9 @@
 export default async function portChange(page, ctx) {
   const { menu, content } = ctx;
   const port = ctx.values.port;
-  await menu.locator('#itemCell4').click();
-  await ctx.shown('/page4.html', null);
+  // The content frame may show this page already (the settings journey
+  // ends there): wait for the document the click loads, not the old one.
+  await ctx.go('itemCell4', undefined, '/page4.html');
   await content.locator('input[name=Port]').fill(port);
   await content.locator('input[value="Change Port"]').click();
   await content.locator('text=Please wait a moment while you are redirected to the new port').waitFor();

@@ -4,7 +4,7 @@
 import { openMaintenance } from './common.mjs';
 
 export default async function readOnly(page, ctx) {
-  const { menu, content } = ctx;
+  const { content } = ctx;
   const c = ctx.facts.create.c;
   await openMaintenance(ctx, c);
   const stopLink = content.locator('a[href="javascript: stop_verify(0);"]');
@@ -16,8 +16,7 @@ export default async function readOnly(page, ctx) {
   await content.locator('form[name=createmaint]').waitFor();
   ctx.equal('nothing changed', verifying, await stopLink.count());
 
-  await menu.locator('#itemCell4').click();
-  await ctx.shown('/page4.html', null);
+  await ctx.go('itemCell4', undefined, '/page4.html');
   ctx.equal('password change disabled', true, await content.locator('input[value="Change Password"]').isDisabled());
   ctx.equal('no mail password', '', await content.locator('input[name=ServerPasswd]').inputValue());
   await ctx.shot('user-settings');
